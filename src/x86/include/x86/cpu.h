@@ -1,0 +1,105 @@
+#pragma once
+// The CPU interpreter's public contract. The emulated PC (src/pc) and DEBUG (src/debug) are written
+// against this header; keep it stable and extend it rather than change it.
+
+#include <atomic>
+#include <cstdint>
+
+namespace krvs::x86 {
+
+enum class CpuModel : std::uint8_t {
+    I8086,   // the exact chip: undocumented behaviours, 0x60-0x6F and 0xC0/C1/C8/C9 aliases
+    I80186,  // 8086 with the 80186 instructions: the default for running programs
+    I80286,  // 80286 real mode
+};
+
+// Register numbers in ModR/M encoding order.
+enum Reg16 : std::uint8_t { AX, CX, DX, BX, SP, BP, SI, DI };
+enum SegReg : std::uint8_t { ES, CS, SS, DS };
+
+namespace flag {
+constexpr std::uint16_t CF = 0x0001, PF = 0x0004, AF = 0x0010, ZF = 0x0040, SF = 0x0080,
+                        TF = 0x0100, IF = 0x0200, DF = 0x0400, OF = 0x0800;
+}
+
+struct Registers {
+    std::uint16_t gp[8] = {};   // AX CX DX BX SP BP SI DI
+    std::uint16_t seg[4] = {};  // ES CS SS DS
+    std::uint16_t ip = 0;
+    std::uint16_t flags = 0xF002;  // as the 8086 shows them: bits 12-15 and bit 1 set
+};
+
+// 1 MiB of address space; the 8086 wraps linear addresses at this size. The buffer handed to the CPU
+// must hold kMemorySize + kMemoryGuard bytes so that a word access at FFFFFh needs no extra check.
+constexpr std::uint32_t kMemorySize = 0x100000;
+constexpr std::uint32_t kMemoryGuard = 16;
+
+// Opcode that ROM stubs use to call into the host: F1 xx at a linear address at or above
+// kHostTrapBase traps with number xx. Elsewhere F1 behaves as on the chip (a LOCK alias).
+constexpr std::uint8_t kHostTrapOpcode = 0xF1;
+constexpr std::uint32_t kHostTrapBase = 0xF0000;
+
+class Cpu;
+
+class Bus {
+public:
+    virtual ~Bus() = default;
+    virtual std::uint8_t portIn8(std::uint16_t port) = 0;
+    virtual void portOut8(std::uint16_t port, std::uint8_t value) = 0;
+    virtual std::uint16_t portIn16(std::uint16_t port) {
+        return static_cast<std::uint16_t>(portIn8(port) | (portIn8(port + 1) << 8));
+    }
+    virtual void portOut16(std::uint16_t port, std::uint16_t value) {
+        portOut8(port, static_cast<std::uint8_t>(value));
+        portOut8(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+    }
+    // Interrupt acknowledge: called when the INTR line is raised (Cpu::setIntr) and IF allows it.
+    // Returns the vector, or -1 when the request went away.
+    virtual int acknowledgeInterrupt() { return -1; }
+    // A ROM stub executed F1 xx. IP already points past the two bytes. Return false to make
+    // run() return StopReason::HostRequest after this instruction (e.g. to wait for a key).
+    virtual bool hostTrap(Cpu& cpu, std::uint8_t number) = 0;
+};
+
+enum class StopReason : std::uint8_t {
+    InstructionLimit,  // executed the number asked for
+    StopRequested,     // requestStop() from any thread
+    Halted,            // HLT with no interrupt to wake it
+    HostRequest,       // a host trap asked to stop
+};
+
+class Cpu {
+public:
+    Cpu(std::uint8_t* memory, Bus& bus, CpuModel model);
+
+    Registers& regs() { return m_regs; }
+    const Registers& regs() const { return m_regs; }
+    CpuModel model() const { return m_model; }
+    void setModel(CpuModel model) { m_model = model; }
+    std::uint8_t* memory() { return m_mem; }
+
+    // Executes up to maxInstructions instructions (interrupt entries count as none).
+    StopReason run(std::uint64_t maxInstructions);
+    // One instruction, with its prefixes, and the trap/interrupt checks that follow it on the chip.
+    StopReason step() { return run(1); }
+    // Thread-safe: run() returns at the next instruction boundary.
+    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+    // The INTR line, driven by the PIC; sampled between instructions when IF is set.
+    void setIntr(bool raised) { m_intr.store(raised, std::memory_order_relaxed); }
+    // Enters interrupt `vector` now, as INT n does (pushes FLAGS, CS, IP; clears IF and TF).
+    void interrupt(std::uint8_t vector);
+    bool halted() const { return m_halted; }
+    std::uint64_t instructionCount() const { return m_count; }
+
+private:
+    std::uint8_t* m_mem;
+    Bus& m_bus;
+    CpuModel m_model;
+    Registers m_regs;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_intr{false};
+    bool m_halted = false;
+    std::uint64_t m_count = 0;
+};
+
+}  // namespace krvs::x86
