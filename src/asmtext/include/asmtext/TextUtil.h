@@ -1,0 +1,36 @@
+#pragma once
+// Byte-level text helpers shared by the formatter, the keyword database and the searches.
+//
+// All text is UTF-8. Only the ASCII letters change case, as the DOS tools do. Column widths count
+// every character outside ASCII as 2, the size of its GBK encoding, so that CJK comments line up in a
+// monospace font exactly as they did on the GBK code page.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace krvs::asmtext {
+
+// True for bytes that trimming removes: the blank and every control character (0 to 32).
+constexpr bool isTrimmable(unsigned char c) { return c <= 0x20; }
+
+// The text without leading and trailing blanks and control characters.
+std::string_view trim(std::string_view text);
+std::string_view trimRight(std::string_view text);
+
+char upperAscii(char c);
+char lowerAscii(char c);
+std::string upperAscii(std::string_view text);
+std::string lowerAscii(std::string_view text);
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+// Display width in columns: ASCII bytes count 1, a UTF-8 lead byte counts 2, continuation bytes 0.
+std::size_t gbkWidth(std::string_view text);
+
+// The longest prefix of text whose width is at most maxWidth; never splits a UTF-8 sequence.
+std::string_view prefixByWidth(std::string_view text, std::size_t maxWidth);
+
+// Length in bytes of the UTF-8 character that starts at text[pos]; 1 for an invalid or cut sequence.
+std::size_t utf8CharLength(std::string_view text, std::size_t pos);
+
+}  // namespace krvs::asmtext
