@@ -1,0 +1,295 @@
+#include "omf/writer.h"
+
+#include <algorithm>
+
+namespace krvs::omf {
+
+namespace {
+
+// Records are kept near the classic 1 KB size so old linkers with fixed buffers read them too.
+constexpr std::size_t kRecordBudget = 1000;
+
+bool needsWideOffset(std::uint32_t value) { return value > 0xFFFF; }
+
+}  // namespace
+
+RecordBuilder& RecordBuilder::byte(std::uint8_t value) {
+    m_body.push_back(value);
+    return *this;
+}
+
+RecordBuilder& RecordBuilder::word(std::uint16_t value) {
+    m_body.push_back(static_cast<std::uint8_t>(value));
+    m_body.push_back(static_cast<std::uint8_t>(value >> 8));
+    return *this;
+}
+
+RecordBuilder& RecordBuilder::dword(std::uint32_t value) {
+    word(static_cast<std::uint16_t>(value));
+    return word(static_cast<std::uint16_t>(value >> 16));
+}
+
+RecordBuilder& RecordBuilder::index(std::uint16_t value) {
+    if (value < 0x80) return byte(static_cast<std::uint8_t>(value));
+    byte(static_cast<std::uint8_t>(0x80 | ((value >> 8) & 0x7F)));
+    return byte(static_cast<std::uint8_t>(value));
+}
+
+RecordBuilder& RecordBuilder::name(const std::string& text) {
+    std::size_t length = std::min<std::size_t>(text.size(), 255);
+    byte(static_cast<std::uint8_t>(length));
+    m_body.insert(m_body.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+    return *this;
+}
+
+RecordBuilder& RecordBuilder::bytes(std::span<const std::uint8_t> data) {
+    m_body.insert(m_body.end(), data.begin(), data.end());
+    return *this;
+}
+
+void RecordBuilder::appendTo(std::vector<std::uint8_t>& out) const {
+    std::size_t length = m_body.size() + 1;
+    std::size_t start = out.size();
+    out.push_back(m_type);
+    out.push_back(static_cast<std::uint8_t>(length));
+    out.push_back(static_cast<std::uint8_t>(length >> 8));
+    out.insert(out.end(), m_body.begin(), m_body.end());
+    std::uint8_t sum = 0;
+    for (std::size_t i = start; i < out.size(); ++i) sum = static_cast<std::uint8_t>(sum + out[i]);
+    out.push_back(static_cast<std::uint8_t>(-sum));
+}
+
+namespace {
+
+void appendDatum(RecordBuilder& record, unsigned method, std::uint16_t datum) {
+    if (method < 3) record.index(datum);
+    else if (method == 3) record.word(datum);
+}
+
+void appendReference(RecordBuilder& record, const Reference& ref, bool wide, bool alwaysDisplacement = false) {
+    unsigned frame = static_cast<unsigned>(ref.frame);
+    unsigned target = static_cast<unsigned>(ref.target);
+    // MODEND start addresses always carry the displacement field; some linkers ignore the P bit there.
+    bool noDisplacement = ref.displacement == 0 && !alwaysDisplacement;
+    record.byte(static_cast<std::uint8_t>((frame << 4) | (noDisplacement ? 4 : 0) | target));
+    appendDatum(record, frame, ref.frameDatum);
+    appendDatum(record, target, ref.targetDatum);
+    if (!noDisplacement) record.offset(static_cast<std::uint32_t>(ref.displacement), wide);
+}
+
+// Emits names (or other length-prefixed items) in as many records of `type` as needed.
+template <class Items, class Append>
+void emitSplit(std::vector<std::uint8_t>& out, std::uint8_t type, const Items& items, Append append) {
+    RecordBuilder record(type);
+    bool any = false;
+    for (const auto& item : items) {
+        if (record.bodySize() > kRecordBudget) {
+            record.appendTo(out);
+            record = RecordBuilder(type);
+        }
+        append(record, item);
+        any = true;
+    }
+    if (any) record.appendTo(out);
+}
+
+void writeBlock(RecordBuilder& record, const IteratedBlock& block, bool wide) {
+    record.offset(block.repeat, wide);
+    record.word(static_cast<std::uint16_t>(block.inner.size()));
+    if (block.inner.empty()) {
+        record.byte(static_cast<std::uint8_t>(block.content.size()));
+        record.bytes(block.content);
+    } else {
+        for (const auto& inner : block.inner) writeBlock(record, inner, wide);
+    }
+}
+
+}  // namespace
+
+void appendFixup(RecordBuilder& record, const Fixup& fixup, bool wide) {
+    unsigned code = static_cast<unsigned>(fixup.location);
+    record.byte(static_cast<std::uint8_t>(0x80 | (fixup.segmentRelative ? 0x40 : 0) | (code << 2) |
+                                          ((fixup.offset >> 8) & 3)));
+    record.byte(static_cast<std::uint8_t>(fixup.offset));
+    appendReference(record, fixup.ref, wide);
+}
+
+ObjectWriter::ObjectWriter(std::string moduleName) : m_moduleName(std::move(moduleName)) {
+    nameIndex("");  // index 1: the empty name, for segments without class or overlay
+}
+
+std::uint16_t ObjectWriter::nameIndex(const std::string& name) {
+    auto found = std::find(m_names.begin(), m_names.end(), name);
+    if (found != m_names.end()) return static_cast<std::uint16_t>(found - m_names.begin() + 1);
+    m_names.push_back(name);
+    return static_cast<std::uint16_t>(m_names.size());
+}
+
+void ObjectWriter::addComment(std::uint8_t commentClass, std::vector<std::uint8_t> text, std::uint8_t flags) {
+    m_comments.push_back(CommentRec{flags, commentClass, std::move(text)});
+}
+
+std::uint16_t ObjectWriter::addSegment(const SegmentSpec& spec) {
+    Segment s{spec, nameIndex(spec.name), nameIndex(spec.className), nameIndex(spec.overlayName)};
+    m_segments.push_back(std::move(s));
+    return static_cast<std::uint16_t>(m_segments.size());
+}
+
+void ObjectWriter::setSegmentLength(std::uint16_t segment, std::uint32_t length) {
+    if (segment >= 1 && segment <= m_segments.size()) m_segments[segment - 1].spec.length = length;
+}
+
+std::uint16_t ObjectWriter::addGroup(const std::string& name, std::vector<std::uint16_t> segments) {
+    m_groups.push_back(Group{nameIndex(name), std::move(segments)});
+    return static_cast<std::uint16_t>(m_groups.size());
+}
+
+std::uint16_t ObjectWriter::addExternal(const std::string& name) {
+    auto found = std::find(m_externals.begin(), m_externals.end(), name);
+    if (found != m_externals.end()) return static_cast<std::uint16_t>(found - m_externals.begin() + 1);
+    m_externals.push_back(name);
+    return static_cast<std::uint16_t>(m_externals.size());
+}
+
+void ObjectWriter::addPublic(const std::string& name, std::uint16_t segment, std::uint32_t offset, std::uint16_t group) {
+    m_publics.push_back(Public{name, group, segment, 0, offset});
+}
+
+void ObjectWriter::addAbsolutePublic(const std::string& name, std::uint16_t frame, std::uint32_t offset) {
+    m_publics.push_back(Public{name, 0, 0, frame, offset});
+}
+
+void ObjectWriter::addData(std::uint16_t segment, std::uint32_t offset, std::span<const std::uint8_t> bytes,
+                           std::vector<Fixup> fixups) {
+    std::sort(fixups.begin(), fixups.end(), [](const Fixup& a, const Fixup& b) { return a.offset < b.offset; });
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = std::min(bytes.size(), start + kMaxDataPerRecord);
+        for (const auto& f : fixups)
+            if (f.offset > start && f.offset < end && f.offset + locationSize(f.location) > end) end = f.offset;
+        Data d{segment, offset + static_cast<std::uint32_t>(start),
+               std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                                         bytes.begin() + static_cast<std::ptrdiff_t>(end)),
+               {}, std::nullopt};
+        for (const auto& f : fixups) {
+            if (f.offset < start || f.offset >= end) continue;
+            Fixup moved = f;
+            moved.offset -= static_cast<std::uint32_t>(start);
+            d.fixups.push_back(moved);
+        }
+        m_data.push_back(std::move(d));
+        start = end;
+    }
+}
+
+void ObjectWriter::addIteratedData(std::uint16_t segment, std::uint32_t offset, IteratedBlock block) {
+    m_data.push_back(Data{segment, offset, {}, {}, std::move(block)});
+}
+
+void ObjectWriter::addLine(std::uint16_t segment, std::uint16_t line, std::uint32_t offset) {
+    m_lines.push_back(Line{segment, line, offset});
+}
+
+void ObjectWriter::setStart(const Reference& start) { m_start = start; }
+
+void ObjectWriter::emitHeader(std::vector<std::uint8_t>& out) const {
+    RecordBuilder(kTheadr).name(m_moduleName).appendTo(out);
+    for (const auto& c : m_comments)
+        RecordBuilder(kComent).byte(c.flags).byte(c.commentClass).bytes(c.text).appendTo(out);
+}
+
+void ObjectWriter::emitDefinitions(std::vector<std::uint8_t>& out) const {
+    emitSplit(out, kLnames, m_names, [](RecordBuilder& r, const std::string& n) { r.name(n); });
+    for (const auto& s : m_segments) {
+        bool wide = s.spec.use32 || s.spec.length > 0x10000;
+        bool big = !wide && s.spec.length == 0x10000;
+        auto acbp = static_cast<std::uint8_t>((static_cast<unsigned>(s.spec.align) << 5) |
+                                              (static_cast<unsigned>(s.spec.combine) << 2) | (big ? 2 : 0) |
+                                              (s.spec.use32 ? 1 : 0));
+        RecordBuilder r(wide ? kSegdef32 : kSegdef);
+        r.byte(acbp);
+        if (s.spec.align == Align::Absolute) r.word(s.spec.absFrame).byte(0);
+        r.offset(big ? 0 : s.spec.length, wide).index(s.nameIndex).index(s.classIndex).index(s.overlayIndex);
+        r.appendTo(out);
+    }
+    for (const auto& g : m_groups) {
+        RecordBuilder r(kGrpdef);
+        r.index(g.nameIndex);
+        for (auto seg : g.segments) r.byte(0xFF).index(seg);
+        r.appendTo(out);
+    }
+    emitSplit(out, kExtdef, m_externals, [](RecordBuilder& r, const std::string& n) { r.name(n).index(0); });
+    std::size_t i = 0;
+    while (i < m_publics.size()) {
+        const Public& head = m_publics[i];
+        bool wide = false;
+        std::size_t j = i;
+        while (j < m_publics.size() && m_publics[j].group == head.group && m_publics[j].segment == head.segment &&
+               m_publics[j].frame == head.frame && j - i < 64)
+            wide = wide || needsWideOffset(m_publics[j++].offset);
+        RecordBuilder r(wide ? kPubdef32 : kPubdef);
+        r.index(head.group).index(head.segment);
+        if (head.segment == 0) r.word(head.frame);
+        for (std::size_t k = i; k < j; ++k) r.name(m_publics[k].name).offset(m_publics[k].offset, wide).index(0);
+        r.appendTo(out);
+        i = j;
+    }
+}
+
+void ObjectWriter::emitData(std::vector<std::uint8_t>& out) const {
+    for (const auto& d : m_data) {
+        bool wide = needsWideOffset(d.offset);
+        if (d.segment >= 1 && d.segment <= m_segments.size()) wide = wide || m_segments[d.segment - 1].spec.use32;
+        if (d.iterated) {
+            RecordBuilder r(wide ? kLidata32 : kLidata);
+            r.index(d.segment).offset(d.offset, wide);
+            writeBlock(r, *d.iterated, wide);
+            r.appendTo(out);
+            continue;
+        }
+        RecordBuilder(wide ? kLedata32 : kLedata).index(d.segment).offset(d.offset, wide).bytes(d.bytes).appendTo(out);
+        emitSplit(out, wide ? kFixupp32 : kFixupp, d.fixups,
+                  [wide](RecordBuilder& r, const Fixup& f) { appendFixup(r, f, wide); });
+    }
+}
+
+void ObjectWriter::emitLines(std::vector<std::uint8_t>& out) const {
+    for (std::size_t seg = 1; seg <= m_segments.size(); ++seg) {
+        std::vector<Line> lines;
+        for (const auto& l : m_lines)
+            if (l.segment == seg) lines.push_back(l);
+        for (std::size_t i = 0; i < lines.size(); i += 200) {
+            std::size_t end = std::min(lines.size(), i + 200);
+            bool wide = false;
+            for (std::size_t k = i; k < end; ++k) wide = wide || needsWideOffset(lines[k].offset);
+            RecordBuilder r(wide ? kLinnum32 : kLinnum);
+            r.index(0).index(static_cast<std::uint16_t>(seg));
+            for (std::size_t k = i; k < end; ++k) r.word(lines[k].line).offset(lines[k].offset, wide);
+            r.appendTo(out);
+        }
+    }
+}
+
+void ObjectWriter::emitModend(std::vector<std::uint8_t>& out) const {
+    if (!m_start) {
+        RecordBuilder(kModend).byte(0x00).appendTo(out);
+        return;
+    }
+    bool wide = needsWideOffset(static_cast<std::uint32_t>(m_start->displacement));
+    RecordBuilder r(wide ? kModend32 : kModend);
+    r.byte(0xC1);
+    appendReference(r, *m_start, wide, true);
+    r.appendTo(out);
+}
+
+std::vector<std::uint8_t> ObjectWriter::build() const {
+    std::vector<std::uint8_t> out;
+    emitHeader(out);
+    emitDefinitions(out);
+    emitData(out);
+    emitLines(out);
+    emitModend(out);
+    return out;
+}
+
+}  // namespace krvs::omf
