@@ -1,0 +1,102 @@
+#include "app/prompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <atomic>
+
+namespace krvs::ide {
+
+namespace {
+
+std::atomic<Prompter*> g_prompter{nullptr};
+
+bool onGuiThread() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return !app || QThread::currentThread() == app->thread();
+}
+
+// Runs `show` on the GUI thread and returns its answer; a worker thread blocks until then.
+template <typename Show>
+Answer onGui(Show show) {
+  if (onGuiThread()) return show();
+  Answer answer = Answer::Cancel;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { answer = show(); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+Answer fromButton(int button) {
+  switch (button) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: return Answer::Cancel;
+  }
+}
+
+}  // namespace
+
+Answer MessageBoxPrompter::askYesNo(const QString& text) {
+  return onGui([&] {
+    return fromButton(QMessageBox::question(m_parent, promptCaption(), text,
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes));
+  });
+}
+
+Answer MessageBoxPrompter::askYesNoCancel(const QString& text) {
+  return onGui([&] {
+    return fromButton(QMessageBox::question(m_parent, promptCaption(), text,
+                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                            QMessageBox::Yes));
+  });
+}
+
+void MessageBoxPrompter::inform(const QString& text) {
+  onGui([&] { return fromButton(QMessageBox::information(m_parent, promptCaption(), text)); });
+}
+
+void MessageBoxPrompter::informPlain(const QString& text) {
+  onGui([&] {
+    QString title = QApplication::applicationDisplayName();
+    return fromButton(QMessageBox::information(m_parent, title.isEmpty() ? QStringLiteral("Korvash") : title, text));
+  });
+}
+
+QStringList ScriptedPrompter::texts() const {
+  QStringList result;
+  for (const Prompt& p : m_prompts) result << p.text;
+  return result;
+}
+
+Answer ScriptedPrompter::next(Answer fallback) {
+  if (m_answers.isEmpty()) {
+    ++m_unscripted;
+    return fallback;
+  }
+  return m_answers.takeFirst();
+}
+
+Answer ScriptedPrompter::askYesNo(const QString& text) {
+  m_prompts.append({Kind::YesNo, text});
+  return next(Answer::No);
+}
+
+Answer ScriptedPrompter::askYesNoCancel(const QString& text) {
+  m_prompts.append({Kind::YesNoCancel, text});
+  return next(Answer::Cancel);
+}
+
+void ScriptedPrompter::inform(const QString& text) { m_prompts.append({Kind::Inform, text}); }
+void ScriptedPrompter::informPlain(const QString& text) { m_prompts.append({Kind::InformPlain, text}); }
+
+Prompter& prompter() {
+  if (Prompter* p = g_prompter.load()) return *p;
+  static MessageBoxPrompter fallback;
+  return fallback;
+}
+
+void setPrompter(Prompter* p) { g_prompter.store(p); }
+
+}  // namespace krvs::ide

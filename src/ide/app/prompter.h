@@ -1,0 +1,73 @@
+#pragma once
+// Every question and notice of the IDE goes through one Prompter, so tests can script the
+// answers. The real one shows modal message boxes and may be called from any thread.
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace krvs::ide {
+
+enum class Answer { Ok, Yes, No, Cancel };
+
+inline QString promptCaption() { return QStringLiteral("Korvash 提示"); }
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual Answer askYesNo(const QString& text) = 0;
+  virtual Answer askYesNoCancel(const QString& text) = 0;
+  // An OK box with the caption "Korvash 提示".
+  virtual void inform(const QString& text) = 0;
+  // An OK box with the application's title as caption, for the few plain notices.
+  virtual void informPlain(const QString& text) = 0;
+};
+
+// QMessageBox on the GUI thread; calls from other threads wait for the answer there.
+class MessageBoxPrompter : public Prompter {
+ public:
+  explicit MessageBoxPrompter(QWidget* parent = nullptr) : m_parent(parent) {}
+  void setParent(QWidget* parent) { m_parent = parent; }
+  Answer askYesNo(const QString& text) override;
+  Answer askYesNoCancel(const QString& text) override;
+  void inform(const QString& text) override;
+  void informPlain(const QString& text) override;
+
+ private:
+  QWidget* m_parent;
+};
+
+// Answers from a queue and records every prompt; for tests.
+class ScriptedPrompter : public Prompter {
+ public:
+  enum class Kind { YesNo, YesNoCancel, Inform, InformPlain };
+  struct Prompt {
+    Kind kind;
+    QString text;
+  };
+
+  void queue(Answer answer) { m_answers.append(answer); }
+  const QList<Prompt>& prompts() const { return m_prompts; }
+  QStringList texts() const;
+  void clear() { m_prompts.clear(); m_answers.clear(); m_unscripted = 0; }
+  // Questions asked when the queue was empty (they were answered No or Cancel).
+  int unscripted() const { return m_unscripted; }
+
+  Answer askYesNo(const QString& text) override;
+  Answer askYesNoCancel(const QString& text) override;
+  void inform(const QString& text) override;
+  void informPlain(const QString& text) override;
+
+ private:
+  Answer next(Answer fallback);
+  QList<Answer> m_answers;
+  QList<Prompt> m_prompts;
+  int m_unscripted = 0;
+};
+
+// The process-wide prompter: the one set last, else a MessageBoxPrompter. The caller keeps
+// ownership of what it sets and resets it to nullptr before destroying it.
+Prompter& prompter();
+void setPrompter(Prompter* prompter);
+
+}  // namespace krvs::ide

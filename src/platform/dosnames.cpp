@@ -1,0 +1,63 @@
+#include "platform/dosnames.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace krvs::platform {
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::vector<std::string> caseVariants(const std::string& path) {
+  std::string dir = directoryOf(path);
+  std::string name = fileNameOf(path);
+  std::vector<std::string> found;
+  if (DIR* d = ::opendir(dir.empty() ? "." : dir.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      if (equalsNoCase(e->d_name, name)) found.push_back(joinPath(dir, e->d_name));
+    }
+    ::closedir(d);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace
+
+bool equalsNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+std::optional<std::string> findNoCase(const std::string& path) {
+  if (fileExists(path)) return path;
+  for (const std::string& candidate : caseVariants(path)) {
+    if (fileExists(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+std::string resolveNoCase(const std::string& path) { return findNoCase(path).value_or(path); }
+
+int removeNoCase(const std::string& path) {
+  int removed = 0;
+  for (const std::string& candidate : caseVariants(path)) {
+    if (fileExists(candidate) && ::unlink(candidate.c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
+std::string replaceExtension(const std::string& path, const std::string& extension) {
+  auto slash = path.find_last_of('/');
+  auto dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + extension;
+  return path.substr(0, dot) + extension;
+}
+
+}  // namespace krvs::platform

@@ -1,0 +1,63 @@
+#pragma once
+// A child process whose standard input and output are pipes owned by the caller.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace krvs::platform {
+
+struct ProcessOptions {
+  std::string program;                // looked up in PATH when it has no slash
+  std::vector<std::string> arguments;  // without the program name
+  std::string workingDirectory;       // empty: inherit
+  bool mergeStderr = true;            // error output arrives in the same pipe as standard output
+  std::vector<std::pair<std::string, std::string>> environment;  // added to or replacing the inherited one
+};
+
+// One writer thread and one reader thread may use the same object at the same time: writes,
+// reads and termination each touch their own descriptor or the process group only.
+class Process {
+ public:
+  Process() = default;
+  ~Process();  // terminates a child that still runs
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  Error start(const ProcessOptions& options);
+  bool started() const { return m_pid > 0; }
+  int pid() const { return m_pid; }
+
+  // Writes all of `bytes` to the child's standard input.
+  Error write(std::string_view bytes);
+  // Ends the child's standard input, so a reader of it sees end of file.
+  void closeInput();
+
+  // Blocks until output is available; returns at most `maxBytes` of it. nullopt when the output
+  // has ended (the child and every process it started have closed it) or on a read error.
+  std::optional<std::string> read(std::size_t maxBytes = 4096);
+
+  // Waits for the child to end. Its exit code, or 128 + the signal number when a signal ended it.
+  int wait();
+  // The exit code when the child has ended, nullopt while it runs.
+  std::optional<int> exitCode();
+
+  // Ends the child and everything it started: SIGTERM to its process group, SIGKILL after
+  // `graceMs`, then reaps it.
+  void terminate(int graceMs = 200);
+
+ private:
+  void closeOutput();
+  int m_pid = -1;
+  int m_stdin = -1;
+  int m_stdout = -1;
+  std::optional<int> m_exitCode;
+};
+
+// The full path of `program` found in PATH, empty when it is not there.
+std::string findInPath(const std::string& program);
+
+}  // namespace krvs::platform
