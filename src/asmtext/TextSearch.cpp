@@ -69,7 +69,10 @@ bool isSearchWordChar(char c) { return kWordChars.is[static_cast<unsigned char>(
 
 bool IsInComment(int pos, std::string_view text) {
   if (pos < 1 || static_cast<std::size_t>(pos) > text.size()) return false;
-  for (std::size_t i = static_cast<std::size_t>(pos); i-- > 0;) {
+  auto i = static_cast<std::size_t>(pos) - 1;
+  if (text[i] == ';') return true;
+  // The line starts after the previous CR or LF; the position's own line break belongs to its line.
+  while (i-- > 0) {
     if (text[i] == ';') return true;
     if (text[i] == '\r' || text[i] == '\n') return false;
   }
