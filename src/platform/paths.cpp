@@ -91,17 +91,23 @@ std::string xdgDataHome() { return xdgDir("XDG_DATA_HOME", ".local/share"); }
 std::string xdgConfigHome() { return xdgDir("XDG_CONFIG_HOME", ".config"); }
 std::string xdgCacheHome() { return xdgDir("XDG_CACHE_HOME", ".cache"); }
 
+Error populateHome(const std::string& installDir, const std::string& home) {
+  std::string bin = joinPath(home, "Bin");
+  if (Error e = makeDirectories(bin); !e.empty()) return e;
+  Error error = linkEntries(installDir, home, true);
+  if (Error e = linkEntries(joinPath(installDir, "Bin"), bin, false); error.empty()) error = e;
+  return error;
+}
+
 ProgramHome programHome(const std::string& exeDir, const std::string& dataHome) {
   if (isWritableDirectory(exeDir)) return {exeDir, {}};
   std::string home = joinPath(dataHome, "Korvash");
-  std::string bin = joinPath(home, "Bin");
-  if (Error e = makeDirectories(bin); !e.empty()) return {exeDir, e};
-  Error error = linkEntries(exeDir, home, true);
-  if (Error e = linkEntries(joinPath(exeDir, "Bin"), bin, false); error.empty()) error = e;
-  return {home, error};
+  Error error = populateHome(exeDir, home);
+  return {isDirectory(joinPath(home, "Bin")) ? home : exeDir, error};
 }
 
 std::string shortPath(const std::string& path, Error* error, std::string cacheDir) {
+  if (error) error->clear();
   if (!hasBlank(path)) return path;
   if (cacheDir.empty()) cacheDir = joinPath(xdgCacheHome(), "Korvash");
   if (hasBlank(cacheDir)) cacheDir = "/tmp/Korvash-" + std::to_string(::getuid());
@@ -124,7 +130,6 @@ std::string shortPath(const std::string& path, Error* error, std::string cacheDi
   }
   std::string link = joinPath(shortDir, linkName);
   if (Error e = ensureLink(target, link); !e.empty()) return fail(e);
-  if (error) error->clear();
   return linkWhole ? link : joinPath(link, name);
 }
 

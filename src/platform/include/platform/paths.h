@@ -25,6 +25,10 @@ struct ProgramHome {
 // Runner.bat there. Links that already exist are refreshed, so an upgrade needs no clean-up.
 ProgramHome programHome(const std::string& exeDir, const std::string& dataHome);
 
+// Sets up `home` for an installed copy in `installDir`: Bin/ with a link to each installed tool,
+// and a link to every other installed file except those the IDE writes itself.
+Error populateHome(const std::string& installDir, const std::string& home);
+
 // A path with no blank that names the same file or directory: unchanged when `path` has none,
 // else a link below `cacheDir`/short named by a hash of the directory with the blank. An empty
 // `cacheDir` means xdgCacheHome()/Korvash. On failure `path` comes back and `error` is set.

@@ -1,0 +1,79 @@
+#include "platform/dosnames.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "temp_dir.h"
+
+namespace krvs::platform {
+namespace {
+
+using test::TempDir;
+
+TEST(DosNames, LookupIgnoresCaseAndPrefersTheExactName) {
+  TempDir dir;
+  dir.write("PROG.OBJ", "upper");
+  dir.write("Prog.Lst", "mixed");
+  dir.write("prog.lst", "lower");
+
+  struct Case {
+    const char* asked;
+    const char* found;  // nullptr: none
+  } cases[] = {
+      {"prog.obj", "PROG.OBJ"}, {"PROG.OBJ", "PROG.OBJ"}, {"Prog.Obj", "PROG.OBJ"},
+      {"prog.lst", "prog.lst"},  // exact wins over a variant
+      {"PROG.LST", "Prog.Lst"},  // first variant in byte order
+      {"prog.map", nullptr},     {"prog.ob", nullptr},
+  };
+  for (const Case& c : cases) {
+    auto found = findNoCase(dir.file(c.asked));
+    if (c.found) {
+      EXPECT_EQ(found, dir.file(c.found)) << c.asked;
+    } else {
+      EXPECT_EQ(found, std::nullopt) << c.asked;
+      EXPECT_EQ(resolveNoCase(dir.file(c.asked)), dir.file(c.asked));
+    }
+  }
+}
+
+TEST(DosNames, DirectoriesAreNotFiles) {
+  TempDir dir;
+  dir.write("bin/x", "");
+  EXPECT_EQ(findNoCase(dir.file("BIN")), std::nullopt);
+}
+
+TEST(DosNames, RemoveDeletesEveryCaseVariantOnly) {
+  TempDir dir;
+  dir.write("a.MAP", "");
+  dir.write("A.map", "");
+  dir.write("a.Mapx", "");
+  EXPECT_EQ(removeNoCase(dir.file("a.Map")), 2);
+  EXPECT_TRUE(fileExists(dir.file("a.Mapx")));
+  EXPECT_EQ(removeNoCase(dir.file("a.Map")), 0);
+}
+
+TEST(DosNames, EqualsNoCaseFoldsAsciiLettersOnly) {
+  EXPECT_TRUE(equalsNoCase("C:\\A\\X.ASM", "c:\\a\\x.asm"));
+  EXPECT_FALSE(equalsNoCase("x.asm", "x.asm "));
+  EXPECT_FALSE(equalsNoCase("[", "{"));  // 0x5B and 0x7B differ by the case bit, but are not letters
+  EXPECT_FALSE(equalsNoCase("文件", "文仵"));
+  EXPECT_TRUE(equalsNoCase("文件.ASM", "文件.asm"));
+}
+
+TEST(DosNames, ReplaceExtension) {
+  struct Case {
+    const char* path;
+    const char* ext;
+    const char* expected;
+  } cases[] = {
+      {"/a/prog.asm", ".Lst", "/a/prog.Lst"},
+      {"/a/prog", ".Obj", "/a/prog.Obj"},
+      {"/a.dir/prog", ".Map", "/a.dir/prog.Map"},
+      {"/a/prog.x.asm", ".Tr", "/a/prog.x.Tr"},
+      {"prog.asm", ".Xrf", "prog.Xrf"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(replaceExtension(c.path, c.ext), c.expected) << c.path;
+}
+
+}  // namespace
+}  // namespace krvs::platform

@@ -1,0 +1,63 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "temp_dir.h"
+
+namespace krvs::platform {
+namespace {
+
+using test::TempDir;
+
+TEST(WriteFileAtomic, ReplacesContentKeepsModeAndLeavesNoTemporary) {
+  TempDir dir;
+  std::string path = dir.write("a.txt", "old content that is longer");
+  ::chmod(path.c_str(), 0600);
+  ASSERT_EQ(writeFileAtomic(path, std::string("new\0bytes", 9)), "");
+  EXPECT_EQ(readFile(path), std::string("new\0bytes", 9));
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(WriteFileAtomic, FailureReportsAndKeepsTheOldFile) {
+  TempDir dir;
+  std::string blocker = dir.write("notadir", "x");
+  EXPECT_NE(writeFileAtomic(blocker + "/a.txt", "data"), "");
+  // A directory in the way of the rename: the temporary is cleaned up, the directory stays.
+  std::filesystem::create_directory(dir.file("target"));
+  dir.write("target/keep", "k");
+  EXPECT_NE(writeFileAtomic(dir.file("target"), "data"), "");
+  EXPECT_EQ(readFile(dir.file("target/keep")), "k");
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 2);
+}
+
+TEST(FileServices, SizesDirectoriesAndPathParts) {
+  TempDir dir;
+  std::string path = dir.write("five", "12345");
+  EXPECT_EQ(fileSize(path), 5u);
+  EXPECT_EQ(fileSize(dir.path()), std::nullopt);
+  EXPECT_EQ(fileSize(dir.file("missing")), std::nullopt);
+  EXPECT_TRUE(fileExists(path));
+  EXPECT_FALSE(fileExists(dir.path()));
+  EXPECT_EQ(makeDirectories(dir.file("x/y/z")), "");
+  EXPECT_TRUE(isDirectory(dir.file("x/y/z")));
+  EXPECT_NE(makeDirectories(path + "/sub"), "");
+
+  EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
+  EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+  EXPECT_EQ(directoryOf("/a/b/c.asm"), "/a/b");
+  EXPECT_EQ(directoryOf("/c.asm"), "/");
+  EXPECT_EQ(fileNameOf("/a/b/c.asm"), "c.asm");
+}
+
+}  // namespace
+}  // namespace krvs::platform
