@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Printable.h"
+
 #include <string>
 #include <vector>
 
@@ -15,17 +17,19 @@ struct ExtractCase {
   std::string word;
   std::string rest;
 };
+void PrintTo(const ExtractCase& c, std::ostream* os) { *os << printable(c.text); }
 
-class ExtractWordTest : public ::testing::TestWithParam<ExtractCase> {};
 
-TEST_P(ExtractWordTest, SplitsOffTheFirstWord) {
+class AsmtextExtractWordTest : public ::testing::TestWithParam<ExtractCase> {};
+
+TEST_P(AsmtextExtractWordTest, SplitsOffTheFirstWord) {
   std::string text = GetParam().text;
   EXPECT_EQ(TFormat::ExtractWord(text), GetParam().word) << GetParam().text;
   EXPECT_EQ(text, GetParam().rest) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, ExtractWordTest,
+    AsmtextTexts, AsmtextExtractWordTest,
     ::testing::Values(ExtractCase{"mov ax,bx", "mov", "ax,bx"},
                       ExtractCase{"  mov\tax, bx  ", "mov", "ax, bx"},
                       ExtractCase{"start:mov ax,1", "start:", "mov ax,1"},
@@ -45,10 +49,12 @@ struct FormatCase {
   std::string line;
   std::string formatted;
 };
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << printable(c.line); }
 
-class FormatDefaultsTest : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(FormatDefaultsTest, LaysOutTheLine) {
+class AsmtextFormatDefaultsTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(AsmtextFormatDefaultsTest, LaysOutTheLine) {
   TDB db;
   TFormat fmt(db);
   std::string line = GetParam().line;
@@ -57,7 +63,7 @@ TEST_P(FormatDefaultsTest, LaysOutTheLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, FormatDefaultsTest,
+    AsmtextLines, AsmtextFormatDefaultsTest,
     ::testing::Values(
         FormatCase{"start: mov ax,datas ;初始化", sp(6) + "START:" + sp(2) + "MOV" + sp(7) + "AX,DATAS" + sp(4) + ";初始化"},
         FormatCase{"mov ds,ax", sp(14) + "MOV" + sp(7) + "DS,AX"},
@@ -89,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"pbyte typedef ptr byte", sp(7) + "PBYTE" + sp(2) + "TYPEDEF" + sp(3) + "PTR BYTE"},
         FormatCase{"typedef ptr byte", sp(14) + "TYPEDEF" + sp(3) + "PTR BYTE"}));
 
-TEST(Formatter, ReportsTheNamesALineDefines) {
+TEST(AsmtextFormatter, ReportsTheNamesALineDefines) {
   TDB db;
   TFormat fmt(db);
   const char* lines[] = {"stacks segment stack", "msg db 'Hello';text", "start: mov ax,1",
@@ -107,7 +113,7 @@ TEST(Formatter, ReportsTheNamesALineDefines) {
   EXPECT_EQ(db.Names(NameList::Macros), V{"PRINT"});
 }
 
-TEST(Formatter, AMacroDefinedEarlierMakesItsCallsInstructions) {
+TEST(AsmtextFormatter, AMacroDefinedEarlierMakesItsCallsInstructions) {
   TDB db;
   TFormat fmt(db);
   std::string call = "print y";
@@ -120,7 +126,7 @@ TEST(Formatter, AMacroDefinedEarlierMakesItsCallsInstructions) {
   EXPECT_EQ(call, sp(14) + "PRINT" + sp(5) + "Y");
 }
 
-TEST(Formatter, SwitchedOffKeepsTextButReportsNames) {
+TEST(AsmtextFormatter, SwitchedOffKeepsTextButReportsNames) {
   TDB db;
   TFormat fmt(db);
   FormatSettings off;
@@ -138,7 +144,7 @@ TEST(Formatter, SwitchedOffKeepsTextButReportsNames) {
   EXPECT_EQ(db.Count(NameList::Macros), 1u);
 }
 
-TEST(Formatter, FormattingTwiceChangesNothingMore) {
+TEST(AsmtextFormatter, FormattingTwiceChangesNothingMore) {
   TDB db;
   TFormat fmt(db);
   for (std::string line : {"start: mov ax,datas ;初始化", "stacks segment stack ;堆栈段", ".model small",
@@ -154,10 +160,12 @@ struct CaseModeCase {
   int caseMode;
   std::string formatted;
 };
+void PrintTo(const CaseModeCase& c, std::ostream* os) { *os << "caseMode " << c.caseMode; }
 
-class CaseModeTest : public ::testing::TestWithParam<CaseModeCase> {};
 
-TEST_P(CaseModeTest, ChangesLettersOutsideSingleQuotesOnly) {
+class AsmtextCaseModeTest : public ::testing::TestWithParam<CaseModeCase> {};
+
+TEST_P(AsmtextCaseModeTest, ChangesLettersOutsideSingleQuotesOnly) {
   TDB db;
   TFormat fmt(db);
   FormatSettings s;
@@ -168,13 +176,13 @@ TEST_P(CaseModeTest, ChangesLettersOutsideSingleQuotesOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, CaseModeTest,
+    AsmtextModes, AsmtextCaseModeTest,
     ::testing::Values(CaseModeCase{0, sp(8) + "LBL:" + sp(2) + "MOV" + sp(7) + "AX,'Hi'" + sp(5) + ";Cmt"},
                       CaseModeCase{1, sp(8) + "lbl:" + sp(2) + "mov" + sp(7) + "ax,'Hi'" + sp(5) + ";Cmt"},
                       CaseModeCase{2, sp(8) + "Lbl:" + sp(2) + "Mov" + sp(7) + "Ax,'Hi'" + sp(5) + ";Cmt"},
                       CaseModeCase{7, sp(8) + "Lbl:" + sp(2) + "Mov" + sp(7) + "Ax,'Hi'" + sp(5) + ";Cmt"}));
 
-TEST(Layout, ColumnsFollowTheSettings) {
+TEST(AsmtextLayout, ColumnsFollowTheSettings) {
   FormatSettings s;
   s.column1Width = 8;
   s.column2Width = 10;
@@ -189,7 +197,7 @@ TEST(Layout, ColumnsFollowTheSettings) {
   EXPECT_EQ(TFormat::LayoutLine("abcdefg:", "x", "", "", 2, s).substr(0, 9), sp(8) + "A");
 }
 
-TEST(Layout, WidthsOfZeroOrLessKeepEveryWordApart) {
+TEST(AsmtextLayout, WidthsOfZeroOrLessKeepEveryWordApart) {
   for (int w : {0, -1, -100}) {
     FormatSettings s;
     s.column1Width = s.column2Width = s.column3Width = w;
@@ -205,7 +213,7 @@ TEST(Layout, WidthsOfZeroOrLessKeepEveryWordApart) {
   }
 }
 
-TEST(Layout, HugeWidthsAreCapped) {
+TEST(AsmtextLayout, HugeWidthsAreCapped) {
   FormatSettings s;
   s.column1Width = s.column2Width = s.column3Width = 1 << 30;
   s.gap1Width = s.gap2Width = 1 << 30;
@@ -214,7 +222,7 @@ TEST(Layout, HugeWidthsAreCapped) {
   EXPECT_EQ(out.substr(out.size() - 2), ";c");
 }
 
-TEST(Layout, FillReachesTheNextMultiple) {
+TEST(AsmtextLayout, FillReachesTheNextMultiple) {
   EXPECT_EQ(fillWidth(0, 12), 12);
   EXPECT_EQ(fillWidth(6, 12), 6);
   EXPECT_EQ(fillWidth(12, 12), 12);

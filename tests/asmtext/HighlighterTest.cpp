@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Printable.h"
+
 #include <set>
 #include <string>
 
@@ -19,7 +21,7 @@ std::string render(const TSynAsmSyn& syn, std::string_view line) {
   return out;
 }
 
-TEST(ReservedWords, AreTheGiven373WithoutRepeats) {
+TEST(AsmtextReservedWords, AreTheGiven373WithoutRepeats) {
   std::set<std::string_view> distinct(kReservedWords.begin(), kReservedWords.end());
   EXPECT_EQ(kReservedWords.size(), 373u);
   EXPECT_EQ(distinct.size(), 373u);
@@ -32,7 +34,7 @@ TEST(ReservedWords, AreTheGiven373WithoutRepeats) {
   EXPECT_EQ(syn.Keywords().size(), 373u);
 }
 
-TEST(KeywordHash, ChainsAreOrderedByLengthAndMatchTheirBucket) {
+TEST(AsmtextKeywordHash, ChainsAreOrderedByLengthAndMatchTheirBucket) {
   TSynAsmSyn syn;
   std::size_t total = 0;
   for (std::size_t b = 0; b < KeywordHash::kBucketCount; ++b) {
@@ -48,7 +50,7 @@ TEST(KeywordHash, ChainsAreOrderedByLengthAndMatchTheirBucket) {
   EXPECT_EQ(total, 373u);
 }
 
-TEST(KeywordHash, HashFoldsCaseAndKeeps24Bits) {
+TEST(AsmtextKeywordHash, HashFoldsCaseAndKeeps24Bits) {
   EXPECT_EQ(KeywordHash::hashIdent("a"), 1u);
   EXPECT_EQ(KeywordHash::hashIdent("Ab"), 1u * 7 + 2);
   EXPECT_EQ(KeywordHash::hashIdent("_9"), 36u);
@@ -56,7 +58,7 @@ TEST(KeywordHash, HashFoldsCaseAndKeeps24Bits) {
   EXPECT_LT(KeywordHash::hashIdent(std::string(40, 'z')), 1u << 24);
 }
 
-TEST(KeywordHash, InsertsSameLengthAfterAndLongerBefore) {
+TEST(AsmtextKeywordHash, InsertsSameLengthAfterAndLongerBefore) {
   // Words that share a bucket: hashes differ by a multiple of 1024.
   KeywordHash h;
   std::vector<std::string> sameBucket;
@@ -80,7 +82,7 @@ TEST(KeywordHash, InsertsSameLengthAfterAndLongerBefore) {
   EXPECT_FALSE(h.contains(sameBucket[2]));
 }
 
-TEST(KeywordHash, RepeatedWordIsAnError) {
+TEST(AsmtextKeywordHash, RepeatedWordIsAnError) {
   std::string error;
   EXPECT_FALSE(TSynAsmSyn::FromWordList("mov push MOV", &error));
   EXPECT_EQ(error, "Keyword \"MOV\" already in list");
@@ -94,16 +96,18 @@ struct ScanCase {
   const char* line;
   const char* tokens;
 };
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << printable(c.line); }
 
-class ScanTest : public ::testing::TestWithParam<ScanCase> {};
 
-TEST_P(ScanTest, GivesTheTokenSequence) {
+class AsmtextScanTest : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(AsmtextScanTest, GivesTheTokenSequence) {
   TSynAsmSyn syn;
   EXPECT_EQ(render(syn, GetParam().line), GetParam().tokens) << GetParam().line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, ScanTest,
+    AsmtextLines, AsmtextScanTest,
     ::testing::Values(
         ScanCase{"mov ax,4c00h;退出程序", "2:mov|5: |1:ax|1:,|4:4c00h|0:;退出程序"},
         ScanCase{"MOV Mov movs movsx", "2:MOV|5: |2:Mov|5: |2:movs|5: |2:movsx"},
@@ -132,14 +136,14 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"lock_x jz2 JZ", "1:lock_x|5: |1:jz2|5: |2:JZ"},
         ScanCase{"", ""}));
 
-TEST(Scanner, OddBytesAreSingleIdentifierTokens) {
+TEST(AsmtextScanner, OddBytesAreSingleIdentifierTokens) {
   TSynAsmSyn syn;
   // A lone lead byte, a stray continuation byte and a NUL inside the line: one byte each.
   std::string line = std::string("a\xE6") + "\x80" + std::string(1, '\0') + "b";
   EXPECT_EQ(render(syn, line), std::string("1:a|1:\xE6|1:\x80|1:") + std::string(1, '\0') + "|1:b");
 }
 
-TEST(Scanner, CursorWalksTheSameTokensAndEndsWithEndOfLine) {
+TEST(AsmtextScanner, CursorWalksTheSameTokensAndEndsWithEndOfLine) {
   TSynAsmSyn syn;
   const std::string line = "start: mov ax,datas ;初始化";
   auto bulk = syn.Tokenize(line);
@@ -159,7 +163,7 @@ TEST(Scanner, CursorWalksTheSameTokensAndEndsWithEndOfLine) {
   EXPECT_TRUE(syn.GetEol());
 }
 
-TEST(Attributes, NamesStylesAndIndexes) {
+TEST(AsmtextAttributes, NamesStylesAndIndexes) {
   const std::pair<TokenKind, std::string_view> byKind[] = {
       {TokenKind::Comment, "Comment"}, {TokenKind::Identifier, "Identifier"},
       {TokenKind::ReservedWord, "Reserved Word"}, {TokenKind::Number, "Number"},

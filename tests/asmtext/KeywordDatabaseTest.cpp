@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Printable.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -10,7 +12,7 @@
 namespace krvs::asmtext {
 namespace {
 
-TEST(KeywordTable, HoldsTheGivenEntriesPerKind) {
+TEST(AsmtextKeywordTable, HoldsTheGivenEntriesPerKind) {
   std::map<int, int> entries;
   std::map<int, std::set<std::string_view>> distinct;
   for (const KeywordEntry& e : kKeywordTable) {
@@ -31,7 +33,7 @@ TEST(KeywordTable, HoldsTheGivenEntriesPerKind) {
   EXPECT_EQ(entries.size(), 4u);
 }
 
-TEST(KeywordTable, KeepsItsQuirks) {
+TEST(AsmtextKeywordTable, KeepsItsQuirks) {
   auto count = [](std::string_view name) {
     return std::count_if(kKeywordTable.begin(), kKeywordTable.end(),
                          [&](const KeywordEntry& e) { return e.name == name; });
@@ -48,7 +50,7 @@ TEST(KeywordTable, KeepsItsQuirks) {
   }
 }
 
-TEST(KeywordDatabase, SortsTheTableByBytes) {
+TEST(AsmtextKeywordDatabase, SortsTheTableByBytes) {
   TDB db;
   const auto& t = db.SortedTable();
   ASSERT_EQ(t.size(), 526u);
@@ -58,7 +60,7 @@ TEST(KeywordDatabase, SortsTheTableByBytes) {
   EXPECT_EQ(t.back().name, "XOR");
 }
 
-TEST(KeywordDatabase, LookupGivesTheFirstPositionOfTheTrimmedUpperCasedWord) {
+TEST(AsmtextKeywordDatabase, LookupGivesTheFirstPositionOfTheTrimmedUpperCasedWord) {
   TDB db;
   const auto& t = db.SortedTable();
   EXPECT_EQ(db.Lookup(".286"), 1);
@@ -78,16 +80,18 @@ struct ClassifyCase {
   const char* word;
   int kind;
 };
+void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << printable(c.word); }
 
-class ClassifyTest : public ::testing::TestWithParam<ClassifyCase> {};
 
-TEST_P(ClassifyTest, GivesTheLayoutKind) {
+class AsmtextClassifyTest : public ::testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(AsmtextClassifyTest, GivesTheLayoutKind) {
   TDB db;
   EXPECT_EQ(db.Classify(GetParam().word), GetParam().kind) << GetParam().word;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Words, ClassifyTest,
+    AsmtextWords, AsmtextClassifyTest,
     ::testing::Values(ClassifyCase{"mov", 2}, ClassifyCase{"MOV", 2}, ClassifyCase{".model", 0},
                       ClassifyCase{"title", 1}, ClassifyCase{"typedef", 4}, ClassifyCase{"SubTtl", 0},
                       ClassifyCase{"=", 2}, ClassifyCase{"jnz", 2}, ClassifyCase{"jump1", 2},
@@ -96,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{".startup", -1}, ClassifyCase{".tartup", 0}, ClassifyCase{"unioU", 2},
                       ClassifyCase{"assume", 2}, ClassifyCase{"ax", -1}));
 
-TEST(KeywordDatabase, MacroNamesClassifyAsInstructionsInAnyCase) {
+TEST(AsmtextKeywordDatabase, MacroNamesClassifyAsInstructionsInAnyCase) {
   TDB db;
   EXPECT_EQ(db.Classify("print"), -1);
   db.AddMacro("Print");
@@ -108,7 +112,7 @@ TEST(KeywordDatabase, MacroNamesClassifyAsInstructionsInAnyCase) {
   EXPECT_EQ(db.Classify("print"), -1);
 }
 
-TEST(KeywordDatabase, AddNameStoresUpperCaseOnceAndSkipsKeywords) {
+TEST(AsmtextKeywordDatabase, AddNameStoresUpperCaseOnceAndSkipsKeywords) {
   TDB db;
   db.AddLabel("start");
   db.AddLabel("START");
@@ -124,7 +128,7 @@ TEST(KeywordDatabase, AddNameStoresUpperCaseOnceAndSkipsKeywords) {
   for (int l = 0; l < 5; ++l) EXPECT_EQ(db.Count(static_cast<NameList>(l)), 0u);
 }
 
-TEST(KeywordDatabase, NamesAreCutTo20ColumnsAndNotAddedTwice) {
+TEST(AsmtextKeywordDatabase, NamesAreCutTo20ColumnsAndNotAddedTwice) {
   TDB db;
   db.AddVariable("abcdefghijklmnopqrstuvwxy");  // 25 characters
   db.AddVariable("abcdefghijklmnopqrstuvwxy");
@@ -138,7 +142,7 @@ TEST(KeywordDatabase, NamesAreCutTo20ColumnsAndNotAddedTwice) {
   EXPECT_EQ(db.Names(NameList::Labels)[1], "数据数据数据数据数据");
 }
 
-TEST(KeywordDatabase, AFullListDropsFurtherNames) {
+TEST(AsmtextKeywordDatabase, AFullListDropsFurtherNames) {
   TDB db;
   for (int i = 0; i < 1025; ++i) db.AddSegment("S" + std::to_string(i));
   ASSERT_EQ(db.Count(NameList::Segments), 1024u);

@@ -36,7 +36,7 @@ std::string randomLine(std::mt19937& rng) {
   return line;
 }
 
-TEST(RandomLines, FormattingKeepsEveryVisibleCharacterInOrder) {
+TEST(AsmtextRandomLines, FormattingKeepsEveryVisibleCharacterInOrder) {
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<int> width(-3, 24), caseMode(0, 3);
   TDB db;
@@ -56,7 +56,7 @@ TEST(RandomLines, FormattingKeepsEveryVisibleCharacterInOrder) {
   }
 }
 
-TEST(RandomLines, TokensCoverTheLineWithoutGaps) {
+TEST(AsmtextRandomLines, TokensCoverTheLineWithoutGaps) {
   std::mt19937 rng(99);
   TSynAsmSyn syn;
   for (int i = 0; i < 4000; ++i) {

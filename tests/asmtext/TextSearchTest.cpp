@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Printable.h"
+
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ int lineStart(const std::vector<std::string>& lines, std::size_t index) {
   return pos;
 }
 
-TEST(Searches, InCommentLooksFromTheLineStartToThePosition) {
+TEST(AsmtextSearches, InCommentLooksFromTheLineStartToThePosition) {
   const std::string text = "a;b\r\nc d;e\nf";
   struct Case { int pos; bool inComment; };
   for (Case c : {Case{1, false}, Case{2, true}, Case{3, true}, Case{4, true}, Case{6, false},
@@ -37,7 +39,7 @@ TEST(Searches, InCommentLooksFromTheLineStartToThePosition) {
   }
 }
 
-TEST(Searches, WholeWordLooksAtBothNeighbours) {
+TEST(AsmtextSearches, WholeWordLooksAtBothNeighbours) {
   const std::string text = "AB XAB AB1 AB.X $AB AB,AB";
   struct Case { int pos; bool whole; };
   for (Case c : {Case{1, true}, Case{5, false}, Case{8, false}, Case{12, false}, Case{18, false},
@@ -51,15 +53,17 @@ struct FindCase {
   std::string word;
   int pos;
 };
+void PrintTo(const FindCase& c, std::ostream* os) { *os << printable(c.text); }
 
-class FindWholeWordTest : public ::testing::TestWithParam<FindCase> {};
 
-TEST_P(FindWholeWordTest, FindsTheFirstWholeWordOutsideComments) {
+class AsmtextFindWholeWordTest : public ::testing::TestWithParam<FindCase> {};
+
+TEST_P(AsmtextFindWholeWordTest, FindsTheFirstWholeWordOutsideComments) {
   EXPECT_EQ(FindWholeWord(GetParam().word, GetParam().text), GetParam().pos) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, FindWholeWordTest,
+    AsmtextTexts, AsmtextFindWholeWordTest,
     ::testing::Values(FindCase{"xab ab", "AB", 5}, FindCase{"; ab\r\nab", "ab", 7},
                       FindCase{"abab ab", "ab", 6}, FindCase{"AB.X ab?", "ab", 0},
                       FindCase{"Start: mov", "START", 1}, FindCase{"x", "", 0},
@@ -71,10 +75,12 @@ struct DefinitionCase {
   int kind;
   int line;  // 0-based line of the expected hit, -1 for none
 };
+void PrintTo(const DefinitionCase& c, std::ostream* os) { *os << printable(c.name); }
 
-class FindDefinitionTest : public ::testing::TestWithParam<DefinitionCase> {};
 
-TEST_P(FindDefinitionTest, FindsTheDefiningOccurrence) {
+class AsmtextFindDefinitionTest : public ::testing::TestWithParam<DefinitionCase> {};
+
+TEST_P(AsmtextFindDefinitionTest, FindsTheDefiningOccurrence) {
   const DefinitionCase& c = GetParam();
   const std::string text = joinLines(c.lines);
   int expected = c.line < 0 ? -1 : lineStart(c.lines, static_cast<std::size_t>(c.line));
@@ -90,7 +96,7 @@ TEST_P(FindDefinitionTest, FindsTheDefiningOccurrence) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Sources, FindDefinitionTest,
+    AsmtextSources, AsmtextFindDefinitionTest,
     ::testing::Values(
         DefinitionCase{kTemplate, "STACKS", 1, 1},
         DefinitionCase{kTemplate, "STACKS", 4, -1},
@@ -116,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         DefinitionCase{{"x segment"}, "x", 9, -1},
         DefinitionCase{{"x segment"}, "x", -1, -1}));
 
-TEST(Searches, EndOfTextEndsTheKeyword) {
+TEST(AsmtextSearches, EndOfTextEndsTheKeyword) {
   EXPECT_EQ(FindDefinition("s", "s segment", 1), 1);
   EXPECT_EQ(FindDefinition("p", "  p proc", 4), 3);
   EXPECT_EQ(FindDefinition("v", "v dw", 3), 1);
@@ -124,7 +130,7 @@ TEST(Searches, EndOfTextEndsTheKeyword) {
   EXPECT_EQ(FindDefinition("", "x segment", 1), -1);
 }
 
-TEST(Searches, AnOccurrenceIsJudgedByTheCharacterBeforeItInTheWholeText) {
+TEST(AsmtextSearches, AnOccurrenceIsJudgedByTheCharacterBeforeItInTheWholeText) {
   // After passing "ab" in "ab ab:", the hit at "ab:" must still see the blank before it, and the
   // first "xab" must never count although the search restarts inside it.
   EXPECT_EQ(FindDefinition("ab", "xab: ab:", 2), 6);
