@@ -100,6 +100,9 @@ private:
     std::atomic<bool> m_intr{false};
     bool m_halted = false;
     std::uint64_t m_count = 0;
+    // Set after MOV SS, POP SS and STI: the next instruction runs before any interrupt or trap,
+    // also when it is the first one of the next run().
+    bool m_inhibit = false;
 };
 
 }  // namespace krvs::x86

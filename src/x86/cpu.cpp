@@ -1,0 +1,139 @@
+// The run loop: instruction boundaries, hardware interrupts, the trap flag, HLT and stop requests.
+
+#include "x86/cpu.h"
+
+#include "cpu_exec.h"
+
+namespace krvs::x86 {
+
+using namespace interp;
+
+Cpu::Cpu(std::uint8_t* memory, Bus& bus, CpuModel model) : m_mem(memory), m_bus(bus), m_model(model) {}
+
+void Cpu::interrupt(std::uint8_t vector) {
+    Registers& r = m_regs;
+    std::uint32_t ss = segBase(r.seg[SS]);
+    auto push = [&](std::uint16_t v) {
+        r.gp[SP] = static_cast<std::uint16_t>(r.gp[SP] - 2);
+        write16(m_mem, ss, r.gp[SP], v);
+    };
+    push(flagsImage(m_model, r.flags));
+    push(r.seg[CS]);
+    push(r.ip);
+    r.flags = static_cast<std::uint16_t>(r.flags & ~(flag::IF | flag::TF));
+    std::uint16_t slot = static_cast<std::uint16_t>(vector * 4);
+    r.ip = read16(m_mem, 0, slot);
+    r.seg[CS] = read16(m_mem, 0, static_cast<std::uint16_t>(slot + 2));
+    m_halted = false;
+}
+
+StopReason Cpu::run(std::uint64_t maxInstructions) {
+    Exec x{m_regs, m_mem, m_bus, *this, m_intr, handlerTable(m_model), m_model};
+    std::uint64_t done = 0;
+    for (;;) {
+        if (m_stop.load(std::memory_order_relaxed)) [[unlikely]] {
+            m_stop.store(false, std::memory_order_relaxed);
+            return StopReason::StopRequested;
+        }
+        if (!m_inhibit && (m_regs.flags & flag::IF) && m_intr.load(std::memory_order_relaxed)) [[unlikely]] {
+            int vector = m_bus.acknowledgeInterrupt();
+            if (vector >= 0) {
+                interrupt(static_cast<std::uint8_t>(vector));
+            }
+        }
+        if (m_halted) [[unlikely]] {
+            return StopReason::Halted;
+        }
+        if (done >= maxInstructions) {
+            return StopReason::InstructionLimit;
+        }
+        x.startIp = m_regs.ip;
+        x.seg = kNoSeg;
+        x.rep = 0;
+        x.prefixes = 0;
+        x.inhibit = 0;
+        x.tfLatched = (m_regs.flags & flag::TF) != 0;
+        std::uint8_t op = fetch8(x);
+        x.opcode = op;
+        x.table[op](x);
+        ++done;
+        ++m_count;
+        m_inhibit = (x.inhibit & kInhibitInterrupt) != 0;
+        if (x.tfLatched || x.event != kEventNone) [[unlikely]] {
+            std::uint8_t event = x.event;
+            x.event = kEventNone;
+            if (event == kEventHalt) {
+                m_halted = true;
+            }
+            if (x.tfLatched && !(x.inhibit & kInhibitTrap)) {
+                interrupt(1);
+            }
+            if (event == kEventHostStop) {
+                return StopReason::HostRequest;
+            }
+        }
+    }
+}
+
+namespace interp {
+
+void divideError(Exec& x) {
+    if (x.model != CpuModel::I8086) {
+        x.r.ip = x.startIp;
+    }
+    x.cpu.interrupt(0);
+}
+
+void invalidOpcode(Exec& x) {
+    x.r.ip = x.startIp;
+    x.cpu.interrupt(6);
+}
+
+namespace {
+
+HandlerTable commonTable() {
+    HandlerTable t{};
+    for (Handler& h : t.op) {
+        h = invalidOpcode;
+    }
+    addAluHandlers(t);
+    addMoveHandlers(t);
+    addStackHandlers(t);
+    addBcdHandlers(t);
+    addShiftHandlers(t);
+    addMulDivHandlers(t);
+    addGroupHandlers(t);
+    addStringHandlers(t);
+    addControlHandlers(t);
+    addPrefixHandlers(t);
+    addMiscHandlers(t);
+    return t;
+}
+
+struct Tables {
+    HandlerTable i8086, i80186, i80286;
+};
+
+Tables buildTables() {
+    Tables t{commonTable(), commonTable(), commonTable()};
+    add8086Aliases(t.i8086);
+    add186Handlers(t.i80186);
+    add186Handlers(t.i80286);
+    add286Handlers(t.i80286);
+    return t;
+}
+
+}  // namespace
+
+const Handler* handlerTable(CpuModel model) {
+    static const Tables tables = buildTables();
+    switch (model) {
+    case CpuModel::I8086: return tables.i8086.op;
+    case CpuModel::I80186: return tables.i80186.op;
+    case CpuModel::I80286: return tables.i80286.op;
+    }
+    return tables.i80186.op;
+}
+
+}  // namespace interp
+}  // namespace krvs::x86

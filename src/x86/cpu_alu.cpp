@@ -1,0 +1,117 @@
+// Two-operand arithmetic and logic: 00h-3Dh, the immediate group 80h-83h, TEST, XCHG, INC/DEC reg.
+
+#include "cpu_arith.h"
+
+#include <utility>
+
+namespace krvs::x86::interp {
+namespace {
+
+// Form is the low three opcode bits: r/m8,r8 | r/m16,r16 | r8,r/m8 | r16,r/m16 | AL,imm8 | AX,imm16.
+template <int Op, int Form>
+void aluForm(Exec& x) {
+    using T = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
+    if constexpr (Form >= 4) {
+        T& acc = regRef<T>(x, AX);
+        T res = alu<Op, T>(x, acc, fetch<T>(x));
+        if constexpr (Op != kCmp) acc = res;
+    } else {
+        decodeModrm(x);
+        T& reg = regRef<T>(x, x.reg);
+        if constexpr (Form < 2) {
+            T res = alu<Op, T>(x, readRm<T>(x), reg);
+            if constexpr (Op != kCmp) writeRm<T>(x, res);
+        } else {
+            T res = alu<Op, T>(x, reg, readRm<T>(x));
+            if constexpr (Op != kCmp) regRef<T>(x, x.reg) = res;
+        }
+    }
+}
+
+template <int Op>
+void addAluRow(HandlerTable& t) {
+    [&]<int... F>(std::integer_sequence<int, F...>) {
+        ((t.op[Op * 8 + F] = aluForm<Op, F>), ...);
+    }(std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
+}
+
+// The immediate group: the ModR/M reg field picks the operation.
+template <typename T>
+using AluFn = T (*)(Exec&, T, T);
+
+template <typename T>
+constexpr AluFn<T> kGroupOps[8] = {alu<kAdd, T>, alu<kOr, T>,  alu<kAdc, T>, alu<kSbb, T>,
+                                   alu<kAnd, T>, alu<kSub, T>, alu<kXor, T>, alu<kCmp, T>};
+
+// Opcode 80h and its alias 82h take imm8, 81h imm16, 83h imm8 sign-extended to a word.
+template <typename T, bool SignExtend>
+void aluImmGroup(Exec& x) {
+    decodeModrm(x);
+    T a = readRm<T>(x);
+    T b;
+    if constexpr (SignExtend) {
+        b = static_cast<T>(static_cast<std::int8_t>(fetch8(x)));
+    } else {
+        b = fetch<T>(x);
+    }
+    T res = kGroupOps<T>[x.reg](x, a, b);
+    if (x.reg != kCmp) writeRm<T>(x, res);
+}
+
+template <typename T>
+void testRm(Exec& x) {
+    decodeModrm(x);
+    logicFlags<T>(x, static_cast<T>(readRm<T>(x) & regRef<T>(x, x.reg)));
+}
+
+template <typename T>
+void testAcc(Exec& x) {
+    logicFlags<T>(x, static_cast<T>(regRef<T>(x, AX) & fetch<T>(x)));
+}
+
+template <typename T>
+void xchgRm(Exec& x) {
+    decodeModrm(x);
+    T a = readRm<T>(x);
+    T b = regRef<T>(x, x.reg);
+    writeRm<T>(x, b);
+    regRef<T>(x, x.reg) = a;
+}
+
+template <int R>
+void incReg(Exec& x) {
+    x.r.gp[R] = incFlags<std::uint16_t>(x, x.r.gp[R]);
+}
+template <int R>
+void decReg(Exec& x) {
+    x.r.gp[R] = decFlags<std::uint16_t>(x, x.r.gp[R]);
+}
+
+}  // namespace
+
+void addAluHandlers(HandlerTable& t) {
+    addAluRow<kAdd>(t);
+    addAluRow<kOr>(t);
+    addAluRow<kAdc>(t);
+    addAluRow<kSbb>(t);
+    addAluRow<kAnd>(t);
+    addAluRow<kSub>(t);
+    addAluRow<kXor>(t);
+    addAluRow<kCmp>(t);
+    t.op[0x80] = aluImmGroup<std::uint8_t, false>;
+    t.op[0x81] = aluImmGroup<std::uint16_t, false>;
+    t.op[0x82] = aluImmGroup<std::uint8_t, false>;
+    t.op[0x83] = aluImmGroup<std::uint16_t, true>;
+    t.op[0x84] = testRm<std::uint8_t>;
+    t.op[0x85] = testRm<std::uint16_t>;
+    t.op[0x86] = xchgRm<std::uint8_t>;
+    t.op[0x87] = xchgRm<std::uint16_t>;
+    t.op[0xA8] = testAcc<std::uint8_t>;
+    t.op[0xA9] = testAcc<std::uint16_t>;
+    [&]<int... R>(std::integer_sequence<int, R...>) {
+        ((t.op[0x40 + R] = incReg<R>), ...);
+        ((t.op[0x48 + R] = decReg<R>), ...);
+    }(std::make_integer_sequence<int, 8>{});
+}
+
+}  // namespace krvs::x86::interp

@@ -1,0 +1,93 @@
+// Decimal and ASCII adjustments: DAA, DAS, AAA, AAS, AAM, AAD, and SALC.
+
+#include "cpu_exec.h"
+
+namespace krvs::x86::interp {
+namespace {
+
+constexpr std::uint16_t kCfAf = flag::CF | flag::AF;
+
+bool af(const Exec& x) { return x.r.flags & flag::AF; }
+
+void setAlWithFlags(Exec& x, std::uint8_t al, std::uint16_t carryFlags, std::uint16_t mask) {
+    reg8(x.r, 0) = al;
+    setFlags(x, mask, static_cast<std::uint16_t>(szp(al) | carryFlags));
+}
+
+void daa(Exec& x) {
+    std::uint8_t al = reg8(x.r, 0);
+    std::uint8_t oldAl = al;
+    std::uint16_t f = 0;
+    if ((al & 0x0F) > 9 || af(x)) {
+        al = static_cast<std::uint8_t>(al + 6);
+        f |= flag::AF;
+    }
+    if (oldAl > (af(x) ? 0x9F : 0x99) || cf(x)) {
+        al = static_cast<std::uint8_t>(al + 0x60);
+        f |= flag::CF;
+    }
+    setAlWithFlags(x, al, f, kArithFlags);
+}
+
+void das(Exec& x) {
+    std::uint8_t al = reg8(x.r, 0);
+    std::uint8_t oldAl = al;
+    std::uint16_t f = 0;
+    if ((al & 0x0F) > 9 || af(x)) {
+        al = static_cast<std::uint8_t>(al - 6);
+        f |= flag::AF;
+    }
+    if (oldAl > (af(x) ? 0x9F : 0x99) || cf(x)) {
+        al = static_cast<std::uint8_t>(al - 0x60);
+        f |= flag::CF;
+    }
+    setAlWithFlags(x, al, f, kArithFlags);
+}
+
+// AAA and AAS adjust AL and AH separately on the 8086: no carry travels from AL into AH.
+template <int Dir>
+void asciiAdjust(Exec& x) {
+    std::uint8_t& al = reg8(x.r, 0);
+    std::uint8_t& ah = reg8(x.r, 4);
+    std::uint16_t f = 0;
+    if ((al & 0x0F) > 9 || af(x)) {
+        al = static_cast<std::uint8_t>(al + Dir * 6);
+        ah = static_cast<std::uint8_t>(ah + Dir);
+        f = kCfAf;
+    }
+    setAlWithFlags(x, static_cast<std::uint8_t>(al & 0x0F), f, kArithFlags);
+}
+
+void aam(Exec& x) {
+    std::uint8_t base = fetch8(x);
+    if (base == 0) {
+        divideError(x);
+        return;
+    }
+    std::uint8_t al = reg8(x.r, 0);
+    reg8(x.r, 4) = static_cast<std::uint8_t>(al / base);
+    setAlWithFlags(x, static_cast<std::uint8_t>(al % base), 0, kArithFlags);
+}
+
+void aad(Exec& x) {
+    std::uint8_t base = fetch8(x);
+    std::uint8_t al = static_cast<std::uint8_t>(reg8(x.r, 0) + reg8(x.r, 4) * base);
+    reg8(x.r, 4) = 0;
+    setAlWithFlags(x, al, 0, kArithFlags);
+}
+
+void salc(Exec& x) { reg8(x.r, 0) = cf(x) ? 0xFF : 0x00; }
+
+}  // namespace
+
+void addBcdHandlers(HandlerTable& t) {
+    t.op[0x27] = daa;
+    t.op[0x2F] = das;
+    t.op[0x37] = asciiAdjust<1>;
+    t.op[0x3F] = asciiAdjust<-1>;
+    t.op[0xD4] = aam;
+    t.op[0xD5] = aad;
+    t.op[0xD6] = salc;
+}
+
+}  // namespace krvs::x86::interp

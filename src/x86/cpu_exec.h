@@ -1,0 +1,296 @@
+#pragma once
+// Private to the CPU interpreter: the per-run execution context that every opcode handler receives, and
+// the small inline helpers (fetch, ModR/M, memory, stack, flags) the handlers are built from.
+
+#include "x86/cpu.h"
+
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+namespace krvs::x86::interp {
+
+static_assert(std::endian::native == std::endian::little, "byte registers are addressed inside the words");
+
+constexpr std::uint32_t kAddrMask = kMemorySize - 1;
+constexpr int kNoSeg = -1;
+
+struct Exec;
+using Handler = void (*)(Exec&);
+struct HandlerTable {
+    Handler op[256];
+};
+
+enum Event : std::uint8_t { kEventNone = 0, kEventHalt = 1, kEventHostStop = 2 };
+enum Inhibit : std::uint8_t { kInhibitInterrupt = 1, kInhibitTrap = 2 };
+
+struct Exec {
+    Registers& r;
+    std::uint8_t* mem;
+    Bus& bus;
+    Cpu& cpu;
+    const std::atomic<bool>& intr;
+    const Handler* table;
+    CpuModel model;
+
+    // State of the instruction being executed.
+    std::uint16_t startIp = 0;       // IP of its first prefix
+    std::uint16_t lastPrefixIp = 0;  // IP of the byte before the opcode when a prefix was seen
+    int seg = kNoSeg;                // segment override
+    std::uint8_t rep = 0;            // 0, 0xF2 or 0xF3
+    std::uint8_t prefixes = 0;
+    std::uint8_t opcode = 0;
+    std::uint8_t mod = 0, reg = 0, rm = 0;
+    std::uint16_t eaOff = 0;
+    std::uint32_t eaBase = 0;
+    std::uint8_t event = kEventNone;
+    std::uint8_t inhibit = 0;  // kInhibit* bits: what may not happen between this instruction and the next
+    bool tfLatched = false;
+};
+
+// ---- registers ------------------------------------------------------------------------------------
+
+inline std::uint8_t& reg8(Registers& r, unsigned i) {
+    return reinterpret_cast<std::uint8_t*>(r.gp)[((i & 3u) << 1) | (i >> 2)];
+}
+
+template <typename T>
+inline T& regRef(Exec& x, unsigned i) {
+    if constexpr (sizeof(T) == 1) {
+        return reg8(x.r, i);
+    } else {
+        return x.r.gp[i];
+    }
+}
+
+template <typename T>
+constexpr unsigned kBits = sizeof(T) * 8;
+template <typename T>
+constexpr std::uint32_t kSign = 1u << (kBits<T> - 1);
+
+// ---- memory ---------------------------------------------------------------------------------------
+
+inline std::uint32_t segBase(std::uint16_t s) { return static_cast<std::uint32_t>(s) << 4; }
+
+inline std::uint8_t read8(const std::uint8_t* m, std::uint32_t base, std::uint16_t off) {
+    return m[(base + off) & kAddrMask];
+}
+// Word accesses wrap inside the segment at offset FFFFh and at the top of the address space.
+inline std::uint16_t read16(const std::uint8_t* m, std::uint32_t base, std::uint16_t off) {
+    std::uint32_t a = (base + off) & kAddrMask;
+    if (off != 0xFFFF && a != kAddrMask) [[likely]] {
+        std::uint16_t v;
+        std::memcpy(&v, m + a, 2);
+        return v;
+    }
+    return static_cast<std::uint16_t>(m[a] | (m[(base + static_cast<std::uint16_t>(off + 1)) & kAddrMask] << 8));
+}
+inline void write8(std::uint8_t* m, std::uint32_t base, std::uint16_t off, std::uint8_t v) {
+    m[(base + off) & kAddrMask] = v;
+}
+inline void write16(std::uint8_t* m, std::uint32_t base, std::uint16_t off, std::uint16_t v) {
+    std::uint32_t a = (base + off) & kAddrMask;
+    if (off != 0xFFFF && a != kAddrMask) [[likely]] {
+        std::memcpy(m + a, &v, 2);
+        return;
+    }
+    m[a] = static_cast<std::uint8_t>(v);
+    m[(base + static_cast<std::uint16_t>(off + 1)) & kAddrMask] = static_cast<std::uint8_t>(v >> 8);
+}
+template <typename T>
+inline T readMem(Exec& x, std::uint32_t base, std::uint16_t off) {
+    if constexpr (sizeof(T) == 1) {
+        return read8(x.mem, base, off);
+    } else {
+        return read16(x.mem, base, off);
+    }
+}
+template <typename T>
+inline void writeMem(Exec& x, std::uint32_t base, std::uint16_t off, T v) {
+    if constexpr (sizeof(T) == 1) {
+        write8(x.mem, base, off, v);
+    } else {
+        write16(x.mem, base, off, v);
+    }
+}
+
+// ---- instruction stream ---------------------------------------------------------------------------
+
+inline std::uint8_t fetch8(Exec& x) {
+    std::uint8_t v = x.mem[(segBase(x.r.seg[CS]) + x.r.ip) & kAddrMask];
+    ++x.r.ip;
+    return v;
+}
+inline std::uint16_t fetch16(Exec& x) {
+    std::uint8_t lo = fetch8(x);
+    return static_cast<std::uint16_t>(lo | (fetch8(x) << 8));
+}
+template <typename T>
+inline T fetch(Exec& x) {
+    if constexpr (sizeof(T) == 1) {
+        return fetch8(x);
+    } else {
+        return fetch16(x);
+    }
+}
+
+// The segment for a data access whose default is `def`, after any override prefix.
+inline std::uint32_t dataBase(Exec& x, unsigned def) {
+    return segBase(x.r.seg[x.seg >= 0 ? static_cast<unsigned>(x.seg) : def]);
+}
+
+inline void computeEa(Exec& x) {
+    Registers& r = x.r;
+    std::uint16_t off;
+    unsigned s = DS;
+    switch (x.rm) {
+    case 0: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[SI]); break;
+    case 1: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[DI]); break;
+    case 2: off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[SI]); s = SS; break;
+    case 3: off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[DI]); s = SS; break;
+    case 4: off = r.gp[SI]; break;
+    case 5: off = r.gp[DI]; break;
+    case 6:
+        if (x.mod == 0) {
+            x.eaOff = fetch16(x);
+            x.eaBase = dataBase(x, DS);
+            return;
+        }
+        off = r.gp[BP];
+        s = SS;
+        break;
+    default: off = r.gp[BX]; break;
+    }
+    if (x.mod == 1) {
+        off = static_cast<std::uint16_t>(off + static_cast<std::int8_t>(fetch8(x)));
+    } else if (x.mod == 2) {
+        off = static_cast<std::uint16_t>(off + fetch16(x));
+    }
+    x.eaOff = off;
+    x.eaBase = dataBase(x, s);
+}
+
+inline void decodeModrm(Exec& x) {
+    std::uint8_t m = fetch8(x);
+    x.mod = m >> 6;
+    x.reg = (m >> 3) & 7;
+    x.rm = m & 7;
+    if (x.mod != 3) {
+        computeEa(x);
+    }
+}
+
+template <typename T>
+inline T readRm(Exec& x) {
+    if (x.mod == 3) {
+        return regRef<T>(x, x.rm);
+    }
+    return readMem<T>(x, x.eaBase, x.eaOff);
+}
+template <typename T>
+inline void writeRm(Exec& x, T v) {
+    if (x.mod == 3) {
+        regRef<T>(x, x.rm) = v;
+    } else {
+        writeMem<T>(x, x.eaBase, x.eaOff, v);
+    }
+}
+
+// ---- stack ----------------------------------------------------------------------------------------
+
+inline void push16(Exec& x, std::uint16_t v) {
+    x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] - 2);
+    write16(x.mem, segBase(x.r.seg[SS]), x.r.gp[SP], v);
+}
+inline std::uint16_t pop16(Exec& x) {
+    std::uint16_t v = read16(x.mem, segBase(x.r.seg[SS]), x.r.gp[SP]);
+    x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] + 2);
+    return v;
+}
+
+// ---- flags ----------------------------------------------------------------------------------------
+
+constexpr std::uint16_t kArithFlags =
+    flag::CF | flag::PF | flag::AF | flag::ZF | flag::SF | flag::OF;
+
+inline constexpr std::array<std::uint8_t, 256> kSzp = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned f = (std::popcount(i) % 2 == 0) ? flag::PF : 0;
+        if (i == 0) f |= flag::ZF;
+        if (i & 0x80) f |= flag::SF;
+        t[i] = static_cast<std::uint8_t>(f);
+    }
+    return t;
+}();
+
+template <typename T>
+inline std::uint16_t szp(T v) {
+    if constexpr (sizeof(T) == 1) {
+        return kSzp[v];
+    } else {
+        return static_cast<std::uint16_t>((kSzp[v & 0xFF] & flag::PF) | (v == 0 ? flag::ZF : 0) |
+                                          ((v & 0x8000) ? flag::SF : 0));
+    }
+}
+
+inline void setFlags(Exec& x, std::uint16_t mask, std::uint16_t value) {
+    x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~mask) | value);
+}
+inline bool cf(const Exec& x) { return x.r.flags & flag::CF; }
+
+// FLAGS as PUSHF and interrupt entry store them: the 80286 in real mode shows bits 12-15 clear.
+inline std::uint16_t flagsImage(CpuModel model, std::uint16_t f) {
+    return model == CpuModel::I80286 ? static_cast<std::uint16_t>(f & 0x0FFF) : f;
+}
+// FLAGS as POPF, IRET and SAHF leave them.
+inline std::uint16_t normalizeFlags(CpuModel model, std::uint16_t f) {
+    std::uint16_t fixed = model == CpuModel::I80286 ? 0x0002 : 0xF002;
+    return static_cast<std::uint16_t>((f & 0x0FD5) | fixed);
+}
+
+// Loading a segment register holds off interrupts for one instruction so that SS:SP can be changed
+// as a pair. The 8086 and 80186 do this for every segment register.
+inline void afterSegmentLoad(Exec& x, unsigned seg) {
+    if (seg == SS || x.model != CpuModel::I80286) {
+        x.inhibit = kInhibitInterrupt | kInhibitTrap;
+    }
+}
+
+// PUSH of a general register, with the chip's handling of PUSH SP.
+void pushRegister(Exec& x, unsigned reg);
+
+// ---- events -----------------------------------------------------------------------------------------
+
+// The divide error returns past the instruction on the 8086, to the instruction itself on later chips.
+void divideError(Exec& x);
+// Raised by an opcode the 80186 and later do not know.
+void invalidOpcode(Exec& x);
+
+// ---- table assembly ---------------------------------------------------------------------------------
+
+void addAluHandlers(HandlerTable& t);
+void addMoveHandlers(HandlerTable& t);
+void addStackHandlers(HandlerTable& t);
+void addBcdHandlers(HandlerTable& t);
+void addShiftHandlers(HandlerTable& t);
+void addMulDivHandlers(HandlerTable& t);
+void addGroupHandlers(HandlerTable& t);
+void addStringHandlers(HandlerTable& t);
+void addControlHandlers(HandlerTable& t);
+void addPrefixHandlers(HandlerTable& t);
+void addMiscHandlers(HandlerTable& t);
+void add8086Aliases(HandlerTable& t);
+void addJccAt(HandlerTable& t, unsigned base);
+void add8086StackAliases(HandlerTable& t);
+void add186Handlers(HandlerTable& t);
+void add186ShiftHandlers(HandlerTable& t);
+void add186StringHandlers(HandlerTable& t);
+void add286Handlers(HandlerTable& t);
+
+const Handler* handlerTable(CpuModel model);
+
+}  // namespace krvs::x86::interp

@@ -1,0 +1,139 @@
+// Data movement: MOV in all its forms, LEA, LES/LDS, XCHG with AX, XLAT, LAHF/SAHF, CBW/CWD.
+
+#include "cpu_exec.h"
+
+#include <utility>
+
+namespace krvs::x86::interp {
+namespace {
+
+// 88h-8Bh: bit 1 of the opcode says the register is the destination.
+template <typename T, bool ToReg>
+void movRm(Exec& x) {
+    decodeModrm(x);
+    if constexpr (ToReg) {
+        regRef<T>(x, x.reg) = readRm<T>(x);
+    } else {
+        writeRm<T>(x, regRef<T>(x, x.reg));
+    }
+}
+
+void movFromSeg(Exec& x) {
+    decodeModrm(x);
+    writeRm<std::uint16_t>(x, x.r.seg[x.reg & 3]);
+}
+
+void movToSeg(Exec& x) {
+    decodeModrm(x);
+    unsigned seg = x.reg & 3;
+    if (seg == CS && x.model != CpuModel::I8086) {
+        invalidOpcode(x);
+        return;
+    }
+    x.r.seg[seg] = readRm<std::uint16_t>(x);
+    afterSegmentLoad(x, seg);
+}
+
+// With a register operand these have no address to use; the register is left as it was.
+void lea(Exec& x) {
+    decodeModrm(x);
+    if (x.mod == 3) {
+        if (x.model != CpuModel::I8086) invalidOpcode(x);
+        return;
+    }
+    x.r.gp[x.reg] = x.eaOff;
+}
+
+template <int Seg>
+void loadFarPointer(Exec& x) {
+    decodeModrm(x);
+    if (x.mod == 3) {
+        if (x.model != CpuModel::I8086) invalidOpcode(x);
+        return;
+    }
+    std::uint16_t off = read16(x.mem, x.eaBase, x.eaOff);
+    std::uint16_t seg = read16(x.mem, x.eaBase, static_cast<std::uint16_t>(x.eaOff + 2));
+    x.r.gp[x.reg] = off;
+    x.r.seg[Seg] = seg;
+}
+
+// A0h-A3h: accumulator to and from a direct address.
+template <typename T, bool ToAcc>
+void movAccMem(Exec& x) {
+    std::uint16_t off = fetch16(x);
+    std::uint32_t base = dataBase(x, DS);
+    if constexpr (ToAcc) {
+        regRef<T>(x, AX) = readMem<T>(x, base, off);
+    } else {
+        writeMem<T>(x, base, off, regRef<T>(x, AX));
+    }
+}
+
+template <int R>
+void movReg8Imm(Exec& x) {
+    reg8(x.r, R) = fetch8(x);
+}
+template <int R>
+void movReg16Imm(Exec& x) {
+    x.r.gp[R] = fetch16(x);
+}
+
+// C6h/C7h: the reg field is ignored.
+template <typename T>
+void movRmImm(Exec& x) {
+    decodeModrm(x);
+    writeRm<T>(x, fetch<T>(x));
+}
+
+template <int R>
+void xchgAx(Exec& x) {
+    std::swap(x.r.gp[AX], x.r.gp[R]);
+}
+
+void xlat(Exec& x) {
+    std::uint16_t off = static_cast<std::uint16_t>(x.r.gp[BX] + reg8(x.r, 0));
+    reg8(x.r, 0) = read8(x.mem, dataBase(x, DS), off);
+}
+
+void sahf(Exec& x) {
+    std::uint16_t low = static_cast<std::uint16_t>((reg8(x.r, 4) & 0xD5) | 0x02);
+    x.r.flags = static_cast<std::uint16_t>((x.r.flags & 0xFF00) | low);
+}
+void lahf(Exec& x) { reg8(x.r, 4) = static_cast<std::uint8_t>(x.r.flags); }
+
+void cbw(Exec& x) {
+    x.r.gp[AX] = static_cast<std::uint16_t>(static_cast<std::int8_t>(reg8(x.r, 0)));
+}
+void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }
+
+}  // namespace
+
+void addMoveHandlers(HandlerTable& t) {
+    t.op[0x88] = movRm<std::uint8_t, false>;
+    t.op[0x89] = movRm<std::uint16_t, false>;
+    t.op[0x8A] = movRm<std::uint8_t, true>;
+    t.op[0x8B] = movRm<std::uint16_t, true>;
+    t.op[0x8C] = movFromSeg;
+    t.op[0x8D] = lea;
+    t.op[0x8E] = movToSeg;
+    t.op[0xA0] = movAccMem<std::uint8_t, true>;
+    t.op[0xA1] = movAccMem<std::uint16_t, true>;
+    t.op[0xA2] = movAccMem<std::uint8_t, false>;
+    t.op[0xA3] = movAccMem<std::uint16_t, false>;
+    t.op[0xC4] = loadFarPointer<ES>;
+    t.op[0xC5] = loadFarPointer<DS>;
+    t.op[0xC6] = movRmImm<std::uint8_t>;
+    t.op[0xC7] = movRmImm<std::uint16_t>;
+    [&]<int... R>(std::integer_sequence<int, R...>) {
+        ((t.op[0xB0 + R] = movReg8Imm<R>), ...);
+        ((t.op[0xB8 + R] = movReg16Imm<R>), ...);
+        ((t.op[0x90 + R] = xchgAx<R>), ...);
+    }(std::make_integer_sequence<int, 8>{});
+    t.op[0x98] = cbw;
+    t.op[0x99] = cwd;
+    t.op[0x9E] = sahf;
+    t.op[0x9F] = lahf;
+    t.op[0xD7] = xlat;
+}
+
+}  // namespace krvs::x86::interp

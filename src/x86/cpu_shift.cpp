@@ -1,0 +1,121 @@
+// Shifts and rotates: D0h-D3h, and C0h/C1h (by imm8) from the 80186 on.
+//
+// Each count is carried out as that many single-bit steps, as the 8086 microcode does, so OF and CF
+// come from the last step for any count. The 8086 uses the whole count (CL up to 255); the 80186 and
+// later mask it to five bits.
+
+#include "cpu_exec.h"
+
+namespace krvs::x86::interp {
+namespace {
+
+enum ShiftOp : unsigned { kRol, kRor, kRcl, kRcr, kShl, kShr, kSetmo, kSar };
+
+template <typename T>
+struct ShiftResult {
+    T value;
+    bool carry;
+    bool overflow;
+};
+
+template <typename T>
+bool msb(T v) {
+    return (v & kSign<T>) != 0;
+}
+template <typename T>
+bool nextMsb(T v) {
+    return (v & (kSign<T> >> 1)) != 0;
+}
+
+template <typename T>
+ShiftResult<T> rotate(unsigned op, T v, unsigned count, bool carry) {
+    for (unsigned i = 0; i < count; ++i) {
+        bool out;
+        switch (op) {
+        case kRol: out = msb(v); v = static_cast<T>((v << 1) | (out ? 1 : 0)); break;
+        case kRor: out = v & 1; v = static_cast<T>((v >> 1) | (out ? kSign<T> : 0)); break;
+        case kRcl: out = msb(v); v = static_cast<T>((v << 1) | (carry ? 1 : 0)); break;
+        default: out = v & 1; v = static_cast<T>((v >> 1) | (carry ? kSign<T> : 0)); break;
+        }
+        carry = out;
+    }
+    bool left = op == kRol || op == kRcl;
+    bool overflow = left ? (msb(v) != carry) : (msb(v) != nextMsb(v));
+    return {v, carry, overflow};
+}
+
+template <typename T>
+ShiftResult<T> shift(unsigned op, T v, unsigned count) {
+    bool carry = false;
+    bool overflow = false;
+    for (unsigned i = 0; i < count; ++i) {
+        T before = v;
+        switch (op) {
+        case kShl: carry = msb(v); v = static_cast<T>(v << 1); overflow = msb(v) != carry; break;
+        case kShr: carry = v & 1; v = static_cast<T>(v >> 1); overflow = msb(before); break;
+        default: carry = v & 1; v = static_cast<T>((v >> 1) | (v & kSign<T>)); overflow = false; break;
+        }
+    }
+    return {v, carry, overflow};
+}
+
+template <typename T>
+void shiftGroup(Exec& x, unsigned count) {
+    unsigned op = x.reg;
+    if (x.model != CpuModel::I8086) {
+        count &= 0x1F;
+        if (op == kSetmo) op = kShl;
+    }
+    T v = readRm<T>(x);
+    if (count == 0) {
+        return;
+    }
+    std::uint16_t cfOf = 0;
+    ShiftResult<T> res;
+    if (op <= kRcr) {
+        res = rotate<T>(op, v, count, cf(x));
+        cfOf = static_cast<std::uint16_t>((res.carry ? flag::CF : 0) | (res.overflow ? flag::OF : 0));
+        setFlags(x, flag::CF | flag::OF, cfOf);
+    } else {
+        if (op == kSetmo) {
+            res = {static_cast<T>(~T{0}), false, false};
+        } else {
+            res = shift<T>(op, v, count);
+        }
+        cfOf = static_cast<std::uint16_t>((res.carry ? flag::CF : 0) | (res.overflow ? flag::OF : 0));
+        setFlags(x, kArithFlags, static_cast<std::uint16_t>(szp(res.value) | cfOf));
+    }
+    writeRm<T>(x, res.value);
+}
+
+template <typename T>
+void shiftByOne(Exec& x) {
+    decodeModrm(x);
+    shiftGroup<T>(x, 1);
+}
+template <typename T>
+void shiftByCl(Exec& x) {
+    decodeModrm(x);
+    shiftGroup<T>(x, reg8(x.r, 1));
+}
+template <typename T>
+void shiftByImm(Exec& x) {
+    decodeModrm(x);
+    shiftGroup<T>(x, fetch8(x));
+}
+
+}  // namespace
+
+void addShiftHandlers(HandlerTable& t) {
+    t.op[0xD0] = shiftByOne<std::uint8_t>;
+    t.op[0xD1] = shiftByOne<std::uint16_t>;
+    t.op[0xD2] = shiftByCl<std::uint8_t>;
+    t.op[0xD3] = shiftByCl<std::uint16_t>;
+}
+
+void add186ShiftHandlers(HandlerTable& t) {
+    t.op[0xC0] = shiftByImm<std::uint8_t>;
+    t.op[0xC1] = shiftByImm<std::uint16_t>;
+}
+
+}  // namespace krvs::x86::interp

@@ -1,0 +1,109 @@
+// String instructions with their REP forms: MOVS, CMPS, STOS, LODS, SCAS, and INS/OUTS (80186 on).
+//
+// A repeated instruction stops between two elements when an interrupt or the trap flag is pending;
+// IP then points back into the instruction so that it resumes after the interrupt returns. The 8086
+// and 80186 resume at the last prefix before the opcode (an earlier prefix is lost, as on the chips);
+// the 80286 resumes at the first prefix.
+
+#include "cpu_arith.h"
+
+namespace krvs::x86::interp {
+namespace {
+
+enum StringKind { kMovs, kCmps, kStos, kLods, kScas, kIns, kOuts };
+
+template <typename T>
+void advance(Exec& x, unsigned reg) {
+    std::uint16_t step = (x.r.flags & flag::DF) ? static_cast<std::uint16_t>(-static_cast<int>(sizeof(T)))
+                                                 : static_cast<std::uint16_t>(sizeof(T));
+    x.r.gp[reg] = static_cast<std::uint16_t>(x.r.gp[reg] + step);
+}
+
+template <typename T>
+T portIn(Exec& x) {
+    if constexpr (sizeof(T) == 1) {
+        return x.bus.portIn8(x.r.gp[DX]);
+    } else {
+        return x.bus.portIn16(x.r.gp[DX]);
+    }
+}
+template <typename T>
+void portOut(Exec& x, T v) {
+    if constexpr (sizeof(T) == 1) {
+        x.bus.portOut8(x.r.gp[DX], v);
+    } else {
+        x.bus.portOut16(x.r.gp[DX], v);
+    }
+}
+
+template <StringKind K, typename T>
+void once(Exec& x) {
+    std::uint32_t es = segBase(x.r.seg[ES]);
+    if constexpr (K == kMovs) {
+        writeMem<T>(x, es, x.r.gp[DI], readMem<T>(x, dataBase(x, DS), x.r.gp[SI]));
+    } else if constexpr (K == kCmps) {
+        T a = readMem<T>(x, dataBase(x, DS), x.r.gp[SI]);
+        subFlags<T>(x, a, readMem<T>(x, es, x.r.gp[DI]), 0);
+    } else if constexpr (K == kStos) {
+        writeMem<T>(x, es, x.r.gp[DI], regRef<T>(x, AX));
+    } else if constexpr (K == kLods) {
+        regRef<T>(x, AX) = readMem<T>(x, dataBase(x, DS), x.r.gp[SI]);
+    } else if constexpr (K == kScas) {
+        subFlags<T>(x, regRef<T>(x, AX), readMem<T>(x, es, x.r.gp[DI]), 0);
+    } else if constexpr (K == kIns) {
+        writeMem<T>(x, es, x.r.gp[DI], portIn<T>(x));
+    } else {
+        portOut<T>(x, readMem<T>(x, dataBase(x, DS), x.r.gp[SI]));
+    }
+    if constexpr (K == kMovs || K == kCmps || K == kLods || K == kOuts) advance<T>(x, SI);
+    if constexpr (K != kLods && K != kOuts) advance<T>(x, DI);
+}
+
+bool interruptPending(const Exec& x) {
+    return x.tfLatched || ((x.r.flags & flag::IF) && x.intr.load(std::memory_order_relaxed));
+}
+
+template <StringKind K, typename T>
+void stringOp(Exec& x) {
+    if (x.rep == 0) {
+        once<K, T>(x);
+        return;
+    }
+    constexpr bool kCompares = K == kCmps || K == kScas;
+    std::uint16_t& cx = x.r.gp[CX];
+    while (cx != 0) {
+        once<K, T>(x);
+        --cx;
+        if constexpr (kCompares) {
+            bool zf = (x.r.flags & flag::ZF) != 0;
+            if (zf != (x.rep == 0xF3)) return;
+        }
+        if (cx != 0 && interruptPending(x)) [[unlikely]] {
+            x.r.ip = x.model == CpuModel::I80286 ? x.startIp : x.lastPrefixIp;
+            return;
+        }
+    }
+}
+
+template <StringKind K>
+void addPair(HandlerTable& t, unsigned opcode) {
+    t.op[opcode] = stringOp<K, std::uint8_t>;
+    t.op[opcode + 1] = stringOp<K, std::uint16_t>;
+}
+
+}  // namespace
+
+void addStringHandlers(HandlerTable& t) {
+    addPair<kMovs>(t, 0xA4);
+    addPair<kCmps>(t, 0xA6);
+    addPair<kStos>(t, 0xAA);
+    addPair<kLods>(t, 0xAC);
+    addPair<kScas>(t, 0xAE);
+}
+
+void add186StringHandlers(HandlerTable& t) {
+    addPair<kIns>(t, 0x6C);
+    addPair<kOuts>(t, 0x6E);
+}
+
+}  // namespace krvs::x86::interp
