@@ -1,0 +1,117 @@
+#include "tlink/driver.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#include "tlink/dospath.h"
+#include "tlink/linker.h"
+#include "tlink/options.h"
+
+namespace krvs::tlink {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> readText(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::optional<fs::path> findConfig(const fs::path& currentDir, const fs::path& toolDir) {
+    for (const auto& dir : {currentDir, toolDir}) {
+        if (dir.empty()) continue;
+        fs::path path = resolveDosPath(kConfigName, dir);
+        std::error_code ec;
+        if (fs::is_regular_file(path, ec)) return path;
+    }
+    return std::nullopt;
+}
+
+void print(std::ostream& out, const std::string& line) { out << line << "\r\n"; }
+
+int fatal(std::ostream& out, const std::string& text) {
+    print(out, formatMessage(Message{Severity::Fatal, text}));
+    out.flush();
+    return 2;
+}
+
+}  // namespace
+
+bool writeFileAtomic(const fs::path& path, const std::string& bytes) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    fs::path temp = path;
+    temp += ".tmp" + std::to_string(random() % 100000) + "_" + std::to_string(counter++);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (ec) fs::remove(temp, ec);
+    return !ec;
+}
+
+int runTool(const std::vector<std::string>& args, const fs::path& currentDir, const fs::path& toolDir,
+            std::ostream& out) {
+    print(out, kBanner);
+    CommandLine commandLine([&](const std::string& name) { return readText(resolveDosPath(name, currentDir)); });
+    if (auto config = findConfig(currentDir, toolDir)) {
+        auto text = readText(*config);
+        if (!text) return fatal(out, "Unable to open file '" + config->string() + "'");
+        commandLine.addConfig(*text);
+    }
+    commandLine.addArguments(args);
+    LinkRequest request;
+    if (auto error = commandLine.finish(request)) return fatal(out, *error);
+    for (const auto& library : request.libraries) {
+        if (!readText(resolveDosPath(library, currentDir))) return fatal(out, "Unable to open file '" + library + "'");
+        return fatal(out, "Library files are not supported: " + library);
+    }
+
+    std::vector<LinkInput> inputs;
+    for (const auto& name : request.objects) {
+        auto text = readText(resolveDosPath(name, currentDir));
+        if (!text) return fatal(out, "Unable to open file '" + name + "'");
+        inputs.push_back(LinkInput{fs::path(name).filename().string(), std::vector<std::uint8_t>(text->begin(), text->end())});
+    }
+
+    LinkResult result = link(inputs, request.options);
+    for (const auto& message : result.messages) print(out, formatMessage(message));
+
+    fs::path exePath = resolveDosPath(request.exe, currentDir);
+    if (!result.ok) {
+        std::error_code ec;
+        fs::remove(exePath, ec);  // a program left from an earlier link would not match the sources
+        out.flush();
+        bool isFatal = false;
+        for (const auto& m : result.messages) isFatal = isFatal || m.severity == Severity::Fatal;
+        return isFatal ? 2 : 1;
+    }
+    if (request.options.map &&
+        !writeFileAtomic(resolveDosPath(request.map, currentDir), result.map))
+        return fatal(out, "Unable to create file '" + request.map + "'");
+    if (!writeFileAtomic(exePath, std::string(result.program.begin(), result.program.end())))
+        return fatal(out, "Unable to create file '" + request.exe + "'");
+    out.flush();
+    return 0;
+}
+
+}  // namespace krvs::tlink

@@ -1,0 +1,183 @@
+// Loading data into the image and applying fixups; base and pointer fixups become relocations.
+#include <cstdio>
+
+#include "linker_impl.h"
+
+namespace krvs::tlink::detail {
+
+namespace {
+
+std::string hex4(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::uint32_t readLe(const std::vector<std::uint8_t>& image, std::uint32_t at, int size) {
+    std::uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i) v = (v << 8) | image[at + static_cast<std::uint32_t>(i)];
+    return v;
+}
+
+void writeLe(std::vector<std::uint8_t>& image, std::uint32_t at, int size, std::uint32_t value) {
+    for (int i = 0; i < size; ++i) image[at + static_cast<std::uint32_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+bool Linker::buildImage() {
+    m_image.assign(m_layoutEnd, 0);
+    for (const auto& m : m_modules) {
+        for (const auto& d : m.obj.data) {
+            const Contribution& c = m_contributions[m.segmentMap[d.segmentIndex - 1]];
+            const Segment& s = m_segments[c.segment];
+            if (std::uint64_t(d.offset) + d.bytes.size() > c.length) {
+                report(Severity::Fatal, "Bad object file " + m.fileName + ": data beyond the end of segment " + s.name);
+                return false;
+            }
+            if (s.absolute || d.bytes.empty()) continue;  // AT segments only name addresses; nothing is loaded
+            std::uint32_t at = c.base + d.offset;
+            std::copy(d.bytes.begin(), d.bytes.end(), m_image.begin() + at);
+            m_initEnd = std::max<std::uint32_t>(m_initEnd, at + static_cast<std::uint32_t>(d.bytes.size()));
+            m_lowestData = std::min(m_lowestData, at);
+        }
+    }
+    return true;
+}
+
+std::optional<Address> Linker::target(const Module& m, const omf::Reference& ref) const {
+    Address a;
+    switch (ref.target) {
+        case omf::TargetMethod::Segment: {
+            const Contribution& c = m_contributions[m.segmentMap[ref.targetDatum - 1]];
+            const Segment& s = m_segments[c.segment];
+            a = Address{c.base, s.frame, !s.absolute, s.name};
+            break;
+        }
+        case omf::TargetMethod::Group: {
+            const Group& g = m_groups[m.groupMap[ref.targetDatum - 1]];
+            a = Address{g.frame * 16, g.frame, true, g.name};
+            break;
+        }
+        case omf::TargetMethod::External: {
+            int index = m.externMap[ref.targetDatum - 1];
+            if (index < 0) return std::nullopt;  // already reported as undefined
+            const Symbol& s = m_symbols[index];
+            a = Address{s.linear, s.frame, !s.absolute(), s.name};
+            break;
+        }
+        case omf::TargetMethod::FrameNumber:
+            a = Address{ref.targetDatum * 16, ref.targetDatum, false, hex4(ref.targetDatum) + "h"};
+            break;
+    }
+    a.linear += ref.displacement;
+    return a;
+}
+
+std::optional<Address> Linker::frame(const Module& m, const omf::Reference& ref, const Address& tgt,
+                                     const Segment* location) const {
+    switch (ref.frame) {
+        case omf::FrameMethod::Segment: {
+            const Segment& s = segmentOf(m, ref.frameDatum);
+            return Address{s.frame * 16, s.frame, !s.absolute, s.name};
+        }
+        case omf::FrameMethod::Group: {
+            const Group& g = m_groups[m.groupMap[ref.frameDatum - 1]];
+            return Address{g.frame * 16, g.frame, true, g.name};
+        }
+        case omf::FrameMethod::External: {
+            int index = m.externMap[ref.frameDatum - 1];
+            if (index < 0) return std::nullopt;
+            const Symbol& s = m_symbols[index];
+            return Address{s.frame * 16, s.frame, !s.absolute(), s.name};
+        }
+        case omf::FrameMethod::FrameNumber:
+            return Address{ref.frameDatum * 16, ref.frameDatum, false, ""};
+        case omf::FrameMethod::Location:
+            if (location) return Address{location->frame * 16, location->frame, !location->absolute, location->name};
+            return Address{tgt.frame * 16, tgt.frame, tgt.relocatable, tgt.name};
+        case omf::FrameMethod::Target:
+            return Address{tgt.frame * 16, tgt.frame, tgt.relocatable, tgt.name};
+        case omf::FrameMethod::None:
+            return Address{0, 0, false, ""};
+    }
+    return std::nullopt;
+}
+
+void Linker::applyFixups() {
+    for (const auto& m : m_modules) {
+        for (const auto& d : m.obj.data) {
+            const Contribution& c = m_contributions[m.segmentMap[d.segmentIndex - 1]];
+            const Segment& seg = m_segments[c.segment];
+            if (seg.absolute) continue;
+            for (const auto& f : d.fixups) {
+                std::uint32_t at = c.base + d.offset + f.offset;
+                auto tgt = target(m, f.ref);
+                if (!tgt) continue;
+                auto frm = frame(m, f.ref, *tgt, &seg);
+                if (!frm) continue;
+                int size = omf::locationSize(f.location);
+                std::int64_t offset = tgt->linear - frm->linear;
+                bool overflow = false;
+                auto relocate = [&](std::uint32_t where) {
+                    if (!frm->relocatable) return;
+                    std::uint32_t segment = seg.frame;
+                    std::uint32_t off = where - segment * 16;
+                    if (off > 0xFFFF) {
+                        segment = where >> 4;
+                        off = where & 15;
+                    }
+                    m_result.relocations.push_back(Relocation{static_cast<std::uint16_t>(segment),
+                                                              static_cast<std::uint16_t>(off)});
+                };
+                switch (f.location) {
+                    case omf::Location::LowByte:
+                    case omf::Location::HighByte:
+                    case omf::Location::Offset16:
+                    case omf::Location::LoaderOffset16:
+                    case omf::Location::Offset32:
+                    case omf::Location::LoaderOffset32: {
+                        std::int64_t value = offset;
+                        bool wide = size == 4;
+                        if (!f.segmentRelative) {
+                            std::int64_t from = std::int64_t(at) + size - frm->linear;
+                            overflow = !wide && (from < 0 || from > 0x10000);
+                            value = offset - from;
+                        }
+                        overflow = overflow || (!wide && (offset < 0 || offset > 0xFFFF));
+                        if (f.location == omf::Location::HighByte) {
+                            m_image[at] = static_cast<std::uint8_t>(m_image[at] + (value >> 8));
+                            break;
+                        }
+                        if (size == 1) {
+                            std::int64_t sum = static_cast<std::int8_t>(m_image[at]) + value;
+                            if (!f.segmentRelative && (sum < -128 || sum > 127)) overflow = true;
+                            m_image[at] = static_cast<std::uint8_t>(sum);
+                            break;
+                        }
+                        writeLe(m_image, at, size, readLe(m_image, at, size) + static_cast<std::uint32_t>(value));
+                        break;
+                    }
+                    case omf::Location::Base:
+                        writeLe(m_image, at, 2, readLe(m_image, at, 2) + frm->frame);
+                        relocate(at);
+                        break;
+                    case omf::Location::Pointer32:
+                    case omf::Location::Pointer48: {
+                        int offSize = size - 2;
+                        overflow = offSize == 2 && (offset < 0 || offset > 0xFFFF);
+                        writeLe(m_image, at, offSize, readLe(m_image, at, offSize) + static_cast<std::uint32_t>(offset));
+                        writeLe(m_image, at + offSize, 2, readLe(m_image, at + offSize, 2) + frm->frame);
+                        relocate(at + static_cast<std::uint32_t>(offSize));
+                        break;
+                    }
+                }
+                if (overflow)
+                    report(Severity::Error, "Fixup overflow at " + seg.name + ":" + hex4(at - seg.start) +
+                                                ", target = " + tgt->name + " in module " + m.obj.name);
+            }
+        }
+    }
+}
+
+}  // namespace krvs::tlink::detail

@@ -1,0 +1,35 @@
+// TLink.Exe: the command-line front end of the linker.
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tlink/driver.h"
+
+#ifdef KRVS_HAVE_PLATFORM
+#include "platform/paths.h"
+#endif
+
+namespace {
+
+// TLink.CFG is looked for beside the tool as the user started it: the IDE writes it into its own Bin/
+// directory, which may hold a link to the installed tool.
+std::filesystem::path toolDirectory(const char* argv0) {
+#ifdef KRVS_HAVE_PLATFORM
+    std::string dir = krvs::platform::executableDirectory();
+    if (!dir.empty()) return dir;
+#endif
+    std::error_code ec;
+    std::filesystem::path given = std::filesystem::absolute(argv0, ec);
+    return ec ? std::filesystem::path() : given.parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::error_code ec;
+    auto currentDir = std::filesystem::current_path(ec);
+    return krvs::tlink::runTool(args, currentDir, toolDirectory(argv[0]), std::cout);
+}

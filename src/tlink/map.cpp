@@ -1,0 +1,130 @@
+// The .MAP text in the classic layout: segment list, detailed map (/s), publics (/m), line numbers (/l),
+// the entry point and the messages of the link.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "linker_impl.h"
+
+namespace krvs::tlink::detail {
+
+namespace {
+
+std::string format(const char* pattern, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+class MapText {
+public:
+    void line(const std::string& text = {}) { m_text += text + "\r\n"; }
+    std::string take() { return std::move(m_text); }
+
+private:
+    std::string m_text;
+};
+
+std::uint8_t acbp(const omf::SegmentDef& def) {
+    return static_cast<std::uint8_t>((static_cast<unsigned>(def.align) << 5) | (def.combine << 2) |
+                                     (def.big ? 2 : 0) | (def.use32 ? 1 : 0));
+}
+
+}  // namespace
+
+std::string Linker::buildMap() const {
+    MapText map;
+    map.line();
+    map.line(" Start  Stop   Length Name               Class");
+    map.line();
+    for (int index : m_order) {
+        const Segment& s = m_segments[index];
+        std::uint32_t stop = s.length ? s.start + s.length - 1 : s.start;
+        map.line(format(" %05XH %05XH %05XH %-19s%s", s.start, stop, s.length, s.name.c_str(), s.className.c_str()));
+    }
+    map.line();
+
+    if (m_options.detailed) {
+        map.line("Detailed map of segments");
+        map.line();
+        for (int index : m_order) {
+            const Segment& s = m_segments[index];
+            std::string group = s.group >= 0 ? m_groups[s.group].name : "(none)";
+            for (int ci : s.contributions) {
+                const Contribution& c = m_contributions[ci];
+                const Module& m = m_modules[c.module];
+                map.line(format(" %04X:%04X %04X C=%-8s S=%-8s G=%-8s M=%-12s ACBP=%02X", s.frame,
+                                c.base - s.frame * 16u, c.length, s.className.c_str(), s.name.c_str(), group.c_str(),
+                                m.obj.name.c_str(), acbp(m.obj.segments[c.segdef])));
+            }
+        }
+        map.line();
+    }
+
+    if (m_options.publics) {
+        std::vector<int> order;
+        for (const auto& [name, index] : m_globals) order.push_back(index);
+        auto entry = [this](const Symbol& s) {
+            const char* flag = s.absolute() ? "  Abs  " : (m_options.detailed && !s.referenced ? " idle  " : "       ");
+            return format(" %04X:%04X%s%s", s.frame, static_cast<unsigned>(s.linear - s.frame * 16u) & 0xFFFF, flag,
+                          s.name.c_str());
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [this](int a, int b) { return key(m_symbols[a].name) < key(m_symbols[b].name); });
+        map.line("  Address         Publics by Name");
+        map.line();
+        for (int i : order) map.line(entry(m_symbols[i]));
+        map.line();
+        std::stable_sort(order.begin(), order.end(),
+                         [this](int a, int b) { return m_symbols[a].linear < m_symbols[b].linear; });
+        map.line("  Address         Publics by Value");
+        map.line();
+        for (int i : order) map.line(entry(m_symbols[i]));
+        map.line();
+    }
+
+    bool anyLines = false;
+    if (m_options.lineNumbers) {
+        for (const auto& m : m_modules) {
+            std::vector<std::uint16_t> segdefs;
+            for (const auto& rec : m.obj.lines)
+                if (std::find(segdefs.begin(), segdefs.end(), rec.segmentIndex) == segdefs.end())
+                    segdefs.push_back(rec.segmentIndex);
+            for (auto segdef : segdefs) {
+                const Contribution& c = m_contributions[m.segmentMap[segdef - 1]];
+                const Segment& s = m_segments[c.segment];
+                if (anyLines) map.line();
+                anyLines = true;
+                map.line("Line numbers for " + m.fileName + "(" + m.obj.name + ") segment " + s.name);
+                map.line();
+                std::string row;
+                int inRow = 0;
+                for (const auto& rec : m.obj.lines) {
+                    if (rec.segmentIndex != segdef) continue;
+                    std::uint16_t frame = rec.groupIndex ? m_groups[m.groupMap[rec.groupIndex - 1]].frame : s.frame;
+                    for (const auto& e : rec.entries) {
+                        row += format("%6u %04X:%04X", e.line, frame, (c.base + e.offset - frame * 16u) & 0xFFFF);
+                        if (++inRow == 4) {
+                            map.line(row);
+                            row.clear();
+                            inRow = 0;
+                        }
+                    }
+                }
+                if (inRow) map.line(row);
+            }
+        }
+    }
+
+    // The debugger reads line numbers up to the entry-point line, so a .COM map with line numbers gets one too.
+    if (!m_options.com || anyLines) map.line(format("Program entry point at %04X:%04X", m_cs, m_ip));
+    else map.line();
+    for (const auto& message : m_result.messages) map.line(formatMessage(message));
+    map.line();
+    return map.take();
+}
+
+}  // namespace krvs::tlink::detail
