@@ -6,20 +6,48 @@
 
 namespace krvs::asmtext {
 
+namespace {
+
+constexpr std::size_t kSlotMask = TDB::kSlotCount - 1;
+
+std::uint32_t nameHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
 TDB::TDB() : m_sorted(kKeywordTable.begin(), kKeywordTable.end()) {
   // Byte order, a prefix before its extensions; equal names carry equal kinds, so stability is moot.
   std::sort(m_sorted.begin(), m_sorted.end(),
             [](const KeywordEntry& a, const KeywordEntry& b) { return a.name < b.name; });
+  // Lookups run for every formatted line, so the sorted positions are also reachable by hash. Only
+  // the first of equal names is entered: Lookup reports the first position.
+  for (std::size_t i = 0; i < m_sorted.size(); ++i) {
+    std::string_view name = m_sorted[i].name;
+    if (i > 0 && m_sorted[i - 1].name == name) continue;
+    std::size_t slot = nameHash(name) & kSlotMask;
+    while (m_slots[slot] != 0) slot = (slot + 1) & kSlotMask;
+    m_slots[slot] = static_cast<std::uint16_t>(i + 1);
+  }
 }
 
 int TDB::lookupUpper(std::string_view upperWord) const {
-  auto it = std::lower_bound(m_sorted.begin(), m_sorted.end(), upperWord,
-                             [](const KeywordEntry& e, std::string_view w) { return e.name < w; });
-  if (it == m_sorted.end() || it->name != upperWord) return 0;
-  return static_cast<int>(it - m_sorted.begin()) + 1;
+  for (std::size_t slot = nameHash(upperWord) & kSlotMask; m_slots[slot] != 0;
+       slot = (slot + 1) & kSlotMask) {
+    if (m_sorted[m_slots[slot] - 1].name == upperWord) return m_slots[slot];
+  }
+  return 0;
 }
 
-int TDB::Lookup(std::string_view word) const { return lookupUpper(upperAscii(trim(word))); }
+int TDB::Lookup(std::string_view word) const {
+  word = trim(word);
+  if (word.size() > kMaxKeywordLength) return 0;  // longer than any keyword
+  char upper[kMaxKeywordLength];
+  for (std::size_t i = 0; i < word.size(); ++i) upper[i] = upperAscii(word[i]);
+  return lookupUpper(std::string_view(upper, word.size()));
+}
 
 int TDB::Classify(std::string_view word) const {
   if (int pos = Lookup(word); pos > 0) return m_sorted[pos - 1].kind;

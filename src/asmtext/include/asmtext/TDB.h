@@ -34,6 +34,7 @@ struct KeywordEntry {
 
 // The 526 entries in their given order (before sorting).
 inline constexpr std::size_t kKeywordCount = 526;
+inline constexpr std::size_t kMaxKeywordLength = 23;
 extern const std::array<KeywordEntry, kKeywordCount> kKeywordTable;
 
 enum class NameList { Macros = 0, Variables = 1, Procs = 2, Segments = 3, Labels = 4 };
@@ -69,6 +70,8 @@ class TDB {
   const std::vector<std::string>& Names(NameList list) const;
   std::size_t Count(NameList list) const { return Names(list).size(); }
 
+  static constexpr std::size_t kSlotCount = 2048;  // hash slots for Lookup, a power of two
+
   // The sorted keyword table (entry i has Lookup position i + 1).
   const std::vector<KeywordEntry>& SortedTable() const { return m_sorted; }
 
@@ -81,6 +84,7 @@ class TDB {
   int lookupUpper(std::string_view upperWord) const;
 
   std::vector<KeywordEntry> m_sorted;
+  std::array<std::uint16_t, kSlotCount> m_slots{};  // 1-based positions in m_sorted, 0 empty
   std::array<List, kNameListCount> m_lists;
 };
 
