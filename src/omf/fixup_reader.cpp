@@ -101,7 +101,9 @@ std::optional<Error> ModuleReader::readReference(FieldReader& in, std::uint8_t f
         ref.targetDatum = target == 3 ? in.word() : in.index();
     }
     ref.displacement = 0;
-    if (!(fixData & 0x04)) ref.displacement = static_cast<std::int32_t>(in.offset(wide));
+    // 16-bit displacements are signed, so "offset x - 2" survives a round trip; the linker adds them modulo 64K.
+    if (!(fixData & 0x04))
+        ref.displacement = wide ? static_cast<std::int32_t>(in.dword()) : static_cast<std::int16_t>(in.word());
     if (in.failed()) return std::nullopt;
     if (auto e = checkFrame(at, ref.frame, ref.frameDatum)) return e;
     return checkTarget(at, ref.target, ref.targetDatum);

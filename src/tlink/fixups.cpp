@@ -51,26 +51,26 @@ std::optional<Address> Linker::target(const Module& m, const omf::Reference& ref
         case omf::TargetMethod::Segment: {
             const Contribution& c = m_contributions[m.segmentMap[ref.targetDatum - 1]];
             const Segment& s = m_segments[c.segment];
-            a = Address{c.base, s.frame, !s.absolute, s.name};
+            a = Address{c.base, 0, s.frame, !s.absolute, s.name};
             break;
         }
         case omf::TargetMethod::Group: {
             const Group& g = m_groups[m.groupMap[ref.targetDatum - 1]];
-            a = Address{g.frame * 16, g.frame, true, g.name};
+            a = Address{g.frame * 16, 0, g.frame, true, g.name};
             break;
         }
         case omf::TargetMethod::External: {
             int index = m.externMap[ref.targetDatum - 1];
             if (index < 0) return std::nullopt;  // already reported as undefined
             const Symbol& s = m_symbols[index];
-            a = Address{s.linear, s.frame, !s.absolute(), s.name};
+            a = Address{s.linear, 0, s.frame, !s.absolute(), s.name};
             break;
         }
         case omf::TargetMethod::FrameNumber:
-            a = Address{ref.targetDatum * 16, ref.targetDatum, false, hex4(ref.targetDatum) + "h"};
+            a = Address{ref.targetDatum * 16, 0, ref.targetDatum, false, hex4(ref.targetDatum) + "h"};
             break;
     }
-    a.linear += ref.displacement;
+    a.displacement = ref.displacement;
     return a;
 }
 
@@ -79,27 +79,27 @@ std::optional<Address> Linker::frame(const Module& m, const omf::Reference& ref,
     switch (ref.frame) {
         case omf::FrameMethod::Segment: {
             const Segment& s = segmentOf(m, ref.frameDatum);
-            return Address{s.frame * 16, s.frame, !s.absolute, s.name};
+            return Address{s.frame * 16, 0, s.frame, !s.absolute, s.name};
         }
         case omf::FrameMethod::Group: {
             const Group& g = m_groups[m.groupMap[ref.frameDatum - 1]];
-            return Address{g.frame * 16, g.frame, true, g.name};
+            return Address{g.frame * 16, 0, g.frame, true, g.name};
         }
         case omf::FrameMethod::External: {
             int index = m.externMap[ref.frameDatum - 1];
             if (index < 0) return std::nullopt;
             const Symbol& s = m_symbols[index];
-            return Address{s.frame * 16, s.frame, !s.absolute(), s.name};
+            return Address{s.frame * 16, 0, s.frame, !s.absolute(), s.name};
         }
         case omf::FrameMethod::FrameNumber:
-            return Address{ref.frameDatum * 16, ref.frameDatum, false, ""};
+            return Address{ref.frameDatum * 16, 0, ref.frameDatum, false, ""};
         case omf::FrameMethod::Location:
-            if (location) return Address{location->frame * 16, location->frame, !location->absolute, location->name};
-            return Address{tgt.frame * 16, tgt.frame, tgt.relocatable, tgt.name};
+            if (location) return Address{location->frame * 16, 0, location->frame, !location->absolute, location->name};
+            return Address{tgt.frame * 16, 0, tgt.frame, tgt.relocatable, tgt.name};
         case omf::FrameMethod::Target:
-            return Address{tgt.frame * 16, tgt.frame, tgt.relocatable, tgt.name};
+            return Address{tgt.frame * 16, 0, tgt.frame, tgt.relocatable, tgt.name};
         case omf::FrameMethod::None:
-            return Address{0, 0, false, ""};
+            return Address{0, 0, 0, false, ""};
     }
     return std::nullopt;
 }
@@ -117,7 +117,9 @@ void Linker::applyFixups() {
                 auto frm = frame(m, f.ref, *tgt, &seg);
                 if (!frm) continue;
                 int size = omf::locationSize(f.location);
-                std::int64_t offset = tgt->linear - frm->linear;
+                // Overflow is judged on the target itself; its displacement is added modulo the field size.
+                std::int64_t base = tgt->linear - frm->linear;
+                std::int64_t offset = base + tgt->displacement;
                 bool overflow = false;
                 auto relocate = [&](std::uint32_t where) {
                     if (!frm->relocatable) return;
@@ -144,7 +146,7 @@ void Linker::applyFixups() {
                             overflow = !wide && (from < 0 || from > 0x10000);
                             value = offset - from;
                         }
-                        overflow = overflow || (!wide && (offset < 0 || offset > 0xFFFF));
+                        overflow = overflow || (!wide && (base < 0 || base > 0xFFFF));
                         if (f.location == omf::Location::HighByte) {
                             m_image[at] = static_cast<std::uint8_t>(m_image[at] + (value >> 8));
                             break;
@@ -165,7 +167,7 @@ void Linker::applyFixups() {
                     case omf::Location::Pointer32:
                     case omf::Location::Pointer48: {
                         int offSize = size - 2;
-                        overflow = offSize == 2 && (offset < 0 || offset > 0xFFFF);
+                        overflow = offSize == 2 && (base < 0 || base > 0xFFFF);
                         writeLe(m_image, at, offSize, readLe(m_image, at, offSize) + static_cast<std::uint32_t>(offset));
                         writeLe(m_image, at + offSize, 2, readLe(m_image, at + offSize, 2) + frm->frame);
                         relocate(at + static_cast<std::uint32_t>(offSize));

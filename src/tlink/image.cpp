@@ -23,7 +23,7 @@ void Linker::findEntryAndStack() {
         if (!tgt) continue;
         auto frm = frame(m, *m.obj.start, *tgt, nullptr);
         if (!frm) continue;
-        std::int64_t ip = tgt->linear - frm->linear;
+        std::int64_t ip = tgt->address() - frm->linear;
         if (ip < 0 || ip > 0xFFFF) {
             report(Severity::Error, "Fixup overflow at program entry point, target = " + tgt->name + " in module " +
                                         m.obj.name);

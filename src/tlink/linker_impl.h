@@ -54,17 +54,20 @@ struct Symbol {
     std::uint32_t offset = 0;
     std::uint16_t absFrame = 0;
     bool referenced = false;
+    bool fixed = false;  // an absolute public or one in an AT segment: no relocation refers to it
     std::uint32_t linear = 0;
     std::uint16_t frame = 0;
-    bool absolute() const { return contribution < 0; }
+    bool absolute() const { return fixed; }
 };
 
 // Where a frame or target of a fixup lies.
 struct Address {
-    std::int64_t linear = 0;
+    std::int64_t linear = 0;  // of the segment, group or symbol itself; the displacement is kept apart
+    std::int64_t displacement = 0;
     std::uint16_t frame = 0;
     bool relocatable = false;
     std::string name;
+    std::int64_t address() const { return linear + displacement; }
 };
 
 class Linker {

@@ -18,8 +18,10 @@ void Linker::defineSymbols() {
                 const Contribution& c = m_contributions[s.contribution];
                 s.linear = c.base + p.offset;
                 s.frame = s.group >= 0 ? m_groups[s.group].frame : m_segments[c.segment].frame;
+                s.fixed = m_segments[c.segment].absolute;
             } else {
                 s.absFrame = p.frame;
+                s.fixed = true;
                 s.frame = p.frame;
                 s.linear = p.frame * 16u + p.offset;
             }

@@ -107,7 +107,7 @@ struct Reference {
     std::uint16_t frameDatum = 0;
     TargetMethod target = TargetMethod::Segment;
     std::uint16_t targetDatum = 0;
-    std::int32_t displacement = 0;
+    std::int32_t displacement = 0;  // 16-bit fields are read sign-extended
 };
 
 // One fixup of a data record. `offset` counts from the first data byte of its LEDATA/LIDATA record (the
