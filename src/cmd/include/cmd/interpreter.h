@@ -1,0 +1,79 @@
+#pragma once
+// krvscmd: the command interpreter the IDE drives through a pipe and the console window runs batch files
+// with. It reads standard input one byte at a time and never ahead, so a program it starts receives every
+// byte that follows its command line.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace krvs::cmd {
+
+struct Options {
+    int inputFd = 0;
+    int outputFd = 1;
+    int errorFd = 2;
+    bool interactiveTerminal = false;      // standard input is a terminal: lines are not echoed back
+    std::filesystem::path toolsDir;        // where the interpreter lives; searched after the current directory
+};
+
+// A command line split into words, with its redirections taken out.
+struct CommandLine {
+    std::vector<std::string> words;  // quotes removed
+    std::string rest;                // the text after the first word, as typed (trimmed), for echo and programs
+    std::string inputFile, outputFile;
+    bool append = false;
+    std::string error;               // a redirection without a file name
+};
+CommandLine parseCommandLine(const std::string& line);
+std::string expandPrompt(const std::string& prompt, const std::string& directory);
+
+class Interpreter {
+public:
+    explicit Interpreter(Options options);
+    // Reads and runs lines until standard input ends or the outermost level exits; returns the exit code.
+    int runInteractive();
+    // `krvscmd /c COMMAND`: one command, no prompt and no echo; returns its exit code.
+    int runSingle(const std::string& command);
+
+    // Runs one line as typed (used by batch files and tests).
+    void execute(const std::string& line);
+    int errorLevel() const { return m_errorLevel; }
+
+    // Output helpers for the commands.
+    void write(const std::string& text);
+    void writeError(const std::string& text);
+    bool readLine(std::string& line);
+    bool readKey();
+
+    struct Level { std::string prompt = "$P$G"; bool echo = true; };
+    Level& level() { return m_levels.back(); }
+    void pushLevel() { m_levels.emplace_back(); }
+    void popLevel();
+    bool finished() const { return m_levels.empty(); }
+    void setErrorLevel(int code) { m_errorLevel = code; }
+    const Options& options() const { return m_options; }
+    void runBatch(const std::filesystem::path& file, const std::vector<std::string>& args);
+    void clearScreen();
+
+private:
+    void printPrompt();
+    bool runBuiltin(const std::string& line, const CommandLine& cmd);
+    Options m_options;
+    std::vector<Level> m_levels{Level{}};
+    int m_errorLevel = 0;
+    int m_batchDepth = 0;
+};
+
+// Finds a program as DOS does: the name as given, then with .exe, .com, .bat, letter case ignored; in the
+// current directory, the interpreter's directory, then PATH. Empty when there is none.
+std::filesystem::path findProgram(const std::string& name, const std::filesystem::path& toolsDir);
+
+enum class ProgramKind : std::uint8_t { Dos, Host, Batch, Unknown };
+ProgramKind classify(const std::filesystem::path& file);
+
+// Runs a program with the given redirections; returns its exit code, or -1 with `error` set.
+int runProgram(Interpreter& interp, const std::filesystem::path& file, const CommandLine& cmd, std::string& error);
+
+}  // namespace krvs::cmd

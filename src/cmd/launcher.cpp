@@ -1,0 +1,213 @@
+// Finding programs and running them: DOS programs in the emulated PC on the byte-stream front end, host
+// executables natively with the standard handles they inherit, batch files line by line.
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cmd/interpreter.h"
+#include "pc/machine.h"
+
+namespace krvs::cmd {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kExtensions[] = {".exe", ".com", ".bat"};
+
+bool isRegular(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_regular_file(p, ec);
+}
+
+// The entry of `dir` named `name` in any letter case.
+fs::path findInDirectory(const fs::path& dir, const std::string& name) {
+    std::error_code ec;
+    if (isRegular(dir / name)) return dir / name;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (::strcasecmp(entry.c_str(), name.c_str()) == 0 && isRegular(it->path())) return it->path();
+    }
+    return {};
+}
+
+fs::path findWithExtensions(const fs::path& dir, const std::string& name) {
+    for (const char* ext : kExtensions)
+        if (auto p = findInDirectory(dir, name + ext); !p.empty()) return p;
+    return findInDirectory(dir, name);
+}
+
+std::string extensionOf(const fs::path& p) {
+    std::string e = p.extension().string();
+    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return e;
+}
+
+int openRedirection(const std::string& name, bool output, bool append) {
+    std::string path = name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (!output) {
+        fs::path found = findInDirectory(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path(),
+                                         fs::path(path).filename().string());
+        if (!found.empty()) path = found.string();
+        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+}
+
+struct Redirections {
+    int in = -1, out = -1;
+    ~Redirections() {
+        if (in >= 0) ::close(in);
+        if (out >= 0) ::close(out);
+    }
+};
+
+bool openRedirections(const CommandLine& cmd, Redirections& r, std::string& error) {
+    if (!cmd.inputFile.empty() && (r.in = openRedirection(cmd.inputFile, false, false)) < 0) {
+        error = "系统找不到指定的文件。";
+        return false;
+    }
+    if (!cmd.outputFile.empty() && (r.out = openRedirection(cmd.outputFile, true, cmd.append)) < 0) {
+        error = "系统找不到指定的路径。";
+        return false;
+    }
+    return true;
+}
+
+int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, std::string& error) {
+    Redirections red;
+    if (!openRedirections(cmd, red, error)) return -1;
+    const Options& opt = interp.options();
+    pc::FdSource keys(opt.inputFd);
+    pc::FdSink screen(opt.outputFd);
+    pc::MachineConfig config;
+    config.driveRoot = file.parent_path();
+    config.input = &keys;
+    config.output = &screen;
+    config.stdinFd = red.in;
+    config.stdoutFd = red.out;
+    pc::Machine machine(config);
+    pc::LoadResult loaded = machine.load(file, cmd.rest);
+    if (!loaded.ok) {
+        error = "无法运行 " + file.filename().string() + ": " + loaded.error;
+        return -1;
+    }
+    pc::RunOutcome outcome = machine.run();
+    for (const auto& n : machine.notes()) interp.writeError("krvscmd: " + n + "\r\n");
+    if (outcome == pc::RunOutcome::Halted)
+        interp.writeError("krvscmd: the program halted with interrupts disabled and was ended\r\n");
+    return machine.exitCode();
+}
+
+int runHost(const fs::path& file, const CommandLine& cmd, const Options& opt, std::string& error) {
+    Redirections red;
+    if (!openRedirections(cmd, red, error)) return -1;
+    std::vector<std::string> args = cmd.words;
+    args[0] = file.string();
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        error = "无法启动 " + file.string();
+        return -1;
+    }
+    if (pid == 0) {
+        int in = red.in >= 0 ? red.in : opt.inputFd, out = red.out >= 0 ? red.out : opt.outputFd;
+        if (in != 0) ::dup2(in, 0);
+        if (out != 1) ::dup2(out, 1);
+        if (opt.errorFd != 2) ::dup2(opt.errorFd, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+}  // namespace
+
+fs::path findProgram(const std::string& name, const fs::path& toolsDir) {
+    if (name.empty()) return {};
+    std::string n = name;
+    std::replace(n.begin(), n.end(), '\\', '/');
+    if (n.size() >= 2 && n[1] == ':') n = n.substr(2);  // drive letters name nothing here
+    if (n.find('/') != std::string::npos) {
+        fs::path p(n);
+        return findWithExtensions(p.parent_path().empty() ? fs::path("/") : p.parent_path(), p.filename().string());
+    }
+    std::vector<fs::path> dirs{fs::path(".")};
+    if (!toolsDir.empty()) dirs.push_back(toolsDir);
+    if (const char* path = std::getenv("PATH")) {
+        std::string s = path;
+        for (std::size_t pos = 0; pos <= s.size();) {
+            std::size_t colon = s.find(':', pos);
+            std::string d = s.substr(pos, colon == std::string::npos ? std::string::npos : colon - pos);
+            if (!d.empty()) dirs.emplace_back(d);
+            if (colon == std::string::npos) break;
+            pos = colon + 1;
+        }
+    }
+    for (const auto& d : dirs) {
+        fs::path p = findWithExtensions(d, n);
+        if (p.empty()) continue;
+        if (classify(p) == ProgramKind::Unknown) continue;  // a data file of the same name is no program
+        return d == "." ? fs::absolute(p) : p;
+    }
+    return {};
+}
+
+ProgramKind classify(const fs::path& file) {
+    char head[4] = {};
+    std::ifstream in(file, std::ios::binary);
+    in.read(head, sizeof head);
+    auto got = in.gcount();
+    if (got >= 2 && ((head[0] == 'M' && head[1] == 'Z') || (head[0] == 'Z' && head[1] == 'M'))) return ProgramKind::Dos;
+    bool elf = got == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+    bool script = got >= 2 && head[0] == '#' && head[1] == '!';
+    if ((elf || script) && ::access(file.c_str(), X_OK) == 0) return ProgramKind::Host;
+    std::string ext = extensionOf(file);
+    if (ext == ".bat") return ProgramKind::Batch;
+    if (ext == ".com") return ProgramKind::Dos;
+    return ProgramKind::Unknown;
+}
+
+int runProgram(Interpreter& interp, const fs::path& file, const CommandLine& cmd, std::string& error) {
+    switch (classify(file)) {
+    case ProgramKind::Dos: return runDos(interp, file, cmd, error);
+    case ProgramKind::Host: return runHost(file, cmd, interp.options(), error);
+    case ProgramKind::Batch: {
+        std::vector<std::string> args{cmd.words[0]};
+        // Batch parameters keep their quotes, as %1 does.
+        std::string text = cmd.rest;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+            if (i >= text.size()) break;
+            std::size_t start = i;
+            bool quoted = false;
+            for (; i < text.size(); ++i) {
+                if (text[i] == '"') quoted = !quoted;
+                else if (!quoted && (text[i] == ' ' || text[i] == '\t')) break;
+            }
+            args.push_back(text.substr(start, i - start));
+        }
+        interp.runBatch(file, args);
+        return interp.errorLevel();
+    }
+    case ProgramKind::Unknown: break;
+    }
+    error = "'" + cmd.words[0] + "' 不是内部或外部命令，也不是可运行的程序\r\n或批处理文件。";
+    return -1;
+}
+
+}  // namespace krvs::cmd

@@ -1,0 +1,26 @@
+// krvscmd: `krvscmd` reads commands from standard input; `krvscmd /c COMMAND` runs one and exits with its code.
+
+#include <string>
+#include <unistd.h>
+
+#include "cmd/interpreter.h"
+
+int main(int argc, char** argv) {
+    krvs::cmd::Options options;
+    options.interactiveTerminal = ::isatty(0);
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) options.toolsDir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    krvs::cmd::Interpreter interpreter(options);
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "/c" || arg == "/C" || arg == "/k" || arg == "/K") {
+            std::string command;
+            for (int j = i + 1; j < argc; ++j) command += (j > i + 1 ? " " : "") + std::string(argv[j]);
+            int code = interpreter.runSingle(command);
+            if (arg == "/k" || arg == "/K") return interpreter.runInteractive();
+            return code & 0xFF;
+        }
+    }
+    return interpreter.runInteractive() & 0xFF;
+}

@@ -1,0 +1,195 @@
+// INT 10h: the text modes of the colour and the monochrome adapter.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "services.h"
+
+namespace krvs::pc::bios {
+
+namespace {
+
+using namespace bda;
+using x86::AX;
+using x86::BX;
+using x86::CX;
+using x86::DX;
+
+constexpr int kCols = 80, kRows = 25;
+constexpr std::uint16_t kPageBytes = 0x1000;
+
+std::uint16_t cellOffset(int page, int row, int col) {
+    return static_cast<std::uint16_t>(page * kPageBytes + (row * kCols + col) * 2);
+}
+
+struct Cursor { int row, col; };
+
+Cursor cursorOf(const Machine& m, int page) {
+    auto off = static_cast<std::uint16_t>(kCursorPos + (page & 7) * 2);
+    return {m.memory().read8(kSegment, static_cast<std::uint16_t>(off + 1)), m.memory().read8(kSegment, off)};
+}
+
+void setCursor(Machine& m, int page, int row, int col) {
+    auto off = static_cast<std::uint16_t>(kCursorPos + (page & 7) * 2);
+    m.memory().write8(kSegment, off, static_cast<std::uint8_t>(col));
+    m.memory().write8(kSegment, static_cast<std::uint16_t>(off + 1), static_cast<std::uint8_t>(row));
+}
+
+void scroll(Machine& m, int page, bool up, int lines, std::uint8_t attr, int top, int left, int bottom, int right) {
+    bottom = std::min(bottom, kRows - 1);
+    right = std::min(right, kCols - 1);
+    if (top > bottom || left > right) return;
+    int height = bottom - top + 1;
+    if (lines == 0 || lines > height) lines = height;
+    Memory& mem = m.memory();
+    std::uint16_t seg = videoSegment(m);
+    for (int i = 0; i < height; ++i) {
+        int row = up ? top + i : bottom - i;
+        int from = up ? row + lines : row - lines;
+        bool blank = up ? from > bottom : from < top;
+        for (int col = left; col <= right; ++col) {
+            std::uint16_t word = blank ? static_cast<std::uint16_t>(attr << 8 | ' ')
+                                       : mem.read16(seg, cellOffset(page, from, col));
+            mem.write16(seg, cellOffset(page, row, col), word);
+        }
+    }
+}
+
+void writeCell(Machine& m, int page, int row, int col, std::uint8_t ch, std::uint8_t attr, bool useAttr) {
+    std::uint16_t seg = videoSegment(m), off = cellOffset(page, row, col);
+    m.memory().write8(seg, off, ch);
+    if (useAttr) m.memory().write8(seg, static_cast<std::uint16_t>(off + 1), attr);
+}
+
+void writeRepeated(Machine& m, bool useAttr) {
+    auto& r = m.regs();
+    int page = hi(r.gp[BX]) & 7;
+    Cursor c = cursorOf(m, page);
+    int pos = c.row * kCols + c.col;
+    for (int i = 0; i < r.gp[CX] && pos + i < kCols * kRows; ++i)
+        writeCell(m, page, (pos + i) / kCols, (pos + i) % kCols, lo(r.gp[AX]), lo(r.gp[BX]), useAttr);
+}
+
+void writeString(Machine& m) {
+    auto& r = m.regs();
+    std::uint8_t mode = lo(r.gp[AX]);
+    int page = hi(r.gp[BX]) & 7;
+    Cursor saved = cursorOf(m, page);
+    setCursor(m, page, hi(r.gp[DX]), lo(r.gp[DX]));
+    std::uint16_t off = r.gp[x86::BP];
+    for (int i = 0; i < r.gp[CX]; ++i) {
+        std::uint8_t ch = m.memory().read8(r.seg[x86::ES], off++);
+        std::uint8_t attr = lo(r.gp[BX]);
+        if (mode & 2) attr = m.memory().read8(r.seg[x86::ES], off++);
+        teletype(m, ch, static_cast<std::uint8_t>(page), attr, true);
+    }
+    if (!(mode & 1)) setCursor(m, page, saved.row, saved.col);
+}
+
+}  // namespace
+
+std::uint16_t videoSegment(const Machine& m) {
+    return m.memory().read8(kSegment, kVideoMode) == 7 ? 0xB000 : 0xB800;
+}
+
+void setMode(Machine& m, std::uint8_t mode, bool clear) {
+    Memory& mem = m.memory();
+    mem.write8(kSegment, kVideoMode, mode);
+    mem.write16(kSegment, kColumns, kCols);
+    mem.write16(kSegment, kPageSize, kPageBytes);
+    mem.write16(kSegment, kPageOffset, 0);
+    for (int p = 0; p < 8; ++p) setCursor(m, p, 0, 0);
+    mem.write16(kSegment, kCursorShape, mode == 7 ? 0x0B0C : 0x0607);
+    mem.write8(kSegment, kActivePage, 0);
+    mem.write16(kSegment, kCrtcPort, mode == 7 ? 0x3B4 : 0x3D4);
+    mem.write8(kSegment, kRows, kRows - 1);
+    std::uint16_t eq = mem.read16(kSegment, kEquipment) & 0xFFCF;
+    mem.write16(kSegment, kEquipment, static_cast<std::uint16_t>(eq | (mode == 7 ? 0x30 : 0x20)));
+    if (!clear) return;
+    std::uint16_t seg = videoSegment(m);
+    for (std::uint32_t off = 0; off < 8u * kPageBytes; off += 2) mem.write16(seg, static_cast<std::uint16_t>(off), 0x0720);
+}
+
+void teletype(Machine& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attribute, bool useAttribute) {
+    page &= 7;
+    Cursor c = cursorOf(m, page);
+    switch (ch) {
+    case 7: return;  // the bell: the speaker is silent here
+    case 8: if (c.col > 0) --c.col; break;
+    case 10: ++c.row; break;
+    case 13: c.col = 0; break;
+    default:
+        writeCell(m, page, c.row, c.col, ch, attribute, useAttribute);
+        if (++c.col >= kCols) { c.col = 0; ++c.row; }
+    }
+    if (c.row >= kRows) {
+        std::uint8_t fill = m.memory().read8(videoSegment(m), static_cast<std::uint16_t>(cellOffset(page, kRows - 1, 0) + 1));
+        scroll(m, page, true, 1, fill, 0, 0, kRows - 1, kCols - 1);
+        c.row = kRows - 1;
+    }
+    setCursor(m, page, c.row, c.col);
+}
+
+std::uint16_t video(Machine& m) {
+    auto& r = m.regs();
+    Memory& mem = m.memory();
+    std::uint8_t ah = hi(r.gp[AX]), al = lo(r.gp[AX]);
+    int page = hi(r.gp[BX]) & 7;
+    switch (ah) {
+    case 0x00: {
+        std::uint8_t mode = al & 0x7F;
+        if (mode != 2 && mode != 3 && mode != 7) {
+            char text[64];
+            std::snprintf(text, sizeof text, "INT 10h: video mode %02Xh is not available; text mode 3 is kept", mode);
+            m.note(text);
+            mode = 3;
+        }
+        setMode(m, mode == 2 ? 3 : mode, !(al & 0x80));
+        break;
+    }
+    case 0x01: mem.write16(kSegment, kCursorShape, r.gp[CX]); break;
+    case 0x02: setCursor(m, page, hi(r.gp[DX]), lo(r.gp[DX])); break;
+    case 0x03: {
+        Cursor c = cursorOf(m, page);
+        r.gp[DX] = static_cast<std::uint16_t>(c.row << 8 | c.col);
+        r.gp[CX] = mem.read16(kSegment, kCursorShape);
+        break;
+    }
+    case 0x05:
+        if (al < 8) {
+            mem.write8(kSegment, kActivePage, al);
+            mem.write16(kSegment, kPageOffset, static_cast<std::uint16_t>(al * kPageBytes));
+        }
+        break;
+    case 0x06:
+    case 0x07:
+        scroll(m, mem.read8(kSegment, kActivePage), ah == 0x06, al, hi(r.gp[BX]), hi(r.gp[CX]), lo(r.gp[CX]),
+               hi(r.gp[DX]), lo(r.gp[DX]));
+        break;
+    case 0x08: {
+        Cursor c = cursorOf(m, page);
+        r.gp[AX] = mem.read16(videoSegment(m), cellOffset(page, c.row, c.col));
+        break;
+    }
+    case 0x09: writeRepeated(m, true); break;
+    case 0x0A: writeRepeated(m, false); break;
+    case 0x0E: teletype(m, al, mem.read8(kSegment, kActivePage), 0, false); break;
+    case 0x0F:
+        r.gp[AX] = static_cast<std::uint16_t>(kCols << 8 | mem.read8(kSegment, kVideoMode));
+        setHi(r.gp[BX], mem.read8(kSegment, kActivePage));
+        break;
+    case 0x13: writeString(m); break;
+    case 0x1A:  // display combination: a colour VGA
+        if (al == 0) { setLo(r.gp[AX], 0x1A); r.gp[BX] = 0x0008; }
+        break;
+    case 0x10: case 0x11: case 0x12: break;  // palette and font services change nothing in text output
+    default: {
+        char text[64];
+        std::snprintf(text, sizeof text, "INT 10h function %02Xh is not supported", ah);
+        m.note(text);
+    }
+    }
+    return 0;
+}
+
+}  // namespace krvs::pc::bios

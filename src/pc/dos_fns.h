@@ -1,0 +1,73 @@
+#pragma once
+// Private to the pc library: the INT 21h functions, one small handler each, and what they share.
+
+#include <cstdint>
+
+#include "dos_state.h"
+#include "services.h"
+
+namespace krvs::pc::dos {
+
+using x86::AX;
+using x86::BX;
+using x86::CX;
+using x86::DX;
+using x86::SI;
+using x86::DI;
+using x86::DS;
+using x86::ES;
+
+constexpr std::uint16_t kEndOfInput = 0xFFFD;  // standard input is a file and it has ended
+
+// Character I/O (dos_char.cpp)
+std::uint16_t readChar(Machine& m);        // 01h
+std::uint16_t writeChar(Machine& m);       // 02h
+std::uint16_t directConsole(Machine& m);   // 06h
+std::uint16_t readCharRaw(Machine& m);     // 07h, 08h
+std::uint16_t writeString(Machine& m);     // 09h
+std::uint16_t readLine(Machine& m);        // 0Ah
+std::uint16_t inputStatus(Machine& m);     // 0Bh
+std::uint16_t flushAndRead(Machine& m);    // 0Ch
+// A console read through a handle: one edited line, CR LF appended, handed out in pieces.
+std::uint16_t readConsoleHandle(Machine& m, std::uint8_t* out, std::uint16_t want, std::uint16_t& got);
+
+// Handles and files (dos_file.cpp)
+Machine::DosState::OpenFile* fileOf(Machine& m, std::uint16_t handle);
+std::uint16_t writeHandle(Machine& m, std::uint16_t handle, const std::uint8_t* data, std::uint16_t size,
+                          std::uint16_t& written);
+std::uint16_t makeDirectory(Machine& m);   // 39h
+std::uint16_t removeDirectory(Machine& m); // 3Ah
+std::uint16_t changeDirectory(Machine& m); // 3Bh
+std::uint16_t create(Machine& m);          // 3Ch
+std::uint16_t open(Machine& m);            // 3Dh
+std::uint16_t close(Machine& m);           // 3Eh
+std::uint16_t read(Machine& m);            // 3Fh
+std::uint16_t write(Machine& m);           // 40h
+std::uint16_t remove(Machine& m);          // 41h
+std::uint16_t seek(Machine& m);            // 42h
+std::uint16_t attributes(Machine& m);      // 43h
+std::uint16_t ioctl(Machine& m);           // 44h
+std::uint16_t duplicate(Machine& m);       // 45h
+std::uint16_t forceDuplicate(Machine& m);  // 46h
+std::uint16_t currentDirectory(Machine& m);// 47h
+std::uint16_t findFirst(Machine& m);       // 4Eh
+std::uint16_t findNext(Machine& m);        // 4Fh
+std::uint16_t rename(Machine& m);          // 56h
+std::uint16_t fileTime(Machine& m);        // 57h
+void closeAll(Machine& m);
+// Sets up handles 0-4 in the program's PSP.
+void openStandardHandles(Machine& m, std::uint16_t psp);
+
+// Memory (dos_memory.cpp)
+constexpr std::uint16_t kFirstMcb = 0x0100;
+constexpr std::uint16_t kMemoryTop = 0xA000;
+void initMemory(Machine& m);
+// Allocates a block; returns its segment or 0 with `largest` set to the biggest free block.
+std::uint16_t allocate(Machine& m, std::uint16_t paragraphs, std::uint16_t owner, std::uint16_t& largest);
+std::uint16_t allocateMemory(Machine& m);  // 48h
+std::uint16_t freeMemory(Machine& m);      // 49h
+std::uint16_t resizeMemory(Machine& m);    // 4Ah
+std::uint16_t resize(Machine& m, std::uint16_t segment, std::uint16_t paragraphs, std::uint16_t& largest);
+void setOwner(Machine& m, std::uint16_t segment, std::uint16_t owner);
+
+}  // namespace krvs::pc::dos

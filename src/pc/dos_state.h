@@ -1,0 +1,46 @@
+#pragma once
+// Private to the pc library: what DOS keeps outside the program's memory.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "pc/machine.h"
+
+namespace krvs::pc {
+
+struct Machine::DosState {
+    enum class Kind : std::uint8_t { Console, Null, Aux, Printer, File };
+    struct OpenFile {
+        Kind kind = Kind::File;
+        int fd = -1;
+        bool ownsFd = true;
+        std::uint8_t mode = 2;  // 0 read, 1 write, 2 read/write
+        int refs = 1;
+        bool written = false;
+        std::uint16_t deviceInfo = 0;
+    };
+    static constexpr int kMaxFiles = 40;
+    static constexpr int kJftSize = 20;
+    static constexpr std::uint16_t kJftOffset = 0x18;
+
+    std::vector<std::optional<OpenFile>> files = std::vector<std::optional<OpenFile>>(kMaxFiles);
+    std::uint16_t dtaSegment = 0, dtaOffset = 0x80;
+    std::uint16_t lastReturn = 0;  // AH = how the last program ended, AL = its code (function 4Dh)
+    // A line being typed for function 0Ah or a console read: it survives the waits between keys.
+    bool lineActive = false;
+    std::string line;
+    std::string pendingConsoleBytes;  // the rest of a console line that a read did not take yet
+    std::unordered_map<std::uint16_t, std::vector<Drive::Entry>> searches;
+    std::uint16_t nextSearch = 1;
+    std::optional<std::uint8_t> pendingScan;  // an extended key's scan code, due on the next read
+    bool flushed = false;                     // function 0Ch has flushed and now waits
+    bool breakCheck = false;
+    bool verify = false;
+
+    ~DosState();
+};
+
+}  // namespace krvs::pc

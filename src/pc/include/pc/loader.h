@@ -1,0 +1,23 @@
+#pragma once
+// The MZ header of a DOS executable, read and checked before anything is put into memory.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace krvs::pc {
+
+struct MzImage {
+    std::uint32_t imageOffset = 0;  // where the load image starts in the file
+    std::uint32_t imageSize = 0;    // bytes
+    std::uint16_t minAlloc = 0, maxAlloc = 0;
+    std::uint16_t ss = 0, sp = 0, cs = 0, ip = 0;
+    struct Relocation { std::uint16_t offset, segment; };
+    std::vector<Relocation> relocations;
+};
+
+bool isMz(const std::vector<std::uint8_t>& file);
+// Returns an empty error and fills `out`, or a message saying what is wrong with the file.
+std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out);
+
+}  // namespace krvs::pc

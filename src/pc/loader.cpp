@@ -1,0 +1,201 @@
+// Loading .COM and MZ programs: environment, PSP with command tail and FCBs, relocation, registers.
+
+#include "pc/loader.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "dos_fns.h"
+
+namespace krvs::pc {
+
+namespace {
+
+std::uint16_t word(const std::vector<std::uint8_t>& f, std::size_t at) {
+    return static_cast<std::uint16_t>(f[at] | (f[at + 1] << 8));
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Fills an unopened FCB from the first file name in `text`, as the command interpreter does.
+std::uint8_t parseFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
+    std::uint8_t blank[12] = {0, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    mem.writeBlock(seg, off, blank, sizeof blank);
+    for (int i = 12; i < 16; ++i) mem.write8(seg, static_cast<std::uint16_t>(off + i), 0);
+    std::string name = upper(text);
+    std::uint8_t result = 0;
+    if (name.size() >= 2 && name[1] == ':') {
+        std::uint8_t drive = static_cast<std::uint8_t>(name[0] - 'A' + 1);
+        mem.write8(seg, off, drive);
+        if (drive != 3) result = 0xFF;
+        name = name.substr(2);
+    }
+    auto dot = name.find('.');
+    std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (std::size_t i = 0; i < 8 && i < base.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 1 + i), base[i]);
+    for (std::size_t i = 0; i < 3 && i < ext.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 9 + i), ext[i]);
+    return result;
+}
+
+std::vector<std::string> words(const std::string& s) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (char c : s) {
+        if (c == ' ' || c == '\t' || c == ',' || c == ';' || c == '=') {
+            if (!cur.empty()) out.push_back(cur);
+            cur.clear();
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+}  // namespace
+
+bool isMz(const std::vector<std::uint8_t>& file) {
+    return file.size() >= 2 && ((file[0] == 'M' && file[1] == 'Z') || (file[0] == 'Z' && file[1] == 'M'));
+}
+
+std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out) {
+    if (!isMz(file)) return "not an MZ executable";
+    if (file.size() < 0x1C) return "the MZ header is cut short";
+    std::uint16_t lastPage = word(file, 2), pages = word(file, 4), relocCount = word(file, 6);
+    std::uint32_t headerBytes = static_cast<std::uint32_t>(word(file, 8)) * 16;
+    std::uint32_t total = static_cast<std::uint32_t>(pages) * 512;
+    if (lastPage) total = total - 512 + (lastPage & 0x1FF);
+    if (pages == 0 || total < headerBytes) return "the MZ header gives no load image";
+    if (headerBytes > file.size()) return "the MZ header is longer than the file";
+    out.imageOffset = headerBytes;
+    out.imageSize = std::min<std::uint32_t>(total, static_cast<std::uint32_t>(file.size())) - headerBytes;
+    out.minAlloc = word(file, 0x0A);
+    out.maxAlloc = word(file, 0x0C);
+    out.ss = word(file, 0x0E);
+    out.sp = word(file, 0x10);
+    out.ip = word(file, 0x14);
+    out.cs = word(file, 0x16);
+    std::uint32_t relocAt = word(file, 0x18);
+    if (relocAt + static_cast<std::uint64_t>(relocCount) * 4 > file.size()) return "the relocation table lies outside the file";
+    out.relocations.clear();
+    for (std::uint32_t i = 0; i < relocCount; ++i)
+        out.relocations.push_back({word(file, relocAt + i * 4), word(file, relocAt + i * 4 + 2)});
+    return {};
+}
+
+LoadResult Machine::load(const std::filesystem::path& program, const std::string& args) {
+    std::ifstream in(program, std::ios::binary);
+    if (!in) return {false, "cannot read " + program.string()};
+    std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return loadImage(file, upper(program.filename().string()), args);
+}
+
+LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args) {
+    using namespace dos;
+    MzImage mz;
+    bool exe = isMz(file);
+    if (exe) {
+        if (std::string e = parseMz(file, mz); !e.empty()) return {false, e};
+    } else if (file.size() > 0xFF00 - 2) {
+        return {false, "the .COM program is larger than 64 KB"};
+    }
+
+    // Environment: COMSPEC and PATH, then the program's own name after the count word.
+    std::string env = std::string("COMSPEC=C:\\COMMAND.COM") + '\0' + "PATH=C:\\" + '\0' + '\0';
+    std::string self = "C:\\" + (m_drive->currentDirectory().empty() ? "" : m_drive->currentDirectory() + "\\") + dosName;
+    env += std::string("\x01\x00", 2) + self + '\0';
+    std::uint16_t largest;
+    std::uint16_t envSeg = allocate(*this, static_cast<std::uint16_t>((env.size() + 15) / 16), 0, largest);
+    if (!envSeg) return {false, "not enough memory for the environment"};
+    m_mem.writeBlock(envSeg, 0, reinterpret_cast<const std::uint8_t*>(env.data()), env.size());
+
+    // The program takes the largest block, or as much of it as the MZ header asks for.
+    allocate(*this, 0xFFFF, 0, largest);  // fails on purpose: it reports the largest free block
+    std::uint32_t imageParas = exe ? (mz.imageSize + 15) / 16 : 0;
+    std::uint32_t need = exe ? 0x10 + imageParas + mz.minAlloc : 0x10 + (file.size() + 0x100 + 15) / 16 + 1;
+    std::uint32_t want = largest;
+    if (exe && (mz.maxAlloc != 0 || mz.minAlloc != 0))
+        want = std::max(need, std::min<std::uint32_t>(largest, 0x10 + imageParas + mz.maxAlloc));
+    if (largest < need) return {false, "not enough memory to load the program"};
+    m_psp = allocate(*this, static_cast<std::uint16_t>(want), 0, largest);
+    if (!m_psp) return {false, "not enough memory to load the program"};
+    setOwner(*this, envSeg, m_psp);
+    std::uint16_t blockEnd = static_cast<std::uint16_t>(m_psp + m_mem.read16(static_cast<std::uint16_t>(m_psp - 1), 3));
+
+    // PSP
+    for (int i = 0; i < 0x100; ++i) m_mem.write8(m_psp, static_cast<std::uint16_t>(i), 0);
+    m_mem.write16(m_psp, 0x00, 0x20CD);
+    m_mem.write16(m_psp, 0x02, blockEnd);
+    m_mem.write8(m_psp, 0x05, 0x9A);  // CALL FAR into DOS, the CP/M-style entry
+    m_mem.write16(m_psp, 0x06, static_cast<std::uint16_t>(0x1000 + 0x21 * 8));
+    m_mem.write16(m_psp, 0x08, 0xF000);
+    for (int v = 0; v < 3; ++v) {  // INT 22h-24h as they were at load
+        m_mem.write16(m_psp, static_cast<std::uint16_t>(0x0A + v * 4), m_mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4)));
+        m_mem.write16(m_psp, static_cast<std::uint16_t>(0x0C + v * 4), m_mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4 + 2)));
+    }
+    m_mem.write16(m_psp, 0x16, m_psp);
+    openStandardHandles(*this, m_psp);
+    m_mem.write16(m_psp, 0x2C, envSeg);
+    m_mem.write16(m_psp, 0x32, DosState::kJftSize);
+    m_mem.write16(m_psp, 0x34, DosState::kJftOffset);
+    m_mem.write16(m_psp, 0x36, m_psp);
+    m_mem.write16(m_psp, 0x38, 0xFFFF);
+    m_mem.write16(m_psp, 0x3A, 0xFFFF);
+    m_mem.write8(m_psp, 0x50, 0xCD);
+    m_mem.write8(m_psp, 0x51, 0x21);
+    m_mem.write8(m_psp, 0x52, 0xCB);
+    std::string tail = args;
+    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
+    if (!tail.empty() && tail.front() != ' ') tail.insert(tail.begin(), ' ');
+    if (tail.size() > 126) tail.resize(126);
+    m_mem.write8(m_psp, 0x80, static_cast<std::uint8_t>(tail.size()));
+    m_mem.writeBlock(m_psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
+    m_mem.write8(m_psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
+    auto argWords = words(tail);
+    std::uint8_t fcb1 = parseFcb(m_mem, m_psp, 0x5C, argWords.size() > 0 ? argWords[0] : "");
+    std::uint8_t fcb2 = parseFcb(m_mem, m_psp, 0x6C, argWords.size() > 1 ? argWords[1] : "");
+    m_dos->dtaSegment = m_psp;
+    m_dos->dtaOffset = 0x80;
+
+    auto& r = regs();
+    r = x86::Registers{};
+    r.flags = 0xF202;
+    r.gp[x86::AX] = static_cast<std::uint16_t>(fcb2 << 8 | fcb1);
+    r.seg[x86::DS] = r.seg[x86::ES] = m_psp;
+    if (exe) {
+        std::uint16_t loadSeg = static_cast<std::uint16_t>(m_psp + 0x10);
+        for (std::uint32_t i = 0; i < mz.imageSize; ++i)
+            m_mem.write8(linear(loadSeg, 0) + i, file[mz.imageOffset + i]);
+        std::uint32_t limit = static_cast<std::uint32_t>(blockEnd) * 16;
+        for (const auto& rel : mz.relocations) {
+            std::uint32_t at = linear(loadSeg, 0) + static_cast<std::uint32_t>(rel.segment) * 16 + rel.offset;
+            if (at + 1 >= limit) continue;  // a fixup outside the program's memory would damage DOS
+            m_mem.write16(at, static_cast<std::uint16_t>(m_mem.read16(at) + loadSeg));
+        }
+        r.seg[x86::CS] = static_cast<std::uint16_t>(mz.cs + loadSeg);
+        r.ip = mz.ip;
+        r.seg[x86::SS] = static_cast<std::uint16_t>(mz.ss + loadSeg);
+        r.gp[x86::SP] = mz.sp;
+    } else {
+        m_mem.writeBlock(m_psp, 0x100, file.data(), file.size());
+        std::uint32_t bytes = static_cast<std::uint32_t>(blockEnd - m_psp) * 16;
+        std::uint16_t sp = bytes >= 0x10000 ? 0xFFFE : static_cast<std::uint16_t>((bytes - 2) & ~1u);
+        m_mem.write16(m_psp, sp, 0);  // RET from the program reaches INT 20h at PSP:0000
+        r.seg[x86::CS] = r.seg[x86::SS] = m_psp;
+        r.ip = 0x100;
+        r.gp[x86::SP] = sp;
+    }
+    r.gp[x86::CX] = 0x00FF;
+    r.gp[x86::DX] = m_psp;
+    r.gp[x86::SI] = r.ip;
+    r.gp[x86::DI] = r.gp[x86::SP];
+    r.gp[x86::BP] = 0x091C;
+    m_exited = false;
+    m_exitCode = 0;
+    return {true, {}};
+}
+
+}  // namespace krvs::pc

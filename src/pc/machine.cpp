@@ -1,0 +1,315 @@
+#include "pc/machine.h"
+
+#include <chrono>
+
+#include "dos_state.h"
+#include "services.h"
+
+namespace krvs::pc {
+
+const std::array<ServiceFn, 256>& trapTable();
+
+Machine::Machine(MachineConfig config) : m_config(std::move(config)) {
+    m_cpu = std::make_unique<x86::Cpu>(m_mem.data(), *this, m_config.model);
+    m_drive = std::make_unique<Drive>(m_config.driveRoot);
+    m_dos = std::make_unique<DosState>();
+    m_powerOn = m_config.clockStart ? m_config.clockStart : std::time(nullptr);
+
+    auto pic = [this](std::uint16_t p) { return m_pic.read(p); };
+    registerPort(0x20, pic, [this](std::uint16_t p, std::uint8_t v) {
+        m_pic.write(p, v);
+        serviceKeyboard();  // a handler that acknowledged IRQ1 itself lets the next scan code in
+        updateInterruptLine();
+    });
+    registerPort(0x21, pic, [this](std::uint16_t p, std::uint8_t v) {
+        m_pic.write(p, v);
+        updateInterruptLine();
+    });
+    for (std::uint16_t p = 0x40; p <= 0x43; ++p)
+        registerPort(p, [this](std::uint16_t q) { return m_pit.read(q); },
+                     [this](std::uint16_t q, std::uint8_t v) { m_pit.write(q, v); });
+    registerPort(0x60, [this](std::uint16_t) { return m_kbc.readData(); }, nullptr);
+    registerPort(0x64, [this](std::uint16_t) { return m_kbc.status(); }, nullptr);
+    // Bit 4 toggles like the refresh request that timing loops watch.
+    registerPort(0x61, [this](std::uint16_t) { return m_port61 ^= 0x10; },
+                 [this](std::uint16_t, std::uint8_t v) { m_port61 = v; });
+    registerPort(0x70, nullptr, [this](std::uint16_t, std::uint8_t v) { m_cmos.setIndex(v); });
+    registerPort(0x71, [this](std::uint16_t) { return m_cmos.read(localNow()); },
+                 [this](std::uint16_t, std::uint8_t v) { m_cmos.write(v); });
+    // CRTC cursor location registers and the status port; retrace toggles so wait loops end.
+    registerPort(0x3D4, [this](std::uint16_t) { return m_crtcIndex; },
+                 [this](std::uint16_t, std::uint8_t v) { m_crtcIndex = v; });
+    registerPort(0x3D5, [this](std::uint16_t) -> std::uint8_t {
+        std::uint16_t pos = static_cast<std::uint16_t>(m_mem.read8(bda::kSegment, bda::kCursorPos + 1) * 80 +
+                                                       m_mem.read8(bda::kSegment, bda::kCursorPos));
+        if (m_crtcIndex == 0x0E) return hi(pos);
+        if (m_crtcIndex == 0x0F) return lo(pos);
+        return 0;
+    }, [this](std::uint16_t, std::uint8_t v) {
+        std::uint16_t pos = static_cast<std::uint16_t>(m_mem.read8(bda::kSegment, bda::kCursorPos + 1) * 80 +
+                                                       m_mem.read8(bda::kSegment, bda::kCursorPos));
+        if (m_crtcIndex == 0x0E) pos = static_cast<std::uint16_t>((pos & 0xFF) | (v << 8));
+        else if (m_crtcIndex == 0x0F) pos = static_cast<std::uint16_t>((pos & 0xFF00) | v);
+        else return;
+        if (pos < 2000) {
+            m_mem.write8(bda::kSegment, bda::kCursorPos, static_cast<std::uint8_t>(pos % 80));
+            m_mem.write8(bda::kSegment, bda::kCursorPos + 1, static_cast<std::uint8_t>(pos / 80));
+        }
+    });
+    registerPort(0x3DA, [this](std::uint16_t) { return m_retrace ^= 0x09; }, nullptr);
+
+    installRom();
+    initBiosData();
+    initDos();
+}
+
+Machine::~Machine() = default;
+
+void Machine::registerPort(std::uint16_t port, PortIn in, PortOut out) {
+    m_ports[port] = {std::move(in), std::move(out)};
+}
+
+std::uint8_t Machine::portIn8(std::uint16_t port) {
+    auto it = m_ports.find(port);
+    if (it == m_ports.end() || !it->second.first) return 0xFF;
+    return it->second.first(port);
+}
+
+void Machine::portOut8(std::uint16_t port, std::uint8_t value) {
+    auto it = m_ports.find(port);
+    if (it != m_ports.end() && it->second.second) it->second.second(port, value);
+}
+
+int Machine::acknowledgeInterrupt() {
+    int v = m_pic.acknowledge();
+    updateInterruptLine();
+    return v;
+}
+
+void Machine::updateInterruptLine() { m_cpu->setIntr(m_pic.pending()); }
+
+void Machine::serviceKeyboard() {
+    if (m_kbc.service()) {
+        m_pic.raise(1);
+        updateInterruptLine();
+    }
+}
+
+bool Machine::hostTrap(x86::Cpu& cpu, std::uint8_t number) {
+    ServiceFn fn = trapTable()[number];
+    if (!fn) return true;
+    std::uint16_t r = fn(*this);
+    if (r == kServiceRetry || r == kServiceWait) {
+        cpu.regs().ip = static_cast<std::uint16_t>(cpu.regs().ip - 2);
+        if (r == kServiceRetry) return true;
+        m_waiting = true;
+        return false;
+    }
+    return !m_exited;
+}
+
+void Machine::setReturnFlag(std::uint16_t mask, bool on) {
+    auto& r = regs();
+    auto sp = static_cast<std::uint16_t>(r.gp[x86::SP] + 4);
+    std::uint16_t f = m_mem.read16(r.seg[x86::SS], sp);
+    f = on ? (f | mask) : static_cast<std::uint16_t>(f & ~mask);
+    m_mem.write16(r.seg[x86::SS], sp, f);
+}
+
+void Machine::note(const std::string& text) {
+    for (const auto& n : m_notes)
+        if (n == text) return;
+    if (m_notes.size() < 64) m_notes.push_back(text);
+}
+
+std::time_t Machine::now() const {
+    return m_powerOn + static_cast<std::time_t>(m_clocks / Pit::kClockHz) + m_clockOffset;
+}
+
+std::tm Machine::localNow() const {
+    std::time_t t = now();
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    return tm;
+}
+
+void Machine::advanceTime(std::uint64_t clocks) {
+    m_clocks += clocks;
+    if (m_pit.advance(clocks) > 0) {
+        m_pic.raise(0);
+        updateInterruptLine();
+    }
+}
+
+void Machine::requestStop() {
+    m_stop.store(true);
+    m_cpu->requestStop();
+    m_keyCv.notify_all();
+}
+
+void Machine::pushKey(std::uint8_t scan, std::uint8_t ascii) {
+    {
+        std::lock_guard lock(m_keyMutex);
+        m_pushedKeys.push_back({scan, ascii});
+    }
+    m_keyCv.notify_all();
+}
+
+void Machine::movePushedKeys() {
+    std::lock_guard lock(m_keyMutex);
+    while (!m_pushedKeys.empty()) {
+        auto [scan, ascii] = m_pushedKeys.front();
+        m_pushedKeys.pop_front();
+        m_kbc.push(scan, ascii);
+        m_kbc.push(static_cast<std::uint8_t>(scan | 0x80), 0);
+    }
+}
+
+int Machine::consoleKey(bool wait, bool remove) {
+    using namespace bda;
+    std::uint16_t head = m_mem.read16(kSegment, kKbdHead), tail = m_mem.read16(kSegment, kKbdTail);
+    if (head != tail) {
+        std::uint16_t key = m_mem.read16(kSegment, head);
+        if (remove) {
+            head = static_cast<std::uint16_t>(head + 2);
+            if (head >= m_mem.read16(kSegment, kKbdEnd)) head = m_mem.read16(kSegment, kKbdStart);
+            m_mem.write16(kSegment, kKbdHead, head);
+        }
+        return key;
+    }
+    if (m_kbc.busy()) return kServiceRetry;  // a key is on its way through IRQ1
+    if (!m_streamByte && m_config.input && !m_inputEnded) {
+        std::uint8_t b;
+        ReadStatus st = m_config.input->readByte(b, 0);
+        if (st == ReadStatus::Ready) m_streamByte = b;
+        else if (st == ReadStatus::End) m_inputEnded = true;
+    }
+    if (m_streamByte) {
+        KeyStroke k = keyForByte(*m_streamByte);
+        m_streamByte.reset();
+        m_kbc.push(k.scan, k.ascii);
+        m_kbc.push(static_cast<std::uint8_t>(k.scan | 0x80), 0);
+        serviceKeyboard();
+        return kServiceRetry;
+    }
+    return wait ? kServiceWait : -1;
+}
+
+RunOutcome Machine::run(const RunLimits& limits) { return runSlices(limits, false); }
+RunOutcome Machine::step() { return runSlices({}, true); }
+
+bool Machine::waitForInput(const RunLimits& limits, RunOutcome& outcome) {
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    for (;;) {
+        if (m_stop.exchange(false)) { outcome = RunOutcome::Stopped; return false; }
+        if (limits.timeLimitMs > 0 &&
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() >= limits.timeLimitMs) {
+            outcome = RunOutcome::TimeLimit;
+            return false;
+        }
+        if (m_config.input) {
+            if (m_inputEnded) { outcome = RunOutcome::InputEnded; return false; }
+            std::uint8_t b;
+            ReadStatus st = m_config.input->readByte(b, 50);
+            if (st == ReadStatus::Ready) { m_streamByte = b; m_waiting = false; return true; }
+            if (st == ReadStatus::End) m_inputEnded = true;
+            continue;
+        }
+        std::unique_lock lock(m_keyMutex);
+        m_keyCv.wait_for(lock, std::chrono::milliseconds(50), [this] { return !m_pushedKeys.empty() || m_stop; });
+        if (!m_pushedKeys.empty()) { m_waiting = false; return true; }
+    }
+}
+
+RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const std::uint64_t first = instructions();
+    for (;;) {
+        if (m_exited) return RunOutcome::Exited;
+        if (m_stop.exchange(false)) {
+            m_cpu->run(0);  // consumes the CPU's copy of the request, so the next run starts clean
+            return RunOutcome::Stopped;
+        }
+        if (m_waiting) {
+            RunOutcome outcome;
+            RunLimits rest = limits;
+            if (rest.timeLimitMs > 0)
+                rest.timeLimitMs = std::max<std::int64_t>(1, limits.timeLimitMs -
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+            if (!waitForInput(rest, outcome)) return outcome;
+        }
+        movePushedKeys();
+        serviceKeyboard();
+        std::uint64_t slice = std::min<std::uint64_t>(m_pit.clocksToNextIrq(), 65536);
+        if (limits.maxInstructions) {
+            std::uint64_t done = instructions() - first;
+            if (done >= limits.maxInstructions) return RunOutcome::InstructionLimit;
+            slice = std::min(slice, limits.maxInstructions - done);
+        }
+        if (single) slice = 1;
+        const std::uint64_t before = instructions();
+        x86::StopReason reason = m_cpu->run(slice);
+        advanceTime(instructions() - before);
+        if (reason == x86::StopReason::Halted) {
+            if (!(regs().flags & x86::flag::IF)) return RunOutcome::Halted;
+            advanceTime(m_pit.clocksToNextIrq());  // nothing happens until the next interrupt: skip to it
+        }
+        if (reason == x86::StopReason::StopRequested) {
+            m_stop.store(false);
+            return RunOutcome::Stopped;
+        }
+        if (single && !m_waiting && (instructions() > before || reason != x86::StopReason::HostRequest))
+            return m_exited ? RunOutcome::Exited : RunOutcome::InstructionLimit;
+        if (limits.timeLimitMs > 0 &&
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() >= limits.timeLimitMs)
+            return RunOutcome::TimeLimit;
+    }
+}
+
+void Machine::consoleWrite(const std::uint8_t* data, std::size_t size) {
+    if (m_config.output) {
+        m_config.output->write(data, size);
+        return;
+    }
+    std::uint8_t page = m_mem.read8(bda::kSegment, bda::kActivePage);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\t') {
+            do bios::teletype(*this, ' ', page, 0, false);
+            while (m_mem.read8(bda::kSegment, static_cast<std::uint16_t>(bda::kCursorPos + page * 2)) % 8);
+            continue;
+        }
+        bios::teletype(*this, data[i], page, 0, false);
+    }
+}
+
+TextScreen Machine::screen() const {
+    TextScreen s;
+    s.mode = m_mem.read8(bda::kSegment, bda::kVideoMode);
+    std::uint8_t page = m_mem.read8(bda::kSegment, bda::kActivePage);
+    std::uint16_t seg = bios::videoSegment(*this);
+    std::uint16_t base = m_mem.read16(bda::kSegment, bda::kPageOffset);
+    for (int i = 0; i < TextScreen::kColumns * TextScreen::kRows; ++i) {
+        s.chars[i] = m_mem.read8(seg, static_cast<std::uint16_t>(base + i * 2));
+        s.attributes[i] = m_mem.read8(seg, static_cast<std::uint16_t>(base + i * 2 + 1));
+    }
+    s.cursorColumn = m_mem.read8(bda::kSegment, static_cast<std::uint16_t>(bda::kCursorPos + page * 2));
+    s.cursorRow = m_mem.read8(bda::kSegment, static_cast<std::uint16_t>(bda::kCursorPos + page * 2 + 1));
+    s.cursorVisible = !(m_mem.read8(bda::kSegment, bda::kCursorShape + 1) & 0x20);
+    return s;
+}
+
+std::string TextScreen::text() const {
+    std::string out;
+    for (int r = 0; r < kRows; ++r) {
+        std::string line(reinterpret_cast<const char*>(&chars[r * kColumns]), kColumns);
+        auto end = line.find_last_not_of(std::string(" \0", 2));
+        line.resize(end == std::string::npos ? 0 : end + 1);
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace krvs::pc
