@@ -177,6 +177,16 @@ TEST(AsmtextAttributes, NamesStylesAndIndexes) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(attributeByIndex(i)->name, byIndex[i]);
   EXPECT_EQ(attributeByIndex(6), nullptr);
   EXPECT_EQ(attributeByIndex(-1), nullptr);
+  EXPECT_EQ(kLanguageName, "x86 Assembly");
+  EXPECT_EQ(kDefaultFilter, "x86 Assembly Files (*.asm)|*.asm");
+}
+
+TEST(AsmtextAttributes, IdentifierCharactersAreLettersDigitsAndUnderscore) {
+  int count = 0;
+  for (int c = 0; c < 256; ++c) count += isIdentifierChar(static_cast<char>(c)) ? 1 : 0;
+  EXPECT_EQ(count, 63);
+  EXPECT_TRUE(isIdentifierChar('_') && isIdentifierChar('z') && isIdentifierChar('0'));
+  EXPECT_FALSE(isIdentifierChar('$') || isIdentifierChar('.') || isIdentifierChar('@'));
 }
 
 }  // namespace

@@ -74,6 +74,15 @@ TEST(AsmtextKeywordDatabase, LookupGivesTheFirstPositionOfTheTrimmedUpperCasedWo
   EXPECT_EQ(db.Lookup("jnz"), 0);
   EXPECT_EQ(db.Lookup(""), 0);
   EXPECT_EQ(db.Lookup("mo v"), 0);
+  EXPECT_GT(db.Lookup(" .listMacroAll "), 0);
+  EXPECT_EQ(db.Lookup(std::string(30, 'A')), 0);
+  // Every stored name is found at a position that holds it.
+  for (const KeywordEntry& e : kKeywordTable) {
+    int pos = db.Lookup(e.name);
+    ASSERT_GT(pos, 0) << e.name;
+    EXPECT_EQ(t[pos - 1].name, e.name);
+    EXPECT_TRUE(pos == 1 || t[pos - 2].name != e.name) << e.name;
+  }
 }
 
 struct ClassifyCase {

@@ -29,6 +29,14 @@ int lineStart(const std::vector<std::string>& lines, std::size_t index) {
   return pos;
 }
 
+TEST(AsmtextSearches, WordCharactersAreThe67Given) {
+  std::string chars;
+  for (int c = 0; c < 256; ++c) {
+    if (isSearchWordChar(static_cast<char>(c))) chars += static_cast<char>(c);
+  }
+  EXPECT_EQ(chars, "$.0123456789?@ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz");
+}
+
 TEST(AsmtextSearches, InCommentLooksFromTheLineStartToThePosition) {
   const std::string text = "a;b\r\nc d;e\nf";
   struct Case { int pos; bool inComment; };

@@ -55,6 +55,11 @@ const TokenAttribute* attributeOf(TokenKind kind);
 // 4 Space, 5 Symbol; nullptr outside 0..5.
 const TokenAttribute* attributeByIndex(int index);
 
+// Identifier characters for the editor's word queries: A-Z, a-z, 0-9 and the underscore.
+constexpr bool isIdentifierChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 inline constexpr std::string_view kLanguageName = "x86 Assembly";
 inline constexpr std::string_view kDefaultFilter = "x86 Assembly Files (*.asm)|*.asm";
 
