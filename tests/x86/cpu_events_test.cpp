@@ -1,0 +1,244 @@
+// Instruction boundaries: host traps, interrupts and IRET, the trap flag, interrupt inhibition,
+// HLT, instruction limits and stop requests.
+
+#include "cpu_test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+using namespace krvs::x86;
+using namespace krvs::x86::testing_machine;
+
+constexpr std::uint16_t kHandlerSeg = 0x5000;
+constexpr std::uint8_t kNop = 0x90, kIncAx = 0x40, kIret = 0xCF;
+
+TEST(CpuHostTrap, RomTrapCallsTheHostWithItsNumber) {
+    Machine m;
+    m.r().seg[CS] = 0xF000;
+    m.r().ip = 0x0100;
+    m.poke(0xF000, 0x0100, {0xF1, 0x21, kNop});
+    EXPECT_EQ(m.cpu.run(1), StopReason::InstructionLimit);
+    EXPECT_EQ(m.bus.traps, std::vector<std::uint8_t>{0x21});
+    EXPECT_EQ(m.r().gp[AX], 0x1121);
+    EXPECT_EQ(m.r().ip, 0x0102);
+}
+
+TEST(CpuHostTrap, HostCanStopTheRun) {
+    Machine m;
+    m.bus.trapContinues = false;
+    m.poke(0xF000, 0x0000, {0xF1, 0x16, kNop});
+    m.r().seg[CS] = 0xF000;
+    m.r().ip = 0;
+    EXPECT_EQ(m.cpu.run(100), StopReason::HostRequest);
+    EXPECT_EQ(m.r().ip, 2);
+    EXPECT_EQ(m.cpu.instructionCount(), 1u);
+}
+
+TEST(CpuHostTrap, OutsideTheRomF1IsALockPrefix) {
+    Machine m;
+    m.code({0xF1, kIncAx});
+    EXPECT_EQ(m.cpu.run(1), StopReason::InstructionLimit);
+    EXPECT_TRUE(m.bus.traps.empty());
+    EXPECT_EQ(m.r().gp[AX], 1);
+    EXPECT_EQ(m.r().ip, 2);
+}
+
+TEST(CpuInterrupts, EntryPushesFlagsCsIpAndIretReturns) {
+    Machine m;
+    m.code({kNop});
+    m.setVector(0x21, kHandlerSeg, 0x0040);
+    m.poke(kHandlerSeg, 0x0040, {kIret});
+    m.r().ip = 0x0000;
+    m.r().flags |= flag::IF | flag::TF | flag::CF;
+    std::uint16_t flagsBefore = m.r().flags;
+    m.cpu.interrupt(0x21);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.r().ip, 0x0040);
+    EXPECT_EQ(m.r().flags & (flag::IF | flag::TF), 0);
+    EXPECT_EQ(m.stackWord(0), 0x0000);
+    EXPECT_EQ(m.stackWord(1), kCodeSeg);
+    EXPECT_EQ(m.stackWord(2), flagsBefore);
+    EXPECT_EQ(m.cpu.run(1), StopReason::InstructionLimit);
+    EXPECT_EQ(m.r().seg[CS], kCodeSeg);
+    EXPECT_EQ(m.r().ip, 0x0000);
+    EXPECT_EQ(m.r().flags, flagsBefore);
+    EXPECT_EQ(m.r().gp[SP], kStackTop);
+}
+
+TEST(CpuInterrupts, IntrIsTakenOnlyWhenIfIsSet) {
+    Machine m;
+    m.code({kNop, kNop, kNop});
+    m.setVector(8, kHandlerSeg, 0);
+    m.poke(kHandlerSeg, 0, {kNop});
+    m.bus.pendingVector = 8;
+    m.cpu.setIntr(true);
+    m.cpu.run(1);
+    EXPECT_EQ(m.bus.acknowledged, 0);
+    EXPECT_EQ(m.r().ip, 1);
+
+    m.r().flags |= flag::IF;
+    m.cpu.run(1);  // the interrupt enters first, then the handler's first instruction runs
+    EXPECT_EQ(m.bus.acknowledged, 1);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.r().ip, 1);
+    EXPECT_EQ(m.stackWord(0), 1);
+    EXPECT_EQ(m.cpu.instructionCount(), 2u);
+}
+
+// MOV SS, POP SS and STI each let one more instruction run before a pending interrupt.
+struct InhibitCase {
+    const char* name;
+    std::vector<std::uint8_t> code;
+    bool ifAtStart;
+};
+
+std::ostream& operator<<(std::ostream& os, const InhibitCase& c) { return os << c.name; }
+
+class CpuInhibit : public testing::TestWithParam<InhibitCase> {};
+
+TEST_P(CpuInhibit, NextInstructionRunsFirst) {
+    const InhibitCase& c = GetParam();
+    Machine m(CpuModel::I8086);
+    for (std::size_t i = 0; i < c.code.size(); ++i) m.mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(i))] = c.code[i];
+    m.r().gp[AX] = kStackSeg;
+    m.pokeWord(kStackSeg, kStackTop, kStackSeg);
+    if (c.ifAtStart) m.r().flags |= flag::IF;
+    m.setVector(8, kHandlerSeg, 0);
+    m.cpu.run(1);
+    EXPECT_EQ(m.bus.acknowledged, 0);
+    std::uint16_t afterFirst = m.r().ip;
+    m.bus.pendingVector = 8;
+    m.cpu.setIntr(true);
+    m.cpu.run(1);
+    EXPECT_EQ(m.bus.acknowledged, 1);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), afterFirst + 1) << "the NOP after the instruction ran before the interrupt";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, CpuInhibit,
+                         testing::Values(InhibitCase{"MovSs", {0x8E, 0xD0, kNop, kNop}, true},
+                                         InhibitCase{"PopSs", {0x17, kNop, kNop}, true},
+                                         InhibitCase{"Sti", {0xFB, kNop, kNop}, false}),
+                         [](const testing::TestParamInfo<InhibitCase>& p) { return std::string(p.param.name); });
+
+TEST(CpuTrapFlag, TrapsAfterEachInstructionExecutedWithTf) {
+    Machine m;
+    m.code({kIncAx, kIncAx});
+    m.setVector(1, kHandlerSeg, 0);
+    m.poke(kHandlerSeg, 0, {kIret});
+    m.r().flags |= flag::TF;
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[AX], 1);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), 1);
+    EXPECT_TRUE(m.stackWord(2) & flag::TF);
+    EXPECT_FALSE(m.r().flags & flag::TF);
+    m.cpu.run(1);  // IRET restores TF; the instruction after it traps again
+    EXPECT_EQ(m.r().seg[CS], kCodeSeg);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[AX], 2);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), 2);
+}
+
+TEST(CpuTrapFlag, PopfThatSetsTfTrapsAfterTheNextInstruction) {
+    Machine m;
+    m.code({0x9D, kIncAx, kIncAx});
+    m.pokeWord(kStackSeg, kStackTop, 0xF002 | flag::TF);
+    m.setVector(1, kHandlerSeg, 0);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().seg[CS], kCodeSeg);
+    EXPECT_EQ(m.r().ip, 1);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), 2);
+}
+
+// A repeated string instruction under TF stops after one element and resumes through its prefix.
+struct RepTrapCase {
+    const char* name;
+    CpuModel model;
+    std::uint16_t resumeIp;
+};
+
+std::ostream& operator<<(std::ostream& os, const RepTrapCase& c) { return os << c.name; }
+
+class CpuRepTrap : public testing::TestWithParam<RepTrapCase> {};
+
+TEST_P(CpuRepTrap, OneElementPerStep) {
+    const RepTrapCase& c = GetParam();
+    Machine m(c.model);
+    m.code({0x26, 0xF3, 0xA4, kNop});  // ES: REP MOVSB
+    m.setVector(1, kHandlerSeg, 0);
+    m.poke(kHandlerSeg, 0, {kIret});
+    m.poke(kDataSeg, 0, {1, 2, 3});
+    m.r().gp[CX] = 3;
+    m.r().gp[DI] = 0x10;
+    m.r().flags |= flag::TF;
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[CX], 2);
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), c.resumeIp);
+    m.cpu.run(1);  // back from the handler, at the resume point
+    EXPECT_EQ(m.r().ip, c.resumeIp);
+    m.r().flags &= static_cast<std::uint16_t>(~flag::TF);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[CX], 0);
+    EXPECT_EQ(m.r().ip, 3);
+    EXPECT_EQ(m.mem[Machine::linear(kDataSeg, 0x12)], 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, CpuRepTrap,
+                         testing::Values(RepTrapCase{"I8086LastPrefix", CpuModel::I8086, 1},
+                                         RepTrapCase{"I80286FirstPrefix", CpuModel::I80286, 0}),
+                         [](const testing::TestParamInfo<RepTrapCase>& p) { return std::string(p.param.name); });
+
+TEST(CpuRun, StopsAtTheInstructionLimit) {
+    Machine m;
+    m.code({kIncAx, kIncAx, kIncAx, kIncAx, kIncAx});
+    EXPECT_EQ(m.cpu.run(3), StopReason::InstructionLimit);
+    EXPECT_EQ(m.r().gp[AX], 3);
+    EXPECT_EQ(m.cpu.instructionCount(), 3u);
+    EXPECT_EQ(m.cpu.step(), StopReason::InstructionLimit);
+    EXPECT_EQ(m.r().gp[AX], 4);
+}
+
+TEST(CpuRun, HltStopsUntilAnInterruptWakesIt) {
+    Machine m;
+    m.code({0xF4, kNop});
+    m.setVector(8, kHandlerSeg, 0);
+    m.poke(kHandlerSeg, 0, {kNop});
+    EXPECT_EQ(m.cpu.run(100), StopReason::Halted);
+    EXPECT_TRUE(m.cpu.halted());
+    EXPECT_EQ(m.r().ip, 1);
+    EXPECT_EQ(m.cpu.run(100), StopReason::Halted);
+    EXPECT_EQ(m.cpu.instructionCount(), 1u);
+
+    m.r().flags |= flag::IF;
+    m.bus.pendingVector = 8;
+    m.cpu.setIntr(true);
+    EXPECT_EQ(m.cpu.run(1), StopReason::InstructionLimit);
+    EXPECT_FALSE(m.cpu.halted());
+    EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+    EXPECT_EQ(m.stackWord(0), 1);
+}
+
+TEST(CpuRun, StopRequestFromAnotherThreadEndsTheRun) {
+    Machine m;
+    m.code({0xEB, 0xFE});  // JMP $
+    StopReason reason = StopReason::InstructionLimit;
+    std::thread runner([&] { reason = m.cpu.run(std::numeric_limits<std::uint64_t>::max()); });
+    m.cpu.requestStop();
+    runner.join();
+    EXPECT_EQ(reason, StopReason::StopRequested);
+    EXPECT_EQ(m.r().ip, 0);
+    // The request is used up: the next run goes on to its limit.
+    EXPECT_EQ(m.cpu.run(10), StopReason::InstructionLimit);
+}
+
+}  // namespace

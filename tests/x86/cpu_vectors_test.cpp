@@ -1,0 +1,133 @@
+// The exact-8086 model against the real-chip single-instruction vectors: one test per opcode file.
+
+#include "gzip_file.h"
+#include "vectors.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace krvs::x86;
+namespace fs = std::filesystem;
+
+const std::string kDir = std::string(KRVS_TEST_DATA) + "/cpu-tests/8086";
+
+std::vector<std::string> vectorStems() {
+    std::vector<std::string> stems;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(kDir, ec)) {
+        std::string name = e.path().filename().string();
+        if (name.ends_with(".json.gz")) stems.push_back(name.substr(0, name.size() - 8));
+    }
+    std::sort(stems.begin(), stems.end());
+    return stems;
+}
+
+const vectors::Metadata& metadata() {
+    static const vectors::Metadata meta = [] {
+        vectors::Metadata m;
+        std::ifstream in(kDir + "/metadata.json");
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string error;
+        EXPECT_TRUE(m.parse(text.str(), error)) << error;
+        return m;
+    }();
+    return meta;
+}
+
+std::vector<vectors::Vector> loadVectors(const std::string& stem) {
+    auto text = vectors::readGzipFile(kDir + "/" + stem + ".json.gz");
+    EXPECT_TRUE(text.has_value()) << stem;
+    if (!text) return {};
+    std::string error;
+    auto tests = vectors::parseVectors(*text, error);
+    EXPECT_TRUE(tests.has_value()) << stem << ": " << error;
+    return tests ? std::move(*tests) : std::vector<vectors::Vector>{};
+}
+
+class CpuVectors : public testing::TestWithParam<std::string> {};
+
+TEST_P(CpuVectors, MatchTheChip) {
+    const std::string& stem = GetParam();
+    vectors::OpcodeInfo info = metadata().lookup(stem);
+    ASSERT_EQ(info.status, "normal") << "only documented instructions are stored";
+    std::vector<vectors::Vector> tests = loadVectors(stem);
+    ASSERT_EQ(tests.size(), 300u);
+    std::vector<std::uint8_t> memory(kMemorySize + kMemoryGuard);
+    int failures = 0;
+    for (const vectors::Vector& v : tests) {
+        vectors::Outcome o = vectors::runVector(v, info.flagsMask, CpuModel::I8086, memory.data());
+        if (!o.passed && ++failures <= 3) ADD_FAILURE() << "#" << v.number << " " << v.name << "\n" << o.detail;
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(CpuI8086, CpuVectors, testing::ValuesIn(vectorStems()),
+                         [](const testing::TestParamInfo<std::string>& p) {
+                             std::string name = "op" + p.param;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
+
+TEST(CpuVectorFiles, AllDocumentedOpcodeFilesArePresent) { EXPECT_EQ(vectorStems().size(), 278u); }
+
+// The checker itself must notice a wrong register, a wrong memory byte and a wrong defined flag,
+// and must ignore an undefined one.
+TEST(CpuVectorChecker, ReportsEachKindOfDifference) {
+    std::vector<vectors::Vector> tests = loadVectors("00");
+    ASSERT_FALSE(tests.empty());
+    std::vector<std::uint8_t> memory(kMemorySize + kMemoryGuard);
+    const vectors::Vector& good = tests[0];
+    EXPECT_TRUE(vectors::runVector(good, 0xFFFF, CpuModel::I8086, memory.data()).passed);
+
+    vectors::Vector wrongReg = good;
+    wrongReg.final.regs[vectors::kBp] = static_cast<std::uint16_t>(good.initial.regs[vectors::kBp] + 1);
+    wrongReg.final.present[vectors::kBp] = true;
+    vectors::Outcome o = vectors::runVector(wrongReg, 0xFFFF, CpuModel::I8086, memory.data());
+    EXPECT_FALSE(o.passed);
+    EXPECT_NE(o.detail.find("bp:"), std::string::npos) << o.detail;
+
+    vectors::Vector wrongRam = good;
+    wrongRam.final.ram.emplace_back(0x12345, 0x77);
+    memory[0x12345] = 0x00;
+    EXPECT_FALSE(vectors::runVector(wrongRam, 0xFFFF, CpuModel::I8086, memory.data()).passed);
+
+    vectors::Vector wrongFlag = good;
+    std::uint16_t want = good.final.present[vectors::kFlags] ? good.final.regs[vectors::kFlags]
+                                                             : good.initial.regs[vectors::kFlags];
+    wrongFlag.final.regs[vectors::kFlags] = want ^ flag::AF;
+    wrongFlag.final.present[vectors::kFlags] = true;
+    EXPECT_FALSE(vectors::runVector(wrongFlag, 0xFFFF, CpuModel::I8086, memory.data()).passed);
+    EXPECT_TRUE(vectors::runVector(wrongFlag, 0xFFFF & ~flag::AF, CpuModel::I8086, memory.data()).passed);
+}
+
+TEST(CpuVectorReader, RejectsMalformedInputWithAMessage) {
+    const char* cases[] = {
+        "",
+        "{}",
+        "[",
+        "[{\"name\":\"x\"}]",
+        "[{\"initial\":{\"regs\":{\"ax\":1}},\"final\":{\"regs\":{}}}]",
+        "[1, 2",
+        "[\"unterminated]",
+        "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]",
+        "[] trailing",
+    };
+    for (const char* json : cases) {
+        std::string error;
+        EXPECT_FALSE(vectors::parseVectors(json, error).has_value()) << json;
+        EXPECT_FALSE(error.empty()) << json;
+    }
+    std::string error;
+    auto empty = vectors::parseVectors(" [ ] ", error);
+    ASSERT_TRUE(empty.has_value()) << error;
+    EXPECT_TRUE(empty->empty());
+}
+
+}  // namespace
