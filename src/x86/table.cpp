@@ -21,6 +21,7 @@ constexpr std::uint8_t F = formflag::kFar;
 constexpr std::uint8_t P = formflag::kPrefix;
 constexpr std::uint8_t O = formflag::kOnly8086;
 constexpr std::uint8_t Str = formflag::kStringOp;
+constexpr std::uint8_t T = formflag::kBase10;
 
 // The eight arithmetic/logic operations share one layout: n*8 + 0..5 and the 80-83 group with /n.
 // "reg, r/m" comes before "r/m, reg" so that two registers encode as 02/03 with the destination in
@@ -177,9 +178,9 @@ constexpr Form kForms[] = {
     {"OUT", 0xEF, Enc::Plain, 0, {Dx, Ax}, C86, 0},
 
     // AAM/AAD take an optional base; the plain spelling means base 10 (D4 0A).
-    {"AAM", 0xD4, Enc::Plain, 0, {Imm8}, C86, 0},
+    {"AAM", 0xD4, Enc::Plain, 0, {Imm8}, C86, T},
     {"AAM", 0xD4, Enc::Suffix, 0x0A, {}, C86, A},
-    {"AAD", 0xD5, Enc::Plain, 0, {Imm8}, C86, 0},
+    {"AAD", 0xD5, Enc::Plain, 0, {Imm8}, C86, T},
     {"AAD", 0xD5, Enc::Suffix, 0x0A, {}, C86, A},
 
     KRVS_NOARG("DAA", 0x27, 0), KRVS_NOARG("DAS", 0x2F, 0), KRVS_NOARG("AAA", 0x37, 0),

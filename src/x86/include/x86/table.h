@@ -51,6 +51,7 @@ constexpr std::uint8_t kFar = 0x08;         // disassembly writes FAR before the
 constexpr std::uint8_t kPrefix = 0x10;      // a prefix byte, shown as its own line
 constexpr std::uint8_t kOnly8086 = 0x20;    // gone on later CPUs (POP CS)
 constexpr std::uint8_t kStringOp = 0x40;    // MOVSB ...: no memory-operand field in the register display
+constexpr std::uint8_t kBase10 = 0x80;      // AAM/AAD: the operand is shown only when it is not 0A
 }  // namespace formflag
 
 struct Form {

@@ -1,0 +1,160 @@
+// Encoder and decoder agree: every form of the table, encoded from sample operands, decodes back to
+// the same instruction (same opcode, same operands, same length).
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <sstream>
+#include <string>
+
+#include "x86/decoder.h"
+#include "x86/disasm.h"
+#include "x86/encoder.h"
+
+namespace krvs::x86 {
+namespace {
+
+using enum OpClass;
+
+constexpr std::uint16_t kOrigin = 0x0200;
+
+// Operands chosen so that the form under test is the shortest that fits: memory for r/m (no
+// accumulator or +r short cuts), values that do not fit a smaller immediate, far jump targets.
+Operand memorySample(OpClass c) {
+    switch (c) {
+    case Al: return Operand::reg8(r8::AL);
+    case Cl: return Operand::reg8(r8::CL);
+    case Ax: return Operand::reg16(AX);
+    case Dx: return Operand::reg16(DX);
+    case Cs: return Operand::seg(CS);
+    case R8: return Operand::reg8(r8::DH);
+    case R16: return Operand::reg16(SI);
+    case Sreg: return Operand::seg(DS);
+    case SregW: return Operand::seg(ES);
+    case Rm8: return Operand::memory(BP, DI, -4, OpSize::Byte);
+    case Rm16: return Operand::memory(BX, kNoReg, 0x1234, OpSize::Word);
+    case Mem: return Operand::memory(BX, SI, 0x1234);
+    case M32: case MFar: return Operand::memory(BP, kNoReg, 0x10, OpSize::Dword);
+    case Moffs8: return Operand::direct(0x1234, OpSize::Byte);
+    case Moffs16: return Operand::direct(0x4321, OpSize::Word);
+    case Imm8: return Operand::imm(0x85);
+    case Imm16: return Operand::imm(0x1234);
+    case Imm8s: return Operand::imm(-3);
+    case One: return Operand::imm(1);
+    case Three: return Operand::imm(3);
+    case Rel8: return Operand::rel(kOrigin + 0x20);
+    case Rel16: return Operand::rel(kOrigin + 0x1000);
+    case FarPtr: return Operand::farPtr(0x1234, 0x5678);
+    default: return {};
+    }
+}
+
+// The same with registers in the r/m slots (ModR/M mod 11).
+Operand registerSample(OpClass c) {
+    if (c == Rm8) return Operand::reg8(r8::BL);
+    if (c == Rm16) return Operand::reg16(DI);
+    return memorySample(c);
+}
+
+bool sameOperand(const Operand& want, const Operand& got) {
+    if (want.kind != got.kind) return false;
+    switch (want.kind) {
+    case OperandKind::Reg8: case OperandKind::Reg16: case OperandKind::Seg: return want.reg == got.reg;
+    case OperandKind::Mem:
+        return want.mem.base == got.mem.base && want.mem.index == got.mem.index &&
+               (want.mem.disp & 0xFFFF) == (got.mem.disp & 0xFFFF) &&
+               (want.size == OpSize::None || want.size == got.size);
+    case OperandKind::Imm: return (want.value & 0xFFFF) == (got.value & 0xFFFF);
+    case OperandKind::Rel: return want.value == got.value;
+    case OperandKind::Far: return want.value == got.value && want.segment == got.segment;
+    case OperandKind::None: return true;
+    }
+    return false;
+}
+
+bool sameOperands(const std::array<Operand, 3>& want, const Instruction& got, int count) {
+    bool straight = true;
+    for (int i = 0; i < count; ++i) straight &= sameOperand(want[i], got.ops[i]);
+    // TEST and XCHG decode register-field first whichever order they were written in.
+    bool swapped = count == 2 && sameOperand(want[0], got.ops[1]) && sameOperand(want[1], got.ops[0]);
+    return straight || swapped;
+}
+
+std::string describe(const Form& f) {
+    std::ostringstream s;
+    s << f.mnemonic << " opcode " << std::hex << f.opcode << " /" << int(f.digit);
+    return s.str();
+}
+
+std::string text(const Instruction& insn) {
+    DebugWriter w;
+    disassemble(insn, w);
+    return w.mnemonic() + " " + w.operands();
+}
+
+// Encodes `form` with operands from `sample`, decodes the bytes and compares. Returns the chosen form.
+const Form* roundTrip(const Form& form, Operand (*sample)(OpClass)) {
+    std::array<Operand, 3> ops{};
+    for (int i = 0; i < form.operandCount(); ++i) ops[i] = sample(form.ops[i]);
+    EncodeOptions opt;
+    opt.cpu = form.cpu;
+    opt.origin = kOrigin;
+    EncodeResult r = encode(form.mnemonic, std::span<const Operand>(ops.data(), form.operandCount()), opt);
+    EXPECT_TRUE(r.ok()) << describe(form) << ": " << encodeErrorText(r.error);
+    if (!r.ok()) return nullptr;
+
+    Instruction insn = decode(r.code(), kOrigin, form.cpu);
+    EXPECT_EQ(insn.length, r.length) << describe(form);
+    EXPECT_TRUE(insn.kind == DecodeKind::Instruction || insn.kind == DecodeKind::Prefix) << describe(form);
+    if (!insn.form) return r.form;
+    EXPECT_EQ(insn.form->opcode, r.form->opcode) << describe(form) << " came back as " << text(insn);
+    if (!r.form->has(formflag::kAlias)) {
+        EXPECT_EQ(insn.form->mnemonic, r.form->mnemonic) << describe(form);
+    }
+    EXPECT_TRUE(sameOperands(ops, insn, form.operandCount())) << describe(form) << " came back as " << text(insn);
+    return r.form;
+}
+
+TEST(TableRoundTrip, EveryFormEncodesAndDecodesBack) {
+    int tried = 0;
+    for (const Form& form : instructionTable()) {
+        if (form.has(formflag::kDecodeOnly)) continue;
+        const Form* chosen = roundTrip(form, memorySample);
+        EXPECT_EQ(chosen, &form) << describe(form) << ": the samples picked another form";
+        ++tried;
+    }
+    EXPECT_GT(tried, 250);
+}
+
+TEST(TableRoundTrip, RegisterOperandsDecodeBack) {
+    for (const Form& form : instructionTable())
+        if (!form.has(formflag::kDecodeOnly)) roundTrip(form, registerSample);
+}
+
+TEST(TableRoundTrip, EveryAddressingModeAndDisplacementWidth) {
+    const std::int8_t regs[][2] = {{BX, SI}, {BX, DI}, {BP, SI}, {BP, DI}, {kNoReg, SI},
+                                   {kNoReg, DI}, {BP, kNoReg}, {BX, kNoReg}};
+    for (const auto& rr : regs) {
+        for (std::int32_t disp : {0, 5, -5, 127, -128, 128, 0x1234, 0xFFFF}) {
+            std::array<Operand, 3> ops{Operand::reg16(DX), Operand::memory(rr[0], rr[1], disp)};
+            EncodeResult r = encode("mov", std::span<const Operand>(ops.data(), 2), {});
+            ASSERT_TRUE(r.ok());
+            Instruction insn = decode(r.code(), 0, CpuModel::I8086);
+            EXPECT_EQ(insn.length, r.length);
+            EXPECT_TRUE(sameOperands(ops, insn, 2)) << text(insn) << " from disp " << disp;
+        }
+    }
+}
+
+TEST(TableRoundTrip, UnknownDisplacementKeepsSixteenBits) {
+    Operand m = Operand::memory(BX, kNoReg, 0);
+    m.mem.dispKnown = false;
+    std::array<Operand, 2> ops{Operand::reg16(AX), m};
+    EncodeResult r = encode("mov", ops, {});
+    ASSERT_TRUE(r.ok());
+    Instruction insn = decode(r.code(), 0, CpuModel::I8086);
+    EXPECT_EQ(insn.ops[1].mem.dispWidth, 2);
+}
+
+}  // namespace
+}  // namespace krvs::x86
