@@ -1,0 +1,162 @@
+// Pure logic of the editor: text searches, line marks, breakpoint moves, file decoding.
+#include <gtest/gtest.h>
+
+#include "debugger/line_marks.h"
+#include "debugger/tdebugger.h"
+#include "editor/debug_plugin.h"
+#include "editor/text_file.h"
+#include "editor/text_search.h"
+
+namespace krvs::ide {
+namespace {
+
+struct FindCase {
+  const char* name;
+  const char* whole;
+  const char* pattern;
+  int start1;
+  int flags;
+  int count;
+  int expected;
+};
+
+class FindTextTest : public ::testing::TestWithParam<FindCase> {};
+
+TEST_P(FindTextTest, OffsetWithinPiece) {
+  const FindCase& c = GetParam();
+  EXPECT_EQ(findText(c.whole, c.pattern, c.start1, c.flags, c.count), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FindTextTest,
+    ::testing::Values(FindCase{"first", "mov ax,bx\r\nmov cx,dx\r\n", "mov", 1, 0, 22, 0},
+                      FindCase{"skips_before_start", "mov ax,bx\r\nmov cx,dx\r\n", "mov", 2, 0, 21, 10},
+                      FindCase{"case_folded", "mov ax\r\n", "MOV", 1, 0, 8, 0},
+                      FindCase{"match_case_refuses", "mov ax\r\n", "MOV", 1, kMatchCase, 8, -1},
+                      FindCase{"match_case_finds", "MOV ax\r\n", "MOV", 1, kMatchCase, 8, 0},
+                      FindCase{"count_cuts_piece", "abcabc", "bc", 1, 0, 2, -1},
+                      FindCase{"at_very_end", "xx ax", "ax", 2, 0, 4, 2},
+                      FindCase{"non_ascii_not_folded", "é", "É", 1, 0, 2, -1},
+                      FindCase{"start_past_end", "abc", "a", 9, 0, 3, -1},
+                      FindCase{"empty_pattern", "abc", "", 1, 0, 3, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FindDirectionTest, ForwardAndBackward) {
+  const QByteArray t = "mov ax,bx\r\nmov cx,dx\r\nmov ax,4c00h\r\n";
+  EXPECT_EQ(findForwardIn(t, "mov", 0, 0), 0);
+  EXPECT_EQ(findForwardIn(t, "mov", 1, 0), 11);
+  EXPECT_EQ(findForwardIn(t, "4C00H", 0, 0), 29);
+  EXPECT_EQ(findForwardIn(t, "zz", 0, 0), -1);
+  // Backward: the last occurrence that ends at or before the start.
+  EXPECT_EQ(findBackwardIn(t, "mov", int(t.size()), 0), 22);
+  EXPECT_EQ(findBackwardIn(t, "mov", 22, 0), 11);
+  EXPECT_EQ(findBackwardIn(t, "mov", 13, 0), 0);
+  EXPECT_EQ(findBackwardIn(t, "mov", 2, 0), -1);
+}
+
+struct MarkCase {
+  TDebugState state;
+  bool current;
+  int flag;
+  bool hasAddress;
+  TLineMark expected;
+};
+
+class LineMarkTest : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(LineMarkTest, Code) {
+  const MarkCase& c = GetParam();
+  EXPECT_EQ(lineMarkFor(c.state, c.current, c.flag, c.hasAddress), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LineMarkTest,
+                         ::testing::Values(MarkCase{dsIdle, true, 0, true, lmNone},
+                                           MarkCase{dsIdle, false, 1, false, lmBreak},
+                                           MarkCase{dsGo, true, 1, true, lmBreak},
+                                           MarkCase{dsReady, true, 0, true, lmCurrent},
+                                           MarkCase{dsReady, true, 1, false, lmCurrentBreak},
+                                           MarkCase{dsStep, false, 1, false, lmBreakNoCode},
+                                           MarkCase{dsStep, false, 1, true, lmBreakCode},
+                                           MarkCase{dsDump, false, 0, true, lmNone}));
+
+TEST(BreakpointFlagsTest, RangeAndValueChecked) {
+  TDebugger dbg;
+  dbg.SetBreakpoint(0, 1);
+  dbg.SetBreakpoint(TDebugger::kMaxLine, 1);
+  dbg.SetBreakpoint(TDebugger::kMaxLine + 1, 1);
+  dbg.SetBreakpoint(-1, 1);
+  dbg.SetBreakpoint(5, 2);
+  EXPECT_EQ(dbg.GetLineMark(0), lmBreak);
+  EXPECT_EQ(dbg.GetLineMark(TDebugger::kMaxLine), lmBreak);
+  EXPECT_EQ(dbg.GetLineMark(TDebugger::kMaxLine + 1), lmNone);
+  EXPECT_EQ(dbg.GetLineMark(-1), lmNone);
+  EXPECT_EQ(dbg.GetLineMark(5), lmNone);
+  dbg.ClearBreakpoints();
+  EXPECT_EQ(dbg.GetLineMark(0), lmNone);
+}
+
+TEST(BreakpointShiftTest, InsertThenDeleteRestores) {
+  TDebugger dbg;
+  dbg.SetBreakpoint(3, 1);
+  dbg.SetBreakpoint(7, 1);
+  // Ten lines; two new lines inserted at line 2 (the text now has twelve).
+  shiftBreakpointsDown(dbg, 2, 2, 10);
+  EXPECT_EQ(dbg.GetBreakpoint(3), 0);
+  EXPECT_EQ(dbg.GetBreakpoint(5), 1);
+  EXPECT_EQ(dbg.GetBreakpoint(9), 1);
+  EXPECT_EQ(dbg.GetBreakpoint(2), 0);
+  shiftBreakpointsUp(dbg, 2, 2, 10);
+  EXPECT_EQ(dbg.GetBreakpoint(3), 1);
+  EXPECT_EQ(dbg.GetBreakpoint(7), 1);
+  EXPECT_EQ(dbg.GetBreakpoint(5), 0);
+  EXPECT_EQ(dbg.GetBreakpoint(9), 0);
+  EXPECT_EQ(dbg.GetBreakpoint(11), 0);
+}
+
+TEST(BreakpointShiftTest, DeletedLinesLoseTheirBreakpoints) {
+  TDebugger dbg;
+  dbg.SetBreakpoint(4, 1);
+  dbg.SetBreakpoint(6, 1);
+  shiftBreakpointsUp(dbg, 4, 2, 8);  // lines 4 and 5 of ten removed
+  EXPECT_EQ(dbg.GetBreakpoint(4), 1);  // old line 6
+  EXPECT_EQ(dbg.GetBreakpoint(6), 0);
+  EXPECT_EQ(dbg.GetBreakpoint(10), 0);
+}
+
+TEST(BreakpointShiftTest, MovesBeyondLastSlotAreDropped) {
+  TDebugger dbg;
+  dbg.SetBreakpoint(TDebugger::kMaxLine, 1);
+  shiftBreakpointsDown(dbg, 1, 1, TDebugger::kMaxLine);
+  EXPECT_EQ(dbg.GetBreakpoint(TDebugger::kMaxLine), 0);
+}
+
+struct DecodeCase {
+  const char* name;
+  QByteArray bytes;
+  TextEncoding encoding;
+  QString text;
+};
+
+TEST(TextFileTest, DecodesUtf8WithAndWithoutBomElseGb18030) {
+  const DecodeCase cases[] = {
+      {"utf8", QByteArray("mov ;\xe4\xb8\xad"), TextEncoding::Utf8, QStringLiteral("mov ;中")},
+      {"utf8_bom", QByteArray("\xEF\xBB\xBFmov"), TextEncoding::Utf8Bom, QStringLiteral("mov")},
+      {"gbk", QByteArray("mov ;\xd6\xd0"), TextEncoding::Gbk, QStringLiteral("mov ;中")},
+      {"ascii", QByteArray("int 21h"), TextEncoding::Utf8, QStringLiteral("int 21h")},
+  };
+  for (const DecodeCase& c : cases) {
+    TextEncoding enc = TextEncoding::Gbk;
+    EXPECT_EQ(decodeText(c.bytes, &enc), c.text) << c.name;
+    EXPECT_EQ(enc, c.encoding) << c.name;
+    EXPECT_EQ(encodeText(c.text, enc), c.bytes) << c.name;
+  }
+}
+
+TEST(TextFileTest, EveryLineEndEndsALine) {
+  EXPECT_EQ(splitLines(QStringLiteral("a\r\nb\nc\rd")), (QStringList{"a", "b", "c", "d"}));
+  EXPECT_EQ(splitLines(QStringLiteral("a\r\n\r\n")), (QStringList{"a", ""}));
+  EXPECT_EQ(splitLines(QString()), QStringList());
+}
+
+}  // namespace
+}  // namespace krvs::ide
