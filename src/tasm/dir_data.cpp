@@ -1,0 +1,475 @@
+// Data definition (DB ... DT with DUP, ?, strings), LABEL, EQU and =, structures and records.
+
+#include <algorithm>
+#include <memory>
+
+#include "asm.h"
+#include "directives.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+constexpr int kMaxDupDepth = 16;
+
+struct DataNode {
+    enum class Kind : std::uint8_t { Value, Reserve, Bytes, Dup };
+    Kind kind = Kind::Value;
+    Value v;
+    std::string bytes;
+    std::int32_t count = 0;
+    std::vector<DataNode> kids;
+};
+
+bool word(const Token& t, const char* w) { return t.kind == Tok::Ident && iequals(t.text, w); }
+
+bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth);
+
+bool parseItem(Assembler& a, int size, const std::vector<Token>& t, size_t& p, DataNode& n, int depth) {
+    if (p >= t.size()) {
+        a.error("Need expression");
+        return false;
+    }
+    if (t[p].text == "?") {
+        ++p;
+        n.kind = DataNode::Kind::Reserve;
+        return true;
+    }
+    if (t[p].kind == Tok::String && (p + 1 >= t.size() || t[p + 1].is(',') || t[p + 1].is(')'))) {
+        std::string s = unquote(t[p].text);
+        if (size == 1 || s.size() > static_cast<size_t>(std::min(size, 4))) {
+            if (size != 1) {
+                a.error("Constant too large");
+                return false;
+            }
+            ++p;
+            n.kind = DataNode::Kind::Bytes;
+            n.bytes = s;
+            return true;
+        }
+    }
+    Value v;
+    if (!a.evaluate(t, p, v)) return false;
+    if (p < t.size() && word(t[p], "DUP")) {
+        if (depth >= kMaxDupDepth) {
+            a.error("Expression too complex");
+            return false;
+        }
+        if (!v.isConst() && !v.undefined) {
+            a.error("Constant expected");
+            return false;
+        }
+        ++p;
+        if (p >= t.size() || !t[p].is('(')) {
+            a.error("Need left parenthesis");
+            return false;
+        }
+        ++p;
+        n.kind = DataNode::Kind::Dup;
+        n.count = v.undefined ? 0 : v.num;
+        if (n.count < 0 || n.count > 0x10000) {
+            a.error("Value out of range");
+            return false;
+        }
+        if (!parseItems(a, size, t, p, n.kids, depth + 1)) return false;
+        if (p >= t.size() || !t[p].is(')')) {
+            a.error("Need right parenthesis");
+            return false;
+        }
+        ++p;
+        return true;
+    }
+    n.kind = DataNode::Kind::Value;
+    n.v = v;
+    return true;
+}
+
+bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth) {
+    for (;;) {
+        DataNode n;
+        if (!parseItem(a, size, t, p, n, depth)) return false;
+        out.push_back(std::move(n));
+        if (p < t.size() && t[p].is(',')) {
+            ++p;
+            continue;
+        }
+        return true;
+    }
+}
+
+std::uint64_t nodeSize(const std::vector<DataNode>& nodes, int size) {
+    std::uint64_t total = 0;
+    for (const DataNode& n : nodes) {
+        switch (n.kind) {
+            case DataNode::Kind::Bytes: total += n.bytes.size(); break;
+            case DataNode::Kind::Dup: total += static_cast<std::uint64_t>(n.count) * nodeSize(n.kids, size); break;
+            default: total += static_cast<std::uint64_t>(size); break;
+        }
+        if (total > 0x20000) return total;
+    }
+    return total;
+}
+
+bool allReserve(const std::vector<DataNode>& nodes) {
+    for (const DataNode& n : nodes) {
+        if (n.kind == DataNode::Kind::Dup && allReserve(n.kids)) continue;
+        if (n.kind != DataNode::Kind::Reserve) return false;
+    }
+    return true;
+}
+
+void emitNodes(Assembler& a, const std::vector<DataNode>& nodes, int size) {
+    for (const DataNode& n : nodes) {
+        switch (n.kind) {
+            case DataNode::Kind::Reserve: a.reserve(static_cast<std::uint32_t>(size)); break;
+            case DataNode::Kind::Bytes:
+                for (char c : n.bytes) a.emitByte(static_cast<std::uint8_t>(c));
+                break;
+            case DataNode::Kind::Value: a.emitValue(n.v, size); break;
+            case DataNode::Kind::Dup:
+                if (allReserve(n.kids)) {
+                    a.reserve(static_cast<std::uint32_t>(nodeSize(n.kids, size) * static_cast<std::uint64_t>(n.count)));
+                    break;
+                }
+                for (std::int32_t i = 0; i < n.count; ++i) emitNodes(a, n.kids, size);
+                break;
+        }
+    }
+}
+
+void flatten(const std::vector<DataNode>& nodes, int size, std::vector<std::uint8_t>& out) {
+    for (const DataNode& n : nodes) {
+        switch (n.kind) {
+            case DataNode::Kind::Reserve: out.insert(out.end(), static_cast<size_t>(size), 0); break;
+            case DataNode::Kind::Bytes: out.insert(out.end(), n.bytes.begin(), n.bytes.end()); break;
+            case DataNode::Kind::Value:
+                for (int i = 0; i < size; ++i) out.push_back(i < 4 ? static_cast<std::uint8_t>(static_cast<std::uint32_t>(n.v.num) >> (8 * i)) : 0);
+                break;
+            case DataNode::Kind::Dup:
+                for (std::int32_t i = 0; i < n.count && out.size() < 0x10000; ++i) flatten(n.kids, size, out);
+                break;
+        }
+    }
+}
+
+void defineVar(Assembler& a, int sym, int type, int length, int size) {
+    if (!a.defineSymbol(sym, SymKind::Var)) return;
+    Symbol& s = a.m_syms[sym];
+    std::int32_t at = a.here();
+    if (s.value != at || s.seg != a.curSeg() || s.type != type) a.m_changed = true;
+    s.value = at;
+    s.seg = a.curSeg();
+    s.type = type;
+    s.length = length;
+    s.size = size;
+    if (s.name.rfind("@@", 0) != 0) ++a.m_localScope;
+}
+
+}  // namespace
+
+void dirData(Assembler& a, const DirArgs& d) {
+    const DirectiveInfo* info = findDirective(d.word);
+    int size = info->dataSize;
+    if (!a.needSegment()) return;
+    size_t p = d.pos;
+    std::vector<DataNode> nodes;
+    if (!parseItems(a, size, d.toks, p, nodes, 0)) {
+        if (d.sym >= 0) defineVar(a, d.sym, size, 1, size);
+        return;
+    }
+    if (p < d.toks.size()) {
+        a.error("Extra characters on line");
+        return;
+    }
+    if (d.sym >= 0) {
+        int length = nodes[0].kind == DataNode::Kind::Dup ? nodes[0].count : 1;
+        defineVar(a, d.sym, size, length, length * size);
+    }
+    emitNodes(a, nodes, size);
+}
+
+void Assembler::strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos,
+                           const std::string&) {
+    std::vector<DataNode> nodes;
+    size_t p = pos;
+    if (!parseItems(*this, size, toks, p, nodes, 0)) return;
+    std::vector<std::uint8_t> bytes;
+    flatten(nodes, size, bytes);
+    Symbol& st = m_syms[m_strucOpen];
+    if (!name.empty()) {
+        int f = lookupOrCreate(name);
+        if (!defineSymbol(f, SymKind::Field)) return;
+        m_syms[f].value = m_strucOffset;
+        m_syms[f].type = size;
+        m_syms[f].owner = m_strucOpen;
+        m_syms[f].size = static_cast<int>(bytes.size());
+        m_syms[m_strucOpen].fields.push_back(f);
+    }
+    if (st.init.size() < static_cast<size_t>(m_strucOffset)) st.init.resize(static_cast<size_t>(m_strucOffset));
+    st.init.resize(static_cast<size_t>(m_strucOffset));
+    st.init.insert(st.init.end(), bytes.begin(), bytes.end());
+    m_strucOffset += static_cast<std::int32_t>(bytes.size());
+}
+
+// "name STRUCNAME <a, b, ...>" or "name RECNAME <...>": the defaults with the given fields replaced.
+void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks, size_t pos) {
+    if (!needSegment()) return;
+    const Symbol& t = m_syms[type];
+    std::vector<std::vector<Token>> values;
+    size_t p = pos;
+    std::int32_t count = 1;
+    if (p < toks.size() && !toks[p].is('<')) {
+        if (!evalConst(toks, p, count, false)) return;
+        if (p >= toks.size() || !word(toks[p], "DUP")) {
+            error("Need angle brackets for structure fill");
+            return;
+        }
+        p += 2;  // DUP (
+    }
+    if (p >= toks.size() || !toks[p].is('<')) {
+        error("Need angle brackets for structure fill");
+        return;
+    }
+    ++p;
+    values.emplace_back();
+    while (p < toks.size() && !toks[p].is('>')) {
+        if (toks[p].is(',')) values.emplace_back();
+        else values.back().push_back(toks[p]);
+        ++p;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (t.kind == SymKind::Struc) {
+        bytes = t.init;
+        bytes.resize(static_cast<size_t>(t.size));
+        for (size_t i = 0; i < values.size() && i < t.fields.size(); ++i) {
+            if (values[i].empty()) continue;
+            const Symbol& f = m_syms[t.fields[i]];
+            std::vector<std::uint8_t> fb;
+            if (values[i][0].kind == Tok::String && values[i].size() == 1 && (f.type == 1 || unquote(values[i][0].text).size() > 2)) {
+                std::string s = unquote(values[i][0].text);
+                fb.assign(s.begin(), s.end());
+            } else {
+                size_t q = 0;
+                std::int32_t v = 0;
+                if (!evalConst(values[i], q, v, false)) return;
+                for (int k = 0; k < f.type && k < 4; ++k) fb.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * k)));
+            }
+            fb.resize(static_cast<size_t>(f.size), 0);
+            std::copy(fb.begin(), fb.end(), bytes.begin() + f.value);
+        }
+    } else {
+        std::uint32_t acc = 0;
+        for (size_t i = 0; i < t.fields.size(); ++i) {
+            const Symbol& f = m_syms[t.fields[i]];
+            std::int32_t v = f.size;  // the field's default
+            if (i < values.size() && !values[i].empty()) {
+                size_t q = 0;
+                if (!evalConst(values[i], q, v, false)) return;
+            }
+            acc |= (static_cast<std::uint32_t>(v) & ((f.width >= 32 ? 0u : 1u << f.width) - 1)) << f.value;
+        }
+        int n = t.width > 8 ? 2 : 1;
+        for (int k = 0; k < n; ++k) bytes.push_back(static_cast<std::uint8_t>(acc >> (8 * k)));
+    }
+    if (sym >= 0) {
+        int size = static_cast<int>(bytes.size());
+        defineVar(*this, sym, size, count, size * count);
+    }
+    for (std::int32_t i = 0; i < count; ++i) emitBytes(bytes);
+}
+
+void dirLabel(Assembler& a, const DirArgs& d) {
+    int type = d.pos < d.toks.size() ? a.typeKeyword(d.toks[d.pos].text) : 0;
+    if (type == 0) {
+        a.error("Need type");
+        return;
+    }
+    if (type == kTypeNear || type == kTypeFar) {
+        a.defineLabel(d.sym, type);
+        return;
+    }
+    if (!a.needSegment()) return;
+    defineVar(a, d.sym, type, 1, type);
+}
+
+namespace {
+bool tryEvaluate(Assembler& a, const DirArgs& d, Value& v) {
+    size_t mark = a.m_diags.size();
+    size_t p = d.pos;
+    bool ok = a.evaluate(d.toks, p, v) && p == d.toks.size() && v.kind != Value::Kind::Reg && !v.hasRegs() &&
+              v.sreg < 0;
+    if (!ok) a.m_diags.resize(mark);
+    return ok;
+}
+}  // namespace
+
+void dirEqu(Assembler& a, const DirArgs& d) {
+    Symbol& s = a.m_syms[d.sym];
+    Value v;
+    std::string text = a.sourceText(d.line, d.toks, d.pos);
+    bool angle = text.size() >= 2 && text.front() == '<' && text.back() == '>';
+    if (!angle && d.pos < d.toks.size() && tryEvaluate(a, d, v)) {
+        if (s.kind == SymKind::Number && s.definedPass == a.m_pass && !s.redefinable &&
+            s.val.num == v.num && s.val.seg == v.seg) {
+            return;  // the same value again is harmless
+        }
+        if (!a.defineSymbol(d.sym, SymKind::Number)) return;
+        if (s.val.num != v.num || s.val.seg != v.seg || s.val.type != v.type || s.val.undefined != v.undefined)
+            a.m_changed = a.m_changed || a.m_pass > 1 || !v.undefined;
+        v.sym = -1;
+        s.val = v;
+        return;
+    }
+    if (!a.defineSymbol(d.sym, SymKind::Text, s.kind == SymKind::Text)) return;
+    s.text = angle ? text.substr(1, text.size() - 2) : text;
+}
+
+void dirAssign(Assembler& a, const DirArgs& d) {
+    size_t p = d.pos;
+    Value v;
+    if (!a.evaluate(d.toks, p, v)) return;
+    if (v.kind == Value::Kind::Reg || v.hasRegs()) {
+        a.error("Illegal use of register");
+        return;
+    }
+    Symbol& s = a.m_syms[d.sym];
+    if (s.everDefined && s.definedPass == a.m_pass && !s.redefinable) {
+        a.error("Symbol already defined elsewhere: " + s.name);
+        return;
+    }
+    if (!a.defineSymbol(d.sym, SymKind::Number, true)) return;
+    v.sym = -1;
+    s.val = v;
+}
+
+void dirStruc(Assembler& a, const DirArgs& d) {
+    if (a.m_strucOpen >= 0) {
+        a.error("Nested structures are not supported");
+        return;
+    }
+    if (!a.defineSymbol(d.sym, SymKind::Struc)) return;
+    a.m_syms[d.sym].fields.clear();
+    a.m_syms[d.sym].init.clear();
+    a.m_strucOpen = d.sym;
+    a.m_strucOffset = 0;
+}
+
+void dirRecord(Assembler& a, const DirArgs& d) {
+    if (!a.defineSymbol(d.sym, SymKind::Record)) return;
+    std::vector<int> fields;
+    std::vector<int> widths;
+    std::vector<std::int32_t> defaults;
+    size_t p = d.pos;
+    while (p < d.toks.size()) {
+        if (d.toks[p].kind != Tok::Ident || p + 1 >= d.toks.size() || !d.toks[p + 1].is(':')) {
+            a.error("Need colon");
+            return;
+        }
+        int f = a.lookupOrCreate(d.toks[p].text);
+        p += 2;
+        std::int32_t w = 0, def = 0;
+        if (!a.evalConst(d.toks, p, w, false)) return;
+        if (p < d.toks.size() && d.toks[p].is('=')) {
+            ++p;
+            if (!a.evalConst(d.toks, p, def, false)) return;
+        }
+        if (w <= 0 || w > 16) {
+            a.error("Value out of range");
+            return;
+        }
+        fields.push_back(f);
+        widths.push_back(w);
+        defaults.push_back(def);
+        if (p < d.toks.size() && d.toks[p].is(',')) ++p;
+    }
+    int total = 0;
+    for (int w : widths) total += w;
+    if (total > 16) {
+        a.error("Record too large");
+        return;
+    }
+    Symbol& r = a.m_syms[d.sym];
+    r.width = total;
+    r.fields = fields;
+    int shift = total;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        shift -= widths[i];
+        if (!a.defineSymbol(fields[i], SymKind::RecField)) continue;
+        Symbol& f = a.m_syms[fields[i]];
+        f.value = shift;
+        f.width = widths[i];
+        f.size = defaults[i];
+        f.owner = d.sym;
+    }
+}
+
+void dirProc(Assembler& a, const DirArgs& d) {
+    int type = a.m_model >= 4 ? kTypeFar : kTypeNear;
+    if (d.pos < d.toks.size()) {
+        int t = a.typeKeyword(d.toks[d.pos].text);
+        if (t == kTypeNear || t == kTypeFar) type = t;
+    }
+    a.defineLabel(d.sym, type);
+    Symbol& s = a.m_syms[d.sym];
+    if (s.kind != SymKind::Label || s.definedPass != a.m_pass) return;
+    s.kind = SymKind::Proc;
+    a.m_procStack.push_back(d.sym);
+}
+
+void dirEndp(Assembler& a, const DirArgs& d) {
+    if (a.m_procStack.empty() || a.m_procStack.back() != d.sym) {
+        a.error("Unmatched ENDP: " + a.m_syms[d.sym].name);
+        return;
+    }
+    a.m_procStack.pop_back();
+}
+
+void dirPublic(Assembler& a, const DirArgs& d) {
+    for (size_t p = d.pos; p < d.toks.size(); ++p) {
+        if (d.toks[p].is(',')) continue;
+        if (d.toks[p].kind != Tok::Ident) {
+            a.error("Need name");
+            return;
+        }
+        a.m_syms[a.lookupOrCreate(d.toks[p].text)].isPublic = true;
+    }
+}
+
+void dirExtrn(Assembler& a, const DirArgs& d) {
+    size_t p = d.pos;
+    while (p < d.toks.size()) {
+        if (d.toks[p].kind != Tok::Ident) {
+            a.error("Need name");
+            return;
+        }
+        int sym = a.lookupOrCreate(d.toks[p].text);
+        ++p;
+        int type = kTypeNone;
+        if (p < d.toks.size() && d.toks[p].is(':')) {
+            ++p;
+            if (p >= d.toks.size()) {
+                a.error("Need type");
+                return;
+            }
+            type = word(d.toks[p], "ABS") ? kTypeNone : a.typeKeyword(d.toks[p].text);
+            if (type == kTypeNone && !word(d.toks[p], "ABS")) {
+                a.error("Need type");
+                return;
+            }
+            ++p;
+        }
+        if (p < d.toks.size() && d.toks[p].is(',')) ++p;
+        Symbol& s = a.m_syms[sym];
+        if (s.definedPass == a.m_pass && s.kind != SymKind::Extern) {
+            a.error("Symbol already different kind: " + s.name);
+            continue;
+        }
+        if (s.definedPass == a.m_pass) continue;  // declared twice: harmless
+        if (!a.defineSymbol(sym, SymKind::Extern)) continue;
+        a.m_exts.push_back({s.name, type, sym});
+        s.ext = static_cast<int>(a.m_exts.size()) - 1;
+        s.type = type;
+    }
+}
+
+}  // namespace krvs::tasm

@@ -1,0 +1,136 @@
+#include "directives.h"
+
+#include <array>
+
+#include "asm.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+constexpr NameUse kNo = NameUse::None, kOpt = NameUse::Optional, kReq = NameUse::Required;
+
+const DirectiveInfo kDirectives[] = {
+    {"SEGMENT", dirSegment, kReq}, {"ENDS", dirEnds, kOpt}, {"GROUP", dirGroup, kReq},
+    {"ASSUME", dirAssume}, {"ORG", dirOrg}, {"EVEN", dirEven}, {"ALIGN", dirAlign}, {"END", dirEnd},
+    {".MODEL", dirModel}, {".CODE", dirSimplified}, {".DATA", dirSimplified}, {".DATA?", dirSimplified},
+    {".CONST", dirSimplified}, {".FARDATA", dirSimplified}, {".FARDATA?", dirSimplified},
+    {".STACK", dirStack}, {"DOSSEG", dirDosseg}, {".DOSSEG", dirDosseg}, {".ALPHA", dirIgnore},
+    {".SEQ", dirIgnore},
+    {".8086", dirCpu}, {".186", dirCpu}, {".286", dirCpu}, {".286C", dirCpu}, {".286P", dirCpu},
+    {".287", dirCpu}, {".8087", dirCpu}, {".386", dirUnsupported}, {".386P", dirUnsupported},
+    {".RADIX", dirRadix},
+    {"DB", dirData, kOpt, true, 1}, {"DW", dirData, kOpt, true, 2}, {"DD", dirData, kOpt, true, 4},
+    {"DF", dirData, kOpt, true, 6}, {"DP", dirData, kOpt, true, 6}, {"DQ", dirData, kOpt, true, 8},
+    {"DT", dirData, kOpt, true, 10},
+    {"LABEL", dirLabel, kReq}, {"EQU", dirEqu, kReq}, {"=", dirAssign, kReq},
+    {"STRUC", dirStruc, kReq}, {"STRUCT", dirStruc, kReq}, {"RECORD", dirRecord, kReq},
+    {"PROC", dirProc, kReq}, {"ENDP", dirEndp, kReq}, {"PUBLIC", dirPublic}, {"EXTRN", dirExtrn},
+    {"EXTERN", dirExtrn}, {"GLOBAL", dirPublic},
+    {"MACRO", dirMacro, kReq}, {"REPT", dirRepeat}, {"REPEAT", dirRepeat}, {"IRP", dirRepeat},
+    {"IRPC", dirRepeat}, {"FOR", dirRepeat}, {"FORC", dirRepeat}, {"EXITM", dirExitm}, {"ENDM", dirEndm},
+    {"LOCAL", dirLocal}, {"PURGE", dirPurge},
+    {"IF", dirIf, kNo, false, 0, true}, {"IFE", dirIf, kNo, false, 0, true},
+    {"IFDEF", dirIf, kNo, false, 0, true}, {"IFNDEF", dirIf, kNo, false, 0, true},
+    {"IFB", dirIf, kNo, false, 0, true}, {"IFNB", dirIf, kNo, false, 0, true},
+    {"IFIDN", dirIf, kNo, false, 0, true}, {"IFIDNI", dirIf, kNo, false, 0, true},
+    {"IFDIF", dirIf, kNo, false, 0, true}, {"IFDIFI", dirIf, kNo, false, 0, true},
+    {"IF1", dirIf, kNo, false, 0, true}, {"IF2", dirIf, kNo, false, 0, true},
+    {"ELSE", dirElse, kNo, false, 0, true}, {"ELSEIF", dirElse, kNo, false, 0, true},
+    {"ELSEIFE", dirElse, kNo, false, 0, true}, {"ELSEIFDEF", dirElse, kNo, false, 0, true},
+    {"ELSEIFNDEF", dirElse, kNo, false, 0, true}, {"ELSEIFB", dirElse, kNo, false, 0, true},
+    {"ELSEIFNB", dirElse, kNo, false, 0, true}, {"ELSEIFIDN", dirElse, kNo, false, 0, true},
+    {"ELSEIFDIF", dirElse, kNo, false, 0, true},
+    {"ENDIF", dirEndif, kNo, false, 0, true},
+    {"INCLUDE", dirInclude}, {"%OUT", dirOut}, {"TITLE", dirTitle}, {"SUBTTL", dirTitle},
+    {"PAGE", dirIgnore}, {"COMMENT", dirComment}, {"NAME", dirIgnore}, {".LIST", dirListing},
+    {".XLIST", dirListing}, {".LALL", dirIgnore}, {".SALL", dirIgnore}, {".XALL", dirIgnore},
+    {".CREF", dirIgnore}, {".XCREF", dirIgnore}, {".SFCOND", dirIgnore}, {".LFCOND", dirIgnore},
+    {".TFCOND", dirIgnore}, {"%LIST", dirListing}, {"%NOLIST", dirListing}, {"MASM", dirIgnore},
+    {"MASM51", dirIgnore}, {"JUMPS", dirIgnore}, {"NOJUMPS", dirIgnore}, {"LOCALS", dirIgnore},
+    {"NOLOCALS", dirIgnore}, {"SMART", dirIgnore}, {"NOSMART", dirIgnore}, {".MSFLOAT", dirIgnore},
+    {".ERR", dirErr}, {".ERRE", dirErr}, {".ERRNZ", dirErr}, {".ERRB", dirErr}, {".ERRNB", dirErr},
+    {".ERRDEF", dirErr}, {".ERRNDEF", dirErr}, {".ERR1", dirIgnore}, {".ERR2", dirIgnore},
+    {"IDEAL", dirUnsupported},
+};
+
+}  // namespace
+
+const DirectiveInfo* findDirective(std::string_view word) {
+    if (word.empty() || word.size() > 12) return nullptr;
+    char buf[16];
+    size_t n = 0;
+    for (char c : word) buf[n++] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    std::string_view w(buf, n);
+    for (const DirectiveInfo& d : kDirectives)
+        if (w == d.name) return &d;
+    return nullptr;
+}
+
+void Assembler::callDirective(const DirectiveInfo& d, std::string_view word, int sym, const std::vector<Token>& toks,
+                              size_t pos, const std::string& line) {
+    DirArgs a{word, sym, toks, pos, line};
+    d.handler(*this, a);
+}
+
+void dirIgnore(Assembler&, const DirArgs&) {}
+
+void dirUnsupported(Assembler& a, const DirArgs& d) {
+    a.error("Illegal instruction for currently selected processor(s)");
+    (void)d;
+}
+
+void dirTitle(Assembler& a, const DirArgs& d) {
+    std::string text = a.sourceText(d.line, d.toks, d.pos);
+    if (iequals(d.word, "TITLE")) a.m_title = text;
+    else a.m_subttl = text;
+}
+
+void dirOut(Assembler& a, const DirArgs& d) {
+    if (a.m_finalPass) a.m_outMessages.push_back(a.sourceText(d.line, d.toks, d.pos));
+}
+
+void dirListing(Assembler&, const DirArgs&) {}
+
+void dirComment(Assembler& a, const DirArgs& d) {
+    if (d.pos >= d.toks.size()) {
+        a.error("Need expression");
+        return;
+    }
+    // The delimiter is the first non-blank character after COMMENT; the block ends on the line that
+    // holds it again.
+    size_t at = static_cast<size_t>(d.toks[d.pos].col);
+    char delim = d.line[at];
+    if (d.line.find(delim, at + 1) == std::string::npos) a.m_commentDelim = delim;
+}
+
+void dirErr(Assembler& a, const DirArgs& d) {
+    std::string w = upper(d.word);
+    bool fire = w == ".ERR";
+    if (w == ".ERRE" || w == ".ERRNZ") {
+        size_t p = d.pos;
+        std::int32_t v = 0;
+        if (!a.evalConst(d.toks, p, v, false)) return;
+        fire = w == ".ERRE" ? v == 0 : v != 0;
+    } else if (w == ".ERRDEF" || w == ".ERRNDEF") {
+        bool def = d.pos < d.toks.size() && a.findSymbol(d.toks[d.pos].text) >= 0 &&
+                   a.m_syms[a.findSymbol(d.toks[d.pos].text)].everDefined;
+        fire = w == ".ERRDEF" ? def : !def;
+    } else if (w == ".ERRB" || w == ".ERRNB") {
+        bool blank = a.sourceText(d.line, d.toks, d.pos).find_first_not_of(" \t<>") == std::string::npos;
+        fire = w == ".ERRB" ? blank : !blank;
+    }
+    if (fire) a.error("User error");
+}
+
+std::string Assembler::sourceText(const std::string& line, const std::vector<Token>& toks, size_t from) const {
+    if (from >= toks.size()) return {};
+    size_t start = static_cast<size_t>(toks[from].col);
+    size_t end = commentStart(line);
+    if (end == std::string::npos || end < start) end = line.size();
+    std::string s = line.substr(start, end - start);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    return s;
+}
+
+}  // namespace krvs::tasm

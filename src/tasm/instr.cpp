@@ -1,0 +1,312 @@
+// Instructions: operands are evaluated here, turned into the encoder's operand model (with the segment
+// override that ASSUME implies), encoded by the x86 table, and the relocatable fields become fixups.
+// Forward JMPs start short and grow to near only when a pass finds them out of reach.
+
+#include <x86/encoder.h>
+
+#include <cstdio>
+
+#include "asm.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+bool isOneOf(std::string_view w, std::initializer_list<const char*> list) {
+    for (const char* l : list)
+        if (iequals(w, l)) return true;
+    return false;
+}
+
+bool isJump(std::string_view m) { return iequals(m, "JMP"); }
+bool isCall(std::string_view m) { return iequals(m, "CALL"); }
+bool isConditional(std::string_view m) {
+    if (m.size() < 2 || (m[0] != 'J' && m[0] != 'j') || isJump(m)) return false;
+    return true;
+}
+bool isLoop(std::string_view m) {
+    return isOneOf(m, {"LOOP", "LOOPE", "LOOPZ", "LOOPNE", "LOOPNZ", "JCXZ"});
+}
+bool isShift(std::string_view m) { return isOneOf(m, {"SHL", "SHR", "SAL", "SAR", "ROL", "ROR", "RCL", "RCR"}); }
+
+x86::OpSize opSize(int type) {
+    switch (type) {
+        case 1: return x86::OpSize::Byte;
+        case 2: case kTypeNear: return x86::OpSize::Word;
+        case 4: case kTypeFar: return x86::OpSize::Dword;
+        default: return x86::OpSize::None;
+    }
+}
+
+// Splits the operand tokens at top-level commas.
+std::vector<std::pair<size_t, size_t>> splitOperands(const std::vector<Token>& t, size_t from) {
+    std::vector<std::pair<size_t, size_t>> out;
+    int depth = 0;
+    size_t start = from;
+    for (size_t i = from; i < t.size(); ++i) {
+        if (t[i].is('(') || t[i].is('[') || t[i].is('<')) ++depth;
+        else if (t[i].is(')') || t[i].is(']') || t[i].is('>')) --depth;
+        else if (t[i].is(',') && depth == 0) {
+            out.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    if (start < t.size() || !out.empty()) out.emplace_back(start, t.size());
+    return out;
+}
+
+}  // namespace
+
+// Which segment register reaches the segment (or its group) that a memory operand lies in.
+static int assumedRegFor(Assembler& a, const Value& v, int defaultReg, int& frameSym) {
+    frameSym = -1;
+    if (v.seg < 0) return defaultReg;
+    int segSym = a.m_segs[v.seg].sym;
+    int grp = a.m_segs[v.seg].group;
+    int grpSym = grp >= 0 ? a.m_groups[grp].sym : -1;
+    auto reaches = [&](int r) { return a.m_assume[r] >= 0 && (a.m_assume[r] == segSym || a.m_assume[r] == grpSym); };
+    static const int kOrder[] = {0, 1, 2, 3};  // ES CS SS DS after the default
+    if (reaches(defaultReg)) {
+        frameSym = a.m_assume[defaultReg];
+        return defaultReg;
+    }
+    for (int r : kOrder) {
+        if (reaches(r)) {
+            frameSym = a.m_assume[r];
+            return r;
+        }
+    }
+    return -2;
+}
+
+static bool memoryOperand(Assembler& a, Value& v, x86::Operand& op) {
+    int defaultReg = v.base == 5 ? 2 : 3;
+    int reg = v.sreg;
+    if (reg < 0 && v.seg >= 0) {
+        int frameSym = -1;
+        reg = assumedRegFor(a, v, defaultReg, frameSym);
+        if (reg == -2) {
+            if (!a.m_finalPass) reg = defaultReg;
+            else {
+                a.error("Can't address with currently ASSUMEd segment registers");
+                return false;
+            }
+        }
+        if (frameSym >= 0 && v.frameGrp < 0 && v.frameSeg < 0) {
+            const Symbol& fs = a.m_syms[frameSym];
+            if (fs.kind == SymKind::Group) v.frameGrp = fs.value;
+            else v.frameSeg = fs.seg;
+        }
+    } else if (v.sreg >= 0 && v.seg >= 0 && v.frameGrp < 0 && v.frameSeg < 0 && a.m_assume[v.sreg] >= 0) {
+        const Symbol& fs = a.m_syms[a.m_assume[v.sreg]];
+        if (fs.kind == SymKind::Group) v.frameGrp = fs.value;
+        else if (fs.kind == SymKind::Segment) v.frameSeg = fs.seg;
+    }
+    op = x86::Operand::memory(static_cast<std::int8_t>(v.base), static_cast<std::int8_t>(v.index), v.num,
+                              opSize(v.type), static_cast<std::int8_t>(reg));
+    op.mem.dispKnown = !(v.relocatable() || v.undefined);
+    if (!op.mem.dispKnown) op.mem.disp = v.undefined ? 0 : v.num;
+    return true;
+}
+
+bool Assembler::jumpOperand(std::string_view mnem, Value& v, x86::Operand& op) {
+    bool far = v.type == kTypeFar || (v.ext >= 0 && m_exts[v.ext].type == kTypeFar);
+    bool sameSeg = v.seg >= 0 && v.seg == m_curSeg && v.ext < 0;
+    if (far && !isConditional(mnem) && !isLoop(mnem)) {
+        op = x86::Operand::farPtr(0, static_cast<std::uint16_t>(v.num), false);
+        return true;
+    }
+    if (!sameSeg && !v.undefined) {
+        if (isConditional(mnem) || isLoop(mnem) || v.isShort) {
+            error("Near jump or call to different CS");
+            return false;
+        }
+        op = x86::Operand::rel(0, x86::JumpDist::Near, false);
+        return true;
+    }
+    std::int32_t target = v.undefined ? here() + 2 : v.num;
+    if (!isJump(mnem)) {
+        // Not known in the first pass: any reachable value keeps the layout right.
+        op = x86::Operand::rel(target, x86::JumpDist::Auto, true);
+        return true;
+    }
+    // JMP: short while the target is within reach, decided afresh each pass but never shrinking.
+    size_t idx = m_jmpIndex++;
+    if (m_jmpLong.size() <= idx) m_jmpLong.resize(idx + 1, 0);
+    if (v.isShort) {
+        op = x86::Operand::rel(v.undefined ? here() + 2 : target, x86::JumpDist::Short, true);
+        return true;
+    }
+    if (v.typeExplicit && v.type == kTypeNear) m_jmpLong[idx] = 1;
+    if (!m_jmpLong[idx] && !v.undefined) {
+        std::int32_t d = static_cast<std::int16_t>(static_cast<std::uint16_t>(target - (here() + 2)));
+        if (d < -128 || d > 127) {
+            m_jmpLong[idx] = 1;
+            m_changed = true;
+        }
+    }
+    if (m_jmpLong[idx]) op = x86::Operand::rel(target, x86::JumpDist::Near, true);
+    else op = x86::Operand::rel(v.undefined ? here() + 2 : target, x86::JumpDist::Short, true);
+    return true;
+}
+
+bool Assembler::toOperand(std::string_view mnem, Value& v, x86::Operand& op) {
+    bool branch = isJump(mnem) || isCall(mnem) || isConditional(mnem) || isLoop(mnem);
+    switch (v.kind) {
+        case Value::Kind::Reg:
+            if (v.regClass == RegClass::R8) op = x86::Operand::reg8(static_cast<std::uint8_t>(v.reg));
+            else if (v.regClass == RegClass::R16) op = x86::Operand::reg16(static_cast<std::uint8_t>(v.reg));
+            else op = x86::Operand::seg(static_cast<std::uint8_t>(v.reg));
+            return true;
+        case Value::Kind::Mem:
+            if (branch && !v.bracket && !v.hasRegs() && v.sreg < 0 && (v.label || v.type == kTypeNone || v.isShort) &&
+                !(v.typeExplicit && v.type > 0))
+                return jumpOperand(mnem, v, op);
+            return memoryOperand(*this, v, op);
+        case Value::Kind::Imm:
+            if (branch && (v.undefined || v.isShort || v.ext >= 0)) return jumpOperand(mnem, v, op);
+            if (branch && v.isConst()) {
+                op = x86::Operand::rel(v.num, v.isShort ? x86::JumpDist::Short : x86::JumpDist::Auto, true);
+                return true;
+            }
+            op = x86::Operand::imm(v.num, !(v.relocatable() || v.undefined));
+            if (v.typeExplicit) op.size = opSize(v.type);
+            return true;
+    }
+    return false;
+}
+
+void Assembler::reportEncodeError(std::string_view mnem, const x86::EncodeResult& r,
+                                  const std::vector<InstrOperand>& ops) {
+    switch (r.error) {
+        case x86::EncodeError::OutOfRange:
+            if (isConditional(mnem) || isLoop(mnem) || isJump(mnem)) {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "Relative jump out of range by %04Xh bytes", static_cast<unsigned>(r.excess));
+                error(buf);
+            } else {
+                error("Constant too large");
+            }
+            return;
+        case x86::EncodeError::NoForm: break;
+        default: error(std::string(x86::encodeErrorText(r.error))); return;
+    }
+    bool hasImm = false, hasReg = false, hasMem = false;
+    for (const InstrOperand& o : ops) {
+        hasImm |= o.op.kind == x86::OperandKind::Imm;
+        hasReg |= o.op.kind == x86::OperandKind::Reg8 || o.op.kind == x86::OperandKind::Reg16 ||
+                  o.op.kind == x86::OperandKind::Seg;
+        hasMem |= o.op.kind == x86::OperandKind::Mem;
+    }
+    if (isShift(mnem) && ops.size() == 2 && ops[1].op.kind != x86::OperandKind::Imm)
+        return error("Rotate count must be constant or CL");
+    if (isShift(mnem) && ops.size() == 2) return error("Rotate count out of range");
+    if (iequals(mnem, "IN") || iequals(mnem, "OUT")) {
+        const InstrOperand& port = iequals(mnem, "IN") ? ops.back() : ops.front();
+        const InstrOperand& acc = iequals(mnem, "IN") ? ops.front() : ops.back();
+        bool accOk = (acc.op.kind == x86::OperandKind::Reg8 || acc.op.kind == x86::OperandKind::Reg16) && acc.op.reg == 0;
+        if (!accOk) return error("Register must be AL or AX");
+        (void)port;
+        return error("Register must be DX");
+    }
+    if (ops.empty()) return error("Illegal instruction");
+    if (ops.size() == 2 && ops[0].op.kind == x86::OperandKind::Mem && ops[1].op.kind == x86::OperandKind::Mem)
+        return error("Illegal memory reference");
+    if (hasImm && (ops[0].op.kind == x86::OperandKind::Seg || ops[0].op.kind == x86::OperandKind::Imm))
+        return error("Illegal immediate");
+    if (hasReg) return error("Illegal use of register");
+    if (hasMem) return error("Illegal memory reference");
+    error(hasImm ? "Illegal immediate" : "Illegal instruction");
+}
+
+void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
+    if (!needSegment()) return;
+    x86::EncodeOptions eo;
+    eo.cpu = m_cpu == 0 ? x86::CpuModel::I8086 : m_cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
+    // Prefixes written in front of the instruction on the same line.
+    while (pos + 1 < toks.size() && isOneOf(toks[pos].text, {"REP", "REPE", "REPZ", "REPNE", "REPNZ", "LOCK"}) &&
+           toks[pos + 1].kind == Tok::Ident) {
+        x86::EncodeResult p = x86::encode(toks[pos].text, {}, eo);
+        if (!p.ok()) return error("Illegal instruction");
+        for (std::uint8_t b : p.code()) emitByte(b);
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%02X> ", p.length ? p.bytes[0] : 0);
+        listText(buf);
+        ++pos;
+    }
+    std::string mnem(toks[pos].text);
+    if (iequals(mnem, "RET") && !m_procStack.empty() && m_syms[m_procStack.back()].type == kTypeFar) mnem = "RETF";
+    std::vector<InstrOperand> ops;
+    for (auto [b, e] : splitOperands(toks, pos + 1)) {
+        if (b == e) return error("Need expression");
+        std::vector<Token> sub(toks.begin() + static_cast<long>(b), toks.begin() + static_cast<long>(e));
+        InstrOperand o;
+        size_t p = 0;
+        if (!evaluate(sub, p, o.v)) return;
+        if (p != sub.size()) return error("Extra characters on line");
+        if (o.v.kind == Value::Kind::Mem && o.v.base >= 100) return error("Illegal indexing mode");
+        ops.push_back(std::move(o));
+    }
+    if (ops.size() > 3) return error("Extra characters on line");
+    for (InstrOperand& o : ops)
+        if (!toOperand(mnem, o.v, o.op)) return;
+    std::vector<x86::Operand> xs;
+    for (const InstrOperand& o : ops) xs.push_back(o.op);
+    eo.origin = static_cast<std::uint16_t>(here());
+    x86::EncodeResult r = x86::encode(mnem, xs, eo);
+    if (!r.ok()) {
+        reportEncodeError(mnem, r, ops);
+        // A jump keeps its room so that the labels after it stay where they are.
+        if (r.error == x86::EncodeError::OutOfRange && (isConditional(mnem) || isLoop(mnem) || isJump(mnem)))
+            reserve(2);
+        return;
+    }
+    emitEncoded(r, ops);
+}
+
+void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrOperand>& ops) {
+    std::uint32_t start = m_segs[m_curSeg].lc;
+    size_t i = 0;
+    for (const x86::Field& f : r.fieldList()) {
+        for (; i < f.offset; ++i) emitListedByte(r.bytes[i]);
+        const Value& v = ops[f.operand].v;
+        bool reloc = false;
+        std::uint32_t at = start + f.offset;
+        switch (f.role) {
+            case x86::FieldRole::Displacement:
+            case x86::FieldRole::Immediate:
+                if (v.relocatable() && !v.undefined) {
+                    reloc = true;
+                    if (f.width == 1) addFixup(FixKind::Lo8, v, at);
+                    else addFixup(v.segBase ? FixKind::Base16 : FixKind::Off16, v, at);
+                }
+                break;
+            case x86::FieldRole::Relative:
+                if (!v.undefined && (v.ext >= 0 || (v.seg >= 0 && v.seg != m_curSeg))) {
+                    reloc = true;
+                    addFixup(FixKind::Rel16, v, at);
+                    m_segs[m_curSeg].fixups.back().disp = v.num;
+                }
+                break;
+            case x86::FieldRole::FarOffset:
+                if (!v.undefined) {
+                    reloc = true;
+                    addFixup(FixKind::Ptr32, v, at);
+                }
+                break;
+            case x86::FieldRole::FarSegment: break;
+        }
+        std::uint32_t value = 0;
+        for (int k = 0; k < f.width; ++k) {
+            std::uint8_t b = r.bytes[i + static_cast<size_t>(k)];
+            if (f.role == x86::FieldRole::FarOffset && reloc) b = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v.num) >> (8 * k));
+            value |= static_cast<std::uint32_t>(b) << (8 * k);
+            emitByte(b);
+        }
+        listField(value, f.width, reloc, f.role == x86::FieldRole::FarSegment && ops[f.operand].v.relocatable());
+        i += f.width;
+    }
+    for (; i < r.length; ++i) emitListedByte(r.bytes[i]);
+}
+
+}  // namespace krvs::tasm

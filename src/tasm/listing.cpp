@@ -1,0 +1,313 @@
+// The .LST file: numbered source lines with offset and object code, the diagnostics after the line
+// that caused them, then the symbol table and the "Groups & Segments" table. Lines are laid out with
+// blanks and then entabbed at every multiple of 8, as the classic listings are.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "asm.h"
+#include "listing.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+constexpr int kLinesPerPage = 57;
+constexpr size_t kCodeWidth = 22;  // columns 14-35
+
+std::string hex(std::uint32_t v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
+    return buf;
+}
+
+std::string expandTabs(const std::string& s, size_t startCol) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\t') {
+            size_t col = startCol + out.size();
+            size_t rel = col - startCol;
+            size_t next = (rel / 8 + 1) * 8;
+            out.append(next - rel, ' ');
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string pad(std::string s, size_t col) {
+    if (s.size() < col) s.append(col - s.size(), ' ');
+    return s;
+}
+
+// Splits the code column into pieces that fit; a continued line ends with "+".
+std::vector<std::string> codeLines(const std::string& code) {
+    std::vector<std::string> out;
+    std::string cur;
+    size_t i = 0;
+    while (i < code.size()) {
+        size_t e = code.find(' ', i);
+        if (e == std::string::npos) e = code.size();
+        std::string piece = code.substr(i, e - i);
+        i = e + 1;
+        if (piece.empty()) continue;
+        if (!cur.empty() && cur.size() + piece.size() + 1 > kCodeWidth - 1) {
+            out.push_back(cur + "+");
+            cur.clear();
+        }
+        if (!cur.empty()) cur += ' ';
+        cur += piece;
+    }
+    if (!cur.empty() || out.empty()) out.push_back(cur);
+    return out;
+}
+
+}  // namespace
+
+std::string entab(const std::string& line) {
+    std::string s = line;
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    std::string out;
+    size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] != ' ') {
+            out.push_back(s[i++]);
+            continue;
+        }
+        size_t e = i;
+        while (e < s.size() && s[e] == ' ') ++e;
+        size_t col = i;
+        while (col < e) {
+            size_t stop = (col / 8 + 1) * 8;
+            if (stop <= e) {
+                out.push_back('\t');
+                col = stop;
+            } else {
+                out.append(e - col, ' ');
+                col = e;
+            }
+        }
+        i = e;
+    }
+    return out;
+}
+
+void Assembler::emitListedByte(std::uint8_t b) {
+    emitByte(b);
+    if (m_listMute == 0 && m_opts.listing) m_lineCode += hex(b, 2) + " ";
+}
+
+void Assembler::listField(std::uint32_t value, int width, bool reloc, bool segment) {
+    if (m_listMute || !m_opts.listing) return;
+    if (width == 1) m_lineCode += hex(value, 2);
+    else m_lineCode += hex(value, 4);
+    if (segment) m_lineCode += "s";
+    else if (reloc) m_lineCode += "r";
+    m_lineCode += " ";
+}
+
+void Assembler::listText(const std::string& text) {
+    if (m_listMute || !m_opts.listing) return;
+    m_lineCode += text;
+}
+
+void Assembler::listLine(const std::string& line, std::uint32_t startLc, int startSeg, size_t diagStart, size_t) {
+    std::string code = std::move(m_lineCode);
+    m_lineCode.clear();
+    bool label = m_lineLabel;
+    m_lineLabel = false;
+    if (!m_opts.listing) return;
+    bool expansion = !m_frames.empty() && m_frames.back().kind != Frame::Kind::File;
+    bool hasDiag = m_diags.size() > diagStart;
+    if (m_listSuppressed && !hasDiag) return;
+    if (expansion && !m_opts.listingAll && !m_lineEmitted && !hasDiag && code.empty()) return;
+    ListLine l;
+    l.listNo = ++m_listNo;
+    l.hasOffset = startSeg >= 0 && (m_lineEmitted || label) && m_strucOpen < 0;
+    l.offset = startLc;
+    l.code = std::move(code);
+    l.source = line;
+    l.expansion = expansion;
+    for (size_t i = diagStart; i < m_diags.size(); ++i) l.diags.push_back(i);
+    m_list.push_back(std::move(l));
+}
+
+namespace {
+
+struct Page {
+    std::string out;
+    int lines = kLinesPerPage;
+    int page = 0;
+    std::string header;
+    std::string title;
+
+    void newPage(const std::string& second, int blanks) {
+        if (page > 0) out += "\f";
+        ++page;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%d", page);
+        std::string h = pad(pad(pad(header, 60) + "Page", 65) + buf, 0);
+        out += entab(h) + "\r\n" + entab(second) + "\r\n";
+        for (int i = 0; i < blanks; ++i) out += "\r\n";
+        lines = 0;
+    }
+    void line(const std::string& text, const std::string& second) {
+        if (lines >= kLinesPerPage) newPage(second, 3);
+        out += entab(text) + "\r\n";
+        ++lines;
+    }
+};
+
+std::string typeName(const Assembler& a, const Symbol& s) {
+    switch (s.kind) {
+        case SymKind::Text: return "Text";
+        case SymKind::Number:
+            if (s.val.kind == Value::Kind::Mem || s.val.seg >= 0 || s.val.ext >= 0) return "Alias";
+            return "Number";
+        case SymKind::Struc: return "Struct";
+        case SymKind::Record: return "Record";
+        case SymKind::Field: return "Number";
+        case SymKind::RecField: return "Number";
+        case SymKind::Extern:
+        case SymKind::Label:
+        case SymKind::Proc:
+        case SymKind::Var: break;
+        default: return {};
+    }
+    (void)a;
+    switch (s.type) {
+        case 1: return "Byte";
+        case 2: return "Word";
+        case 4: return "Dword";
+        case 6: return "Pword";
+        case 8: return "Qword";
+        case 10: return "Tbyte";
+        case kTypeNear: return "Near";
+        case kTypeFar: return "Far";
+        default: return s.kind == SymKind::Extern ? "Abs" : "NoType";
+    }
+}
+
+std::string valueText(const Assembler& a, const Symbol& s) {
+    auto segName = [&](int seg) {
+        const Segment& g = a.m_segs[seg];
+        return g.group >= 0 ? a.m_groups[g.group].name : g.name;
+    };
+    switch (s.kind) {
+        case SymKind::Text: return s.text;
+        case SymKind::Number:
+            if (s.val.seg >= 0 && s.val.seg < static_cast<int>(a.m_segs.size()))
+                return segName(s.val.seg) + ":" + hex(static_cast<std::uint16_t>(s.val.num), 4);
+            return hex(static_cast<std::uint32_t>(s.val.num) & (s.val.num < 0 || s.val.num > 0xFFFF ? 0xFFFFFFFFu : 0xFFFFu),
+                       s.val.num > 0xFFFF || s.val.num < -0x8000 ? 8 : 4);
+        case SymKind::Field:
+        case SymKind::RecField: return hex(static_cast<std::uint32_t>(s.value) & 0xFFFF, 4);
+        case SymKind::Struc: return hex(static_cast<std::uint32_t>(s.size), 4);
+        case SymKind::Record: return hex(static_cast<std::uint32_t>(s.width), 4);
+        case SymKind::Extern: return "----:---- Extern";
+        default:
+            if (s.seg < 0 || s.seg >= static_cast<int>(a.m_segs.size())) return "----";
+            return segName(s.seg) + ":" + hex(static_cast<std::uint32_t>(s.value) & 0xFFFF, 4);
+    }
+}
+
+const char* alignName(int align) {
+    switch (align) {
+        case 1: return "Byte";
+        case 2: return "Word";
+        case 4: return "Dword";
+        case 256: return "Page";
+        default: return "Para";
+    }
+}
+
+std::string combineName(const Segment& s) {
+    switch (s.combine) {
+        case Combine::Public: return "Public";
+        case Combine::Stack: return "Stack";
+        case Combine::Common: return "Common";
+        case Combine::Memory: return "Memory";
+        case Combine::At: return "AT " + hex(s.atFrame, 4);
+        default: return "none";
+    }
+}
+
+std::string segmentRow(const Segment& s, bool indent) {
+    std::string row = pad((indent ? "  " : "") + s.name, 34) + "16";
+    row = pad(row, 38) + hex(s.size & 0xFFFF, 4);
+    if (s.size >= 0x10000) row = pad(row.substr(0, 38), 38) + "0000";
+    row = pad(row, 43) + alignName(s.align);
+    row = pad(row, 50) + combineName(s);
+    row = pad(row, 58) + s.className;
+    return row;
+}
+
+}  // namespace
+
+std::string Assembler::buildListing(const std::string& header) const {
+    Page p;
+    p.header = header;
+    std::string second = m_title.empty() ? m_mainFile : m_title;
+    p.newPage(second, 3);
+    for (const ListLine& l : m_list) {
+        std::vector<std::string> code = codeLines(l.code);
+        char num[16];
+        std::snprintf(num, sizeof num, "%7d", l.listNo);
+        std::string first = std::string(num) + " ";
+        if (l.hasOffset) first += hex(l.offset & 0xFFFF, 4);
+        first = pad(first, 14) + code[0];
+        first = pad(first, 37) + expandTabs(l.source, 37);
+        p.line(first, second);
+        for (size_t i = 1; i < code.size(); ++i) p.line(pad("", 14) + code[i], second);
+        for (size_t d : l.diags) p.line(formatDiagnostic(m_diags[d]), second);
+    }
+    if (!m_opts.noSymbolTable) symbolTable(p.out, p.page, header);
+    p.out += "\f";
+    return p.out;
+}
+
+void Assembler::symbolTable(std::string& out, int& page, const std::string& header) const {
+    Page p;
+    p.header = header;
+    p.page = page;
+    p.newPage("Symbol Table", 4);
+    p.line(pad(pad("Symbol Name", 34) + "Type", 41) + "Value", "Symbol Table");
+    p.line("", "Symbol Table");
+    std::vector<const Symbol*> syms;
+    for (const Symbol& s : m_syms) {
+        if (!s.everDefined || s.kind == SymKind::Segment || s.kind == SymKind::Group || s.kind == SymKind::Macro) continue;
+        if (s.name.rfind("@@", 0) == 0 || s.definedPass != m_pass) continue;
+        syms.push_back(&s);
+    }
+    std::sort(syms.begin(), syms.end(), [](const Symbol* x, const Symbol* y) { return upper(x->name) < upper(y->name); });
+    for (const Symbol* s : syms) {
+        std::string type = typeName(*this, *s);
+        if (type.empty()) continue;
+        std::string row = pad(s->name, 34) + type;
+        row = pad(row + " ", 41) + valueText(*this, *s);
+        p.line(row, "Symbol Table");
+    }
+    p.line("", "Symbol Table");
+    p.line(pad("Groups & Segments", 34) + "Bit Size Align  Combine Class", "Symbol Table");
+    p.line("", "Symbol Table");
+    std::vector<std::pair<std::string, int>> tops;  // groups (index >= 0) and loose segments (-1 - index)
+    for (size_t g = 0; g < m_groups.size(); ++g) tops.emplace_back(upper(m_groups[g].name), static_cast<int>(g));
+    for (size_t s = 0; s < m_segs.size(); ++s)
+        if (m_segs[s].group < 0) tops.emplace_back(upper(m_segs[s].name), -1 - static_cast<int>(s));
+    std::sort(tops.begin(), tops.end());
+    for (const auto& [name, idx] : tops) {
+        if (idx >= 0) {
+            p.line(pad(m_groups[idx].name, 34) + "Group", "Symbol Table");
+            std::vector<int> members = m_groups[idx].segs;
+            std::sort(members.begin(), members.end(), [&](int x, int y) { return upper(m_segs[x].name) < upper(m_segs[y].name); });
+            for (int s : members) p.line(segmentRow(m_segs[s], true), "Symbol Table");
+        } else {
+            p.line(segmentRow(m_segs[-1 - idx], false), "Symbol Table");
+        }
+    }
+    out += p.out;
+    page = p.page;
+}
+
+}  // namespace krvs::tasm

@@ -1,0 +1,161 @@
+// TASM.Exe: reads TASM.CFG from its own directory, then its arguments, assembles one source and
+// writes the object and listing beside it, printing the classic banner, diagnostics and summary.
+
+#include <platform/dosnames.h>
+#include <platform/files.h>
+#include <platform/paths.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "options.h"
+#include "tasm/assembler.h"
+
+using namespace krvs;
+
+namespace {
+
+void out(const std::string& line) {
+    std::string s = line + "\r\n";
+    std::fwrite(s.data(), 1, s.size(), stdout);
+}
+
+void banner() {
+    out("Korvash TASM  Version 1.0  Copyright (c) 2026 Korvash");
+    out("");
+}
+
+// "/home/u/T," is a file when the directory part exists; "/zi" and "/l/zi" are switches.
+bool looksLikePath(const std::string& word) {
+    if (word.empty() || word[0] != '/') return false;
+    std::string w = word.substr(0, word.find(','));
+    size_t slash = w.find_last_of('/');
+    if (slash == 0 || slash == std::string::npos) return false;
+    return platform::isDirectory(w.substr(0, slash));
+}
+
+bool hasExtension(const std::string& path) {
+    std::string name = platform::fileNameOf(path);
+    return name.find('.') != std::string::npos;
+}
+
+std::string withExtension(const std::string& given, const std::string& ext) {
+    return hasExtension(given) ? given : given + ext;
+}
+
+std::string stripExtension(const std::string& path) {
+    std::string name = platform::fileNameOf(path);
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return path;
+    return path.substr(0, path.size() - (name.size() - dot));
+}
+
+void help() {
+    banner();
+    out("Syntax:  TASM [options] source [,object] [,listing] [,xref]");
+    out("/l,/la        Generate listing: l=normal listing, la=expanded listing");
+    out("/ml,/mx,/mu   Case sensitivity on symbols: ml=all, mx=globals, mu=none");
+    out("/mN           Allow N multiple passes to resolve forward references");
+    out("/n            Suppress symbols in listing");
+    out("/q            Suppress OBJ records not needed for linking");
+    out("/t            Suppress messages if successful assembly");
+    out("/w0,/w1,/w2   Set warning level: w0=none, w1=w2=warnings on");
+    out("/iPATH        Search PATH for include files");
+    out("/dSYM[=VAL]   Define symbol SYM = 0, or = value VAL");
+    out("/z            Display source line with error message");
+    out("/zi,/zd,/zn   Debug info: zi=full, zd=line numbers only, zn=none");
+}
+
+int fatal(const std::string& msg) {
+    banner();
+    out("**Fatal** " + msg);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words;
+    std::string cfgPath = platform::joinPath(platform::executableDirectory(), "TASM.CFG");
+    if (auto found = platform::findNoCase(cfgPath))
+        if (auto text = platform::readFile(*found)) words = tasm::splitWords(*text);
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (!a.empty() && a[0] == '@') {
+            auto text = platform::readFile(platform::resolveNoCase(a.substr(1)));
+            if (!text) return fatal("Can't find @file " + a.substr(1));
+            for (const std::string& w : tasm::splitWords(*text)) words.push_back(w);
+            continue;
+        }
+        words.push_back(a);
+    }
+    tasm::CommandLine cl;
+    std::string err;
+    if (!tasm::parseWords(words, cl, err, looksLikePath)) return fatal(err);
+    if (cl.help || cl.source.empty()) {
+        help();
+        return cl.help ? 0 : 1;
+    }
+    std::string shown = withExtension(cl.source, ".ASM");
+    std::optional<std::string> path = platform::findNoCase(shown);
+    if (!path && !hasExtension(cl.source)) path = platform::findNoCase(cl.source + ".asm");
+    const tasm::Options& opts = cl.options;
+    if (!opts.terse) {
+        banner();
+        out("Assembling file:   " + shown);
+    }
+    std::optional<std::string> source = path ? platform::readFile(*path) : std::nullopt;
+    if (!source) {
+        if (opts.terse) banner();
+        out("**Fatal** Unable to open input file: " + shown);
+        return 2;
+    }
+    tasm::FileReader reader = [](const std::string& name) -> std::optional<std::string> {
+        auto p = platform::findNoCase(name);
+        return p ? platform::readFile(*p) : std::nullopt;
+    };
+    tasm::Options run = opts;
+    bool listing = opts.listing || cl.listingNamed;
+    run.listing = listing;
+    tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader);
+    bool failed = r.errorCount > 0;
+    if (opts.terse && failed) {
+        banner();
+        out("Assembling file:   " + shown);
+    }
+    for (const std::string& m : r.messages) out(m);
+    for (const tasm::Diagnostic& d : r.diagnostics) out(tasm::formatDiagnostic(d));
+
+    std::string base = stripExtension(cl.source);
+    std::string objName = cl.object.empty() ? base + ".OBJ" : withExtension(cl.object, ".OBJ");
+    std::string objPath = platform::resolveNoCase(objName);
+    int rc = failed ? 1 : 0;
+    if (failed) {
+        platform::removeNoCase(objName);  // a stale object must not be linked as if it were new
+    } else {
+        std::string bytes(r.object.begin(), r.object.end());
+        if (auto e = platform::writeFileAtomic(objPath, bytes); !e.empty()) {
+            out("**Fatal** Can't write object file: " + objName);
+            rc = 2;
+        }
+    }
+    if (listing) {
+        std::string lstName = cl.listingNamed ? withExtension(cl.listing, ".LST") : base + ".LST";
+        if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing); !e.empty()) {
+            out("**Fatal** Can't write listing file: " + lstName);
+            rc = 2;
+        }
+    }
+    if (!opts.terse || failed) {
+        auto count = [](int n) { return n == 0 ? std::string("None") : std::to_string(n); };
+        out("Error messages:    " + count(r.errorCount));
+        out("Warning messages:  " + count(r.warningCount));
+        out("Passes:            " + std::to_string(r.passes));
+        // The classic figure: what is left of a 640K DOS arena after the source and its tables.
+        long used = static_cast<long>(source->size() / 1024 + r.object.size() / 1024) + 96;
+        out("Remaining memory:  " + std::to_string(used < 640 ? 640 - used : 0) + "k");
+    }
+    std::fflush(stdout);
+    return rc;
+}

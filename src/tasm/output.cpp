@@ -1,0 +1,219 @@
+// The end of a run: publics checked, the object module written through the OMF writer, the listing
+// laid out, and the diagnostics counted.
+
+#include <omf/writer.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "asm.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+omf::Align omfAlign(int align) {
+    switch (align) {
+        case 1: return omf::Align::Byte;
+        case 2: return omf::Align::Word;
+        case 4: return omf::Align::Dword;
+        case 256: return omf::Align::Page;
+        default: return omf::Align::Para;
+    }
+}
+
+omf::Combine omfCombine(Combine c) {
+    switch (c) {
+        case Combine::Public: return omf::Combine::Public;
+        case Combine::Stack: return omf::Combine::Stack;
+        case Combine::Common: return omf::Combine::Common;
+        case Combine::Memory: return omf::Combine::Public4;
+        default: return omf::Combine::Private;
+    }
+}
+
+omf::Location omfLocation(FixKind k) {
+    switch (k) {
+        case FixKind::Lo8:
+        case FixKind::Rel8: return omf::Location::LowByte;
+        case FixKind::Base16: return omf::Location::Base;
+        case FixKind::Ptr32: return omf::Location::Pointer32;
+        default: return omf::Location::Offset16;
+    }
+}
+
+omf::Fixup omfFixup(const Fixup& f, std::uint32_t base) {
+    omf::Fixup o;
+    o.offset = f.offset - base;
+    o.location = omfLocation(f.kind);
+    o.segmentRelative = f.kind != FixKind::Rel8 && f.kind != FixKind::Rel16;
+    o.ref.displacement = f.disp;
+    auto idx = [](int i) { return static_cast<std::uint16_t>(i + 1); };
+    switch (f.target) {
+        case RefKind::Group: o.ref.target = omf::TargetMethod::Group; break;
+        case RefKind::Extern: o.ref.target = omf::TargetMethod::External; break;
+        default: o.ref.target = omf::TargetMethod::Segment; break;
+    }
+    o.ref.targetDatum = idx(f.targetIndex);
+    switch (f.frame) {
+        case RefKind::Segment: o.ref.frame = omf::FrameMethod::Segment, o.ref.frameDatum = idx(f.frameIndex); break;
+        case RefKind::Group: o.ref.frame = omf::FrameMethod::Group, o.ref.frameDatum = idx(f.frameIndex); break;
+        case RefKind::Extern: o.ref.frame = omf::FrameMethod::External, o.ref.frameDatum = idx(f.frameIndex); break;
+        case RefKind::Target: o.ref.frame = omf::FrameMethod::Target; break;
+    }
+    return o;
+}
+
+std::string baseName(const std::string& path) {
+    size_t slash = path.find_last_of("/\\:");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string formatDiagnostic(const Diagnostic& d) {
+    std::string prefix = d.severity == Severity::Error ? "**Error** " : d.severity == Severity::Warning ? "*Warning* " : "**Fatal** ";
+    if (d.file.empty()) return prefix + d.message;
+    std::string s = prefix + d.file + "(" + std::to_string(d.line) + ") ";
+    if (!d.macro.empty()) s += d.macro + "(" + std::to_string(d.macroLine) + ") ";
+    return s + d.message;
+}
+
+void Assembler::checkPublics() {
+    for (const Symbol& s : m_syms) {
+        if (!s.isPublic) continue;
+        bool ok = s.definedPass == m_pass && (s.kind == SymKind::Label || s.kind == SymKind::Proc ||
+                                               s.kind == SymKind::Var || s.kind == SymKind::Number);
+        if (!ok) {
+            Diagnostic d;
+            d.file = m_mainFile;
+            d.line = 0;
+            for (const ListLine& l : m_list) (void)l;
+            d.message = "Undefined symbol: " + s.name;
+            m_diags.push_back(d);
+        }
+    }
+}
+
+std::vector<std::uint8_t> Assembler::buildObject() const {
+    omf::ObjectWriter w(baseName(m_mainFile));
+    if (!m_opts.quiet) {
+        std::string t = "Korvash TASM 1.0";
+        w.addComment(0x00, std::vector<std::uint8_t>(t.begin(), t.end()));
+    }
+    if (m_dosseg) w.addComment(0x9E, {}, 0x40);
+    for (const Segment& s : m_segs) {
+        omf::SegmentSpec spec;
+        spec.name = s.name;
+        spec.className = s.className;
+        spec.align = s.combine == Combine::At ? omf::Align::Absolute : omfAlign(s.align);
+        spec.combine = omfCombine(s.combine);
+        spec.length = s.size;
+        spec.absFrame = s.atFrame;
+        w.addSegment(spec);
+    }
+    for (const Group& g : m_groups) {
+        std::vector<std::uint16_t> segs;
+        for (int s : g.segs) segs.push_back(static_cast<std::uint16_t>(s + 1));
+        w.addGroup(g.name, segs);
+    }
+    for (const Extern& e : m_exts) w.addExternal(e.name);
+    for (const Symbol& s : m_syms) {
+        if (!s.isPublic || s.definedPass != m_pass) continue;
+        if (s.kind == SymKind::Number) {
+            w.addAbsolutePublic(s.name, 0, static_cast<std::uint32_t>(s.val.num) & 0xFFFF);
+        } else if (s.seg >= 0) {
+            int grp = m_segs[s.seg].group;
+            w.addPublic(s.name, static_cast<std::uint16_t>(s.seg + 1), static_cast<std::uint32_t>(s.value) & 0xFFFF,
+                        static_cast<std::uint16_t>(grp + 1));
+        }
+    }
+    for (size_t i = 0; i < m_segs.size(); ++i) {
+        const Segment& s = m_segs[i];
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs = s.runs;
+        std::sort(runs.begin(), runs.end());
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> merged;
+        for (auto r : runs) {
+            if (!merged.empty() && r.first <= merged.back().second) merged.back().second = std::max(merged.back().second, r.second);
+            else merged.push_back(r);
+        }
+        for (auto [from, to] : merged) {
+            std::vector<omf::Fixup> fix;
+            for (const Fixup& f : s.fixups)
+                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from));
+            w.addData(static_cast<std::uint16_t>(i + 1), from,
+                      std::span<const std::uint8_t>(s.bytes.data() + from, to - from), std::move(fix));
+        }
+        for (auto [line, off] : s.lines)
+            w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
+    }
+    if (m_hasStart && m_start.seg >= 0) {
+        omf::Reference r;
+        r.target = omf::TargetMethod::Segment;
+        r.targetDatum = static_cast<std::uint16_t>(m_start.seg + 1);
+        r.displacement = m_start.num;
+        int grp = m_segs[m_start.seg].group;
+        if (grp >= 0) r.frame = omf::FrameMethod::Group, r.frameDatum = static_cast<std::uint16_t>(grp + 1);
+        else r.frame = omf::FrameMethod::Segment, r.frameDatum = static_cast<std::uint16_t>(m_start.seg + 1);
+        w.setStart(r);
+    } else if (m_hasStart && m_start.ext >= 0) {
+        omf::Reference r;
+        r.target = omf::TargetMethod::External;
+        r.targetDatum = static_cast<std::uint16_t>(m_start.ext + 1);
+        r.frame = omf::FrameMethod::Target;
+        w.setStart(r);
+    }
+    return w.build();
+}
+
+void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
+    if (startSeg < 0 || m_frames.empty()) return;
+    int line = 0;
+    bool inMain = false;
+    for (const Frame& f : m_frames)
+        if (f.kind == Frame::Kind::File) line = f.line, inMain = &f == &m_frames.front();
+    if (!inMain) return;
+    auto& lines = m_segs[startSeg].lines;
+    if (!lines.empty() && lines.back().first == line) return;
+    lines.emplace_back(line, startLc);
+}
+
+AssemblyResult Assembler::finish() {
+    AssemblyResult r;
+    if (!m_fatal) checkPublics();
+    r.passes = m_pass;
+    for (const Diagnostic& d : m_diags) {
+        if (d.severity == Severity::Warning) ++r.warningCount;
+        else ++r.errorCount;
+    }
+    r.messages = m_outMessages;
+    if (r.errorCount == 0) r.object = buildObject();
+    if (m_opts.listing) {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        char date[32], time[32];
+        std::strftime(date, sizeof date, "%m/%d/%y", &tm);
+        std::strftime(time, sizeof time, "%H:%M:%S", &tm);
+        std::string header = "Korvash TASM";
+        header.resize(17, ' ');
+        header += "Version";
+        header.resize(25, ' ');
+        header += "1.0";
+        header.resize(36, ' ');
+        header += date;
+        header.resize(45, ' ');
+        header += time;
+        r.listing = buildListing(header);
+    }
+    r.diagnostics = std::move(m_diags);
+    return r;
+}
+
+AssemblyResult assemble(const std::string& fileName, const std::string& source, const Options& options,
+                        const FileReader& reader) {
+    Assembler a(options, reader);
+    return a.run(fileName, source);
+}
+
+}  // namespace krvs::tasm

@@ -1,0 +1,29 @@
+#include "registers.h"
+
+#include "lexer.h"
+
+namespace krvs::tasm {
+
+namespace {
+struct RegRow {
+    const char* name;
+    RegClass cls;
+    int num;
+};
+constexpr RegRow kRegs[] = {
+    {"AL", RegClass::R8, 0},  {"CL", RegClass::R8, 1},  {"DL", RegClass::R8, 2},  {"BL", RegClass::R8, 3},
+    {"AH", RegClass::R8, 4},  {"CH", RegClass::R8, 5},  {"DH", RegClass::R8, 6},  {"BH", RegClass::R8, 7},
+    {"AX", RegClass::R16, 0}, {"CX", RegClass::R16, 1}, {"DX", RegClass::R16, 2}, {"BX", RegClass::R16, 3},
+    {"SP", RegClass::R16, 4}, {"BP", RegClass::R16, 5}, {"SI", RegClass::R16, 6}, {"DI", RegClass::R16, 7},
+    {"ES", RegClass::Seg, 0}, {"CS", RegClass::Seg, 1}, {"SS", RegClass::Seg, 2}, {"DS", RegClass::Seg, 3},
+};
+}  // namespace
+
+RegInfo registerByName(std::string_view name) {
+    if (name.size() != 2) return {};
+    for (const RegRow& r : kRegs)
+        if (iequals(name, r.name)) return {r.cls, r.num};
+    return {};
+}
+
+}  // namespace krvs::tasm

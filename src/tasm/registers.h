@@ -1,0 +1,16 @@
+#pragma once
+#include <string_view>
+
+#include "value.h"
+
+namespace krvs::tasm {
+
+struct RegInfo {
+    RegClass cls = RegClass::None;
+    int num = -1;
+};
+
+// AL..BH, AX..DI, ES CS SS DS; cls None when the word is no register.
+RegInfo registerByName(std::string_view name);
+
+}  // namespace krvs::tasm

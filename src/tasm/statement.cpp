@@ -1,0 +1,189 @@
+// One source line: comment blocks, macro bodies being collected, conditional assembly, then labels,
+// directives, macro calls and instructions.
+
+#include <x86/table.h>
+
+#include "asm.h"
+#include "directives.h"
+#include "registers.h"
+
+namespace krvs::tasm {
+
+namespace {
+
+bool isWord(const Token& t, const char* w) { return t.kind == Tok::Ident && iequals(t.text, w); }
+
+bool opensBlock(const std::vector<Token>& t) {
+    static const char* kOpen[] = {"MACRO", "REPT", "IRP", "IRPC", "REPEAT", "FOR", "FORC", "WHILE"};
+    for (const char* w : kOpen) {
+        if (!t.empty() && isWord(t[0], w)) return true;
+        if (t.size() > 1 && isWord(t[1], w) && iequals(w, "MACRO")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Assembler::processLine(const std::string& line) {
+    size_t diagStart = m_diags.size();
+    int startSeg = m_curSeg;
+    std::uint32_t startLc = startSeg >= 0 ? m_segs[startSeg].lc : 0;
+    size_t fixStart = startSeg >= 0 ? m_segs[startSeg].fixups.size() : 0;
+    m_lineEmitted = false;
+    m_listSuppressed = false;
+
+    if (m_commentDelim) {
+        if (line.find(m_commentDelim) != std::string::npos) m_commentDelim = 0;
+        listLine(line, startLc, startSeg, diagStart, fixStart);
+        return;
+    }
+    std::vector<Token> toks;
+    int errCol = 0;
+    bool tokOk = tokenize(line, toks, errCol);
+
+    if (m_collect.active) {
+        if (tokOk && opensBlock(toks)) ++m_collect.depth;
+        bool ends = tokOk && !toks.empty() && isWord(toks[0], "ENDM");
+        if (ends && --m_collect.depth == 0) {
+            listLine(line, startLc, startSeg, diagStart, fixStart);
+            Collect c = std::move(m_collect);
+            m_collect = Collect();
+            finishCollect(c);
+            return;
+        }
+        m_collect.macro.body.push_back(line);
+        listLine(line, startLc, startSeg, diagStart, fixStart);
+        return;
+    }
+    if (!condActive()) {
+        if (tokOk && !toks.empty()) conditionalWhileSkipping(toks);
+        m_listSuppressed = true;
+        listLine(line, startLc, startSeg, diagStart, fixStart);
+        return;
+    }
+    if (!tokOk) {
+        error("Missing end quote", errCol);
+    } else if (!toks.empty()) {
+        statement(line, toks);
+    }
+    if (m_opts.lineNumbers && m_lineEmitted) recordLine(startSeg, startLc);
+    listLine(line, startLc, startSeg, diagStart, fixStart);
+}
+
+void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
+    size_t pos = 0;
+    // "name:" labels; "ES:" alone would be a segment prefix, which is no label.
+    if (toks.size() >= 2 && toks[0].kind == Tok::Ident && toks[1].is(':') &&
+        registerByName(toks[0].text).cls != RegClass::Seg) {
+        if (isReserved(toks[0].text)) warning("Reserved word used as symbol: " + upper(toks[0].text));
+        int sym = lookupOrCreate(toks[0].text);
+        pos = 2;
+        if (pos < toks.size() && toks[pos].is(':')) ++pos;  // "name::"
+        defineLabel(sym, kTypeNear);
+        if (pos == toks.size()) return;
+    }
+    if (toks[pos].is('%') && pos + 1 < toks.size() && iequals(toks[pos + 1].text, "OUT")) {
+        callDirective(*findDirective("%OUT"), "%OUT", -1, toks, pos + 2, line);
+        return;
+    }
+    const Token& first = toks[pos];
+    if (first.kind != Tok::Ident) {
+        error("Illegal instruction", first.col);
+        return;
+    }
+    const Token* second = pos + 1 < toks.size() ? &toks[pos + 1] : nullptr;
+    const DirectiveInfo* firstDir = findDirective(first.text);
+    const DirectiveInfo* secondDir = nullptr;
+    if (second && second->kind == Tok::Ident) secondDir = findDirective(second->text);
+    if (second && second->is('=')) secondDir = findDirective("=");
+    bool firstIsKeyword = firstDir || x86::isMnemonic(first.text);
+
+    if (secondDir && secondDir->takesName != NameUse::None &&
+        (!firstIsKeyword || isWord(*second, "MACRO") || isWord(*second, "EQU") || second->is('='))) {
+        if (m_strucOpen >= 0 && secondDir->isData) {
+            strucField(first.text, secondDir->dataSize, toks, pos + 2, line);
+            return;
+        }
+        if (isReserved(first.text) && !isWord(*second, "ENDS") && !isWord(*second, "ENDP"))
+            warning("Reserved word used as symbol: " + upper(first.text));
+        int sym = lookupOrCreate(first.text);
+        callDirective(*secondDir, second->text, sym, toks, pos + 2, line);
+        return;
+    }
+    if (firstDir) {
+        if (firstDir->takesName == NameUse::Required) {
+            error("Need name", first.col);
+            return;
+        }
+        if (m_strucOpen >= 0 && firstDir->isData) {
+            strucField({}, firstDir->dataSize, toks, pos + 1, line);
+            return;
+        }
+        callDirective(*firstDir, first.text, -1, toks, pos + 1, line);
+        return;
+    }
+    auto macro = m_macros.find(key(first.text));
+    if (macro != m_macros.end()) {
+        expandMacro(macro->second, line, pos + 1 < toks.size() ? static_cast<size_t>(toks[pos + 1].col) : line.size());
+        return;
+    }
+    if (x86::isMnemonic(first.text)) {
+        instruction(toks, pos);
+        return;
+    }
+    // "name STRUCNAME <...>" declares a structure variable.
+    if (second && second->kind == Tok::Ident) {
+        int t = findSymbol(second->text);
+        if (t >= 0 && (m_syms[t].kind == SymKind::Struc || m_syms[t].kind == SymKind::Record)) {
+            structVariable(lookupOrCreate(first.text), t, toks, pos + 2);
+            return;
+        }
+    }
+    if (int t = findSymbol(first.text); t >= 0 && (m_syms[t].kind == SymKind::Struc || m_syms[t].kind == SymKind::Record)) {
+        structVariable(-1, t, toks, pos + 1);
+        return;
+    }
+    error("Illegal instruction", first.col);
+}
+
+void Assembler::defineLabel(int sym, int type) {
+    if (m_strucOpen >= 0) {
+        error("Illegal use of label in structure");
+        return;
+    }
+    if (!needSegment()) return;
+    if (!defineSymbol(sym, SymKind::Label)) return;
+    Symbol& s = m_syms[sym];
+    std::int32_t at = here();
+    if (s.value != at || s.seg != m_curSeg || s.type != type) m_changed = true;
+    s.value = at;
+    s.seg = m_curSeg;
+    s.type = type;
+    m_lineLabel = true;
+    if (s.name.rfind("@@", 0) != 0) ++m_localScope;
+}
+
+void Assembler::conditionalWhileSkipping(const std::vector<Token>& toks) {
+    const DirectiveInfo* d = findDirective(toks[0].text);
+    if (!d || !d->conditional) return;
+    std::string w = upper(toks[0].text);
+    if (w == "ENDIF") {
+        m_conds.pop_back();
+    } else if (w == "ELSE") {
+        Cond& c = m_conds.back();
+        if (c.parentActive && !c.taken) c.active = true, c.taken = true;
+        else c.active = false;
+    } else if (w.rfind("ELSEIF", 0) == 0) {
+        Cond& c = m_conds.back();
+        if (c.parentActive && !c.taken) {
+            // Evaluated as an IF on the same level.
+            m_conds.pop_back();
+            std::vector<Token> t(toks);
+            callDirective(*findDirective(w.substr(4)), std::string_view(w).substr(4), -1, t, 1, {});
+        }
+    } else {
+        m_conds.push_back({false, true, false, false});
+    }
+}
+
+}  // namespace krvs::tasm

@@ -1,0 +1,76 @@
+// The symbol table: one entry per name for the whole run, so that a later pass sees the values that
+// the previous pass found for forward references.
+
+#include <algorithm>
+
+#include "asm.h"
+#include "registers.h"
+
+namespace krvs::tasm {
+
+std::string Assembler::key(std::string_view name) const {
+    std::string k = m_opts.caseMode == CaseMode::All ? std::string(name) : upper(name);
+    // @@ labels are local to the stretch between two ordinary labels.
+    if (k.size() > 2 && k[0] == '@' && k[1] == '@') k += "#" + std::to_string(m_localScope);
+    return k;
+}
+
+std::string Assembler::displayName(std::string_view name) const {
+    return m_opts.caseMode == CaseMode::Upper ? upper(name) : std::string(name);
+}
+
+int Assembler::findSymbol(std::string_view name) const {
+    auto it = m_symIndex.find(key(name));
+    return it == m_symIndex.end() ? -1 : it->second;
+}
+
+int Assembler::lookupOrCreate(std::string_view name) {
+    std::string k = key(name);
+    auto it = m_symIndex.find(k);
+    if (it != m_symIndex.end()) return it->second;
+    Symbol s;
+    s.name = displayName(name);
+    m_syms.push_back(std::move(s));
+    int idx = static_cast<int>(m_syms.size()) - 1;
+    m_symIndex.emplace(std::move(k), idx);
+    return idx;
+}
+
+bool Assembler::isReserved(std::string_view name) const {
+    static const char* kWords[] = {
+        "OFFSET", "SEG", "TYPE", "PTR", "BYTE", "WORD", "DWORD", "QWORD", "TBYTE", "NEAR", "FAR",
+        "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",
+        "EQ", "NE", "LT", "LE", "GT", "GE", "DUP", "MASK", "WIDTH",
+    };
+    if (registerByName(name).cls != RegClass::None) return true;
+    for (const char* w : kWords)
+        if (iequals(name, w)) return true;
+    return false;
+}
+
+// Marks a symbol defined in this pass. Returns false (after the diagnostic) on a clash.
+bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
+    Symbol& s = m_syms[idx];
+    bool definedNow = s.definedPass == m_pass;
+    if (s.kind == SymKind::Extern && s.everDefined && kind != SymKind::Extern) {
+        error("Symbol already different kind: " + s.name);
+        return false;
+    }
+    if (definedNow && !(redefinable && s.redefinable)) {
+        if (s.kind != kind) error("Symbol already different kind: " + s.name);
+        else error("Symbol already defined elsewhere: " + s.name);
+        return false;
+    }
+    if (s.everDefined && s.kind != kind && s.definedPass == m_pass) {
+        error("Symbol already different kind: " + s.name);
+        return false;
+    }
+    s.kind = kind;
+    s.redefinable = redefinable;
+    s.definedPass = m_pass;
+    s.definedLine = m_listNo;
+    s.everDefined = true;
+    return true;
+}
+
+}  // namespace krvs::tasm
