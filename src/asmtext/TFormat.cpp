@@ -22,32 +22,35 @@ void appendBlanks(std::string& out, int n) {
   if (n > 0) out.append(static_cast<std::size_t>(n), ' ');
 }
 
-using CaseChange = char (*)(char);
+enum class CaseMode { Upper, Lower, Keep };
 
-CaseChange caseChangeOf(int caseMode) {
-  if (caseMode == 0) return &upperAscii;
-  if (caseMode == 1) return &lowerAscii;
-  return nullptr;
+CaseMode caseModeOf(int setting) {
+  if (setting == 0) return CaseMode::Upper;
+  if (setting == 1) return CaseMode::Lower;
+  return CaseMode::Keep;
 }
 
-void appendCased(std::string& out, std::string_view text, CaseChange change) {
-  if (!change) {
-    out += text;
-    return;
+void appendCased(std::string& out, std::string_view text, CaseMode mode) {
+  const std::size_t start = out.size();
+  out += text;
+  char* p = out.data() + start;
+  if (mode == CaseMode::Upper) {
+    for (std::size_t i = 0; i < text.size(); ++i) p[i] = upperAscii(p[i]);
+  } else if (mode == CaseMode::Lower) {
+    for (std::size_t i = 0; i < text.size(); ++i) p[i] = lowerAscii(p[i]);
   }
-  for (char c : text) out += change(c);
 }
 
 // Operands keep the case of single-quoted strings; each quote switches between inside and outside.
-void appendCasedOperands(std::string& out, std::string_view text, CaseChange change) {
-  if (!change) {
-    out += text;
-    return;
-  }
+void appendCasedOperands(std::string& out, std::string_view text, CaseMode mode) {
+  const std::size_t start = out.size();
+  out += text;
+  if (mode == CaseMode::Keep) return;
+  char* p = out.data() + start;
   bool inString = false;
-  for (char c : text) {
-    if (c == '\'') inString = !inString;
-    out += inString ? c : change(c);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (p[i] == '\'') inString = !inString;
+    else if (!inString) p[i] = mode == CaseMode::Upper ? upperAscii(p[i]) : lowerAscii(p[i]);
   }
 }
 
@@ -97,7 +100,7 @@ std::string TFormat::LayoutLine(std::string_view label, std::string_view mnemoni
                                 std::string_view operands, std::string_view comment, int kind,
                                 const FormatSettings& settings) {
   // Case changes touch ASCII letters only, so the widths can be taken before them.
-  const CaseChange change = caseChangeOf(settings.caseMode);
+  const CaseMode change = caseModeOf(settings.caseMode);
   const int w1 = settings.column1Width, w2 = settings.column2Width, w3 = settings.column3Width;
   const int g1 = clampWidth(settings.gap1Width), g2 = clampWidth(settings.gap2Width);
   std::string out;

@@ -14,9 +14,6 @@ std::string_view trimRight(std::string_view text) {
   return text.substr(0, e);
 }
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
 std::string upperAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = upperAscii(c);

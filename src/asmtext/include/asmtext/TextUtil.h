@@ -18,8 +18,8 @@ constexpr bool isTrimmable(unsigned char c) { return c <= 0x20; }
 std::string_view trim(std::string_view text);
 std::string_view trimRight(std::string_view text);
 
-char upperAscii(char c);
-char lowerAscii(char c);
+constexpr char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+constexpr char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 std::string upperAscii(std::string_view text);
 std::string lowerAscii(std::string_view text);
 bool equalsNoCase(std::string_view a, std::string_view b);
