@@ -95,6 +95,39 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"pbyte typedef ptr byte", sp(7) + "PBYTE" + sp(2) + "TYPEDEF" + sp(3) + "PTR BYTE"},
         FormatCase{"typedef ptr byte", sp(14) + "TYPEDEF" + sp(3) + "PTR BYTE"}));
 
+TEST(AsmtextFormatter, FormatsTheNewDocumentTemplate) {
+  const std::pair<std::string, std::string> lines[] = {
+      {";这是自动生成的代码模板", ";这是自动生成的代码模板"},
+      {"stacks segment stack ;堆栈段", sp(6) + "STACKS" + sp(2) + "SEGMENT" + sp(3) + "STACK" + sp(7) + ";堆栈段"},
+      {"dw 128 dup(?);注意这里只有128个字节", sp(14) + "DW" + sp(8) + "128 DUP(?)" + sp(2) + ";注意这里只有128个字节"},
+      {"stacks ends", sp(6) + "STACKS" + sp(2) + "ENDS"},
+      {"datas segment ;数据段", sp(7) + "DATAS" + sp(2) + "SEGMENT" + sp(3) + sp(12) + ";数据段"},
+      {";请在这里定义您的数据", ";请在这里定义您的数据"},
+      {" ", " "},
+      {"datas ends", sp(7) + "DATAS" + sp(2) + "ENDS"},
+      {"codes segment ;代码段", sp(7) + "CODES" + sp(2) + "SEGMENT" + sp(3) + sp(12) + ";代码段"},
+      {"assume cs:codes,ds:datas", sp(14) + "ASSUME" + sp(4) + "CS:CODES,DS:DATAS"},
+      {"start: mov ax,datas ;初始化", sp(6) + "START:" + sp(2) + "MOV" + sp(7) + "AX,DATAS" + sp(4) + ";初始化"},
+      {"mov ds,ax", sp(14) + "MOV" + sp(7) + "DS,AX"},
+      {";请在这里添加您的代码", ";请在这里添加您的代码"},
+      {" ", " "},
+      {"mov ax,4c00h;退出程序", sp(14) + "MOV" + sp(7) + "AX,4C00H" + sp(4) + ";退出程序"},
+      {"int 21h", sp(14) + "INT" + sp(7) + "21H"},
+      {"codes ends", sp(7) + "CODES" + sp(2) + "ENDS"},
+      {"end start", sp(14) + "END" + sp(7) + "START"}};
+  TDB db;
+  TFormat fmt(db);
+  for (const auto& [in, out] : lines) {
+    std::string line = in;
+    fmt.FormatLine(line, FormatSettings{});
+    EXPECT_EQ(line, out) << in;
+  }
+  using V = std::vector<std::string>;
+  EXPECT_EQ(db.Names(NameList::Segments), (V{"STACKS", "DATAS", "CODES"}));
+  EXPECT_EQ(db.Names(NameList::Labels), V{"START"});
+  EXPECT_TRUE(db.Names(NameList::Variables).empty());
+}
+
 TEST(AsmtextFormatter, ReportsTheNamesALineDefines) {
   TDB db;
   TFormat fmt(db);
