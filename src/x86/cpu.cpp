@@ -29,50 +29,68 @@ void Cpu::interrupt(std::uint8_t vector) {
 
 StopReason Cpu::run(std::uint64_t maxInstructions) {
     Exec x{m_regs, m_mem, m_bus, *this, m_intr, handlerTable(m_model), m_model};
-    std::uint64_t done = 0;
+    const std::uint64_t end =
+        maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
     for (;;) {
-        if (m_stop.load(std::memory_order_relaxed)) [[unlikely]] {
-            m_stop.store(false, std::memory_order_relaxed);
-            return StopReason::StopRequested;
-        }
-        if (!m_inhibit && (m_regs.flags & flag::IF) && m_intr.load(std::memory_order_relaxed)) [[unlikely]] {
-            int vector = m_bus.acknowledgeInterrupt();
-            if (vector >= 0) {
-                interrupt(static_cast<std::uint8_t>(vector));
+        // One test covers the rare cases: a stop request, the INTR line, HLT, inhibition, TF.
+        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) |
+                         m_halted | m_inhibit | ((m_regs.flags & flag::TF) != 0);
+        if (attention) [[unlikely]] {
+            if (m_stop.load(std::memory_order_relaxed)) {
+                m_stop.store(false, std::memory_order_relaxed);
+                return StopReason::StopRequested;
+            }
+            if (!m_inhibit && (m_regs.flags & flag::IF) && m_intr.load(std::memory_order_relaxed)) {
+                int vector = m_bus.acknowledgeInterrupt();
+                if (vector >= 0) {
+                    interrupt(static_cast<std::uint8_t>(vector));
+                }
+            }
+            if (m_halted) {
+                return StopReason::Halted;
+            }
+            if (m_count >= end) {
+                return StopReason::InstructionLimit;  // an inhibition still holds for the next run
+            }
+            m_inhibit = false;
+            if (m_regs.flags & flag::TF) {
+                x.tfLatched = true;
+                x.special |= kTrapLatched;
             }
         }
-        if (m_halted) [[unlikely]] {
-            return StopReason::Halted;
-        }
-        if (done >= maxInstructions) {
+        if (m_count >= end) {
             return StopReason::InstructionLimit;
         }
         x.startIp = m_regs.ip;
-        x.seg = kNoSeg;
-        x.rep = 0;
-        x.prefixes = 0;
-        x.inhibit = 0;
-        x.tfLatched = (m_regs.flags & flag::TF) != 0;
         std::uint8_t op = fetch8(x);
         x.opcode = op;
         x.table[op](x);
-        ++done;
         ++m_count;
-        m_inhibit = (x.inhibit & kInhibitInterrupt) != 0;
-        if (x.tfLatched || x.event != kEventNone) [[unlikely]] {
-            std::uint8_t event = x.event;
-            x.event = kEventNone;
-            if (event == kEventHalt) {
-                m_halted = true;
-            }
-            if (x.tfLatched && !(x.inhibit & kInhibitTrap)) {
-                interrupt(1);
-            }
-            if (event == kEventHostStop) {
+        if (x.special != 0) [[unlikely]] {
+            if (afterSpecial(x)) {
                 return StopReason::HostRequest;
             }
         }
     }
+}
+
+// Handles what an instruction left in Exec::special and resets the per-instruction state.
+// Returns true when a host trap asked to end the run.
+bool Cpu::afterSpecial(interp::Exec& x) {
+    std::uint8_t special = x.special;
+    x.special = 0;
+    x.seg = kNoSeg;
+    x.rep = 0;
+    x.prefixes = 0;
+    x.tfLatched = false;
+    m_inhibit = (special & kInhibitInterrupt) != 0;
+    if (special & kEventHalt) {
+        m_halted = true;
+    }
+    if ((special & kTrapLatched) && !(special & kInhibitTrap)) {
+        interrupt(1);
+    }
+    return (special & kEventHostStop) != 0;
 }
 
 namespace interp {

@@ -24,8 +24,16 @@ struct HandlerTable {
     Handler op[256];
 };
 
-enum Event : std::uint8_t { kEventNone = 0, kEventHalt = 1, kEventHostStop = 2 };
-enum Inhibit : std::uint8_t { kInhibitInterrupt = 1, kInhibitTrap = 2 };
+// Things to look at after an instruction, collected in Exec::special so that the common case costs
+// one test: events, interrupt inhibition, prefix state to reset, a latched trap flag.
+enum Special : std::uint8_t {
+    kEventHalt = 1,
+    kEventHostStop = 2,
+    kInhibitInterrupt = 4,
+    kInhibitTrap = 8,
+    kPrefixSeen = 16,
+    kTrapLatched = 32,
+};
 
 struct Exec {
     Registers& r;
@@ -46,9 +54,8 @@ struct Exec {
     std::uint8_t mod = 0, reg = 0, rm = 0;
     std::uint16_t eaOff = 0;
     std::uint32_t eaBase = 0;
-    std::uint8_t event = kEventNone;
-    std::uint8_t inhibit = 0;  // kInhibit* bits: what may not happen between this instruction and the next
-    bool tfLatched = false;
+    std::uint8_t special = 0;  // Special bits
+    bool tfLatched = false;    // TF was set when the instruction began
 };
 
 // ---- registers ------------------------------------------------------------------------------------
@@ -142,7 +149,7 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     return segBase(x.r.seg[x.seg >= 0 ? static_cast<unsigned>(x.seg) : def]);
 }
 
-inline void computeEa(Exec& x) {
+[[gnu::always_inline]] inline void computeEa(Exec& x) {
     Registers& r = x.r;
     std::uint16_t off;
     unsigned s = DS;
@@ -173,7 +180,7 @@ inline void computeEa(Exec& x) {
     x.eaBase = dataBase(x, s);
 }
 
-inline void decodeModrm(Exec& x) {
+[[gnu::always_inline]] inline void decodeModrm(Exec& x) {
     std::uint8_t m = fetch8(x);
     x.mod = m >> 6;
     x.reg = (m >> 3) & 7;
@@ -256,7 +263,7 @@ inline std::uint16_t normalizeFlags(CpuModel model, std::uint16_t f) {
 // as a pair. The 8086 and 80186 do this for every segment register.
 inline void afterSegmentLoad(Exec& x, unsigned seg) {
     if (seg == SS || x.model != CpuModel::I80286) {
-        x.inhibit = kInhibitInterrupt | kInhibitTrap;
+        x.special |= kInhibitInterrupt | kInhibitTrap;
     }
 }
 

@@ -11,6 +11,7 @@ constexpr std::uint8_t kMaxPrefixes = 15;
 
 void dispatchAfterPrefix(Exec& x) {
     x.lastPrefixIp = static_cast<std::uint16_t>(x.r.ip - 1);
+    x.special |= kPrefixSeen;
     if (++x.prefixes > kMaxPrefixes) return;
     std::uint8_t op = fetch8(x);
     x.opcode = op;
@@ -36,7 +37,7 @@ void f1(Exec& x) {
         return;
     }
     std::uint8_t number = fetch8(x);
-    if (!x.bus.hostTrap(x.cpu, number)) x.event = kEventHostStop;
+    if (!x.bus.hostTrap(x.cpu, number)) x.special |= kEventHostStop;
 }
 
 template <bool Word, bool Immediate>
@@ -65,10 +66,10 @@ void setFlag(Exec& x) {
 void cmc(Exec& x) { x.r.flags ^= flag::CF; }
 // The instruction after STI still runs before an interrupt is taken.
 void sti(Exec& x) {
-    if (!(x.r.flags & flag::IF)) x.inhibit |= kInhibitInterrupt;
+    if (!(x.r.flags & flag::IF)) x.special |= kInhibitInterrupt;
     x.r.flags |= flag::IF;
 }
-void hlt(Exec& x) { x.event = kEventHalt; }
+void hlt(Exec& x) { x.special |= kEventHalt; }
 void wait(Exec&) {}
 // Coprocessor escape: there is no coprocessor; the operand is decoded and ignored.
 void esc(Exec& x) { decodeModrm(x); }

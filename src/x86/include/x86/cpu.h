@@ -40,6 +40,9 @@ constexpr std::uint8_t kHostTrapOpcode = 0xF1;
 constexpr std::uint32_t kHostTrapBase = 0xF0000;
 
 class Cpu;
+namespace interp {
+struct Exec;
+}
 
 class Bus {
 public:
@@ -92,6 +95,8 @@ public:
     std::uint64_t instructionCount() const { return m_count; }
 
 private:
+    bool afterSpecial(interp::Exec& x);
+
     std::uint8_t* m_mem;
     Bus& m_bus;
     CpuModel m_model;
