@@ -99,12 +99,19 @@ std::string TFormat::ExtractWord(std::string& text) {
 std::string TFormat::LayoutLine(std::string_view label, std::string_view mnemonic,
                                 std::string_view operands, std::string_view comment, int kind,
                                 const FormatSettings& settings) {
+  std::string out;
+  layoutInto(out, label, mnemonic, operands, comment, kind, settings);
+  return out;
+}
+
+void TFormat::layoutInto(std::string& out, std::string_view label, std::string_view mnemonic,
+                         std::string_view operands, std::string_view comment, int kind,
+                         const FormatSettings& settings) {
   // Case changes touch ASCII letters only, so the widths can be taken before them.
   const CaseMode change = caseModeOf(settings.caseMode);
   const int w1 = settings.column1Width, w2 = settings.column2Width, w3 = settings.column3Width;
   const int g1 = clampWidth(settings.gap1Width), g2 = clampWidth(settings.gap2Width);
-  std::string out;
-  out.reserve(label.size() + mnemonic.size() + operands.size() + comment.size() + 64);
+  out.clear();
   switch (kind) {
     case kKindDirective:
       appendCased(out, mnemonic, change);
@@ -131,7 +138,6 @@ std::string TFormat::LayoutLine(std::string_view label, std::string_view mnemoni
       break;
   }
   out += comment;
-  return out;
 }
 
 void TFormat::reportNames(std::string_view label, std::string_view mnemonic) const {
@@ -174,9 +180,11 @@ void TFormat::FormatLine(std::string& line, const FormatSettings& settings) cons
   if (kind == kKindNone) return;  // not laid out: the text stays exactly as it was
   reportNames(label, mnemonic);
   if (!settings.autoFormat) return;
-  std::string out = LayoutLine(label, mnemonic, rest, comment, kind, settings);
-  out.resize(trimRight(out).size());
-  line = std::move(out);  // rest and comment pointed into line: replace it only now
+  // rest and comment point into line, so the layout goes to a buffer first; reusing it spares an
+  // allocation per line when a whole text is formatted.
+  thread_local std::string out;
+  layoutInto(out, label, mnemonic, rest, comment, kind, settings);
+  line.assign(trimRight(out));
 }
 
 }  // namespace krvs::asmtext

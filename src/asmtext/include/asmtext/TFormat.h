@@ -56,6 +56,9 @@ class TFormat {
                                 const FormatSettings& settings);
 
  private:
+  static void layoutInto(std::string& out, std::string_view label, std::string_view mnemonic,
+                         std::string_view operands, std::string_view comment, int kind,
+                         const FormatSettings& settings);
   void reportNames(std::string_view label, std::string_view mnemonic) const;
 
   TDB& m_db;
