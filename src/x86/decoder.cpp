@@ -11,6 +11,8 @@ using enum OpClass;
 
 constexpr int kLevels = 3;
 
+int levelOf(CpuModel cpu) { return static_cast<int>(cpu); }
+
 // For each CPU level and opcode (one byte, or the byte after 0F): the form per reg field, and
 // whether the opcode takes a ModR/M byte at all.
 struct OpcodeSlot {
@@ -43,7 +45,13 @@ struct DecodeIndex {
         OpcodeSlot* table = f.twoByteOpcode() ? two[level] : one[level];
         int op = f.opcode & 0xFF;
         switch (f.enc) {
-        case Enc::Digit: put(table[op], f.digit, f); break;
+        case Enc::Digit:
+            if (f.has(formflag::kAnyReg8086) && level == levelOf(CpuModel::I8086)) {
+                putAll(table[op], f);
+            } else {
+                put(table[op], f.digit, f);
+            }
+            break;
         case Enc::PlusReg:
             for (int r = 0; r < 8; ++r) putAll(table[op + r], f);
             break;
@@ -61,7 +69,6 @@ const DecodeIndex& decodeIndex() {
     return *index;
 }
 
-int levelOf(CpuModel cpu) { return static_cast<int>(cpu); }
 
 // Reads bytes one after another and notes when the input runs out.
 class Reader {
@@ -127,7 +134,7 @@ Operand immediate(std::int32_t v, OpSize size) {
 }
 
 // Decodes one operand slot; returns false when the ModR/M byte does not allow the class.
-bool decodeOperand(OpClass c, const ModRmFields& m, std::uint8_t opcode, Reader& in, Operand& out) {
+bool decodeOperand(OpClass c, const ModRmFields& m, std::uint8_t opcode, CpuModel cpu, Reader& in, Operand& out) {
     bool reg = m.mod == 3;
     switch (c) {
     case None: return true;
@@ -139,8 +146,9 @@ bool decodeOperand(OpClass c, const ModRmFields& m, std::uint8_t opcode, Reader&
     case R8: out = registerOperand(OperandKind::Reg8, m.reg); return true;
     case R16: out = registerOperand(OperandKind::Reg16, m.reg); return true;
     case Sreg: case SregW:
-        out = registerOperand(OperandKind::Seg, m.reg);
-        return m.reg < 4;
+        // The 8086 ignores the top bit of the segment register number; later CPUs refuse it.
+        out = registerOperand(OperandKind::Seg, m.reg & 3);
+        return m.reg < 4 || cpu == CpuModel::I8086;
     case Rm8: out = reg ? registerOperand(OperandKind::Reg8, m.rm) : memoryOperand(m, in, OpSize::Byte); return true;
     case Rm16: case RmAny:
         out = reg ? registerOperand(OperandKind::Reg16, m.rm) : memoryOperand(m, in, OpSize::Word);
@@ -228,7 +236,7 @@ Instruction decode(std::span<const std::uint8_t> bytes, std::uint16_t ip, CpuMod
         insn.form = f;
         insn.kind = f->has(formflag::kPrefix) ? DecodeKind::Prefix : DecodeKind::Instruction;
         for (int i = 0; i < f->operandCount(); ++i)
-            valid &= decodeOperand(f->ops[i], m, insn.opcode, in, insn.ops[i]);
+            valid &= decodeOperand(f->ops[i], m, insn.opcode, cpu, in, insn.ops[i]);
         if (f->enc == Enc::Suffix) in.byte();
         fixRegisterFromOpcode(*f, insn.opcode, insn);
     }

@@ -14,14 +14,15 @@ using enum OpClass;
 constexpr CpuModel C86 = CpuModel::I8086;
 constexpr CpuModel C186 = CpuModel::I80186;
 constexpr CpuModel C286 = CpuModel::I80286;
-constexpr std::uint8_t A = formflag::kAlias;
-constexpr std::uint8_t D = formflag::kDecodeOnly;
-constexpr std::uint8_t S = formflag::kShowSize;
-constexpr std::uint8_t F = formflag::kFar;
-constexpr std::uint8_t P = formflag::kPrefix;
-constexpr std::uint8_t O = formflag::kOnly8086;
-constexpr std::uint8_t Str = formflag::kStringOp;
-constexpr std::uint8_t T = formflag::kBase10;
+constexpr std::uint16_t A = formflag::kAlias;
+constexpr std::uint16_t D = formflag::kDecodeOnly;
+constexpr std::uint16_t S = formflag::kShowSize;
+constexpr std::uint16_t F = formflag::kFar;
+constexpr std::uint16_t P = formflag::kPrefix;
+constexpr std::uint16_t O = formflag::kOnly8086;
+constexpr std::uint16_t Str = formflag::kStringOp;
+constexpr std::uint16_t T = formflag::kBase10;
+constexpr std::uint16_t R = formflag::kAnyReg8086;
 
 // The eight arithmetic/logic operations share one layout: n*8 + 0..5 and the 80-83 group with /n.
 // "reg, r/m" comes before "r/m, reg" so that two registers encode as 02/03 with the destination in
@@ -83,8 +84,8 @@ constexpr Form kForms[] = {
     {"MOV", 0xA3, Enc::Plain, 0, {Moffs16, Ax}, C86, 0},
     {"MOV", 0xB0, Enc::PlusReg, 0, {R8, Imm8}, C86, 0},
     {"MOV", 0xB8, Enc::PlusReg, 0, {R16, Imm16}, C86, 0},
-    {"MOV", 0xC6, Enc::Digit, 0, {Rm8, Imm8}, C86, S},
-    {"MOV", 0xC7, Enc::Digit, 0, {Rm16, Imm16}, C86, S},
+    {"MOV", 0xC6, Enc::Digit, 0, {Rm8, Imm8}, C86, S | R},
+    {"MOV", 0xC7, Enc::Digit, 0, {Rm16, Imm16}, C86, S | R},
 
     // TEST and XCHG with ModR/M are shown register-field first; the other order encodes the same.
     {"TEST", 0x84, Enc::ModRm, 0, {R8, Rm8}, C86, 0},
@@ -112,7 +113,7 @@ constexpr Form kForms[] = {
     {"POP", 0x58, Enc::PlusReg, 0, {R16}, C86, 0},
     {"POP", 0x07, Enc::SregIn, 0, {SregW}, C86, 0},
     {"POP", 0x0F, Enc::Plain, 0, {Cs}, C86, D | O},
-    {"POP", 0x8F, Enc::Digit, 0, {Rm16}, C86, 0},
+    {"POP", 0x8F, Enc::Digit, 0, {Rm16}, C86, R},
 
     {"INC", 0x40, Enc::PlusReg, 0, {R16}, C86, 0},
     {"INC", 0xFE, Enc::Digit, 0, {Rm8}, C86, S},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,11 @@ struct SpellCase {
     std::uint16_t ip = 0x100;
     CpuModel cpu = CpuModel::I8086;
 };
+
+void PrintTo(const SpellCase& c, std::ostream* os) {
+    *os << '"' << c.expected << "\" from";
+    for (std::uint8_t b : c.bytes) *os << ' ' << std::hex << int(b);
+}
 
 class DisasmDebugSpelling : public ::testing::TestWithParam<SpellCase> {};
 
@@ -161,8 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SpellCase{{0xAF}, "SCASW"}, SpellCase{{0xF3}, "REPZ"}, SpellCase{{0xF2}, "REPNZ"},
                       SpellCase{{0xF0}, "LOCK"}, SpellCase{{0x26}, "ES:"}, SpellCase{{0x3E}, "DS:"},
                       SpellCase{{0x60}, "DB\t60"}, SpellCase{{0xC8}, "DB\tC8"}, SpellCase{{0xD6}, "DB\tD6"},
-                      SpellCase{{0xF1}, "DB\tF1"}, SpellCase{{0xFE, 0x38}, "???"}, SpellCase{{0x8D, 0xC0}, "???"},
-                      SpellCase{{0x8C, 0xF8}, "???"}, SpellCase{{0xD0, 0xF0}, "???"}));
+                      SpellCase{{0xF1}, "DB\tF1"}, SpellCase{{0xFE, 0x38}, "???"}, SpellCase{{0x8D, 0xC0}, "???"}, SpellCase{{0xC6, 0x0F, 0x01}, "MOV\tBYTE PTR [BX],01"},
+                      SpellCase{{0xC6, 0x0F, 0x01}, "???", 0x100, k186}, SpellCase{{0x8F, 0xC0}, "POP\tAX"},
+                      SpellCase{{0x8C, 0xF8}, "MOV\tAX,DS"}, SpellCase{{0x8C, 0xF8}, "???", 0x100, k186}, SpellCase{{0xD0, 0xF0}, "???"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Later, DisasmDebugSpelling,

@@ -44,14 +44,15 @@ enum class Enc : std::uint8_t {
 };
 
 namespace formflag {
-constexpr std::uint8_t kAlias = 0x01;       // encoder only; the decoder shows another spelling
-constexpr std::uint8_t kDecodeOnly = 0x02;  // decoder only; the encoder never picks it
-constexpr std::uint8_t kShowSize = 0x04;    // disassembly writes BYTE PTR / WORD PTR on memory
-constexpr std::uint8_t kFar = 0x08;         // disassembly writes FAR before the memory operand
-constexpr std::uint8_t kPrefix = 0x10;      // a prefix byte, shown as its own line
-constexpr std::uint8_t kOnly8086 = 0x20;    // gone on later CPUs (POP CS)
-constexpr std::uint8_t kStringOp = 0x40;    // MOVSB ...: no memory-operand field in the register display
-constexpr std::uint8_t kBase10 = 0x80;      // AAM/AAD: the operand is shown only when it is not 0A
+constexpr std::uint16_t kAlias = 0x01;       // encoder only; the decoder shows another spelling
+constexpr std::uint16_t kDecodeOnly = 0x02;  // decoder only; the encoder never picks it
+constexpr std::uint16_t kShowSize = 0x04;    // disassembly writes BYTE PTR / WORD PTR on memory
+constexpr std::uint16_t kFar = 0x08;         // disassembly writes FAR before the memory operand
+constexpr std::uint16_t kPrefix = 0x10;      // a prefix byte, shown as its own line
+constexpr std::uint16_t kOnly8086 = 0x20;    // gone on later CPUs (POP CS)
+constexpr std::uint16_t kStringOp = 0x40;    // MOVSB ...: no memory-operand field in the register display
+constexpr std::uint16_t kBase10 = 0x80;      // AAM/AAD: the operand is shown only when it is not 0A
+constexpr std::uint16_t kAnyReg8086 = 0x100;  // the 8086 ignores the reg field (8F, C6, C7)
 }  // namespace formflag
 
 struct Form {
@@ -61,11 +62,11 @@ struct Form {
     std::uint8_t digit;    // Digit: reg field; Suffix: the byte after the opcode
     OpClass ops[3];
     CpuModel cpu;          // the first CPU that has the form
-    std::uint8_t flags;
+    std::uint16_t flags;
 
     int operandCount() const { return ops[0] == OpClass::None ? 0 : ops[1] == OpClass::None ? 1 : ops[2] == OpClass::None ? 2 : 3; }
     bool twoByteOpcode() const { return opcode > 0xFF; }
-    bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
+    bool has(std::uint16_t flag) const { return (flags & flag) != 0; }
     bool availableOn(CpuModel model) const {
         if (has(formflag::kOnly8086) && model != CpuModel::I8086) return false;
         return static_cast<int>(cpu) <= static_cast<int>(model);
