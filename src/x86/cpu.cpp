@@ -62,9 +62,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             return StopReason::InstructionLimit;
         }
         x.startIp = m_regs.ip;
-        std::uint8_t op = fetch8(x);
-        x.opcode = op;
-        x.table[op](x);
+        x.table[fetch8(x)](x);
         ++m_count;
         if (x.special != 0) [[unlikely]] {
             if (afterSpecial(x)) {

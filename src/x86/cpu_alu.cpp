@@ -37,11 +37,18 @@ void addAluRow(HandlerTable& t) {
 
 // The immediate group: the ModR/M reg field picks the operation.
 template <typename T>
-using AluFn = T (*)(Exec&, T, T);
-
-template <typename T>
-constexpr AluFn<T> kGroupOps[8] = {alu<kAdd, T>, alu<kOr, T>,  alu<kAdc, T>, alu<kSbb, T>,
-                                   alu<kAnd, T>, alu<kSub, T>, alu<kXor, T>, alu<kCmp, T>};
+T groupOp(Exec& x, T a, T b) {
+    switch (x.reg) {
+    case kAdd: return alu<kAdd, T>(x, a, b);
+    case kOr: return alu<kOr, T>(x, a, b);
+    case kAdc: return alu<kAdc, T>(x, a, b);
+    case kSbb: return alu<kSbb, T>(x, a, b);
+    case kAnd: return alu<kAnd, T>(x, a, b);
+    case kSub: return alu<kSub, T>(x, a, b);
+    case kXor: return alu<kXor, T>(x, a, b);
+    default: return alu<kCmp, T>(x, a, b);
+    }
+}
 
 // Opcode 80h and its alias 82h take imm8, 81h imm16, 83h imm8 sign-extended to a word.
 template <typename T, bool SignExtend>
@@ -54,7 +61,7 @@ void aluImmGroup(Exec& x) {
     } else {
         b = fetch<T>(x);
     }
-    T res = kGroupOps<T>[x.reg](x, a, b);
+    T res = groupOp<T>(x, a, b);
     if (x.reg != kCmp) writeRm<T>(x, res);
 }
 

@@ -50,7 +50,6 @@ struct Exec {
     int seg = kNoSeg;                // segment override
     std::uint8_t rep = 0;            // 0, 0xF2 or 0xF3
     std::uint8_t prefixes = 0;
-    std::uint8_t opcode = 0;
     std::uint8_t mod = 0, reg = 0, rm = 0;
     std::uint16_t eaOff = 0;
     std::uint32_t eaBase = 0;

@@ -13,9 +13,7 @@ void dispatchAfterPrefix(Exec& x) {
     x.lastPrefixIp = static_cast<std::uint16_t>(x.r.ip - 1);
     x.special |= kPrefixSeen;
     if (++x.prefixes > kMaxPrefixes) return;
-    std::uint8_t op = fetch8(x);
-    x.opcode = op;
-    x.table[op](x);
+    x.table[fetch8(x)](x);
 }
 
 template <int S>
@@ -23,8 +21,9 @@ void segPrefix(Exec& x) {
     x.seg = S;
     dispatchAfterPrefix(x);
 }
+template <std::uint8_t Rep>
 void repPrefix(Exec& x) {
-    x.rep = x.opcode;
+    x.rep = Rep;
     dispatchAfterPrefix(x);
 }
 void lockPrefix(Exec& x) { dispatchAfterPrefix(x); }
@@ -83,8 +82,8 @@ void addPrefixHandlers(HandlerTable& t) {
     t.op[0x3E] = segPrefix<DS>;
     t.op[0xF0] = lockPrefix;
     t.op[0xF1] = f1;
-    t.op[0xF2] = repPrefix;
-    t.op[0xF3] = repPrefix;
+    t.op[0xF2] = repPrefix<0xF2>;
+    t.op[0xF3] = repPrefix<0xF3>;
 }
 
 void addMiscHandlers(HandlerTable& t) {
