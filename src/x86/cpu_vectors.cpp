@@ -340,6 +340,7 @@ Outcome runVector(const Vector& v, std::uint16_t flagsMask, CpuModel model, std:
     std::uint16_t got[kRegCount];
     storeRegs(cpu->regs(), got);
     Outcome out;
+    out.after = cpu->regs();
     auto differ = [&](const std::string& what, unsigned have, unsigned want, int width) {
         out.passed = false;
         out.detail += what + ": got " + hex(have, width) + ", expected " + hex(want, width) + "\n";

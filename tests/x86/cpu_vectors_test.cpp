@@ -2,6 +2,7 @@
 
 #include "gzip_file.h"
 #include "vectors.h"
+#include "x86/decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,53 @@ TEST_P(CpuVectors, MatchTheChip) {
         if (!o.passed && ++failures <= 3) ADD_FAILURE() << "#" << v.number << " " << v.name << "\n" << o.detail;
     }
     EXPECT_EQ(failures, 0);
+}
+
+// Opcodes whose vectors end somewhere other than after the instruction.
+bool transfersControl(std::uint8_t op, std::uint8_t modrm) {
+    if ((op >= 0x70 && op <= 0x7F) || (op >= 0xE0 && op <= 0xE3) || (op >= 0xE8 && op <= 0xEB)) return true;
+    switch (op) {
+    case 0x9A: case 0xC2: case 0xC3: case 0xCA: case 0xCB: case 0xCC: case 0xCD: case 0xCE: case 0xCF: return true;
+    case 0xFF: return ((modrm >> 3) & 7) >= 2 && ((modrm >> 3) & 7) <= 5;
+    default: return false;
+    }
+}
+
+// Decodes prefixes one by one, then the instruction; returns the total length and the opcode's index.
+std::size_t decodedLength(const std::vector<std::uint8_t>& bytes, std::uint16_t ip, std::size_t& opcodeAt) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        Instruction in = decode(std::span(bytes).subspan(at), static_cast<std::uint16_t>(ip + at), CpuModel::I8086);
+        if (in.length == 0) return 0;
+        opcodeAt = at;
+        at += in.length;
+        if (in.kind != DecodeKind::Prefix) break;
+    }
+    return at;
+}
+
+// The decoder and the CPU agree on every vector's length: for instructions that do not transfer
+// control it is how far the CPU moved IP; for the others, the vector's byte count.
+TEST_P(CpuVectors, DecoderAgreesOnLength) {
+    std::vector<vectors::Vector> tests = loadVectors(GetParam());
+    std::vector<std::uint8_t> memory(kMemorySize + kMemoryGuard);
+    int mismatches = 0;
+    for (const vectors::Vector& v : tests) {
+        std::size_t opcodeAt = 0;
+        std::size_t decoded = decodedLength(v.bytes, v.initial.regs[vectors::kIp], opcodeAt);
+        std::uint8_t op = v.bytes[opcodeAt];
+        std::uint8_t modrm = opcodeAt + 1 < v.bytes.size() ? v.bytes[opcodeAt + 1] : 0;
+        std::size_t cpuLength = v.bytes.size();
+        Registers after = vectors::runVector(v, 0xFFFF, CpuModel::I8086, memory.data()).after;
+        bool exception = after.seg[CS] == 0 && after.ip == 0x400 && v.initial.regs[vectors::kCs] != 0;
+        if (!transfersControl(op, modrm) && !exception) {
+            cpuLength = static_cast<std::uint16_t>(after.ip - v.initial.regs[vectors::kIp]);
+        }
+        if (decoded != cpuLength && ++mismatches <= 3) {
+            ADD_FAILURE() << "#" << v.number << " " << v.name << ": decoded " << decoded << ", CPU " << cpuLength;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(CpuI8086, CpuVectors, testing::ValuesIn(vectorStems()),

@@ -55,6 +55,7 @@ private:
 struct Outcome {
     bool passed = true;
     std::string detail;  // what differed, one line per difference
+    Registers after;     // the CPU's registers after the instruction
 };
 
 // Runs the vector's instruction on a CPU of `model` over `memory` (kMemorySize + kMemoryGuard bytes,
