@@ -23,6 +23,8 @@ bool fitsWord(std::int32_t v) { return v >= -32768 && v <= 65535; }
 // A word value as the CPU sees it after sign-extending a byte: 0FFFFh is -1.
 std::int32_t asSigned16(std::int32_t v) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); }
 
+bool isDirect(const Operand& o) { return o.mem.base == kNoReg && o.mem.index == kNoReg; }
+
 Fit fitRegister(const Operand& o, OperandKind kind, int fixedReg) {
     bool isReg = o.kind == OperandKind::Reg8 || o.kind == OperandKind::Reg16;
     if (!isReg) return Fit::No;
@@ -38,8 +40,6 @@ Fit fitRm(const Operand& o, OperandKind regKind, OpSize memSize) {
     return fitRegister(o, regKind, -1);
 }
 
-bool isDirect(const Operand& o) { return o.mem.base == kNoReg && o.mem.index == kNoReg; }
-
 Fit fitImm(const Operand& o, OpClass c) {
     if (o.kind != OperandKind::Imm) return Fit::No;
     switch (c) {
@@ -53,6 +53,17 @@ Fit fitImm(const Operand& o, OpClass c) {
     case Three: return o.known && o.value == 3 ? Fit::Ok : Fit::No;
     default: return Fit::No;
     }
+}
+
+// A string operand only names size and segment: [SI] / ES:[DI], or a variable (direct address).
+// The destination is always in ES.
+Fit fitString(const Operand& o, OpSize size, std::int8_t reg, bool destination) {
+    if (o.kind != OperandKind::Mem) return Fit::No;
+    bool viaReg = (o.mem.base == reg || o.mem.index == reg) && (o.mem.base == kNoReg || o.mem.index == kNoReg) &&
+                  o.mem.disp == 0 && o.mem.dispKnown;
+    if (!viaReg && !isDirect(o)) return Fit::No;
+    if (destination && o.mem.segment != kNoReg && o.mem.segment != ES) return Fit::No;
+    return o.size == OpSize::None || o.size == size ? Fit::Ok : Fit::Size;
 }
 
 Fit fitOperand(OpClass c, const Operand& o) {
@@ -82,6 +93,8 @@ Fit fitOperand(OpClass c, const Operand& o) {
     case Rel8: return o.kind == OperandKind::Rel && o.dist != JumpDist::Near ? Fit::Ok : Fit::No;
     case Rel16: return o.kind == OperandKind::Rel && o.dist != JumpDist::Short ? Fit::Ok : Fit::No;
     case FarPtr: return o.kind == OperandKind::Far ? Fit::Ok : Fit::No;
+    case StrSrc8: case StrSrc16: return fitString(o, c == StrSrc8 ? OpSize::Byte : OpSize::Word, SI, false);
+    case StrDst8: case StrDst16: return fitString(o, c == StrDst8 ? OpSize::Byte : OpSize::Word, DI, true);
     case EscCode: case RmAny: return Fit::No;
     }
     return Fit::No;
@@ -109,8 +122,9 @@ std::uint8_t overrideFor(const Form& f, std::span<const Operand> ops) {
     for (int i = 0; i < f.operandCount(); ++i) {
         const Operand& o = ops[i];
         if (o.kind != OperandKind::Mem || o.mem.segment == kNoReg) continue;
-        bool direct = f.ops[i] == Moffs8 || f.ops[i] == Moffs16;
-        int def = direct ? DS : defaultSegment(o.mem);
+        if (f.ops[i] == StrDst8 || f.ops[i] == StrDst16) continue;  // ES, fixed
+        bool fixedDs = f.ops[i] == Moffs8 || f.ops[i] == Moffs16 || f.ops[i] == StrSrc8 || f.ops[i] == StrSrc16;
+        int def = fixedDs ? DS : defaultSegment(o.mem);
         if (o.mem.segment != def) return static_cast<std::uint8_t>(0x26 + 8 * o.mem.segment);
     }
     return 0;
@@ -154,7 +168,9 @@ int regOperandIndex(const Form& f) {
 ModRm modRmFor(const Form& f, std::span<const Operand> ops) {
     std::uint8_t regField = f.digit;
     if (f.enc == Enc::ModRm) regField = ops[regOperandIndex(f)].reg;
-    const Operand& rm = ops[rmOperandIndex(f)];
+    int rmIndex = rmOperandIndex(f);
+    if (rmIndex < 0) return registerModRm(regField, regField);  // IMUL AX,10: the register twice
+    const Operand& rm = ops[rmIndex];
     if (rm.kind != OperandKind::Mem) return registerModRm(regField, rm.reg);
     return memoryModRm(regField, rm.mem);
 }

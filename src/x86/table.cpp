@@ -126,6 +126,8 @@ constexpr Form kForms[] = {
     KRVS_UNARY("IMUL", 5), KRVS_UNARY("DIV", 6), KRVS_UNARY("IDIV", 7),
     {"IMUL", 0x6B, Enc::ModRm, 0, {R16, Rm16, Imm8s}, C186, 0},
     {"IMUL", 0x69, Enc::ModRm, 0, {R16, Rm16, Imm16}, C186, 0},
+    {"IMUL", 0x6B, Enc::ModRm, 0, {R16, Imm8s}, C186, A},  // IMUL AX,10 = IMUL AX,AX,10
+    {"IMUL", 0x69, Enc::ModRm, 0, {R16, Imm16}, C186, A},
 
     KRVS_SHIFT("ROL", 0, 0), KRVS_SHIFT("ROR", 1, 0), KRVS_SHIFT("RCL", 2, 0),
     KRVS_SHIFT("RCR", 3, 0), KRVS_SHIFT("SHL", 4, 0), KRVS_SHIFT("SAL", 4, A),
@@ -193,6 +195,21 @@ constexpr Form kForms[] = {
     KRVS_NOARG("STOSB", 0xAA, Str), KRVS_NOARG("STOSW", 0xAB, Str),
     KRVS_NOARG("LODSB", 0xAC, Str), KRVS_NOARG("LODSW", 0xAD, Str),
     KRVS_NOARG("SCASB", 0xAE, Str), KRVS_NOARG("SCASW", 0xAF, Str),
+    // String instructions written with operands: the operands give the size and the source segment.
+    {"MOVS", 0xA4, Enc::Plain, 0, {StrDst8, StrSrc8}, C86, A | Str},
+    {"MOVS", 0xA5, Enc::Plain, 0, {StrDst16, StrSrc16}, C86, A | Str},
+    {"CMPS", 0xA6, Enc::Plain, 0, {StrSrc8, StrDst8}, C86, A | Str},
+    {"CMPS", 0xA7, Enc::Plain, 0, {StrSrc16, StrDst16}, C86, A | Str},
+    {"STOS", 0xAA, Enc::Plain, 0, {StrDst8}, C86, A | Str},
+    {"STOS", 0xAB, Enc::Plain, 0, {StrDst16}, C86, A | Str},
+    {"LODS", 0xAC, Enc::Plain, 0, {StrSrc8}, C86, A | Str},
+    {"LODS", 0xAD, Enc::Plain, 0, {StrSrc16}, C86, A | Str},
+    {"SCAS", 0xAE, Enc::Plain, 0, {StrDst8}, C86, A | Str},
+    {"SCAS", 0xAF, Enc::Plain, 0, {StrDst16}, C86, A | Str},
+    {"INS", 0x6C, Enc::Plain, 0, {StrDst8, Dx}, C186, A | Str},
+    {"INS", 0x6D, Enc::Plain, 0, {StrDst16, Dx}, C186, A | Str},
+    {"OUTS", 0x6E, Enc::Plain, 0, {Dx, StrSrc8}, C186, A | Str},
+    {"OUTS", 0x6F, Enc::Plain, 0, {Dx, StrSrc16}, C186, A | Str},
     KRVS_NOARG("XLAT", 0xD7, 0), KRVS_NOARG("XLATB", 0xD7, A),
     KRVS_NOARG("HLT", 0xF4, 0), KRVS_NOARG("CMC", 0xF5, 0), KRVS_NOARG("CLC", 0xF8, 0),
     KRVS_NOARG("STC", 0xF9, 0), KRVS_NOARG("CLI", 0xFA, 0), KRVS_NOARG("STI", 0xFB, 0),
@@ -275,9 +292,9 @@ std::span<const Form* const> formsFor(std::string_view mnemonic) {
 
 int classSize(OpClass c) {
     switch (c) {
-    case Al: case Cl: case R8: case Rm8: case Moffs8: case Imm8: return 1;
+    case Al: case Cl: case R8: case Rm8: case Moffs8: case Imm8: case StrSrc8: case StrDst8: return 1;
     case Ax: case Dx: case Cs: case R16: case Sreg: case SregW: case Rm16: case Moffs16: case Imm16:
-    case Imm8s: return 2;
+    case Imm8s: case StrSrc16: case StrDst16: return 2;
     case M32: case MFar: return 4;
     default: return 0;
     }

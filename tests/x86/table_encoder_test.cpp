@@ -119,7 +119,16 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"ImulImm8_186", "imul", {ax(), bx(), imm(10)}, {0x6B, 0xC3, 0x0A}, CpuModel::I80186},
         EncodeCase{"Enter_186", "enter", {imm(16), imm(0)}, {0xC8, 0x10, 0x00, 0x00}, CpuModel::I80186},
         EncodeCase{"Lmsw_286", "lmsw", {ax()}, {0x0F, 0x01, 0xF0}, CpuModel::I80286},
-        EncodeCase{"Clts_286", "clts", {}, {0x0F, 0x06}, CpuModel::I80286}),
+        EncodeCase{"Clts_286", "clts", {}, {0x0F, 0x06}, CpuModel::I80286},
+        EncodeCase{"ImulTwoOperands_186", "imul", {ax(), imm(10)}, {0x6B, 0xC0, 0x0A}, CpuModel::I80186},
+        EncodeCase{"MovsWithOperands", "movs",
+                   {Operand::memory(kNoReg, DI, 0, OpSize::Word, ES), Operand::memory(SI, kNoReg, 0, OpSize::Word)},
+                   {0xA5}},
+        EncodeCase{"LodsSourceOverride", "lods", {Operand::memory(kNoReg, SI, 0, OpSize::Byte, CS)}, {0x2E, 0xAC}},
+        EncodeCase{"StosVariable", "stos", {Operand::direct(0x40, OpSize::Word)}, {0xAB}},
+        EncodeCase{"CmpsSizeFromOneSide", "cmps",
+                   {Operand::memory(kNoReg, SI, 0, OpSize::Byte), Operand::memory(kNoReg, DI, 0, OpSize::None, ES)},
+                   {0xA6}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ErrorCase {
@@ -168,7 +177,12 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"PopCsIsRefused", "pop", {Operand::seg(CS)}, EncodeError::NoForm},
         ErrorCase{"MovImmToSeg", "mov", {Operand::seg(DS), imm(5)}, EncodeError::NoForm},
         ErrorCase{"LeaOfRegister", "lea", {ax(), bx()}, EncodeError::NoForm},
-        ErrorCase{"TooManyOperands", "nop", {ax()}, EncodeError::NoForm}),
+        ErrorCase{"TooManyOperands", "nop", {ax()}, EncodeError::NoForm},
+        ErrorCase{"StringSizeUnknown", "lods", {mem(kNoReg, SI, 0)}, EncodeError::SizeUnknown},
+        ErrorCase{"StringSizesDisagree", "movs",
+                  {mem(kNoReg, DI, 0, OpSize::Byte), mem(kNoReg, SI, 0, OpSize::Word)}, EncodeError::SizeMismatch},
+        ErrorCase{"StringDestNotEs", "stos", {Operand::memory(kNoReg, DI, 0, OpSize::Byte, DS)}, EncodeError::NoForm},
+        ErrorCase{"StringWrongRegister", "lods", {mem(BX, kNoReg, 0, OpSize::Byte)}, EncodeError::NoForm}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodeOutOfRange, ReportsHowFarTheJumpMisses) {

@@ -29,6 +29,8 @@ enum class OpClass : std::uint8_t {
     Three,            // the constant 3 (INT 3)
     Rel8, Rel16,      // relative target
     FarPtr,           // segment:offset immediate
+    StrSrc8, StrSrc16,  // string source: [SI] or a variable, any segment (written as a prefix)
+    StrDst8, StrDst16,  // string destination: ES:[DI] or a variable in ES
     EscCode,          // coprocessor escape: 6-bit code from opcode and reg field
     RmAny,            // register or memory of any size (coprocessor escape)
 };
@@ -36,7 +38,7 @@ enum class OpClass : std::uint8_t {
 // How operands sit in the bytes after the opcode.
 enum class Enc : std::uint8_t {
     Plain,    // opcode only, then any immediates
-    ModRm,    // /r: ModR/M with a register in the reg field
+    ModRm,    // /r: ModR/M with a register in the reg field (and in r/m too when no operand is r/m)
     Digit,    // /digit: ModR/M with a fixed reg field
     PlusReg,  // +r: register number added to the opcode
     SregIn,   // segment register in bits 3-4 of the opcode (PUSH/POP ES CS SS DS)
