@@ -63,8 +63,19 @@ bool Interpreter::readKey() {
     }
 }
 
+void Interpreter::pushLevel() {
+    Level nested;
+    std::error_code ec;
+    nested.outerDirectory = std::filesystem::current_path(ec);
+    m_levels.push_back(nested);
+}
+
 void Interpreter::popLevel() {
-    if (!m_levels.empty()) m_levels.pop_back();
+    if (m_levels.empty()) return;
+    std::filesystem::path back = m_levels.back().outerDirectory;
+    m_levels.pop_back();
+    std::error_code ec;
+    if (!back.empty()) std::filesystem::current_path(back, ec);
 }
 
 void Interpreter::printPrompt() {

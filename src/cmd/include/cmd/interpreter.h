@@ -47,9 +47,14 @@ public:
     bool readLine(std::string& line);
     bool readKey();
 
-    struct Level { std::string prompt = "$P$G"; bool echo = true; };
+    // A nested interpreter has its own prompt, echo state and current directory, as a child process would.
+    struct Level {
+        std::string prompt = "$P$G";
+        bool echo = true;
+        std::filesystem::path outerDirectory;  // restored when this level exits
+    };
     Level& level() { return m_levels.back(); }
-    void pushLevel() { m_levels.emplace_back(); }
+    void pushLevel();
     void popLevel();
     bool finished() const { return m_levels.empty(); }
     void setErrorLevel(int code) { m_errorLevel = code; }

@@ -1,0 +1,204 @@
+// krvscmd as the IDE and students use it: through a pipe with the prompt marker, with /c, batch files,
+// redirection, DOS programs in the emulated PC and host programs run natively.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cmd/interpreter.h"
+#include "session.h"
+
+namespace krvs::cmd::test {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kData = fs::path(KRVS_TEST_DATA);
+const std::string kMarker = "K+R+V+S+#";
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(CmdParse, SplitsWordsQuotesAndRedirections) {
+    struct Case { const char* line; std::vector<std::string> words; const char* rest; const char* in; const char* out; bool append; };
+    const Case cases[] = {
+        {"prog a  b", {"prog", "a", "b"}, "a  b", "", "", false},
+        {"PROG.EXE alpha beta  gamma 42 < stdin.txt > out", {"PROG.EXE", "alpha", "beta", "gamma", "42"},
+         "alpha beta  gamma 42", "stdin.txt", "out", false},
+        {"\"my prog\" \"x y\" z>>log.txt", {"my prog", "x y", "z"}, "\"x y\" z", "", "log.txt", true},
+        {"cd \"/tmp/a b\"", {"cd", "/tmp/a b"}, "\"/tmp/a b\"", "", "", false},
+        {"a <in>out", {"a"}, "", "in", "out", false},
+    };
+    for (const auto& c : cases) {
+        CommandLine cmd = parseCommandLine(c.line);
+        EXPECT_EQ(cmd.words, c.words) << c.line;
+        EXPECT_EQ(cmd.rest, c.rest) << c.line;
+        EXPECT_EQ(cmd.inputFile, c.in) << c.line;
+        EXPECT_EQ(cmd.outputFile, c.out) << c.line;
+        EXPECT_EQ(cmd.append, c.append) << c.line;
+        EXPECT_TRUE(cmd.error.empty()) << c.line;
+    }
+    EXPECT_FALSE(parseCommandLine("prog >").error.empty());
+}
+
+TEST(CmdPrompt, ExpandsDollarCodes) {
+    struct Case { const char* prompt; const char* expected; };
+    const Case cases[] = {
+        {"$P$G", "/x/y>"}, {"K+R+V+S+#", "K+R+V+S+#"}, {"$$ $q$L$b", "$ =<|"}, {"a$_b", "a\r\nb"}, {"end$", "end$"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expandPrompt(c.prompt, "/x/y"), c.expected) << c.prompt;
+}
+
+class CmdCorpus : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CmdCorpus, RunsThroughSlashC) {
+    TempDir dir;
+    fs::copy(kData / "corpus" / GetParam(), dir.path(), fs::copy_options::recursive);
+    std::string program = fs::exists(dir.path() / "expected.exe") ? "expected.exe" : "expected.com";
+    std::string args = slurp(dir.path() / "args.txt");
+    Session s({"/c", program + (args.empty() ? "" : " " + args) + " < stdin.txt > stdout"}, dir.path());
+    int rc = s.finish();
+    EXPECT_EQ(s.output(), "");
+    EXPECT_EQ(slurp(dir.path() / "stdout"), slurp(dir.path() / "expected.stdout"));
+    EXPECT_EQ(std::to_string(rc) + "\n", slurp(dir.path() / "expected.rc"));
+}
+
+std::vector<std::string> corpusPrograms() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(kData / "corpus"))
+        if (e.is_directory()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, CmdCorpus, ::testing::ValuesIn(corpusPrograms()),
+                         [](const auto& info) { return info.param; });
+
+// The build driver's dialogue: a nested interpreter, the marker prompt, a drive, cd, a program, exit.
+TEST(CmdPipe, EachStepEndsInTheMarkerLine) {
+    TempDir home;
+    fs::path work = home.path() / "汇编 作业";
+    fs::create_directories(work);
+    fs::copy_file(kData / "pc" / "NOLF.COM", work / "NoLf.Com");
+    fs::copy_file(kData / "corpus" / "HELLOEXE" / "expected.exe", work / "HELLO.EXE");
+    Session s({}, home.path());
+    ASSERT_TRUE(s.waitForLastLine(home.path().string() + ">"));
+    s.take();
+    const std::string steps[] = {"cmd", "prompt " + kMarker, "C:", "cd \"" + work.string() + "\"", "nolf", "hello"};
+    for (const auto& step : steps) {
+        s.write(step + "\n");
+        const std::string prompt = step == "cmd" ? home.path().string() + ">" : kMarker;
+        ASSERT_TRUE(s.waitForLastLine(prompt)) << step << ": " << s.output();
+        std::string out = s.take();
+        if (step == "nolf") {
+            EXPECT_EQ(out, "nolf\r\nabc\r\n" + kMarker);  // the line break before the prompt comes anyway
+        } else if (step == "hello") {
+            EXPECT_NE(out.find("Hello"), std::string::npos) << out;
+        } else if (step.rfind("cd", 0) == 0) {
+            EXPECT_EQ(out, step + "\r\n\r\n" + kMarker);
+        }
+    }
+    s.write("exit\n");
+    ASSERT_TRUE(s.waitForLastLine(home.path().string() + ">"));  // back in the outer interpreter
+    s.write("exit\n");
+    EXPECT_EQ(s.finish(), 0);
+}
+
+TEST(CmdPipe, ProgramsGetTheBytesThatFollowTheirCommandLine) {
+    TempDir dir;
+    fs::copy_file(kData / "pc" / "ECHOKEY.COM", dir.path() / "ECHOKEY.COM");
+    fs::copy_file(kData / "corpus" / "REVLINE" / "expected.exe", dir.path() / "REVLINE.EXE");
+    Session s({}, dir.path());
+    // Everything in one write: the interpreter must not read past each command line.
+    s.write("prompt " + kMarker + "\nechokey\nqREVLINE\nstressed\r\nexit\n");
+    int rc = s.finish();
+    EXPECT_EQ(rc, 0);
+    const std::string& out = s.output();
+    EXPECT_NE(out.find(kMarker + "echokey\r\nq\r\n" + kMarker), std::string::npos) << out;
+    EXPECT_NE(out.find("desserts"), std::string::npos) << out;
+    EXPECT_NE(out.find(kMarker + "exit\r\n"), std::string::npos) << out;
+}
+
+TEST(CmdPipe, UnknownCommandsAndBadDirectoriesAreReportedAndThePromptReturns) {
+    TempDir dir;
+    Session s({}, dir.path());
+    s.write("prompt " + kMarker + "\nfrobnicate now\ncd nowhere\necho still here\n");
+    ASSERT_TRUE(s.waitForLastLine(kMarker));
+    s.finish();
+    const std::string& out = s.output();
+    EXPECT_NE(out.find("'frobnicate' 不是内部或外部命令，也不是可运行的程序\r\n或批处理文件。"), std::string::npos);
+    EXPECT_NE(out.find("系统找不到指定的路径。"), std::string::npos);
+    EXPECT_NE(out.find("echo still here\r\nstill here\r\n\r\n" + kMarker), std::string::npos) << out;
+}
+
+TEST(CmdSlashC, RunsBatchFilesWithParametersEchoOffAndPause) {
+    TempDir dir;
+    fs::copy_file(kData / "pc" / "ARGS.BAT", dir.path() / "ARGS.BAT");
+    fs::copy_file(kData / "pc" / "NOLF.COM", dir.path() / "NOLF.COM");
+    Session s({"/c", "args one \"two 2\""}, dir.path());
+    s.write("x");
+    EXPECT_EQ(s.finish(), 0);
+    EXPECT_EQ(s.output(), "zero=args one=one two=\"two 2\" ten=.\r\n\r\n100%\r\n请按任意键继续. . .\r\nabc");
+}
+
+TEST(CmdSlashC, BatchEchoShowsEachCommandUntilEchoOff) {
+    TempDir dir;
+    std::ofstream(dir.path() / "RUN.BAT") << "echo one\r\n@echo two\r\necho off\r\necho three\r\n";
+    Session s({"/c", "run.bat"}, dir.path());
+    s.finish();
+    std::string p = dir.path().string() + ">";
+    EXPECT_EQ(s.output(), "\r\n" + p + "echo one\r\none\r\ntwo\r\n\r\n" + p + "echo off\r\nthree\r\n");
+}
+
+TEST(CmdSlashC, ExitCodesComeFromProgramsAndExit) {
+    TempDir dir;
+    fs::copy_file(kData / "pc" / "ECHOKEY.COM", dir.path() / "EchoKey.com");
+    struct Case { const char* command; const char* input; int rc; const char* output; };
+    const Case cases[] = {
+        {"ECHOKEY", "A", 'A', "A"},
+        {"exit 3", "", 3, ""},
+        {"printf abc", "", 0, "abc"},
+        {"false", "", 1, ""},
+        {"nosuchprogram", "", 9009 & 0xFF, nullptr},
+    };
+    for (const auto& c : cases) {
+        Session s({"/c", c.command}, dir.path());
+        s.write(c.input);
+        EXPECT_EQ(s.finish(), c.rc) << c.command;
+        if (c.output) {
+            EXPECT_EQ(s.output(), c.output) << c.command;
+        }
+    }
+}
+
+TEST(CmdSlashC, BuiltinOutputFollowsRedirection) {
+    TempDir dir;
+    Session s({"/c", "echo hello > OUT.TXT"}, dir.path());
+    s.finish();
+    EXPECT_EQ(s.output(), "");
+    EXPECT_EQ(slurp(dir.path() / "OUT.TXT"), "hello\r\n");
+}
+
+TEST(CmdLookup, FindsProgramsWithoutCaseAndByExtensionOrder) {
+    TempDir dir;
+    std::ofstream(dir.path() / "Tool.Bat") << "echo bat\r\n";
+    std::ofstream(dir.path() / "tool.com") << "\xC3";
+    std::ofstream(dir.path() / "NOTES.TXT") << "text";
+    fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    EXPECT_EQ(findProgram("TOOL", "").filename(), "tool.com");
+    EXPECT_EQ(findProgram("tool.bat", "").filename(), "Tool.Bat");
+    EXPECT_TRUE(findProgram("notes.txt", "").empty());
+    EXPECT_EQ(findProgram((dir.path() / "TOOL").string(), "").filename(), "tool.com");
+    fs::current_path(cwd);
+    EXPECT_EQ(classify(dir.path() / "tool.com"), ProgramKind::Dos);
+    EXPECT_EQ(classify(dir.path() / "Tool.Bat"), ProgramKind::Batch);
+    EXPECT_EQ(classify(interpreterPath()), ProgramKind::Host);
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
