@@ -141,6 +141,15 @@ std::string formatULine(std::uint16_t segment, std::uint16_t offset, std::span<c
     return line;
 }
 
+UnassembledLine unassembleAt(const MemoryReader& read, std::uint16_t segment, std::uint16_t offset, CpuModel cpu) {
+    UnassembledLine line;
+    for (std::size_t i = 0; i < line.bytes.size(); ++i)
+        line.bytes[i] = read(segment, static_cast<std::uint16_t>(offset + i));
+    line.insn = decode(line.bytes, offset, cpu);
+    line.text = formatULine(segment, offset, line.bytes, line.insn);
+    return line;
+}
+
 int segmentOverrideOf(const Instruction& insn) {
     if (insn.kind != DecodeKind::Prefix) return kNoReg;
     std::string_view m = insn.form->mnemonic;

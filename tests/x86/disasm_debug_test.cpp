@@ -307,5 +307,14 @@ TEST_F(MemoryField, RegisterDisplayThirdLine) {
               "0B3E:0101 8B07          MOV\tAX,[BX]                            ES:0000=20CD");
 }
 
+TEST_F(MemoryField, UnassembleAtReadsAcrossTheSegmentEnd) {
+    m_mem[0xFFFF] = 0xB8;  // MOV AX,1234 with its immediate at offsets 0000 and 0001
+    m_mem[0x0000] = 0x34;
+    m_mem[0x0001] = 0x12;
+    UnassembledLine line = unassembleAt(reader(), 0x0B3E, 0xFFFF, CpuModel::I8086);
+    EXPECT_EQ(line.insn.length, 3);
+    EXPECT_EQ(line.text, "0B3E:FFFF B83412        MOV\tAX,1234                            ");
+}
+
 }  // namespace
 }  // namespace krvs::x86

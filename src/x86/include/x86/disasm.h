@@ -3,6 +3,7 @@
 // writer turns them into the classic DEBUG spelling (upper case, bare hex, absolute jump targets);
 // formatULine and memoryOperandField give the U line and the register display's memory field.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -72,6 +73,15 @@ using MemoryReader = std::function<std::uint8_t(std::uint16_t segment, std::uint
 // address's default (SS with BP as base, else DS).
 std::string memoryOperandField(const Instruction& insn, const Registers& regs, const MemoryReader& read,
                                int segmentOverride = kNoReg);
+
+// One instruction read from memory at segment:offset (the offset wraps at 64K, as DEBUG's U does):
+// its bytes, the decoded instruction and its U line.
+struct UnassembledLine {
+    std::array<std::uint8_t, 8> bytes{};
+    Instruction insn;
+    std::string text;  // formatULine
+};
+UnassembledLine unassembleAt(const MemoryReader& read, std::uint16_t segment, std::uint16_t offset, CpuModel cpu);
 
 // Segment override carried by a prefix instruction (ES:, CS:, SS:, DS:), or kNoReg.
 int segmentOverrideOf(const Instruction& insn);
