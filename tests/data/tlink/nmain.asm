@@ -13,10 +13,12 @@ START:
         inc     word [COUNTER]
         mov     dx, msg
         call    far PRINTMSG
-        call    NEARHELP
+        mov     dx, msg
+        call    far [cs:farptr]
+        call    NEARHELP        ; AL = the counter, 42: the exit code
         jmp     short .done
 .done:
-        mov     ax, 4C00h
+        mov     ah, 4Ch
         int     21h
 farptr: dw      PRINTMSG, seg PRINTMSG
 
