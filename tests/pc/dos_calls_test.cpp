@@ -1,0 +1,146 @@
+// INT 21h file and handle services called one at a time with registers set by the test, in one machine,
+// so each call sees the state the previous ones left.
+
+#include <fstream>
+
+#include "fixture.h"
+
+namespace krvs::pc::test {
+namespace {
+
+constexpr std::uint16_t kCF = 0x0001;
+constexpr std::uint16_t kText = 0x200;  // where the test puts names for DS:DX
+
+class PcDosCalls : public MachineTest {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(drive() / "Sub");
+        std::ofstream(drive() / "a.txt") << "hello";
+        std::ofstream(drive() / "B.TXT") << "bb";
+        Code c;
+        c.raw({0xCD, 0x21, 0xFA, 0xF4});  // int 21h; cli; hlt
+        start(c);
+        psp = m_machine->pspSegment();
+    }
+    struct Regs { std::uint16_t ax = 0, bx = 0, cx = 0, dx = 0, si = 0, di = 0; };
+    // Calls INT 21h with `in`; returns the registers and sets `carry`.
+    Regs call(Regs in, const std::string& text = {}, const std::string& text2 = {}) {
+        Memory& mem = m_machine->memory();
+        mem.writeBlock(psp, kText, reinterpret_cast<const std::uint8_t*>(text.c_str()), text.size() + 1);
+        mem.writeBlock(psp, kText + 0x80, reinterpret_cast<const std::uint8_t*>(text2.c_str()), text2.size() + 1);
+        auto& r = m_machine->regs();
+        r.ip = 0x100;
+        r.gp[x86::AX] = in.ax; r.gp[x86::BX] = in.bx; r.gp[x86::CX] = in.cx;
+        r.gp[x86::DX] = in.dx; r.gp[x86::SI] = in.si; r.gp[x86::DI] = in.di;
+        r.flags = 0xF202;
+        EXPECT_EQ(m_machine->run({1000, 0}), RunOutcome::Halted);
+        carry = r.flags & kCF;
+        return {r.gp[x86::AX], r.gp[x86::BX], r.gp[x86::CX], r.gp[x86::DX], r.gp[x86::SI], r.gp[x86::DI]};
+    }
+    std::string dtaName() { return m_machine->memory().readString(psp, 0x80 + 0x1E, 13); }
+    std::uint16_t psp = 0;
+    bool carry = false;
+};
+
+TEST_F(PcDosCalls, HandlesDuplicateSeekAndReportDeviceInformation) {
+    Regs r = call({.ax = 0x3D02, .dx = kText}, "A.TXT");
+    ASSERT_FALSE(carry);
+    EXPECT_EQ(r.ax, 5);  // 0-4 are the standard handles
+    std::uint16_t h = r.ax;
+    r = call({.ax = 0x4202, .bx = h});
+    EXPECT_EQ(r.ax, 5);  // end of "hello"
+    EXPECT_EQ(r.dx, 0);
+    r = call({.ax = 0x4400, .bx = 1});
+    EXPECT_EQ(r.dx, 0x80D3);
+    r = call({.ax = 0x4400, .bx = h});
+    EXPECT_EQ(r.dx & 0x80, 0);  // a file, not a device
+    r = call({.ax = 0x4401, .bx = h, .dx = 0x20});
+    EXPECT_TRUE(carry);
+    r = call({.ax = 0x4500, .bx = h});
+    ASSERT_FALSE(carry);
+    std::uint16_t dup = r.ax;
+    call({.ax = 0x3E00, .bx = h});
+    r = call({.ax = 0x4200, .bx = dup, .dx = 1});  // the duplicate still works after the original closed
+    EXPECT_FALSE(carry);
+    EXPECT_EQ(r.ax, 1);
+    call({.ax = 0x4600, .bx = dup, .cx = 9});
+    EXPECT_FALSE(carry);
+    r = call({.ax = 0x3F00, .bx = 9, .cx = 4, .dx = kText});
+    EXPECT_EQ(r.ax, 4);
+    EXPECT_EQ(m_machine->memory().readString(psp, kText, 4), "ello");
+    r = call({.ax = 0x3E00, .bx = 17});
+    EXPECT_TRUE(carry);
+    EXPECT_EQ(r.ax, 6);
+    r = call({.ax = 0x4400, .bx = 17});
+    EXPECT_EQ(r.ax, 6);
+}
+
+TEST_F(PcDosCalls, FindRenameDeleteAndDirectories) {
+    call({.ax = 0x4E00, .cx = 0, .dx = kText}, "*.TXT");
+    ASSERT_FALSE(carry);
+    EXPECT_EQ(dtaName(), "A.TXT");
+    EXPECT_EQ(m_machine->memory().read16(psp, 0x80 + 0x1A), 5);
+    call({.ax = 0x4F00});
+    EXPECT_EQ(dtaName(), "B.TXT");
+    Regs r = call({.ax = 0x4F00});
+    EXPECT_TRUE(carry);
+    EXPECT_EQ(r.ax, 18);
+    r = call({.ax = 0x4E00, .cx = 0, .dx = kText}, "*.ZZZ");
+    EXPECT_EQ(r.ax, 2);
+
+    m_machine->regs().seg[x86::ES] = psp;
+    call({.ax = 0x5600, .dx = kText, .di = kText + 0x80}, "b.txt", "SUB\\C.TXT");
+    EXPECT_FALSE(carry);
+    EXPECT_TRUE(std::filesystem::exists(drive() / "Sub" / "C.TXT"));
+    r = call({.ax = 0x5600, .dx = kText, .di = kText + 0x80}, "A.TXT", "SUB\\C.TXT");
+    EXPECT_EQ(r.ax, 5);  // the target exists
+
+    call({.ax = 0x3B00, .dx = kText}, "sub");
+    EXPECT_FALSE(carry);
+    call({.ax = 0x4700, .dx = 0, .si = kText});
+    EXPECT_EQ(m_machine->memory().readString(psp, kText), "SUB");
+    call({.ax = 0x4100, .dx = kText}, "c.txt");
+    EXPECT_FALSE(carry);
+    EXPECT_FALSE(std::filesystem::exists(drive() / "Sub" / "C.TXT"));
+    r = call({.ax = 0x4100, .dx = kText}, "c.txt");
+    EXPECT_EQ(r.ax, 2);
+    call({.ax = 0x3900, .dx = kText}, "\\NEWDIR");
+    EXPECT_TRUE(std::filesystem::is_directory(drive() / "NEWDIR"));
+    r = call({.ax = 0x3B00, .dx = kText}, "..\\..");
+    EXPECT_EQ(r.ax, 3);
+    r = call({.ax = 0x4300, .dx = kText}, "\\A.TXT");
+    EXPECT_EQ(r.cx, 0x20);
+}
+
+TEST_F(PcDosCalls, DateTimeAndVectors) {
+    Regs r = call({.ax = 0x2A00});
+    std::tm t{};
+    std::time_t start = kClockStart;
+    ::localtime_r(&start, &t);
+    EXPECT_EQ(r.cx, t.tm_year + 1900);
+    EXPECT_EQ(r.dx, (t.tm_mon + 1) << 8 | t.tm_mday);
+    r = call({.ax = 0x2B00, .cx = 2024, .dx = 0x021D});  // 29 Feb 2024
+    EXPECT_EQ(r.ax & 0xFF, 0);
+    r = call({.ax = 0x2A00});
+    EXPECT_EQ(r.cx, 2024);
+    EXPECT_EQ(r.dx, 0x021D);
+    r = call({.ax = 0x2B00, .cx = 2023, .dx = 0x021D});
+    EXPECT_EQ(r.ax & 0xFF, 0xFF);
+    r = call({.ax = 0x2D00, .cx = 0x0102, .dx = 0x0300});
+    r = call({.ax = 0x2C00});
+    EXPECT_EQ(r.cx, 0x0102);
+    EXPECT_EQ(r.dx >> 8, 3);
+    m_machine->regs().seg[x86::DS] = 0x1234;
+    call({.ax = 0x2560, .dx = 0x5678});
+    m_machine->regs().seg[x86::DS] = psp;
+    r = call({.ax = 0x3560});
+    EXPECT_EQ(r.bx, 0x5678);
+    EXPECT_EQ(m_machine->regs().seg[x86::ES], 0x1234);
+    r = call({.ax = 0x3000});
+    EXPECT_EQ(r.ax, 0x0005);
+    r = call({.ax = 0x6200});
+    EXPECT_EQ(r.bx, psp);
+}
+
+}  // namespace
+}  // namespace krvs::pc::test
