@@ -157,6 +157,7 @@ public:
     void reserve(std::uint32_t n);
     void addFixup(FixKind kind, const Value& v, std::uint32_t at);
     void emitValue(const Value& v, int size);  // a data item with its relocation
+    void emitValueBytes(const Value& v, int size);
     std::int32_t here() const;
     int curSeg() const { return m_curSeg; }
 
@@ -233,6 +234,7 @@ public:
     void listField(std::uint32_t value, int width, bool reloc, bool segment);
     void listText(const std::string& text);
     std::string m_lineCode;
+    std::vector<Token> m_tokBuf;  // reused from line to line
     bool m_lineLabel = false;
     int m_listMute = 0;
     bool expandMacro(const Macro& m, const std::string& line, size_t argStart);

@@ -1,6 +1,7 @@
 // Data definition (DB ... DT with DUP, ?, strings), LABEL, EQU and =, structures and records.
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "asm.h"
@@ -118,21 +119,45 @@ bool allReserve(const std::vector<DataNode>& nodes) {
     return true;
 }
 
+std::string hex(std::uint32_t v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
+    return buf;
+}
+
+std::string reserveText(int size) { return std::string(static_cast<size_t>(std::min(size, 4) * 2), '?'); }
+
 void emitNodes(Assembler& a, const std::vector<DataNode>& nodes, int size) {
     for (const DataNode& n : nodes) {
         switch (n.kind) {
-            case DataNode::Kind::Reserve: a.reserve(static_cast<std::uint32_t>(size)); break;
+            case DataNode::Kind::Reserve:
+                a.reserve(static_cast<std::uint32_t>(size));
+                a.listText(reserveText(size) + " ");
+                break;
             case DataNode::Kind::Bytes:
-                for (char c : n.bytes) a.emitByte(static_cast<std::uint8_t>(c));
+                for (char c : n.bytes) a.emitListedByte(static_cast<std::uint8_t>(c));
                 break;
             case DataNode::Kind::Value: a.emitValue(n.v, size); break;
-            case DataNode::Kind::Dup:
+            case DataNode::Kind::Dup: {
+                // Listed as COUNT*(first round).
+                std::string before = a.m_lineCode;
                 if (allReserve(n.kids)) {
                     a.reserve(static_cast<std::uint32_t>(nodeSize(n.kids, size) * static_cast<std::uint64_t>(n.count)));
+                    a.listText(hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + reserveText(size) + ") ");
                     break;
                 }
-                for (std::int32_t i = 0; i < n.count; ++i) emitNodes(a, n.kids, size);
+                for (std::int32_t i = 0; i < n.count; ++i) {
+                    emitNodes(a, n.kids, size);
+                    if (i == 0) ++a.m_listMute;
+                }
+                if (n.count > 0) --a.m_listMute;
+                if (a.opts().listing && a.m_listMute == 0) {
+                    std::string inner = a.m_lineCode.substr(std::min(before.size(), a.m_lineCode.size()));
+                    while (!inner.empty() && inner.back() == ' ') inner.pop_back();
+                    a.m_lineCode = before + hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + inner + ") ";
+                }
                 break;
+            }
         }
     }
 }
@@ -275,7 +300,11 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
         int size = static_cast<int>(bytes.size());
         defineVar(*this, sym, size, count, size * count);
     }
-    for (std::int32_t i = 0; i < count; ++i) emitBytes(bytes);
+    for (std::int32_t i = 0; i < count; ++i) {
+        for (std::uint8_t b : bytes) emitListedByte(b);
+        if (i == 0) ++m_listMute;
+    }
+    if (count > 0) --m_listMute;
 }
 
 void dirLabel(Assembler& a, const DirArgs& d) {
@@ -318,6 +347,7 @@ void dirEqu(Assembler& a, const DirArgs& d) {
             a.m_changed = a.m_changed || a.m_pass > 1 || !v.undefined;
         v.sym = -1;
         s.val = v;
+        if (v.isConst()) a.listText("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Text, s.kind == SymKind::Text)) return;
@@ -340,6 +370,7 @@ void dirAssign(Assembler& a, const DirArgs& d) {
     if (!a.defineSymbol(d.sym, SymKind::Number, true)) return;
     v.sym = -1;
     s.val = v;
+    if (v.isConst()) a.listText("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
 }
 
 void dirStruc(Assembler& a, const DirArgs& d) {

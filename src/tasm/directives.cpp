@@ -1,6 +1,7 @@
 #include "directives.h"
 
 #include <array>
+#include <unordered_map>
 
 #include "asm.h"
 
@@ -57,14 +58,17 @@ const DirectiveInfo kDirectives[] = {
 }  // namespace
 
 const DirectiveInfo* findDirective(std::string_view word) {
+    static const std::unordered_map<std::string_view, const DirectiveInfo*> kByName = [] {
+        std::unordered_map<std::string_view, const DirectiveInfo*> m;
+        for (const DirectiveInfo& d : kDirectives) m.emplace(d.name, &d);
+        return m;
+    }();
     if (word.empty() || word.size() > 12) return nullptr;
     char buf[16];
     size_t n = 0;
-    for (char c : word) buf[n++] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    std::string_view w(buf, n);
-    for (const DirectiveInfo& d : kDirectives)
-        if (w == d.name) return &d;
-    return nullptr;
+    for (char c : word) buf[n++] = upperChar(c);
+    auto it = kByName.find(std::string_view(buf, n));
+    return it == kByName.end() ? nullptr : it->second;
 }
 
 void Assembler::callDirective(const DirectiveInfo& d, std::string_view word, int sym, const std::vector<Token>& toks,

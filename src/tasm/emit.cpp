@@ -1,6 +1,8 @@
 // Writing bytes into the current segment and recording where the linker has to patch them.
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "asm.h"
 
@@ -83,7 +85,30 @@ void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at) {
     m_segs[m_curSeg].fixups.push_back(f);
 }
 
+namespace {
+std::string hexText(std::uint64_t v, int digits) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%0*llX", digits, static_cast<unsigned long long>(v));
+    return buf;
+}
+}  // namespace
+
 void Assembler::emitValue(const Value& v, int size) {
+    std::uint32_t before = m_segs[m_curSeg].lc;
+    emitValueBytes(v, size);
+    if (!m_opts.listing || m_listMute) return;
+    const Segment& s = m_segs[m_curSeg];
+    std::uint64_t n = 0;
+    int width = std::min(size, 8);
+    for (int i = width - 1; i >= 0; --i) {
+        std::uint32_t at = before + static_cast<std::uint32_t>(i);
+        n = (n << 8) | (at < s.bytes.size() ? s.bytes[at] : 0);
+    }
+    bool reloc = v.relocatable() && !v.undefined;
+    listText(hexText(n, width * 2) + (reloc ? (v.segBase ? "s" : "r") : "") + " ");
+}
+
+void Assembler::emitValueBytes(const Value& v, int size) {
     std::uint32_t at = m_segs[m_curSeg].lc;
     if (v.kind == Value::Kind::Reg || v.hasRegs()) {
         error("Illegal use of register");

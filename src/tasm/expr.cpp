@@ -19,7 +19,7 @@ public:
         : m_a(a), m_t(t), m_p(p), m_depth(depth) {}
 
     bool expr(Value& v) {
-        if (word("SHORT")) {
+        if (kw(Kw::Short)) {
             ++m_p;
             if (!orExpr(v)) return false;
             v.isShort = true;
@@ -38,7 +38,7 @@ private:
         static const Token kEnd;
         return m_p < m_t.size() ? m_t[m_p] : kEnd;
     }
-    bool word(const char* w) const { return cur().kind == Tok::Ident && iequals(cur().text, w); }
+    bool kw(Kw k) const { return m_p < m_t.size() && m_t[m_p].kw == k; }
     bool punct(char c) const { return cur().is(c); }
     bool fail(const std::string& msg) {
         m_a.error(msg, cur().col);
@@ -66,8 +66,8 @@ private:
 
     bool orExpr(Value& v) {
         if (!andExpr(v)) return false;
-        while (word("OR") || word("XOR")) {
-            bool isOr = word("OR");
+        while (kw(Kw::Or) || kw(Kw::Xor)) {
+            bool isOr = kw(Kw::Or);
             ++m_p;
             Value r;
             if (!andExpr(r)) return false;
@@ -77,7 +77,7 @@ private:
     }
     bool andExpr(Value& v) {
         if (!notExpr(v)) return false;
-        while (word("AND")) {
+        while (kw(Kw::And)) {
             ++m_p;
             Value r;
             if (!notExpr(r)) return false;
@@ -86,7 +86,7 @@ private:
         return true;
     }
     bool notExpr(Value& v) {
-        if (word("NOT")) {
+        if (kw(Kw::Not)) {
             ++m_p;
             if (!notExpr(v)) return false;
             if (!needConst(v, v)) return false;
@@ -97,11 +97,9 @@ private:
     }
     bool relExpr(Value& v) {
         if (!addExpr(v)) return false;
-        static const char* kRel[] = {"EQ", "NE", "LT", "LE", "GT", "GE"};
         for (;;) {
-            int which = -1;
-            for (int i = 0; i < 6; ++i)
-                if (word(kRel[i])) which = i;
+            Kw k = m_p < m_t.size() ? m_t[m_p].kw : Kw::None;
+            int which = k >= Kw::Eq && k <= Kw::Ge ? static_cast<int>(k) - static_cast<int>(Kw::Eq) : -1;
             if (which < 0) return true;
             ++m_p;
             Value r;
@@ -206,7 +204,7 @@ private:
     bool mulExpr(Value& v) {
         if (!unaryExpr(v)) return false;
         for (;;) {
-            int op = punct('*') ? 0 : punct('/') ? 1 : word("MOD") ? 2 : word("SHL") ? 3 : word("SHR") ? 4 : -1;
+            int op = punct('*') ? 0 : punct('/') ? 1 : kw(Kw::Mod) ? 2 : kw(Kw::Shl) ? 3 : kw(Kw::Shr) ? 4 : -1;
             if (op < 0) return true;
             ++m_p;
             Value r;
@@ -237,8 +235,8 @@ private:
             }
             return true;
         }
-        if (word("HIGH") || word("LOW")) {
-            bool high = word("HIGH");
+        if (kw(Kw::High) || kw(Kw::Low)) {
+            bool high = kw(Kw::High);
             ++m_p;
             if (!unaryExpr(v)) return false;
             if (!needConst(v, v)) return false;
@@ -250,8 +248,8 @@ private:
 
     bool ptrExpr(Value& v) {
         if (cur().kind == Tok::Ident) {
-            int t = m_a.typeKeyword(cur().text);
-            if (t != 0 && m_p + 1 < m_t.size() && iequals(m_t[m_p + 1].text, "PTR")) {
+            int t = m_p + 1 < m_t.size() && m_t[m_p + 1].kw == Kw::Ptr ? m_a.typeKeyword(cur().text) : 0;
+            if (t != 0) {
                 m_p += 2;
                 if (!ptrExpr(v)) return false;
                 if (v.kind == Value::Kind::Reg) return fail("Illegal use of register");
@@ -260,11 +258,10 @@ private:
                 if (t == kTypeNear || t == kTypeFar) v.label = true;
                 return true;
             }
-            static const char* kOps[] = {"OFFSET", "SEG", "TYPE", "LENGTH", "SIZE", "THIS", "SHORT", "WIDTH", "MASK"};
-            for (int i = 0; i < 9; ++i) {
-                if (!word(kOps[i])) continue;
+            Kw k = cur().kw;
+            if (k >= Kw::Offset && k <= Kw::Mask) {
                 ++m_p;
-                return unaryOp(i, v);
+                return unaryOp(static_cast<int>(k) - static_cast<int>(Kw::Offset), v);
             }
         }
         return colonExpr(v);

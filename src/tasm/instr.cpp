@@ -4,6 +4,7 @@
 
 #include <x86/encoder.h>
 
+#include <array>
 #include <cstdio>
 
 #include "asm.h"
@@ -18,14 +19,21 @@ bool isOneOf(std::string_view w, std::initializer_list<const char*> list) {
     return false;
 }
 
-bool isJump(std::string_view m) { return iequals(m, "JMP"); }
-bool isCall(std::string_view m) { return iequals(m, "CALL"); }
+bool isJump(std::string_view m) { return m.size() == 3 && iequals(m, "JMP"); }
+bool isCall(std::string_view m) { return m.size() == 4 && iequals(m, "CALL"); }
+bool isLoop(std::string_view m) {
+    if (m.size() < 4) return false;
+    char c = upperChar(m[0]);
+    if (c != 'L' && c != 'J') return false;
+    return isOneOf(m, {"LOOP", "LOOPE", "LOOPZ", "LOOPNE", "LOOPNZ", "JCXZ"});
+}
 bool isConditional(std::string_view m) {
-    if (m.size() < 2 || (m[0] != 'J' && m[0] != 'j') || isJump(m)) return false;
+    if (m.size() < 2 || upperChar(m[0]) != 'J' || isJump(m) || isLoop(m)) return false;
     return true;
 }
-bool isLoop(std::string_view m) {
-    return isOneOf(m, {"LOOP", "LOOPE", "LOOPZ", "LOOPNE", "LOOPNZ", "JCXZ"});
+bool isBranch(std::string_view m) {
+    char c = m.empty() ? 0 : upperChar(m[0]);
+    return (c == 'J' || c == 'L' || c == 'C') && (isJump(m) || isCall(m) || isConditional(m) || isLoop(m));
 }
 bool isShift(std::string_view m) { return isOneOf(m, {"SHL", "SHR", "SAL", "SAR", "ROL", "ROR", "RCL", "RCR"}); }
 
@@ -36,23 +44,6 @@ x86::OpSize opSize(int type) {
         case 4: case kTypeFar: return x86::OpSize::Dword;
         default: return x86::OpSize::None;
     }
-}
-
-// Splits the operand tokens at top-level commas.
-std::vector<std::pair<size_t, size_t>> splitOperands(const std::vector<Token>& t, size_t from) {
-    std::vector<std::pair<size_t, size_t>> out;
-    int depth = 0;
-    size_t start = from;
-    for (size_t i = from; i < t.size(); ++i) {
-        if (t[i].is('(') || t[i].is('[') || t[i].is('<')) ++depth;
-        else if (t[i].is(')') || t[i].is(']') || t[i].is('>')) --depth;
-        else if (t[i].is(',') && depth == 0) {
-            out.emplace_back(start, i);
-            start = i + 1;
-        }
-    }
-    if (start < t.size() || !out.empty()) out.emplace_back(start, t.size());
-    return out;
 }
 
 }  // namespace
@@ -151,7 +142,7 @@ bool Assembler::jumpOperand(std::string_view mnem, Value& v, x86::Operand& op) {
 }
 
 bool Assembler::toOperand(std::string_view mnem, Value& v, x86::Operand& op) {
-    bool branch = isJump(mnem) || isCall(mnem) || isConditional(mnem) || isLoop(mnem);
+    bool branch = isBranch(mnem);
     switch (v.kind) {
         case Value::Kind::Reg:
             if (v.regClass == RegClass::R8) op = x86::Operand::reg8(static_cast<std::uint8_t>(v.reg));
@@ -237,23 +228,23 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     std::string mnem(toks[pos].text);
     if (iequals(mnem, "RET") && !m_procStack.empty() && m_syms[m_procStack.back()].type == kTypeFar) mnem = "RETF";
     std::vector<InstrOperand> ops;
-    for (auto [b, e] : splitOperands(toks, pos + 1)) {
-        if (b == e) return error("Need expression");
-        std::vector<Token> sub(toks.begin() + static_cast<long>(b), toks.begin() + static_cast<long>(e));
+    ops.reserve(3);
+    for (size_t p = pos + 1; p < toks.size();) {
+        if (toks[p].is(',')) return error("Need expression", toks[p].col);
         InstrOperand o;
-        size_t p = 0;
-        if (!evaluate(sub, p, o.v)) return;
-        if (p != sub.size()) return error("Extra characters on line");
+        if (!evaluate(toks, p, o.v)) return;
+        if (p < toks.size() && !toks[p].is(',')) return error("Extra characters on line", toks[p].col);
+        if (p < toks.size() && ++p == toks.size()) return error("Need expression");
         if (o.v.kind == Value::Kind::Mem && o.v.base >= 100) return error("Illegal indexing mode");
         ops.push_back(std::move(o));
+        if (ops.size() > 3) return error("Extra characters on line");
     }
-    if (ops.size() > 3) return error("Extra characters on line");
     for (InstrOperand& o : ops)
         if (!toOperand(mnem, o.v, o.op)) return;
-    std::vector<x86::Operand> xs;
-    for (const InstrOperand& o : ops) xs.push_back(o.op);
+    std::array<x86::Operand, 3> xs{};
+    for (size_t k = 0; k < ops.size(); ++k) xs[k] = ops[k].op;
     eo.origin = static_cast<std::uint16_t>(here());
-    x86::EncodeResult r = x86::encode(mnem, xs, eo);
+    x86::EncodeResult r = x86::encode(mnem, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
     if (!r.ok()) {
         reportEncodeError(mnem, r, ops);
         // A jump keeps its room so that the labels after it stay where they are.

@@ -4,24 +4,48 @@
 
 namespace krvs::tasm {
 
-bool identStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '$' || c == '?';
-}
+namespace {
+inline bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool identChar(char c) { return identStart(c) || std::isdigit(static_cast<unsigned char>(c)); }
+Kw keyword(std::string_view w) {
+    static const std::pair<const char*, Kw> kWords[] = {
+        {"OR", Kw::Or}, {"XOR", Kw::Xor}, {"AND", Kw::And}, {"NOT", Kw::Not}, {"EQ", Kw::Eq},
+        {"NE", Kw::Ne}, {"LT", Kw::Lt}, {"LE", Kw::Le}, {"GT", Kw::Gt}, {"GE", Kw::Ge},
+        {"MOD", Kw::Mod}, {"SHL", Kw::Shl}, {"SHR", Kw::Shr}, {"HIGH", Kw::High}, {"LOW", Kw::Low},
+        {"OFFSET", Kw::Offset}, {"SEG", Kw::Seg}, {"TYPE", Kw::Type}, {"LENGTH", Kw::Length},
+        {"SIZE", Kw::Size}, {"THIS", Kw::This}, {"SHORT", Kw::Short}, {"WIDTH", Kw::Width},
+        {"MASK", Kw::Mask}, {"PTR", Kw::Ptr}, {"DUP", Kw::Dup},
+    };
+    if (w.size() < 2 || w.size() > 6) return Kw::None;
+    for (const auto& [name, k] : kWords)
+        if (name[0] == upperChar(w[0]) && iequals(w, name)) return k;
+    return Kw::None;
+}
+}  // namespace
+
+bool identStart(char c) { return isAlpha(c) || c == '_' || c == '@' || c == '$' || c == '?'; }
+
+bool identChar(char c) { return identStart(c) || isDigit(c); }
 
 std::string upper(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : r) c = upperChar(c);
     return r;
 }
 
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
+        if (upperChar(a[i]) != upperChar(b[i])) return false;
     return true;
+}
+
+bool iequals(std::string_view a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size(); ++i)
+        if (b[i] == 0 || upperChar(a[i]) != upperChar(b[i])) return false;
+    return b[i] == 0;
 }
 
 std::string unquote(std::string_view tok) {
@@ -86,11 +110,11 @@ bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
             }
             t.kind = Tok::String;
             i = e;
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
-            while (i < s.size() && std::isalnum(static_cast<unsigned char>(s[i]))) ++i;
+        } else if (isDigit(c)) {
+            while (i < s.size() && (isAlpha(s[i]) || isDigit(s[i]))) ++i;
             t.kind = Tok::Number;
         } else if (identStart(c) ||
-                   (c == '.' && i + 1 < s.size() && std::isalpha(static_cast<unsigned char>(s[i + 1])) &&
+                   (c == '.' && i + 1 < s.size() && isAlpha(s[i + 1]) &&
                     (out.empty() || (out.back().kind == Tok::Punct && !out.back().is(']') && !out.back().is(')'))))) {
             ++i;
             while (i < s.size() && identChar(s[i])) ++i;
@@ -100,6 +124,7 @@ bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
             t.kind = Tok::Punct;
         }
         t.text = s.substr(start, i - start);
+        if (t.kind == Tok::Ident) t.kw = keyword(t.text);
         out.push_back(t);
     }
     return true;

@@ -21,8 +21,16 @@ constexpr RegRow kRegs[] = {
 
 RegInfo registerByName(std::string_view name) {
     if (name.size() != 2) return {};
+    char a = upperChar(name[0]), b = upperChar(name[1]);
+    static constexpr char kFirst[] = "ACDB";  // row order of AL CL DL BL / AH ... / AX ...
+    int row = -1;
+    for (int i = 0; i < 4; ++i)
+        if (kFirst[i] == a) row = i;
+    if (row >= 0 && b == 'L') return {RegClass::R8, row};
+    if (row >= 0 && b == 'H') return {RegClass::R8, row + 4};
+    if (row >= 0 && b == 'X') return {RegClass::R16, row};
     for (const RegRow& r : kRegs)
-        if (iequals(name, r.name)) return {r.cls, r.num};
+        if (r.name[0] == a && r.name[1] == b) return {r.cls, r.num};
     return {};
 }
 

@@ -37,9 +37,14 @@ void Assembler::processLine(const std::string& line) {
         listLine(line, startLc, startSeg, diagStart, fixStart);
         return;
     }
-    std::vector<Token> toks;
+    std::vector<Token> toks = std::move(m_tokBuf);
     int errCol = 0;
     bool tokOk = tokenize(line, toks, errCol);
+    struct Keep {
+        std::vector<Token>& from;
+        std::vector<Token>& to;
+        ~Keep() { to = std::move(from); }
+    } keep{toks, m_tokBuf};
 
     if (m_collect.active) {
         if (tokOk && opensBlock(toks)) ++m_collect.depth;
@@ -96,10 +101,10 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
     const DirectiveInfo* secondDir = nullptr;
     if (second && second->kind == Tok::Ident) secondDir = findDirective(second->text);
     if (second && second->is('=')) secondDir = findDirective("=");
-    bool firstIsKeyword = firstDir || x86::isMnemonic(first.text);
-
-    if (secondDir && secondDir->takesName != NameUse::None &&
-        (!firstIsKeyword || isWord(*second, "MACRO") || isWord(*second, "EQU") || second->is('='))) {
+    bool nameForm = secondDir && secondDir->takesName != NameUse::None;
+    if (nameForm && (firstDir || x86::isMnemonic(first.text)))
+        nameForm = isWord(*second, "MACRO") || isWord(*second, "EQU") || second->is('=');
+    if (nameForm) {
         if (m_strucOpen >= 0 && secondDir->isData) {
             strucField(first.text, secondDir->dataSize, toks, pos + 2, line);
             return;
@@ -122,10 +127,12 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
         callDirective(*firstDir, first.text, -1, toks, pos + 1, line);
         return;
     }
-    auto macro = m_macros.find(key(first.text));
-    if (macro != m_macros.end()) {
-        expandMacro(macro->second, line, pos + 1 < toks.size() ? static_cast<size_t>(toks[pos + 1].col) : line.size());
-        return;
+    if (!m_macros.empty()) {
+        auto macro = m_macros.find(key(first.text));
+        if (macro != m_macros.end()) {
+            expandMacro(macro->second, line, pos + 1 < toks.size() ? static_cast<size_t>(toks[pos + 1].col) : line.size());
+            return;
+        }
     }
     if (x86::isMnemonic(first.text)) {
         instruction(toks, pos);
