@@ -1,6 +1,6 @@
 // Decimal and ASCII adjustments: DAA, DAS, AAA, AAS, AAM, AAD, and SALC.
 
-#include "cpu_exec.h"
+#include "cpu_arith.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -26,6 +26,9 @@ void daa(Exec& x) {
         al = static_cast<std::uint8_t>(al + 0x60);
         f |= flag::CF;
     }
+    // OF comes out as for adding the whole adjustment to the old AL.
+    std::uint8_t adjust = static_cast<std::uint8_t>(al - oldAl);
+    if ((oldAl ^ al) & (adjust ^ al) & 0x80) f |= flag::OF;
     setAlWithFlags(x, al, f, kArithFlags);
 }
 
@@ -41,21 +44,30 @@ void das(Exec& x) {
         al = static_cast<std::uint8_t>(al - 0x60);
         f |= flag::CF;
     }
+    std::uint8_t adjust = static_cast<std::uint8_t>(oldAl - al);
+    if ((oldAl ^ adjust) & (oldAl ^ al) & 0x80) f |= flag::OF;
     setAlWithFlags(x, al, f, kArithFlags);
 }
 
-// AAA and AAS adjust AL and AH separately on the 8086: no carry travels from AL into AH.
+// AAA and AAS adjust AL and AH separately on the 8086: no carry travels from AL into AH. SF, ZF, PF
+// and OF come out as for the 8-bit addition (subtraction) of 6 to AL, before AL is masked.
 template <int Dir>
 void asciiAdjust(Exec& x) {
-    std::uint8_t& al = reg8(x.r, 0);
     std::uint8_t& ah = reg8(x.r, 4);
+    std::uint8_t old = reg8(x.r, 0);
+    std::uint8_t adjust = 0;
     std::uint16_t f = 0;
-    if ((al & 0x0F) > 9 || af(x)) {
-        al = static_cast<std::uint8_t>(al + Dir * 6);
+    if ((old & 0x0F) > 9 || af(x)) {
+        adjust = 6;
         ah = static_cast<std::uint8_t>(ah + Dir);
         f = kCfAf;
     }
-    setAlWithFlags(x, static_cast<std::uint8_t>(al & 0x0F), f, kArithFlags);
+    auto sum = static_cast<std::uint8_t>(old + Dir * adjust);
+    bool overflow = Dir > 0 ? ((old ^ sum) & (adjust ^ sum) & 0x80) : ((old ^ adjust) & (old ^ sum) & 0x80);
+    f |= szp(sum);
+    if (overflow) f |= flag::OF;
+    reg8(x.r, 0) = static_cast<std::uint8_t>(sum & 0x0F);
+    setFlags(x, kArithFlags, f);
 }
 
 void aam(Exec& x) {
@@ -69,11 +81,12 @@ void aam(Exec& x) {
     setAlWithFlags(x, static_cast<std::uint8_t>(al % base), 0, kArithFlags);
 }
 
+// The flags come out as for the 8-bit addition of AH * base to AL.
 void aad(Exec& x) {
     std::uint8_t base = fetch8(x);
-    std::uint8_t al = static_cast<std::uint8_t>(reg8(x.r, 0) + reg8(x.r, 4) * base);
+    auto product = static_cast<std::uint8_t>(reg8(x.r, 4) * base);
+    reg8(x.r, 0) = addFlags<std::uint8_t>(x, reg8(x.r, 0), product, 0);
     reg8(x.r, 4) = 0;
-    setAlWithFlags(x, al, 0, kArithFlags);
 }
 
 void salc(Exec& x) { reg8(x.r, 0) = cf(x) ? 0xFF : 0x00; }

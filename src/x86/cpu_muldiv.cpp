@@ -37,7 +37,10 @@ void mul(Exec& x, T src) {
     Wide<T> p = static_cast<Wide<T>>(static_cast<Wide<T>>(regRef<T>(x, AX)) * src);
     T high = static_cast<T>(p >> kBits<T>);
     writeAccPair<T>(x, static_cast<T>(p), high);
-    setFlags(x, flag::CF | flag::OF, high != 0 ? (flag::CF | flag::OF) : 0);
+    // SF, ZF and PF follow the high half on the 8086; AF is cleared.
+    std::uint16_t f = szp(high);
+    if (high != 0) f |= flag::CF | flag::OF;
+    setFlags(x, kArithFlags, f);
 }
 
 template <typename T>

@@ -83,7 +83,9 @@ void shiftGroup(Exec& x, unsigned count) {
             res = shift<T>(op, v, count);
         }
         cfOf = static_cast<std::uint16_t>((res.carry ? flag::CF : 0) | (res.overflow ? flag::OF : 0));
-        setFlags(x, kArithFlags, static_cast<std::uint16_t>(szp(res.value) | cfOf));
+        // SHL leaves AF as the doubling addition of its last step does: bit 4 of the result.
+        std::uint16_t aux = op == kShl ? static_cast<std::uint16_t>(res.value & flag::AF) : 0;
+        setFlags(x, kArithFlags, static_cast<std::uint16_t>(szp(res.value) | cfOf | aux));
     }
     writeRm<T>(x, res.value);
 }
