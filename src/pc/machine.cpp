@@ -141,9 +141,11 @@ void Machine::advanceTime(std::uint64_t clocks) {
     }
 }
 
+// The CPU's flag is raised first: whoever sees m_stop then finds the CPU's copy set too and consumes both,
+// so no stale request is left to end a later run.
 void Machine::requestStop() {
-    m_stop.store(true);
     m_cpu->requestStop();
+    m_stop.store(true);
     m_keyCv.notify_all();
 }
 
@@ -195,6 +197,12 @@ int Machine::consoleKey(bool wait, bool remove) {
     return wait ? kServiceWait : -1;
 }
 
+bool Machine::consumeStop() {
+    if (!m_stop.exchange(false)) return false;
+    m_cpu->run(0);  // takes the CPU's copy of the request, so the next run starts clean
+    return true;
+}
+
 RunOutcome Machine::run(const RunLimits& limits) { return runSlices(limits, false); }
 RunOutcome Machine::step() { return runSlices({}, true); }
 
@@ -202,7 +210,7 @@ bool Machine::waitForInput(const RunLimits& limits, RunOutcome& outcome) {
     using Clock = std::chrono::steady_clock;
     auto start = Clock::now();
     for (;;) {
-        if (m_stop.exchange(false)) { outcome = RunOutcome::Stopped; return false; }
+        if (consumeStop()) { outcome = RunOutcome::Stopped; return false; }
         if (limits.timeLimitMs > 0 &&
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() >= limits.timeLimitMs) {
             outcome = RunOutcome::TimeLimit;
@@ -228,10 +236,7 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
     const std::uint64_t first = instructions();
     for (;;) {
         if (m_exited) return RunOutcome::Exited;
-        if (m_stop.exchange(false)) {
-            m_cpu->run(0);  // consumes the CPU's copy of the request, so the next run starts clean
-            return RunOutcome::Stopped;
-        }
+        if (consumeStop()) return RunOutcome::Stopped;
         if (m_waiting) {
             RunOutcome outcome;
             RunLimits rest = limits;
@@ -256,10 +261,8 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
             if (!(regs().flags & x86::flag::IF)) return RunOutcome::Halted;
             advanceTime(m_pit.clocksToNextIrq());  // nothing happens until the next interrupt: skip to it
         }
-        if (reason == x86::StopReason::StopRequested) {
-            m_stop.store(false);
-            return RunOutcome::Stopped;
-        }
+        // A CPU stop without m_stop yet is a request still being made: the next pass through the loop sees it.
+        if (reason == x86::StopReason::StopRequested && consumeStop()) return RunOutcome::Stopped;
         if (single && !m_waiting && (instructions() > before || reason != x86::StopReason::HostRequest))
             return m_exited ? RunOutcome::Exited : RunOutcome::InstructionLimit;
         if (limits.timeLimitMs > 0 &&

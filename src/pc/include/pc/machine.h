@@ -141,6 +141,7 @@ private:
     bool waitForInput(const RunLimits& limits, RunOutcome& outcome);
     void advanceTime(std::uint64_t clocks);
     void movePushedKeys();
+    bool consumeStop();
 
     MachineConfig m_config;
     Memory m_mem;
