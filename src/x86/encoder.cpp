@@ -272,6 +272,47 @@ bool sizeAmbiguous(std::span<const Candidate> fits, std::span<const Operand> ops
     return false;
 }
 
+// The forms that take these operands on the selected CPU, and why the others do not.
+struct Selection {
+    std::array<Candidate, kMaxFormsPerMnemonic> fits{};
+    std::size_t count = 0;
+    Fit bestMiss = Fit::No;
+    bool cpuTooLow = false;
+    CpuModel needed = CpuModel::I80286;
+};
+
+Selection selectForms(std::span<const Form* const> forms, std::span<const Operand> ops, const EncodeOptions& opt,
+                      std::int32_t& excess) {
+    Selection sel;
+    for (const Form* f : forms) {
+        if (f->has(formflag::kDecodeOnly)) continue;
+        Fit fit = Fit::Ok;
+        for (int i = 0; i < 3; ++i) fit = worse(fit, fitOperand(f->ops[i], ops[i]));
+        int length = fit == Fit::Ok ? formLength(*f, ops) : 0;
+        if (fit == Fit::Ok) fit = fitDistance(*f, ops, opt, length, excess);
+        if (fit != Fit::Ok) {
+            if (static_cast<int>(fit) < static_cast<int>(sel.bestMiss)) sel.bestMiss = fit;
+        } else if (!f->availableOn(opt.cpu)) {
+            sel.cpuTooLow = true;
+            if (static_cast<int>(f->cpu) < static_cast<int>(sel.needed)) sel.needed = f->cpu;
+        } else {
+            sel.fits[sel.count++] = {f, length, rankOf(*f, ops, opt, length)};
+        }
+    }
+    return sel;
+}
+
+EncodeError missError(Fit bestMiss) {
+    if (bestMiss == Fit::Range) return EncodeError::OutOfRange;
+    if (bestMiss == Fit::Size) return EncodeError::SizeMismatch;
+    return EncodeError::NoForm;
+}
+
+EncodeResult& fail(EncodeResult& r, EncodeError e) {
+    r.error = e;
+    return r;
+}
+
 }  // namespace
 
 std::string_view encodeErrorText(EncodeError e) {
@@ -291,62 +332,22 @@ std::string_view encodeErrorText(EncodeError e) {
 EncodeResult encode(std::string_view mnemonic, std::span<const Operand> operands, const EncodeOptions& options) {
     EncodeResult result;
     auto forms = formsFor(mnemonic);
-    if (forms.empty()) {
-        result.error = EncodeError::UnknownMnemonic;
-        return result;
-    }
+    if (forms.empty()) return fail(result, EncodeError::UnknownMnemonic);
     std::array<Operand, 3> ops{};
-    if (operands.size() > ops.size()) {
-        result.error = EncodeError::NoForm;
-        return result;
-    }
+    if (operands.size() > ops.size()) return fail(result, EncodeError::NoForm);
     for (std::size_t i = 0; i < operands.size(); ++i) {
-        if (EncodeError e = checkMemory(operands[i]); e != EncodeError::None) {
-            result.error = e;
-            return result;
-        }
+        if (EncodeError e = checkMemory(operands[i]); e != EncodeError::None) return fail(result, e);
         ops[i] = operands[i];
     }
 
-    std::array<Candidate, 16> fits{};
-    std::size_t fitCount = 0;
-    Fit bestMiss = Fit::No;
-    bool cpuTooLow = false;
-    CpuModel needed = CpuModel::I80286;
-    for (const Form* f : forms) {
-        if (f->has(formflag::kDecodeOnly)) continue;
-        Fit fit = Fit::Ok;
-        for (int i = 0; i < 3; ++i) fit = worse(fit, fitOperand(f->ops[i], ops[i]));
-        int length = fit == Fit::Ok ? formLength(*f, ops) : 0;
-        if (fit == Fit::Ok) fit = fitDistance(*f, ops, options, length, result.excess);
-        if (fit != Fit::Ok) {
-            if (static_cast<int>(fit) < static_cast<int>(bestMiss)) bestMiss = fit;
-            continue;
-        }
-        if (!f->availableOn(options.cpu)) {
-            cpuTooLow = true;
-            if (static_cast<int>(f->cpu) < static_cast<int>(needed)) needed = f->cpu;
-            continue;
-        }
-        if (fitCount < fits.size()) fits[fitCount++] = {f, length, rankOf(*f, ops, options, length)};
+    Selection sel = selectForms(forms, ops, options, result.excess);
+    if (sel.count == 0) {
+        result.requiredCpu = sel.needed;
+        return fail(result, sel.cpuTooLow ? EncodeError::NeedsHigherCpu : missError(sel.bestMiss));
     }
-
-    if (fitCount == 0) {
-        if (cpuTooLow) {
-            result.error = EncodeError::NeedsHigherCpu;
-            result.requiredCpu = needed;
-        } else {
-            result.error = bestMiss == Fit::Range ? EncodeError::OutOfRange
-                           : bestMiss == Fit::Size ? EncodeError::SizeMismatch
-                                                   : EncodeError::NoForm;
-        }
-        return result;
-    }
-    std::span<const Candidate> found(fits.data(), fitCount);
-    if (sizeAmbiguous(found, std::span<const Operand>(ops.data(), operands.size()))) {
-        result.error = EncodeError::SizeUnknown;
-        return result;
-    }
+    std::span<const Candidate> found(sel.fits.data(), sel.count);
+    if (sizeAmbiguous(found, std::span<const Operand>(ops.data(), operands.size())))
+        return fail(result, EncodeError::SizeUnknown);
     const Candidate* best = &found[0];
     for (const Candidate& c : found)
         if (c.rank < best->rank) best = &c;

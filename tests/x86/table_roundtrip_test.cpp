@@ -168,6 +168,10 @@ TEST(TableRoundTrip, EveryFormEncodesAndDecodesBack) {
     EXPECT_GT(tried, 250);
 }
 
+TEST(TableRoundTrip, FormsPerMnemonicStayWithinTheEncodersLimit) {
+    for (const Form& form : instructionTable()) EXPECT_LE(formsFor(form.mnemonic).size(), kMaxFormsPerMnemonic) << form.mnemonic;
+}
+
 TEST(TableRoundTrip, RegisterOperandsDecodeBack) {
     for (const Form& form : instructionTable())
         if (!form.has(formflag::kDecodeOnly)) roundTrip(form, registerSample);

@@ -2,6 +2,7 @@
 // The one table of instruction forms for the 8086, the 80186 additions and the 80286 real-mode
 // instructions. The encoder and the decoder are both driven by it; no other code spells an opcode.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -79,6 +80,9 @@ struct Form {
 // earlier one wins (83 /n before the accumulator imm16 form, "reg, r/m" before "r/m, reg"), and the
 // decoder shows the first form that is not an alias.
 std::span<const Form> instructionTable();
+
+// No mnemonic has more forms than this (the table test checks it).
+constexpr std::size_t kMaxFormsPerMnemonic = 24;
 
 // Forms whose mnemonic equals `mnemonic` (case-insensitive), in table order; empty when unknown.
 std::span<const Form* const> formsFor(std::string_view mnemonic);
