@@ -52,6 +52,16 @@ std::vector<vectors::Vector> loadVectors(const std::string& stem) {
     return tests ? std::move(*tests) : std::vector<vectors::Vector>{};
 }
 
+// The CPU also leaves the officially undefined flags as the chip did, except after IMUL, DIV and IDIV;
+// for those the metadata's mask applies.
+std::uint16_t comparedFlags(const std::string& stem, const vectors::OpcodeInfo& info) {
+    static const std::string kMasked[] = {"F6.5", "F6.6", "F6.7", "F7.5", "F7.6", "F7.7"};
+    for (const std::string& m : kMasked) {
+        if (stem == m) return info.flagsMask;
+    }
+    return 0xFFFF;
+}
+
 class CpuVectors : public testing::TestWithParam<std::string> {};
 
 TEST_P(CpuVectors, MatchTheChip) {
@@ -63,7 +73,7 @@ TEST_P(CpuVectors, MatchTheChip) {
     std::vector<std::uint8_t> memory(kMemorySize + kMemoryGuard);
     int failures = 0;
     for (const vectors::Vector& v : tests) {
-        vectors::Outcome o = vectors::runVector(v, info.flagsMask, CpuModel::I8086, memory.data());
+        vectors::Outcome o = vectors::runVector(v, comparedFlags(stem, info), CpuModel::I8086, memory.data());
         if (!o.passed && ++failures <= 3) ADD_FAILURE() << "#" << v.number << " " << v.name << "\n" << o.detail;
     }
     EXPECT_EQ(failures, 0);
