@@ -23,6 +23,8 @@
 // - Values not known yet (Imm/Rel/Far with known=false, MemRef::dispKnown=false) get full-width
 //   fields filled with the value given (usually 0). `fields` tells where each displacement,
 //   immediate, relative and far-pointer field sits, so that the caller can patch it or attach a fixup.
+// - String instructions may also be written with operands (MOVS ES:[DI],[SI]; LODS BYTE PTR CS:[SI];
+//   or variables): the operands give only the size and the source segment; the destination is in ES.
 // - A relative field holds target - (origin + length) for a known target; for an unknown target it
 //   holds 0 and the caller patches it once the target is known.
 
