@@ -160,3 +160,55 @@ TEST(TextFileTest, EveryLineEndEndsALine) {
 
 }  // namespace
 }  // namespace krvs::ide
+
+#include "editor/edit_rules.h"
+
+namespace krvs::ide {
+namespace {
+
+struct EditCase {
+  const char* name;
+  EditInputs in;
+  bool selectAll, copyCut, cutInMenu, paste, undo, redo, popupDelete;
+};
+
+TEST(EditRulesTest, MenuAndPopupEnabling) {
+  const EditCase cases[] = {
+      // No lines: the whole text is empty, so "select all" has nothing to add.
+      {"empty_text", {0, 0, false, false, false, false}, false, false, false, false, false, false, false},
+      // Everything selected still leaves select-all on: the whole text ends with a CR LF the selection lacks.
+      {"all_but_last_crlf", {9, 11, true, false, true, false}, true, true, true, true, true, false, true},
+      {"whole_selected", {11, 11, false, true, false, false}, false, true, true, false, false, true, true},
+      {"read_only_selection", {3, 11, false, false, false, true}, true, true, false, false, false, false, true},
+  };
+  for (const EditCase& c : cases) {
+    const EditItems menu = editMenuItems(c.in, true);
+    EXPECT_EQ(menu.selectAll, c.selectAll) << c.name;
+    EXPECT_EQ(menu.copy, c.copyCut) << c.name;
+    EXPECT_EQ(menu.cut, c.cutInMenu) << c.name;
+    EXPECT_EQ(menu.paste, c.paste) << c.name;
+    EXPECT_EQ(menu.undo, c.undo) << c.name;
+    EXPECT_EQ(menu.redo, c.redo) << c.name;
+    EXPECT_TRUE(menu.del) << c.name;
+    EXPECT_FALSE(editMenuItems(c.in, false).del) << c.name;
+    const EditItems popup = popupMenuItems(c.in);
+    EXPECT_EQ(popup.cut, c.copyCut) << c.name;  // no read-only rule in the pop-up
+    EXPECT_EQ(popup.del, c.popupDelete) << c.name;
+  }
+}
+
+TEST(EditRulesTest, RecentMenuShowsCountedEntriesEmptyOnesIncluded) {
+  const QStringList recent{"/p.asm", "", "/q.asm", "", "", "", "", "", "", ""};
+  const RecentMenu menu = recentMenu(recent, 2, "/p.asm");
+  ASSERT_EQ(menu.items.size(), 10u);
+  EXPECT_EQ(menu.items[0].caption, "0. /p.asm");
+  EXPECT_EQ(menu.items[1].caption, "1. ");
+  EXPECT_TRUE(menu.items[1].visible);
+  for (size_t i = 2; i < 10; ++i) EXPECT_FALSE(menu.items[i].visible) << i;
+  EXPECT_TRUE(menu.firstIsDefault);
+  EXPECT_FALSE(recentMenu(recent, 2, "/P.asm").firstIsDefault);  // compared with case
+  EXPECT_FALSE(recentMenu({}, 0, "NoName.asm").firstIsDefault);
+}
+
+}  // namespace
+}  // namespace krvs::ide
