@@ -33,8 +33,8 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
     for (;;) {
         // One test covers the rare cases: a stop request, the INTR line, HLT, inhibition, TF.
-        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) |
-                         m_halted | m_inhibit | ((m_regs.flags & flag::TF) != 0);
+        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) | m_halted |
+                         m_inhibit | ((m_regs.flags & flag::TF) != 0);
         if (attention) [[unlikely]] {
             if (m_stop.load(std::memory_order_relaxed)) {
                 m_stop.store(false, std::memory_order_relaxed);

@@ -36,9 +36,7 @@ void bound(Exec& x) {
 }
 
 void pushImm16(Exec& x) { push16(x, fetch16(x)); }
-void pushImm8(Exec& x) {
-    push16(x, static_cast<std::uint16_t>(static_cast<std::int8_t>(fetch8(x))));
-}
+void pushImm8(Exec& x) { push16(x, static_cast<std::uint16_t>(static_cast<std::int8_t>(fetch8(x)))); }
 
 template <bool ShortImm>
 void imulImm(Exec& x) {

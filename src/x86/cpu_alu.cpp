@@ -30,9 +30,8 @@ void aluForm(Exec& x) {
 
 template <int Op>
 void addAluRow(HandlerTable& t) {
-    [&]<int... F>(std::integer_sequence<int, F...>) {
-        ((t.op[Op * 8 + F] = aluForm<Op, F>), ...);
-    }(std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
+    [&]<int... F>(std::integer_sequence<int, F...>) { ((t.op[Op * 8 + F] = aluForm<Op, F>), ...); }
+    (std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
 }
 
 // The immediate group: the ModR/M reg field picks the operation.
@@ -118,7 +117,8 @@ void addAluHandlers(HandlerTable& t) {
     [&]<int... R>(std::integer_sequence<int, R...>) {
         ((t.op[0x40 + R] = incReg<R>), ...);
         ((t.op[0x48 + R] = decReg<R>), ...);
-    }(std::make_integer_sequence<int, 8>{});
+    }
+    (std::make_integer_sequence<int, 8>{});
 }
 
 }  // namespace krvs::x86::interp

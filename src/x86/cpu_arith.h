@@ -10,7 +10,7 @@ inline T addFlags(Exec& x, T a, T b, unsigned carry) {
     std::uint32_t res = static_cast<std::uint32_t>(a) + b + carry;
     T r = static_cast<T>(res);
     std::uint16_t f = szp(r);
-    if ((res >> kBits<T>) & 1) f |= flag::CF;
+    if ((res >> kBits<T>)&1) f |= flag::CF;
     f |= static_cast<std::uint16_t>((a ^ b ^ res) & flag::AF);
     if ((a ^ res) & (b ^ res) & kSign<T>) f |= flag::OF;
     setFlags(x, kArithFlags, f);
@@ -22,7 +22,7 @@ inline T subFlags(Exec& x, T a, T b, unsigned borrow) {
     std::uint32_t res = static_cast<std::uint32_t>(a) - b - borrow;
     T r = static_cast<T>(res);
     std::uint16_t f = szp(r);
-    if ((res >> kBits<T>) & 1) f |= flag::CF;
+    if ((res >> kBits<T>)&1) f |= flag::CF;
     f |= static_cast<std::uint16_t>((a ^ b ^ res) & flag::AF);
     if ((a ^ b) & (a ^ res) & kSign<T>) f |= flag::OF;
     setFlags(x, kArithFlags, f);

@@ -100,9 +100,8 @@ void iret(Exec& x) {
 }  // namespace
 
 void addJccAt(HandlerTable& t, unsigned base) {
-    [&]<int... C>(std::integer_sequence<int, C...>) {
-        ((t.op[base + C] = jcc<C>), ...);
-    }(std::make_integer_sequence<int, 16>{});
+    [&]<int... C>(std::integer_sequence<int, C...>) { ((t.op[base + C] = jcc<C>), ...); }
+    (std::make_integer_sequence<int, 16>{});
 }
 
 void addControlHandlers(HandlerTable& t) {

@@ -155,8 +155,14 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     switch (x.rm) {
     case 0: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[SI]); break;
     case 1: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[DI]); break;
-    case 2: off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[SI]); s = SS; break;
-    case 3: off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[DI]); s = SS; break;
+    case 2:
+        off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[SI]);
+        s = SS;
+        break;
+    case 3:
+        off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[DI]);
+        s = SS;
+        break;
     case 4: off = r.gp[SI]; break;
     case 5: off = r.gp[DI]; break;
     case 6:
@@ -219,8 +225,7 @@ inline std::uint16_t pop16(Exec& x) {
 
 // ---- flags ----------------------------------------------------------------------------------------
 
-constexpr std::uint16_t kArithFlags =
-    flag::CF | flag::PF | flag::AF | flag::ZF | flag::SF | flag::OF;
+constexpr std::uint16_t kArithFlags = flag::CF | flag::PF | flag::AF | flag::ZF | flag::SF | flag::OF;
 
 inline constexpr std::array<std::uint8_t, 256> kSzp = [] {
     std::array<std::uint8_t, 256> t{};

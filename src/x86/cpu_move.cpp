@@ -101,9 +101,7 @@ void sahf(Exec& x) {
 }
 void lahf(Exec& x) { reg8(x.r, 4) = static_cast<std::uint8_t>(x.r.flags); }
 
-void cbw(Exec& x) {
-    x.r.gp[AX] = static_cast<std::uint16_t>(static_cast<std::int8_t>(reg8(x.r, 0)));
-}
+void cbw(Exec& x) { x.r.gp[AX] = static_cast<std::uint16_t>(static_cast<std::int8_t>(reg8(x.r, 0))); }
 void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }
 
 }  // namespace
@@ -128,7 +126,8 @@ void addMoveHandlers(HandlerTable& t) {
         ((t.op[0xB0 + R] = movReg8Imm<R>), ...);
         ((t.op[0xB8 + R] = movReg16Imm<R>), ...);
         ((t.op[0x90 + R] = xchgAx<R>), ...);
-    }(std::make_integer_sequence<int, 8>{});
+    }
+    (std::make_integer_sequence<int, 8>{});
     t.op[0x98] = cbw;
     t.op[0x99] = cwd;
     t.op[0x9E] = sahf;

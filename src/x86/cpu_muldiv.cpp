@@ -45,8 +45,7 @@ void mul(Exec& x, T src) {
 
 template <typename T>
 void imul(Exec& x, T src) {
-    std::int32_t p = static_cast<std::int32_t>(static_cast<Signed<T>>(regRef<T>(x, AX))) *
-                     static_cast<Signed<T>>(src);
+    std::int32_t p = static_cast<std::int32_t>(static_cast<Signed<T>>(regRef<T>(x, AX))) * static_cast<Signed<T>>(src);
     if (repNegates(x)) p = -p;
     T low = static_cast<T>(p);
     T high = static_cast<T>(static_cast<std::uint32_t>(p) >> kBits<T>);
@@ -78,8 +77,8 @@ void idiv(Exec& x, T src) {
     std::int64_t q = n / d;
     std::int64_t r = n % d;
     if (repNegates(x)) q = -q;
-    std::int64_t lowest = x.model == CpuModel::I8086 ? -static_cast<std::int64_t>(kSign<T>) + 1
-                                                     : -static_cast<std::int64_t>(kSign<T>);
+    std::int64_t lowest =
+        x.model == CpuModel::I8086 ? -static_cast<std::int64_t>(kSign<T>) + 1 : -static_cast<std::int64_t>(kSign<T>);
     if (q > static_cast<std::int64_t>(kSign<T>) - 1 || q < lowest) {
         divideError(x);
         return;

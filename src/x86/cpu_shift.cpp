@@ -32,10 +32,22 @@ ShiftResult<T> rotate(unsigned op, T v, unsigned count, bool carry) {
     for (unsigned i = 0; i < count; ++i) {
         bool out;
         switch (op) {
-        case kRol: out = msb(v); v = static_cast<T>((v << 1) | (out ? 1 : 0)); break;
-        case kRor: out = v & 1; v = static_cast<T>((v >> 1) | (out ? kSign<T> : 0)); break;
-        case kRcl: out = msb(v); v = static_cast<T>((v << 1) | (carry ? 1 : 0)); break;
-        default: out = v & 1; v = static_cast<T>((v >> 1) | (carry ? kSign<T> : 0)); break;
+        case kRol:
+            out = msb(v);
+            v = static_cast<T>((v << 1) | (out ? 1 : 0));
+            break;
+        case kRor:
+            out = v & 1;
+            v = static_cast<T>((v >> 1) | (out ? kSign<T> : 0));
+            break;
+        case kRcl:
+            out = msb(v);
+            v = static_cast<T>((v << 1) | (carry ? 1 : 0));
+            break;
+        default:
+            out = v & 1;
+            v = static_cast<T>((v >> 1) | (carry ? kSign<T> : 0));
+            break;
         }
         carry = out;
     }
@@ -51,9 +63,21 @@ ShiftResult<T> shift(unsigned op, T v, unsigned count) {
     for (unsigned i = 0; i < count; ++i) {
         T before = v;
         switch (op) {
-        case kShl: carry = msb(v); v = static_cast<T>(v << 1); overflow = msb(v) != carry; break;
-        case kShr: carry = v & 1; v = static_cast<T>(v >> 1); overflow = msb(before); break;
-        default: carry = v & 1; v = static_cast<T>((v >> 1) | (v & kSign<T>)); overflow = false; break;
+        case kShl:
+            carry = msb(v);
+            v = static_cast<T>(v << 1);
+            overflow = msb(v) != carry;
+            break;
+        case kShr:
+            carry = v & 1;
+            v = static_cast<T>(v >> 1);
+            overflow = msb(before);
+            break;
+        default:
+            carry = v & 1;
+            v = static_cast<T>((v >> 1) | (v & kSign<T>));
+            overflow = false;
+            break;
         }
     }
     return {v, carry, overflow};

@@ -52,7 +52,8 @@ void addStackHandlers(HandlerTable& t) {
     [&]<int... R>(std::integer_sequence<int, R...>) {
         ((t.op[0x50 + R] = pushReg<R>), ...);
         ((t.op[0x58 + R] = popReg<R>), ...);
-    }(std::make_integer_sequence<int, 8>{});
+    }
+    (std::make_integer_sequence<int, 8>{});
     t.op[0x06] = pushSeg<ES>;
     t.op[0x0E] = pushSeg<CS>;
     t.op[0x16] = pushSeg<SS>;

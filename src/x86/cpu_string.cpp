@@ -15,7 +15,7 @@ enum StringKind { kMovs, kCmps, kStos, kLods, kScas, kIns, kOuts };
 template <typename T>
 void advance(Exec& x, unsigned reg) {
     std::uint16_t step = (x.r.flags & flag::DF) ? static_cast<std::uint16_t>(-static_cast<int>(sizeof(T)))
-                                                 : static_cast<std::uint16_t>(sizeof(T));
+                                                : static_cast<std::uint16_t>(sizeof(T));
     x.r.gp[reg] = static_cast<std::uint16_t>(x.r.gp[reg] + step);
 }
 

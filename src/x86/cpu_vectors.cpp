@@ -55,8 +55,8 @@ private:
         return false;
     }
     void skipSpace() {
-        while (m_pos < m_s.size() && (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' ||
-                                      m_s[m_pos] == '\t')) {
+        while (m_pos < m_s.size() &&
+               (m_s[m_pos] == ' ' || m_s[m_pos] == '\n' || m_s[m_pos] == '\r' || m_s[m_pos] == '\t')) {
             ++m_pos;
         }
     }
@@ -75,7 +75,10 @@ private:
         case '{': return object(out, depth);
         case '[': return array(out, depth);
         case '"': out.kind = Json::kString; return string(out.text);
-        case 't': out.kind = Json::kBool; out.number = 1; return literal("true");
+        case 't':
+            out.kind = Json::kBool;
+            out.number = 1;
+            return literal("true");
         case 'f': out.kind = Json::kBool; return literal("false");
         case 'n': out.kind = Json::kNull; return literal("null");
         default: return number(out);
@@ -223,8 +226,7 @@ bool readVector(const Json& j, Vector& v, std::string& error) {
     if (const Json* b = j.get("bytes"); b != nullptr && b->kind == Json::kArray) {
         for (const Json& byte : b->items) v.bytes.push_back(static_cast<std::uint8_t>(byte.number));
     }
-    return readState(j.get("initial"), v.initial, true, error) &&
-           readState(j.get("final"), v.final, false, error);
+    return readState(j.get("initial"), v.initial, true, error) && readState(j.get("final"), v.final, false, error);
 }
 
 std::uint16_t readMask(const Json& entry) {
@@ -360,7 +362,8 @@ Outcome runVector(const Vector& v, std::uint16_t flagsMask, CpuModel model, std:
     for (const auto& [addr, byte] : v.final.ram) {
         std::uint8_t mask = 0xFF;
         if (addr == flagsLow) mask = static_cast<std::uint8_t>(flagsMask);
-        if (flagsLow != ~0u && addr == ((flagsLow + 1) & (kMemorySize - 1))) mask = static_cast<std::uint8_t>(flagsMask >> 8);
+        if (flagsLow != ~0u && addr == ((flagsLow + 1) & (kMemorySize - 1)))
+            mask = static_cast<std::uint8_t>(flagsMask >> 8);
         if ((memory[addr] & mask) != (byte & mask)) differ("[" + hex(addr, 5) + "]", memory[addr], byte, 2);
     }
     return out;

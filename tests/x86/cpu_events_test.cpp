@@ -104,7 +104,8 @@ class CpuInhibit : public testing::TestWithParam<InhibitCase> {};
 TEST_P(CpuInhibit, NextInstructionRunsFirst) {
     const InhibitCase& c = GetParam();
     Machine m(CpuModel::I8086);
-    for (std::size_t i = 0; i < c.code.size(); ++i) m.mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(i))] = c.code[i];
+    for (std::size_t i = 0; i < c.code.size(); ++i)
+        m.mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(i))] = c.code[i];
     m.r().gp[AX] = kStackSeg;
     m.pokeWord(kStackSeg, kStackTop, kStackSeg);
     if (c.ifAtStart) m.r().flags |= flag::IF;

@@ -83,7 +83,15 @@ TEST_P(CpuVectors, MatchTheChip) {
 bool transfersControl(std::uint8_t op, std::uint8_t modrm) {
     if ((op >= 0x70 && op <= 0x7F) || (op >= 0xE0 && op <= 0xE3) || (op >= 0xE8 && op <= 0xEB)) return true;
     switch (op) {
-    case 0x9A: case 0xC2: case 0xC3: case 0xCA: case 0xCB: case 0xCC: case 0xCD: case 0xCE: case 0xCF: return true;
+    case 0x9A:
+    case 0xC2:
+    case 0xC3:
+    case 0xCA:
+    case 0xCB:
+    case 0xCC:
+    case 0xCD:
+    case 0xCE:
+    case 0xCF: return true;
     case 0xFF: return ((modrm >> 3) & 7) >= 2 && ((modrm >> 3) & 7) <= 5;
     default: return false;
     }
@@ -157,8 +165,8 @@ TEST(CpuVectorChecker, ReportsEachKindOfDifference) {
     EXPECT_FALSE(vectors::runVector(wrongRam, 0xFFFF, CpuModel::I8086, memory.data()).passed);
 
     vectors::Vector wrongFlag = good;
-    std::uint16_t want = good.final.present[vectors::kFlags] ? good.final.regs[vectors::kFlags]
-                                                             : good.initial.regs[vectors::kFlags];
+    std::uint16_t want =
+        good.final.present[vectors::kFlags] ? good.final.regs[vectors::kFlags] : good.initial.regs[vectors::kFlags];
     wrongFlag.final.regs[vectors::kFlags] = want ^ flag::AF;
     wrongFlag.final.present[vectors::kFlags] = true;
     EXPECT_FALSE(vectors::runVector(wrongFlag, 0xFFFF, CpuModel::I8086, memory.data()).passed);
@@ -174,7 +182,8 @@ TEST(CpuVectorReader, RejectsMalformedInputWithAMessage) {
         "[{\"initial\":{\"regs\":{\"ax\":1}},\"final\":{\"regs\":{}}}]",
         "[1, 2",
         "[\"unterminated]",
-        "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]",
+        "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]"
+        "]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]",
         "[] trailing",
     };
     for (const char* json : cases) {

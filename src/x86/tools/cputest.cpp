@@ -33,10 +33,14 @@ struct Options {
 };
 
 bool parseModel(const std::string& s, CpuModel& model) {
-    if (s == "8086") model = CpuModel::I8086;
-    else if (s == "186" || s == "80186") model = CpuModel::I80186;
-    else if (s == "286" || s == "80286") model = CpuModel::I80286;
-    else return false;
+    if (s == "8086")
+        model = CpuModel::I8086;
+    else if (s == "186" || s == "80186")
+        model = CpuModel::I80186;
+    else if (s == "286" || s == "80286")
+        model = CpuModel::I80286;
+    else
+        return false;
     return true;
 }
 
@@ -73,6 +77,75 @@ std::string bytesText(const std::vector<std::uint8_t>& bytes) {
     return s;
 }
 
+bool readMetadata(const std::string& dir, vectors::Metadata& meta) {
+    std::ifstream in(fs::path(dir) / "metadata.json");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error = "cannot open the file";
+    if (!in || !meta.parse(text.str(), error)) {
+        std::fprintf(stderr, "cputest: cannot read %s/metadata.json: %s\n", dir.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool listVectorFiles(const std::string& dir, std::vector<fs::path>& files) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        std::string name = e.path().filename().string();
+        if (name.size() > 8 && name.ends_with(".json.gz")) files.push_back(e.path());
+    }
+    if (ec) {
+        std::fprintf(stderr, "cputest: cannot list %s: %s\n", dir.c_str(), ec.message().c_str());
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    return true;
+}
+
+struct Totals {
+    long passed = 0;
+    long failed = 0;
+    int detailed = 0;
+};
+
+void runFile(const Options& opt, const fs::path& file, const vectors::Metadata& meta, std::uint8_t* memory,
+             Totals& totals) {
+    std::string stem = stemOf(file);
+    vectors::OpcodeInfo info = meta.lookup(stem);
+    if (info.status != "normal") {
+        if (opt.verbose) std::printf("%s: skipped (%s)\n", stem.c_str(), info.status.c_str());
+        return;
+    }
+    std::string error;
+    auto text = vectors::readGzipFile(file.string());
+    auto tests = text ? vectors::parseVectors(*text, error) : std::nullopt;
+    if (!tests) {
+        std::printf("%s: cannot read: %s\n", stem.c_str(), text ? error.c_str() : "not a gzip file");
+        ++totals.failed;
+        return;
+    }
+    std::uint16_t mask = opt.allFlags ? std::uint16_t{0xFFFF} : info.flagsMask;
+    long filePassed = 0, fileFailed = 0;
+    for (const vectors::Vector& v : *tests) {
+        vectors::Outcome o = vectors::runVector(v, mask, opt.model, memory);
+        if (o.passed) {
+            ++filePassed;
+            continue;
+        }
+        ++fileFailed;
+        if (totals.detailed < kDetailedFailures || opt.verbose) {
+            ++totals.detailed;
+            std::printf("FAIL %s #%d %s  [%s]\n%s", stem.c_str(), v.number, v.name.c_str(), bytesText(v.bytes).c_str(),
+                        o.detail.c_str());
+        }
+    }
+    if (opt.verbose || fileFailed > 0)
+        std::printf("%s: %ld passed, %ld failed\n", stem.c_str(), filePassed, fileFailed);
+    totals.passed += filePassed;
+    totals.failed += fileFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,65 +155,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     vectors::Metadata meta;
-    std::string error;
-    {
-        std::ifstream in(fs::path(opt.dir) / "metadata.json");
-        std::stringstream text;
-        text << in.rdbuf();
-        if (!in || !meta.parse(text.str(), error)) {
-            std::fprintf(stderr, "cputest: cannot read %s/metadata.json: %s\n", opt.dir.c_str(), error.c_str());
-            return 2;
-        }
-    }
     std::vector<fs::path> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(opt.dir, ec)) {
-        std::string name = e.path().filename().string();
-        if (name.size() > 8 && name.ends_with(".json.gz")) files.push_back(e.path());
-    }
-    if (ec) {
-        std::fprintf(stderr, "cputest: cannot list %s: %s\n", opt.dir.c_str(), ec.message().c_str());
-        return 2;
-    }
-    std::sort(files.begin(), files.end());
-
+    if (!readMetadata(opt.dir, meta) || !listVectorFiles(opt.dir, files)) return 2;
     std::vector<std::uint8_t> memory(kMemorySize + kMemoryGuard);
-    long passed = 0, failed = 0;
-    int detailed = 0;
-    for (const fs::path& file : files) {
-        std::string stem = stemOf(file);
-        vectors::OpcodeInfo info = meta.lookup(stem);
-        if (info.status != "normal") {
-            if (opt.verbose) std::printf("%s: skipped (%s)\n", stem.c_str(), info.status.c_str());
-            continue;
-        }
-        auto text = vectors::readGzipFile(file.string());
-        auto tests = text ? vectors::parseVectors(*text, error) : std::nullopt;
-        if (!tests) {
-            std::printf("%s: cannot read: %s\n", stem.c_str(), text ? error.c_str() : "not a gzip file");
-            ++failed;
-            continue;
-        }
-        long filePassed = 0, fileFailed = 0;
-        for (const vectors::Vector& v : *tests) {
-            vectors::Outcome o = vectors::runVector(v, opt.allFlags ? std::uint16_t{0xFFFF} : info.flagsMask, opt.model, memory.data());
-            if (o.passed) {
-                ++filePassed;
-                continue;
-            }
-            ++fileFailed;
-            if (detailed < kDetailedFailures || opt.verbose) {
-                ++detailed;
-                std::printf("FAIL %s #%d %s  [%s]\n%s", stem.c_str(), v.number, v.name.c_str(),
-                            bytesText(v.bytes).c_str(), o.detail.c_str());
-            }
-        }
-        if (opt.verbose || fileFailed > 0) {
-            std::printf("%s: %ld passed, %ld failed\n", stem.c_str(), filePassed, fileFailed);
-        }
-        passed += filePassed;
-        failed += fileFailed;
-    }
-    std::printf("%ld passed, %ld failed\n", passed, failed);
-    return failed > 0 ? 1 : 0;
+    Totals totals;
+    for (const fs::path& file : files) runFile(opt, file, meta, memory.data(), totals);
+    std::printf("%ld passed, %ld failed\n", totals.passed, totals.failed);
+    return totals.failed > 0 ? 1 : 0;
 }
