@@ -100,7 +100,9 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
         error = "无法运行 " + file.filename().string() + ": " + loaded.error;
         return -1;
     }
+    if (opt.onMachine) opt.onMachine(&machine);
     pc::RunOutcome outcome = machine.run();
+    if (opt.onMachine) opt.onMachine(nullptr);
     for (const auto& n : machine.notes()) interp.writeError("krvscmd: " + n + "\r\n");
     if (outcome == pc::RunOutcome::Halted)
         interp.writeError("krvscmd: the program halted with interrupts disabled and was ended\r\n");

@@ -6,7 +6,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <atomic>
+#include <thread>
+
 #include "cmd/interpreter.h"
+#include "pc/machine.h"
 #include "session.h"
 
 namespace krvs::cmd::test {
@@ -198,6 +202,31 @@ TEST(CmdLookup, FindsProgramsWithoutCaseAndByExtensionOrder) {
     EXPECT_EQ(classify(dir.path() / "tool.com"), ProgramKind::Dos);
     EXPECT_EQ(classify(dir.path() / "Tool.Bat"), ProgramKind::Batch);
     EXPECT_EQ(classify(interpreterPath()), ProgramKind::Host);
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+TEST(CmdEngine, AFrontEndCanStopARunningDosProgram) {
+    TempDir dir;
+    std::ofstream(dir.path() / "SPIN.COM") << "\xEB\xFE";  // jmp $
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    Options options;
+    options.inputFd = options.outputFd = options.errorFd = null;
+    std::atomic<pc::Machine*> running{nullptr};
+    options.onMachine = [&running](pc::Machine* m) { running = m; };
+    Interpreter interp(options);
+    std::thread stopper([&running] {
+        while (!running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        running.load()->requestStop();
+    });
+    interp.execute((dir.path() / "SPIN.COM").string());
+    stopper.join();
+    EXPECT_EQ(running.load(), nullptr);
+    ::close(null);
 }
 
 }  // namespace

@@ -5,8 +5,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace krvs::pc {
+class Machine;
+}
 
 namespace krvs::cmd {
 
@@ -16,6 +21,9 @@ struct Options {
     int errorFd = 2;
     bool interactiveTerminal = false;      // standard input is a terminal: lines are not echoed back
     std::filesystem::path toolsDir;        // where the interpreter lives; searched after the current directory
+    // Told of the machine a DOS program runs in (and of nullptr when it has ended), so a front end can stop it
+    // or look at its screen from another thread.
+    std::function<void(pc::Machine*)> onMachine;
 };
 
 // A command line split into words, with its redirections taken out.

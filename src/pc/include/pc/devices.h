@@ -2,6 +2,7 @@
 // The motherboard devices the course programs touch: interrupt controller, timer, keyboard controller,
 // CMOS clock and the speaker gate. Each one is a plain object; the machine wires them to the port table.
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <deque>
@@ -60,7 +61,11 @@ private:
 // each raising IRQ1. The ASCII code travels along so the BIOS handler need not guess it back.
 class KeyboardController {
 public:
-    void push(std::uint8_t scan, std::uint8_t ascii) { m_queue.push_back({scan, ascii}); }
+    // Like the controller's own small buffer, the queue drops keys when a program never takes them.
+    static constexpr std::size_t kQueueLimit = 64;
+    void push(std::uint8_t scan, std::uint8_t ascii) {
+        if (m_queue.size() < kQueueLimit) m_queue.push_back({scan, ascii});
+    }
     // Presents the next scan code when the output buffer is free; true when IRQ1 should be raised.
     bool service();
     std::uint8_t readData();
