@@ -36,6 +36,25 @@ bool parseItem(Assembler& a, int size, const std::vector<Token>& t, size_t& p, D
         n.kind = DataNode::Kind::Reserve;
         return true;
     }
+    // A text equate stands for its text: "msg equ <'abc', 0>" then "db msg".
+    if (t[p].kind == Tok::Ident && (p + 1 >= t.size() || t[p + 1].is(',') || t[p + 1].is(')'))) {
+        int s = a.findSymbol(t[p].text);
+        if (s >= 0 && a.m_syms[s].kind == SymKind::Text && depth < kMaxDupDepth) {
+            std::vector<Token> inner;
+            int errCol = 0;
+            std::string text = a.m_syms[s].text;
+            if (!tokenize(text, inner, errCol) || inner.empty()) {
+                a.error("Need expression");
+                return false;
+            }
+            size_t q = 0;
+            n.kind = DataNode::Kind::Dup;
+            n.count = 1;
+            if (!parseItems(a, size, inner, q, n.kids, depth + 1)) return false;
+            ++p;
+            return true;
+        }
+    }
     if (t[p].kind == Tok::String && (p + 1 >= t.size() || t[p + 1].is(',') || t[p + 1].is(')'))) {
         std::string s = unquote(t[p].text);
         if (size == 1 || s.size() > static_cast<size_t>(std::min(size, 4))) {

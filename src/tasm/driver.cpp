@@ -11,7 +11,7 @@ namespace krvs::tasm {
 
 namespace {
 constexpr int kMaxFrames = 64;
-constexpr int kMaxExpansions = 200000;
+constexpr int kMaxLinesPerPass = 4000000;
 constexpr int kPassLimit = 32;
 }  // namespace
 
@@ -188,7 +188,7 @@ void Assembler::runPass(const std::string& fileName, const std::string& source) 
     while (!m_ended && nextLine(line)) {
         processLine(line);
         if (m_fatal) return;
-        if (++m_expansions > kMaxExpansions * 50) {
+        if (++m_expansions > kMaxLinesPerPass) {
             fatal("Too many lines");
             return;
         }
@@ -206,6 +206,10 @@ void Assembler::predefine() {
         int s = lookupOrCreate(name);
         if (defineSymbol(s, SymKind::Text, true)) m_syms[s].text = value;
     };
+    if (m_date.empty() && !m_opts.date.empty()) {
+        m_date = m_opts.date;
+        m_time = m_opts.time;
+    }
     if (m_date.empty()) {
         std::time_t now = std::time(nullptr);
         std::tm tm{};

@@ -233,13 +233,19 @@ std::string combineName(const Segment& s) {
     }
 }
 
+// Columns of the tables: the IDE's listing reader finds the headings by their exact bytes
+// ("Symbol Name" TAB TAB "Type   Value", "Groups & Segments" TAB "Bit Size Align").
+constexpr size_t kTypeCol = 24, kValueCol = 31;
+constexpr size_t kBitCol = 24, kSizeCol = 28, kAlignCol = 33, kCombineCol = 40, kClassCol = 48;
+
+std::string column(const std::string& row, size_t col) { return row.size() >= col ? row + " " : pad(row, col); }
+
 std::string segmentRow(const Segment& s, bool indent) {
-    std::string row = pad((indent ? "  " : "") + s.name, 34) + "16";
-    row = pad(row, 38) + hex(s.size & 0xFFFF, 4);
-    if (s.size >= 0x10000) row = pad(row.substr(0, 38), 38) + "0000";
-    row = pad(row, 43) + alignName(s.align);
-    row = pad(row, 50) + combineName(s);
-    row = pad(row, 58) + s.className;
+    std::string row = column((indent ? "  " : "") + s.name, kBitCol) + "16";
+    row = column(row, kSizeCol) + hex(s.size >= 0x10000 ? 0 : s.size, 4);
+    row = column(row, kAlignCol) + alignName(s.align);
+    row = column(row, kCombineCol) + combineName(s);
+    row = column(row, kClassCol) + s.className;
     return row;
 }
 
@@ -272,7 +278,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     p.header = header;
     p.page = page;
     p.newPage("Symbol Table", 4);
-    p.line(pad(pad("Symbol Name", 34) + "Type", 41) + "Value", "Symbol Table");
+    p.line(pad(pad("Symbol Name", kTypeCol) + "Type", kValueCol) + "Value", "Symbol Table");
     p.line("", "Symbol Table");
     std::vector<const Symbol*> syms;
     for (const Symbol& s : m_syms) {
@@ -284,12 +290,12 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     for (const Symbol* s : syms) {
         std::string type = typeName(*this, *s);
         if (type.empty()) continue;
-        std::string row = pad(s->name, 34) + type;
-        row = pad(row + " ", 41) + valueText(*this, *s);
+        std::string row = column(s->name, kTypeCol) + type;
+        row = column(row, kValueCol) + valueText(*this, *s);
         p.line(row, "Symbol Table");
     }
     p.line("", "Symbol Table");
-    p.line(pad("Groups & Segments", 34) + "Bit Size Align  Combine Class", "Symbol Table");
+    p.line(pad("Groups & Segments", kBitCol) + "Bit Size Align  Combine Class", "Symbol Table");
     p.line("", "Symbol Table");
     std::vector<std::pair<std::string, int>> tops;  // groups (index >= 0) and loose segments (-1 - index)
     for (size_t g = 0; g < m_groups.size(); ++g) tops.emplace_back(upper(m_groups[g].name), static_cast<int>(g));
@@ -298,7 +304,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     std::sort(tops.begin(), tops.end());
     for (const auto& [name, idx] : tops) {
         if (idx >= 0) {
-            p.line(pad(m_groups[idx].name, 34) + "Group", "Symbol Table");
+            p.line(column(m_groups[idx].name, kBitCol) + "Group", "Symbol Table");
             std::vector<int> members = m_groups[idx].segs;
             std::sort(members.begin(), members.end(), [&](int x, int y) { return upper(m_segs[x].name) < upper(m_segs[y].name); });
             for (int s : members) p.line(segmentRow(m_segs[s], true), "Symbol Table");

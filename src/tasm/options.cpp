@@ -91,7 +91,9 @@ bool applyOption(const std::string& opt, CommandLine& cl, std::string& error) {
             else o.defines.emplace_back(def.substr(0, eq), def.substr(eq + 1));
             return true;
         }
-        case 'J': case 'K': case 'O': return true;
+        case 'J': return u.size() > 1 ? true : bad();
+        case 'K': return u.size() > 2 && u[1] == 'H' ? true : bad();
+        case 'O': return u == "O" || u == "OS" || u == "OP" || u == "OI" ? true : bad();
         default: return bad();
     }
 }

@@ -189,12 +189,8 @@ AssemblyResult Assembler::finish() {
     r.messages = m_outMessages;
     if (r.errorCount == 0) r.object = buildObject();
     if (m_opts.listing) {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        char date[32], time[32];
-        std::strftime(date, sizeof date, "%m/%d/%y", &tm);
-        std::strftime(time, sizeof time, "%H:%M:%S", &tm);
+        const std::string& date = m_date;
+        const std::string& time = m_time;
         std::string header = "Korvash TASM";
         header.resize(17, ' ');
         header += "Version";

@@ -41,6 +41,7 @@ struct Options {
     bool showSource = false;      // /z
     std::vector<std::string> includeDirs;        // /i, in order of precedence
     std::vector<std::pair<std::string, std::string>> defines;  // /dNAME[=VALUE]
+    std::string date, time;       // "mm/dd/yy", "hh:mm:ss" for ??DATE and the listing; empty: now
 };
 
 // Reads a file named in the source (INCLUDE) or the source itself. Returns nullopt when missing.

@@ -1,0 +1,72 @@
+// Bad input ends with diagnostics, never with a crash, a hang or a runaway expansion.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tasm/assembler.h"
+
+namespace krvs::tasm {
+namespace {
+
+bool hasMessage(const AssemblyResult& r, const std::string& text) {
+    for (const Diagnostic& d : r.diagnostics)
+        if (d.message.find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST(TasmRobustness, RandomSourcesEndWithAResult) {
+    static const char* kPieces[] = {
+        "mov", "ax", "bx", ",", "[", "]", "+", "-", "*", "(", ")", "'", "\"", "db", "dw", "dup", "?",
+        "segment", "ends", "proc", "endp", "macro", "endm", "rept", "irp", "irpc", "if", "else", "endif",
+        "local", "exitm", "&", "%", "<", ">", "!", "equ", "=", "org", "$", "end", "include", "x", "y", ":",
+        "offset", "seg", "ptr", "byte", "short", "jmp", "jz", "struc", "record", "comment", "*", "0FFFFFFFFh",
+        "99999999999", ".model", "small", ".code", ".data", "assume", "cs", "ds", "nothing", "\n", "\n", "\n",
+    };
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 300; ++round) {
+        std::string src;
+        int len = static_cast<int>(rng() % 200);
+        for (int i = 0; i < len; ++i) {
+            if (rng() % 8 == 0) src.push_back(static_cast<char>(rng() % 256));
+            else src += std::string(kPieces[rng() % std::size(kPieces)]) + " ";
+        }
+        AssemblyResult r = assemble("R.ASM", src, Options{}, [](const std::string&) { return std::optional<std::string>("x"); });
+        EXPECT_GE(r.passes, 1);
+        EXPECT_EQ(r.object.empty(), r.errorCount > 0);
+    }
+}
+
+TEST(TasmRobustness, RecursiveMacroStopsWithAnError) {
+    AssemblyResult r = assemble("M.ASM", "m macro\n m\n endm\nc segment\n m\nc ends\n end\n", Options{}, nullptr);
+    EXPECT_GT(r.errorCount, 0);
+    EXPECT_TRUE(hasMessage(r, "Macro expansion too deep"));
+}
+
+TEST(TasmRobustness, ThousandLevelsOfNestedMacrosStopWithAnError) {
+    std::string src;
+    for (int i = 0; i < 1000; ++i) src += "m" + std::to_string(i) + " macro\n m" + std::to_string(i + 1) + "\n endm\n";
+    src += "m1000 macro\n nop\n endm\nc segment\n m0\nc ends\n end\n";
+    AssemblyResult r = assemble("M.ASM", src, Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Macro expansion too deep"));
+}
+
+TEST(TasmRobustness, RecursiveIncludeStopsWithAnError) {
+    FileReader self = [](const std::string&) { return std::optional<std::string>("include self.inc\n"); };
+    AssemblyResult r = assemble("I.ASM", "include self.inc\nend\n", Options{}, self);
+    EXPECT_TRUE(hasMessage(r, "Too many nested includes"));
+}
+
+TEST(TasmRobustness, HugeRepeatCountIsRefused) {
+    AssemblyResult r = assemble("R.ASM", "c segment\n rept 100000000\n nop\n nop\n endm\nc ends\nend\n", Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Too many lines"));
+}
+
+TEST(TasmRobustness, MissingIncludeIsAnErrorOnItsLine) {
+    AssemblyResult r = assemble("I.ASM", "\ninclude nothere.inc\nend\n", Options{}, nullptr);
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(formatDiagnostic(r.diagnostics[0]), "**Error** I.ASM(2) Can't locate file: nothere.inc");
+}
+
+}  // namespace
+}  // namespace krvs::tasm

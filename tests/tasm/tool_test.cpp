@@ -1,0 +1,92 @@
+// TASM.Exe as the IDE drives it: a copy of the tool with its own TASM.CFG in a scratch directory.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "object_dump.h"
+
+namespace krvs::tasm {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TasmTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("tasm_tool_" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "Bin");
+        fs::create_directories(m_dir / "src");
+        fs::copy_file(fs::path(KRVS_TOOLS_DIR) / "TASM.Exe", m_dir / "Bin" / "TASM.Exe");
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    void write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+    // Runs the tool in src/ and returns its output; `rc` gets the exit code.
+    std::string run(int& rc) {
+        std::string cmd = "cd '" + (m_dir / "src").string() + "' && '" + (m_dir / "Bin" / "TASM.Exe").string() + "' 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string out;
+        char buf[4096];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        int status = pclose(p);
+        rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return out;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(TasmTool, ReadsItsConfigurationAndWritesObjectAndListingBesideTheSource) {
+    std::string base = (m_dir / "src" / "HELLO").string();
+    write(m_dir / "Bin" / "TASM.CFG", "/zi /la " + base + ", " + base + ", " + base + ",");
+    write(m_dir / "src" / "hello.asm", "code segment\nassume cs:code\nstart: mov ah, 4Ch\n int 21h\ncode ends\nend start\n");
+    write(m_dir / "src" / "HELLO.obj", "stale");  // found case-insensitively and replaced
+    int rc = 0;
+    std::string out = run(rc);
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_NE(out.find("Assembling file:   " + base + ".ASM\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error messages:    None\r\n"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(m_dir / "src" / "HELLO.obj"));
+    EXPECT_FALSE(fs::exists(m_dir / "src" / "HELLO.OBJ"));
+    std::string obj = test::readText((m_dir / "src" / "HELLO.obj").string());
+    auto m = test::readModule(std::vector<std::uint8_t>(obj.begin(), obj.end()));
+    ASSERT_TRUE(m);
+    ASSERT_FALSE(m->lines.empty()) << "/zi asks for line numbers";
+    EXPECT_EQ(m->lines[0].entries[0].line, 3);
+    std::string lst = test::readText((m_dir / "src" / "HELLO.LST").string());
+    // The exact bytes the IDE's listing reader looks for.
+    EXPECT_NE(lst.find("Symbol Name\t\tType   Value\r\n"), std::string::npos);
+    EXPECT_NE(lst.find("START\t\t\tNear   CODE:0000\r\n"), std::string::npos) << lst;
+    EXPECT_NE(lst.find("Groups & Segments\tBit Size Align"), std::string::npos);
+}
+
+TEST_F(TasmTool, ErrorsGiveTheClassicLinesNoObjectAndAFailingExitCode) {
+    std::string base = (m_dir / "src" / "T").string();
+    write(m_dir / "Bin" / "TASM.CFG", base + ", " + base + ", " + base + ",");
+    write(m_dir / "src" / "T.ASM", "code segment\nassume cs:code\n mov ax, msgg\n push 1234h\n mov [bx], 1\ncode ends\nend\n");
+    write(m_dir / "src" / "T.OBJ", "stale");
+    int rc = 0;
+    std::string out = run(rc);
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(out.find("**Error** " + base + ".ASM(3) Undefined symbol: MSGG\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("**Error** " + base + ".ASM(4) Illegal instruction for currently selected processor(s)\r\n"), std::string::npos);
+    EXPECT_NE(out.find("**Error** " + base + ".ASM(5) Argument needs type override\r\n"), std::string::npos);
+    EXPECT_NE(out.find("Error messages:    3\r\nWarning messages:  None\r\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir / "src" / "T.OBJ")) << "a stale object must not survive a failed build";
+}
+
+TEST_F(TasmTool, UnknownSwitchIsFatal) {
+    write(m_dir / "Bin" / "TASM.CFG", "/k x");
+    int rc = 0;
+    std::string out = run(rc);
+    EXPECT_NE(rc, 0);
+    EXPECT_NE(out.find("**Fatal** Bad switch: /k"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace krvs::tasm
