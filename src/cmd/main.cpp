@@ -16,7 +16,13 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "/c" || arg == "/C" || arg == "/k" || arg == "/K") {
             std::string command;
-            for (int j = i + 1; j < argc; ++j) command += (j > i + 1 ? " " : "") + std::string(argv[j]);
+            // Arguments passed separately keep their blanks: such a word is quoted again, as it was typed.
+            for (int j = i + 1; j < argc; ++j) {
+                std::string word = argv[j];
+                bool needsQuotes = word.find_first_of(" \t") != std::string::npos && word.find('"') == std::string::npos &&
+                                   argc - i > 2;
+                command += (j > i + 1 ? " " : "") + (needsQuotes ? "\"" + word + "\"" : word);
+            }
             int code = interpreter.runSingle(command);
             if (arg == "/k" || arg == "/K") return interpreter.runInteractive();
             return code & 0xFF;

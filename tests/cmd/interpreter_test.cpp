@@ -149,6 +149,14 @@ TEST(CmdSlashC, RunsBatchFilesWithParametersEchoOffAndPause) {
     EXPECT_EQ(s.output(), "zero=args one=one two=\"two 2\" ten=.\r\n\r\n100%\r\n请按任意键继续. . .\r\nabc");
 }
 
+TEST(CmdSlashC, SeparateArgumentsWithBlanksStayOneWord) {
+    TempDir dir;
+    std::ofstream(dir.path() / "SHOW.BAT") << "@echo [%1] [%2]\r\n";
+    Session s({"/c", "show.bat", "a b", "c"}, dir.path());
+    s.finish();
+    EXPECT_EQ(s.output(), "[\"a b\"] [c]\r\n");
+}
+
 TEST(CmdSlashC, BatchEchoShowsEachCommandUntilEchoOff) {
     TempDir dir;
     std::ofstream(dir.path() / "RUN.BAT") << "echo one\r\n@echo two\r\necho off\r\necho three\r\n";
