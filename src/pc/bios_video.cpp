@@ -1,6 +1,7 @@
 // INT 10h: the text modes of the colour and the monochrome adapter.
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "services.h"
@@ -130,65 +131,109 @@ void teletype(Machine& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attri
     setCursor(m, page, c.row, c.col);
 }
 
-std::uint16_t video(Machine& m) {
-    auto& r = m.regs();
-    Memory& mem = m.memory();
-    std::uint8_t ah = hi(r.gp[AX]), al = lo(r.gp[AX]);
-    int page = hi(r.gp[BX]) & 7;
-    switch (ah) {
-    case 0x00: {
-        std::uint8_t mode = al & 0x7F;
-        if (mode != 2 && mode != 3 && mode != 7) {
-            char text[64];
-            std::snprintf(text, sizeof text, "INT 10h: video mode %02Xh is not available; text mode 3 is kept", mode);
-            m.note(text);
-            mode = 3;
-        }
-        setMode(m, mode == 2 ? 3 : mode, !(al & 0x80));
-        break;
-    }
-    case 0x01: mem.write16(kSegment, kCursorShape, r.gp[CX]); break;
-    case 0x02: setCursor(m, page, hi(r.gp[DX]), lo(r.gp[DX])); break;
-    case 0x03: {
-        Cursor c = cursorOf(m, page);
-        r.gp[DX] = static_cast<std::uint16_t>(c.row << 8 | c.col);
-        r.gp[CX] = mem.read16(kSegment, kCursorShape);
-        break;
-    }
-    case 0x05:
-        if (al < 8) {
-            mem.write8(kSegment, kActivePage, al);
-            mem.write16(kSegment, kPageOffset, static_cast<std::uint16_t>(al * kPageBytes));
-        }
-        break;
-    case 0x06:
-    case 0x07:
-        scroll(m, mem.read8(kSegment, kActivePage), ah == 0x06, al, hi(r.gp[BX]), hi(r.gp[CX]), lo(r.gp[CX]),
-               hi(r.gp[DX]), lo(r.gp[DX]));
-        break;
-    case 0x08: {
-        Cursor c = cursorOf(m, page);
-        r.gp[AX] = mem.read16(videoSegment(m), cellOffset(page, c.row, c.col));
-        break;
-    }
-    case 0x09: writeRepeated(m, true); break;
-    case 0x0A: writeRepeated(m, false); break;
-    case 0x0E: teletype(m, al, mem.read8(kSegment, kActivePage), 0, false); break;
-    case 0x0F:
-        r.gp[AX] = static_cast<std::uint16_t>(kCols << 8 | mem.read8(kSegment, kVideoMode));
-        setHi(r.gp[BX], mem.read8(kSegment, kActivePage));
-        break;
-    case 0x13: writeString(m); break;
-    case 0x1A:  // display combination: a colour VGA
-        if (al == 0) { setLo(r.gp[AX], 0x1A); r.gp[BX] = 0x0008; }
-        break;
-    case 0x10: case 0x11: case 0x12: break;  // palette and font services change nothing in text output
-    default: {
+namespace {
+
+int pageArg(Machine& m) { return hi(m.regs().gp[BX]) & 7; }
+std::uint8_t activePage(Machine& m) { return m.memory().read8(kSegment, kActivePage); }
+
+void fnSetMode(Machine& m) {
+    std::uint8_t al = lo(m.regs().gp[AX]);
+    std::uint8_t mode = al & 0x7F;
+    if (mode != 2 && mode != 3 && mode != 7) {
         char text[64];
-        std::snprintf(text, sizeof text, "INT 10h function %02Xh is not supported", ah);
+        std::snprintf(text, sizeof text, "INT 10h: video mode %02Xh is not available; text mode 3 is kept", mode);
         m.note(text);
+        mode = 3;
     }
+    setMode(m, mode == 2 ? 3 : mode, !(al & 0x80));
+}
+
+void fnCursorShape(Machine& m) { m.memory().write16(kSegment, kCursorShape, m.regs().gp[CX]); }
+
+void fnSetCursor(Machine& m) { setCursor(m, pageArg(m), hi(m.regs().gp[DX]), lo(m.regs().gp[DX])); }
+
+void fnGetCursor(Machine& m) {
+    Cursor c = cursorOf(m, pageArg(m));
+    m.regs().gp[DX] = static_cast<std::uint16_t>(c.row << 8 | c.col);
+    m.regs().gp[CX] = m.memory().read16(kSegment, kCursorShape);
+}
+
+void fnSelectPage(Machine& m) {
+    std::uint8_t page = lo(m.regs().gp[AX]);
+    if (page >= 8) return;
+    m.memory().write8(kSegment, kActivePage, page);
+    m.memory().write16(kSegment, kPageOffset, static_cast<std::uint16_t>(page * kPageBytes));
+}
+
+void fnScroll(Machine& m) {
+    auto& r = m.regs();
+    scroll(m, activePage(m), hi(r.gp[AX]) == 0x06, lo(r.gp[AX]), hi(r.gp[BX]), hi(r.gp[CX]), lo(r.gp[CX]),
+           hi(r.gp[DX]), lo(r.gp[DX]));
+}
+
+void fnReadCell(Machine& m) {
+    int page = pageArg(m);
+    Cursor c = cursorOf(m, page);
+    m.regs().gp[AX] = m.memory().read16(videoSegment(m), cellOffset(page, c.row, c.col));
+}
+
+void fnWriteCells(Machine& m) { writeRepeated(m, true); }
+void fnWriteChars(Machine& m) { writeRepeated(m, false); }
+void fnTeletype(Machine& m) { teletype(m, lo(m.regs().gp[AX]), activePage(m), 0, false); }
+
+void fnVideoState(Machine& m) {
+    auto& r = m.regs();
+    r.gp[AX] = static_cast<std::uint16_t>(kCols << 8 | m.memory().read8(kSegment, kVideoMode));
+    setHi(r.gp[BX], activePage(m));
+}
+
+void fnWriteString(Machine& m) { writeString(m); }
+
+void fnDisplayCombination(Machine& m) {  // a colour VGA
+    auto& r = m.regs();
+    if (lo(r.gp[AX]) != 0) return;
+    setLo(r.gp[AX], 0x1A);
+    r.gp[BX] = 0x0008;
+}
+
+void fnNothing(Machine&) {}  // palette and font services change nothing in text output
+
+using VideoFn = void (*)(Machine&);
+constexpr std::array<VideoFn, 256> buildVideoTable() {
+    std::array<VideoFn, 256> t{};
+    t[0x00] = fnSetMode;
+    t[0x01] = fnCursorShape;
+    t[0x02] = fnSetCursor;
+    t[0x03] = fnGetCursor;
+    t[0x05] = fnSelectPage;
+    t[0x06] = fnScroll;
+    t[0x07] = fnScroll;
+    t[0x08] = fnReadCell;
+    t[0x09] = fnWriteCells;
+    t[0x0A] = fnWriteChars;
+    t[0x0E] = fnTeletype;
+    t[0x0F] = fnVideoState;
+    t[0x10] = fnNothing;
+    t[0x11] = fnNothing;
+    t[0x12] = fnNothing;
+    t[0x13] = fnWriteString;
+    t[0x1A] = fnDisplayCombination;
+    return t;
+}
+
+constexpr auto kVideoFunctions = buildVideoTable();
+
+}  // namespace
+
+std::uint16_t video(Machine& m) {
+    std::uint8_t ah = hi(m.regs().gp[AX]);
+    if (VideoFn fn = kVideoFunctions[ah]) {
+        fn(m);
+        return 0;
     }
+    char text[64];
+    std::snprintf(text, sizeof text, "INT 10h function %02Xh is not supported", ah);
+    m.note(text);
     return 0;
 }
 

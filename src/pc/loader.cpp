@@ -7,6 +7,8 @@
 
 #include "dos_fns.h"
 
+#include <algorithm>
+
 namespace krvs::pc {
 
 namespace {
@@ -93,8 +95,99 @@ LoadResult Machine::load(const std::filesystem::path& program, const std::string
     return loadImage(file, upper(program.filename().string()), args);
 }
 
+namespace {
+
+std::uint16_t buildEnvironment(Machine& m, const std::string& programPath) {
+    std::string env = std::string("COMSPEC=C:\\COMMAND.COM") + '\0' + "PATH=C:\\" + '\0' + '\0';
+    env += std::string("\x01\x00", 2) + programPath + '\0';
+    std::uint16_t largest;
+    std::uint16_t seg = dos::allocate(m, static_cast<std::uint16_t>((env.size() + 15) / 16), 0, largest);
+    if (seg) m.memory().writeBlock(seg, 0, reinterpret_cast<const std::uint8_t*>(env.data()), env.size());
+    return seg;
+}
+
+// The program takes the largest block, or as much of it as the MZ header asks for. Returns the PSP or 0.
+std::uint16_t allocateProgram(Machine& m, bool exe, const MzImage& mz, std::size_t comSize) {
+    std::uint16_t largest;
+    dos::allocate(m, 0xFFFF, 0, largest);  // fails on purpose: it reports the largest free block
+    std::uint32_t imageParas = (mz.imageSize + 15) / 16;
+    std::uint32_t need = exe ? 0x10 + imageParas + mz.minAlloc : 0x10 + (comSize + 0x100 + 15) / 16 + 1;
+    std::uint32_t want = largest;
+    if (exe && (mz.maxAlloc != 0 || mz.minAlloc != 0))
+        want = std::max(need, std::min<std::uint32_t>(largest, 0x10 + imageParas + mz.maxAlloc));
+    if (largest < need) return 0;
+    return dos::allocate(m, static_cast<std::uint16_t>(want), 0, largest);
+}
+
+void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16_t envSeg, const std::string& args) {
+    Memory& mem = m.memory();
+    for (int i = 0; i < 0x100; ++i) mem.write8(psp, static_cast<std::uint16_t>(i), 0);
+    mem.write16(psp, 0x00, 0x20CD);
+    mem.write16(psp, 0x02, blockEnd);
+    mem.write8(psp, 0x05, 0x9A);  // CALL FAR into DOS, the CP/M-style entry
+    mem.write16(psp, 0x06, mem.read16(0, 0x21 * 4));
+    mem.write16(psp, 0x08, mem.read16(0, 0x21 * 4 + 2));
+    for (int v = 0; v < 3; ++v) {  // INT 22h-24h as they were at load
+        mem.write16(psp, static_cast<std::uint16_t>(0x0A + v * 4), mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4)));
+        mem.write16(psp, static_cast<std::uint16_t>(0x0C + v * 4), mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4 + 2)));
+    }
+    mem.write16(psp, 0x16, psp);
+    dos::openStandardHandles(m, psp);
+    mem.write16(psp, 0x2C, envSeg);
+    mem.write16(psp, 0x32, Machine::DosState::kJftSize);
+    mem.write16(psp, 0x34, Machine::DosState::kJftOffset);
+    mem.write16(psp, 0x36, psp);
+    mem.write16(psp, 0x38, 0xFFFF);
+    mem.write16(psp, 0x3A, 0xFFFF);
+    const std::uint8_t dosCall[] = {0xCD, 0x21, 0xCB};
+    mem.writeBlock(psp, 0x50, dosCall, sizeof dosCall);
+    // The command tail keeps the blank after the program name; trailing blanks are dropped.
+    std::string tail = args;
+    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
+    if (!tail.empty() && tail.front() != ' ') tail.insert(tail.begin(), ' ');
+    if (tail.size() > 126) tail.resize(126);
+    mem.write8(psp, 0x80, static_cast<std::uint8_t>(tail.size()));
+    mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
+    mem.write8(psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
+    auto argWords = words(tail);
+    std::uint8_t fcb1 = parseFcb(mem, psp, 0x5C, argWords.size() > 0 ? argWords[0] : "");
+    std::uint8_t fcb2 = parseFcb(mem, psp, 0x6C, argWords.size() > 1 ? argWords[1] : "");
+    m.regs().gp[x86::AX] = static_cast<std::uint16_t>(fcb2 << 8 | fcb1);  // drive validity of the two FCBs
+}
+
+void placeExe(Machine& m, const std::vector<std::uint8_t>& file, const MzImage& mz, std::uint16_t psp,
+              std::uint16_t blockEnd) {
+    Memory& mem = m.memory();
+    auto& r = m.regs();
+    std::uint16_t loadSeg = static_cast<std::uint16_t>(psp + 0x10);
+    for (std::uint32_t i = 0; i < mz.imageSize; ++i) mem.write8(linear(loadSeg, 0) + i, file[mz.imageOffset + i]);
+    std::uint32_t limit = static_cast<std::uint32_t>(blockEnd) * 16;
+    for (const auto& rel : mz.relocations) {
+        std::uint32_t at = linear(loadSeg, 0) + static_cast<std::uint32_t>(rel.segment) * 16 + rel.offset;
+        if (at + 1 >= limit) continue;  // a fixup outside the program's memory would damage DOS
+        mem.write16(at, static_cast<std::uint16_t>(mem.read16(at) + loadSeg));
+    }
+    r.seg[x86::CS] = static_cast<std::uint16_t>(mz.cs + loadSeg);
+    r.ip = mz.ip;
+    r.seg[x86::SS] = static_cast<std::uint16_t>(mz.ss + loadSeg);
+    r.gp[x86::SP] = mz.sp;
+}
+
+void placeCom(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t psp, std::uint16_t blockEnd) {
+    Memory& mem = m.memory();
+    auto& r = m.regs();
+    mem.writeBlock(psp, 0x100, file.data(), file.size());
+    std::uint32_t bytes = static_cast<std::uint32_t>(blockEnd - psp) * 16;
+    std::uint16_t sp = bytes >= 0x10000 ? 0xFFFE : static_cast<std::uint16_t>((bytes - 2) & ~1u);
+    mem.write16(psp, sp, 0);  // RET from the program reaches INT 20h at PSP:0000
+    r.seg[x86::CS] = r.seg[x86::SS] = psp;
+    r.ip = 0x100;
+    r.gp[x86::SP] = sp;
+}
+
+}  // namespace
+
 LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args) {
-    using namespace dos;
     MzImage mz;
     bool exe = isMz(file);
     if (exe) {
@@ -102,94 +195,26 @@ LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::
     } else if (file.size() > 0xFF00 - 2) {
         return {false, "the .COM program is larger than 64 KB"};
     }
-
-    // Environment: COMSPEC and PATH, then the program's own name after the count word.
-    std::string env = std::string("COMSPEC=C:\\COMMAND.COM") + '\0' + "PATH=C:\\" + '\0' + '\0';
-    std::string self = "C:\\" + (m_drive->currentDirectory().empty() ? "" : m_drive->currentDirectory() + "\\") + dosName;
-    env += std::string("\x01\x00", 2) + self + '\0';
-    std::uint16_t largest;
-    std::uint16_t envSeg = allocate(*this, static_cast<std::uint16_t>((env.size() + 15) / 16), 0, largest);
+    std::string dir = m_drive->currentDirectory();
+    std::uint16_t envSeg = buildEnvironment(*this, "C:\\" + (dir.empty() ? "" : dir + "\\") + dosName);
     if (!envSeg) return {false, "not enough memory for the environment"};
-    m_mem.writeBlock(envSeg, 0, reinterpret_cast<const std::uint8_t*>(env.data()), env.size());
-
-    // The program takes the largest block, or as much of it as the MZ header asks for.
-    allocate(*this, 0xFFFF, 0, largest);  // fails on purpose: it reports the largest free block
-    std::uint32_t imageParas = exe ? (mz.imageSize + 15) / 16 : 0;
-    std::uint32_t need = exe ? 0x10 + imageParas + mz.minAlloc : 0x10 + (file.size() + 0x100 + 15) / 16 + 1;
-    std::uint32_t want = largest;
-    if (exe && (mz.maxAlloc != 0 || mz.minAlloc != 0))
-        want = std::max(need, std::min<std::uint32_t>(largest, 0x10 + imageParas + mz.maxAlloc));
-    if (largest < need) return {false, "not enough memory to load the program"};
-    m_psp = allocate(*this, static_cast<std::uint16_t>(want), 0, largest);
-    if (!m_psp) return {false, "not enough memory to load the program"};
-    setOwner(*this, envSeg, m_psp);
-    std::uint16_t blockEnd = static_cast<std::uint16_t>(m_psp + m_mem.read16(static_cast<std::uint16_t>(m_psp - 1), 3));
-
-    // PSP
-    for (int i = 0; i < 0x100; ++i) m_mem.write8(m_psp, static_cast<std::uint16_t>(i), 0);
-    m_mem.write16(m_psp, 0x00, 0x20CD);
-    m_mem.write16(m_psp, 0x02, blockEnd);
-    m_mem.write8(m_psp, 0x05, 0x9A);  // CALL FAR into DOS, the CP/M-style entry
-    m_mem.write16(m_psp, 0x06, static_cast<std::uint16_t>(0x1000 + 0x21 * 8));
-    m_mem.write16(m_psp, 0x08, 0xF000);
-    for (int v = 0; v < 3; ++v) {  // INT 22h-24h as they were at load
-        m_mem.write16(m_psp, static_cast<std::uint16_t>(0x0A + v * 4), m_mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4)));
-        m_mem.write16(m_psp, static_cast<std::uint16_t>(0x0C + v * 4), m_mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4 + 2)));
-    }
-    m_mem.write16(m_psp, 0x16, m_psp);
-    openStandardHandles(*this, m_psp);
-    m_mem.write16(m_psp, 0x2C, envSeg);
-    m_mem.write16(m_psp, 0x32, DosState::kJftSize);
-    m_mem.write16(m_psp, 0x34, DosState::kJftOffset);
-    m_mem.write16(m_psp, 0x36, m_psp);
-    m_mem.write16(m_psp, 0x38, 0xFFFF);
-    m_mem.write16(m_psp, 0x3A, 0xFFFF);
-    m_mem.write8(m_psp, 0x50, 0xCD);
-    m_mem.write8(m_psp, 0x51, 0x21);
-    m_mem.write8(m_psp, 0x52, 0xCB);
-    std::string tail = args;
-    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
-    if (!tail.empty() && tail.front() != ' ') tail.insert(tail.begin(), ' ');
-    if (tail.size() > 126) tail.resize(126);
-    m_mem.write8(m_psp, 0x80, static_cast<std::uint8_t>(tail.size()));
-    m_mem.writeBlock(m_psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
-    m_mem.write8(m_psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
-    auto argWords = words(tail);
-    std::uint8_t fcb1 = parseFcb(m_mem, m_psp, 0x5C, argWords.size() > 0 ? argWords[0] : "");
-    std::uint8_t fcb2 = parseFcb(m_mem, m_psp, 0x6C, argWords.size() > 1 ? argWords[1] : "");
-    m_dos->dtaSegment = m_psp;
-    m_dos->dtaOffset = 0x80;
+    std::uint16_t psp = allocateProgram(*this, exe, mz, file.size());
+    if (!psp) return {false, "not enough memory to load the program"};
+    m_psp = psp;
+    dos::setOwner(*this, envSeg, psp);
+    auto blockEnd = static_cast<std::uint16_t>(psp + m_mem.read16(static_cast<std::uint16_t>(psp - 1), 3));
 
     auto& r = regs();
     r = x86::Registers{};
     r.flags = 0xF202;
-    r.gp[x86::AX] = static_cast<std::uint16_t>(fcb2 << 8 | fcb1);
-    r.seg[x86::DS] = r.seg[x86::ES] = m_psp;
-    if (exe) {
-        std::uint16_t loadSeg = static_cast<std::uint16_t>(m_psp + 0x10);
-        for (std::uint32_t i = 0; i < mz.imageSize; ++i)
-            m_mem.write8(linear(loadSeg, 0) + i, file[mz.imageOffset + i]);
-        std::uint32_t limit = static_cast<std::uint32_t>(blockEnd) * 16;
-        for (const auto& rel : mz.relocations) {
-            std::uint32_t at = linear(loadSeg, 0) + static_cast<std::uint32_t>(rel.segment) * 16 + rel.offset;
-            if (at + 1 >= limit) continue;  // a fixup outside the program's memory would damage DOS
-            m_mem.write16(at, static_cast<std::uint16_t>(m_mem.read16(at) + loadSeg));
-        }
-        r.seg[x86::CS] = static_cast<std::uint16_t>(mz.cs + loadSeg);
-        r.ip = mz.ip;
-        r.seg[x86::SS] = static_cast<std::uint16_t>(mz.ss + loadSeg);
-        r.gp[x86::SP] = mz.sp;
-    } else {
-        m_mem.writeBlock(m_psp, 0x100, file.data(), file.size());
-        std::uint32_t bytes = static_cast<std::uint32_t>(blockEnd - m_psp) * 16;
-        std::uint16_t sp = bytes >= 0x10000 ? 0xFFFE : static_cast<std::uint16_t>((bytes - 2) & ~1u);
-        m_mem.write16(m_psp, sp, 0);  // RET from the program reaches INT 20h at PSP:0000
-        r.seg[x86::CS] = r.seg[x86::SS] = m_psp;
-        r.ip = 0x100;
-        r.gp[x86::SP] = sp;
-    }
+    buildPsp(*this, psp, blockEnd, envSeg, args);
+    m_dos->dtaSegment = psp;
+    m_dos->dtaOffset = 0x80;
+    r.seg[x86::DS] = r.seg[x86::ES] = psp;
+    if (exe) placeExe(*this, file, mz, psp, blockEnd);
+    else placeCom(*this, file, psp, blockEnd);
     r.gp[x86::CX] = 0x00FF;
-    r.gp[x86::DX] = m_psp;
+    r.gp[x86::DX] = psp;
     r.gp[x86::SI] = r.ip;
     r.gp[x86::DI] = r.gp[x86::SP];
     r.gp[x86::BP] = 0x091C;

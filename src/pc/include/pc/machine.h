@@ -134,6 +134,7 @@ public:
     DosState& dos() { return *m_dos; }
 
 private:
+    void registerDevicePorts();
     void installRom();
     void initBiosData();
     void initDos();
