@@ -1,0 +1,60 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <cstdio>
+#include <memory>
+
+#include "app/prompter.h"
+#include "app/tform_main.h"
+#include "editor/tide.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "settings/tset.h"
+
+namespace krvs::ide {
+
+namespace {
+
+// Where the program is taken to live: its own file inside the program home.
+struct ProgramLocation {
+  QString inHome;  // the program's path in its home; the settings' paths derive from it
+};
+
+ProgramLocation locateProgram(const char* argv0) {
+  std::string exeDir = platform::executableDirectory();
+  std::string exeName = platform::fileNameOf(argv0 ? argv0 : "korvash");
+  if (exeDir.empty()) exeDir = platform::directoryOf(argv0 ? argv0 : "");
+  platform::ProgramHome home = platform::programHome(exeDir, platform::xdgDataHome());
+  if (!home.error.empty()) std::fprintf(stderr, "korvash: %s\n", home.error.c_str());
+  return {QString::fromStdString(platform::joinPath(home.dir, exeName))};
+}
+
+}  // namespace
+
+int runKorvash(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Korvash"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Korvash"));
+
+  ProgramLocation program = locateProgram(argc > 0 ? argv[0] : nullptr);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QSize screenSize = screen ? screen->size() : QSize(1024, 768);
+  auto set = std::make_unique<TSet>(program.inHome, screenSize);
+  sourceFormatter();
+
+  MessageBoxPrompter boxes;
+  setPrompter(&boxes);
+  QStringList arguments = QApplication::arguments().mid(1);
+  auto window = std::make_unique<TForm_Main>(*set, prompter(), program.inHome, arguments);
+  boxes.setParent(window.get());
+  window->show();
+  int rc = app.exec();
+
+  window.reset();  // stores the geometry in the settings store
+  set.reset();     // writes KRVS.Ini
+  setPrompter(nullptr);
+  return rc;
+}
+
+}  // namespace krvs::ide

@@ -1,0 +1,165 @@
+#pragma once
+// TForm_Main: the main window. It lays out the panes, menus, tool bar and status bar, applies the
+// settings store to them, checks the tool directory at start, and writes the geometry back when it
+// is destroyed. Menu items whose behaviour is not built yet stay disabled (see main_menus.cpp).
+#include <QAction>
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <utility>
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace krvs::ide {
+
+class NavigationTree;
+class Prompter;
+class TIDE;
+class TSet;
+struct MenuSpec;
+
+class TForm_Main : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `arguments` are the command-line arguments after the program name; `programFile` is the
+  // program's own full path. Runs FormCreate.
+  TForm_Main(TSet& set, Prompter& prompter, const QString& programFile, const QStringList& arguments,
+             QWidget* parent = nullptr);
+  // Runs FormDestroy: deletes the document's by-products and stores the geometry in the store.
+  ~TForm_Main() override;
+
+  // The process-wide main window, nullptr when none exists.
+  static TForm_Main* instance();
+
+  void ApplySettings();
+  void EditorChange();
+  void EditorSelectionChange();
+  void EditorKeyUp(int key);
+
+  // Document operations used at start and at close.
+  bool CheckSaved();
+  bool CheckDebugging();
+  bool SaveDocument();
+  bool WriteDocument(const QString& path);
+  bool OpenDocument(const QString& path);
+  void NewDocument(const QString& name);
+  void ShowView(int kind);
+
+  // Handlers bound by the menu and tool bar tables.
+  void MainMenu_ExitClick();
+  void MainMenu_HelpContextClick();
+  void MainItem_NewVersionClick();
+  void MainItem_BlogClick();
+  void MainMenu_ASMClick();
+  void MainMenu_MAPClick();
+  void MainMenu_LSTClick();
+  void MainMenu_ColorShowClick();
+  void MainMenu_FormatTextClick();
+  void MainMenu_NaviClick();
+  void MainMenu_ErrorListClick();
+  void MainMenu_FileClick();
+  void MainMenu_RecentClick();
+  void MainMenu_RecentReadClick(int index);
+  void MainMenu_ClearRecentClick();
+
+  // What the debugger's notification pairs do; the debugger registers its handlers here.
+  void setDebugNotifyHandler(int wParam, int lParam, std::function<void()> handler);
+  // Shown by FormShow when the machine differs from the one the settings file last saw.
+  std::function<void()> showWelcome;
+
+  // A menu, tool bar or pop-up action by its component name (e.g. "MainMenu_Make").
+  QAction* action(const QString& name) const { return m_actions.value(name); }
+  QString statusText(int panel) const;
+  void setStatusText(int panel, const QString& text);
+
+  // Components other parts of the IDE reach through the window.
+  TIDE* Editor = nullptr;
+  QList<QAction*> RecentItems;
+  QWidget* Panel_Back = nullptr;
+  QToolBar* ToolBar = nullptr;
+  QWidget* Panel_Right = nullptr;
+  QToolButton* SpeedButton_LST = nullptr;
+  QToolButton* SpeedButton_MAP = nullptr;
+  QToolButton* SpeedButton_ASM = nullptr;
+  QLabel* Image_About = nullptr;
+  QSplitter* Splitter = nullptr;   // between the upper part and the bottom pane
+  QSplitter* Splitter1 = nullptr;  // between the left pane and the editor
+  QTabWidget* PageControl_Left = nullptr;
+  NavigationTree* TreeView = nullptr;
+  QTableWidget* StringGrid_Reg = nullptr;
+  QLineEdit* Edit_Next = nullptr;
+  QLabel* Label_Note = nullptr;
+  QTableWidget* StringGrid_Mem = nullptr;
+  QComboBox* ComboBox_Seg = nullptr;
+  QComboBox* ComboBox_Addr = nullptr;
+  QLineEdit* Edit_Addr = nullptr;
+  QLineEdit* Edit_Size = nullptr;
+  QPlainTextEdit* MemoWatch = nullptr;
+  QTabWidget* PageControlBottom = nullptr;
+  QListWidget* ListBox_Error = nullptr;
+  QPlainTextEdit* MemoDebugInput = nullptr;
+  QPlainTextEdit* MemoDebugOutput = nullptr;
+  QMenu* PopupMenu = nullptr;
+  QMenu* PopupMenu_TreeView = nullptr;
+  QMenu* MainMenu_Recent = nullptr;
+  QTimer* Timer = nullptr;
+  QTimer* TimerStatesBar = nullptr;
+  QList<QPixmap> ImageList2;
+
+  TSet& settings() const { return m_set; }
+  int viewKind() const { return m_view; }
+
+ protected:
+  bool event(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void FormCreate(const QString& programFile, const QStringList& arguments);
+  void FormShow();
+  void FormDestroy();
+  void buildPanes();
+  void buildLeftPages();
+  void buildBottomPages();
+  void buildStatusBar();
+  void buildTopStrip();
+  void buildMenus();
+  QMenu* buildMenu(const MenuSpec& spec);
+  void buildToolBar();
+  void buildPopupMenu();
+  void createRecentItems();
+  void createEditor();
+  void checkTools();
+  void applyPaneSizes();
+  void setLeftPaneShown(bool shown);
+  void setBottomPaneShown(bool shown);
+  void runHandler(void (TForm_Main::*handler)());
+  void setCaption(const QString& documentName);
+
+  TSet& m_set;
+  Prompter& m_prompter;
+  QHash<QString, QAction*> m_actions;
+  QList<QLabel*> m_statusPanels;
+  QStringList m_statusTexts;
+  std::map<std::pair<int, int>, std::function<void()>> m_debugNotify;
+  int m_view = 0;
+  bool m_shownOnce = false;
+  bool m_paneSizesPending = true;
+};
+
+}  // namespace krvs::ide
