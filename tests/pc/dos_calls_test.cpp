@@ -112,6 +112,22 @@ TEST_F(PcDosCalls, FindRenameDeleteAndDirectories) {
     EXPECT_EQ(r.cx, 0x20);
 }
 
+TEST_F(PcDosCalls, ConsoleReadsThroughAHandleTakeEditedLinesInPieces) {
+    Code c;
+    c.raw({0xCD, 0x21, 0xFA, 0xF4});
+    start(c, "ab\bc\rxy\r");
+    psp = m_machine->pspSegment();
+    Regs r = call({.ax = 0x3F00, .bx = 0, .cx = 3, .dx = kText});
+    EXPECT_EQ(r.ax, 3);
+    EXPECT_EQ(m_machine->memory().readString(psp, kText, 3), "ac\r");
+    r = call({.ax = 0x3F00, .bx = 0, .cx = 10, .dx = kText});
+    EXPECT_EQ(r.ax, 1);  // the LF that was left over
+    r = call({.ax = 0x3F00, .bx = 0, .cx = 10, .dx = kText});
+    EXPECT_EQ(r.ax, 4);
+    EXPECT_EQ(m_machine->memory().readString(psp, kText, 4), "xy\r\n");
+    EXPECT_EQ(m_sink.text(), "ab\b \bc\r\nxy\r\n");
+}
+
 TEST_F(PcDosCalls, DateTimeAndVectors) {
     Regs r = call({.ax = 0x2A00});
     std::tm t{};

@@ -253,6 +253,23 @@ TEST_F(PcScenario, BiosVideoScrollsWritesAndReadsBack) {
     EXPECT_EQ(s.cursorColumn, 2);
 }
 
+TEST(PcScreenConsole, DosOutputGoesOntoTheTextScreen) {
+    Code c;
+    std::size_t msg = c.mov16(Code::kDX, 0);
+    c.dos(0x09).exitWith(0);
+    c.patch16(msg, c.here());
+    c.text("hi\r\nyo\tZ$");
+    MachineConfig config;  // no streams: the text-screen front end
+    Machine m(config);
+    ASSERT_TRUE(m.loadImage(c.bytes(), "T.COM", "").ok);
+    ASSERT_EQ(m.run({10000, 0}), RunOutcome::Exited);
+    TextScreen s = m.screen();
+    EXPECT_EQ(s.text().substr(0, 14), std::string("hi\nyo") + std::string(6, ' ') + "Z\n\n");
+    EXPECT_EQ(s.cursorRow, 1);
+    EXPECT_EQ(s.cursorColumn, 9);
+    EXPECT_EQ(s.attributeAt(0, 0), 0x07);
+}
+
 // A stream that never has a byte, like a pipe nobody writes to.
 class SilentSource : public ByteSource {
 public:
