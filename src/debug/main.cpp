@@ -1,0 +1,65 @@
+// DEBUG.EXE: the stdio front end. Through a pipe each reply leaves in one write; in a terminal the
+// terminal's own echo and line editing are switched off, because DEBUG echoes what it reads as DOS does.
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "debug/console.h"
+#include "debug/session.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Runs DEBUG, a program testing and editing tool.\r\n\r\n"
+    "DEBUG [[drive:][path]filename [testfile-parameters]]\r\n\r\n"
+    "  [drive:][path]filename  Specifies the file you want to test.\r\n"
+    "  testfile-parameters     Specifies command-line information required by\r\n"
+    "                          the file you want to test.\r\n\r\n"
+    "After DEBUG starts, type ? to display a list of debugging commands.\r\n";
+
+class RawTerminal {
+public:
+    RawTerminal() {
+        if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &m_saved) != 0) return;
+        termios raw = m_saved;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_iflag &= static_cast<tcflag_t>(~ICRNL);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        m_active = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+    ~RawTerminal() {
+        if (m_active) ::tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+    }
+    bool active() const { return m_active; }
+
+private:
+    termios m_saved{};
+    bool m_active = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string program, args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (program.empty() && a == "/?") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (program.empty()) program = a;
+        else args += (args.empty() ? "" : " ") + a;
+    }
+
+    RawTerminal terminal;
+    krvs::pc::FdSource in(STDIN_FILENO);
+    krvs::pc::FdSink out(STDOUT_FILENO);
+    krvs::debug::Console console(in, out, terminal.active());
+    krvs::debug::Session session(console);
+    if (std::string e = session.start(program, args); !e.empty()) console.write(e + "\r\n");
+    return session.run();
+}

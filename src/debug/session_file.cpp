@@ -1,0 +1,127 @@
+// Program names and loading: N builds the command tail and FCBs, L loads .COM and .EXE programs into a
+// fresh machine (as EXEC would) and other files raw at CS:0100.
+
+#include <fstream>
+#include <iterator>
+
+#include "debug/session.h"
+
+namespace krvs::debug {
+
+namespace {
+
+std::string upper(std::string s) { return upperOutsideQuotes(s); }
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == ',' || c == ';' || c == '=') {
+            if (!cur.empty()) out.push_back(cur);
+            cur.clear();
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+// An unopened FCB from a file name; returns FFh when it names a drive that does not exist (only C:).
+std::uint8_t writeFcb(pc::Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
+    for (int i = 0; i < 16; ++i) mem.write8(seg, static_cast<std::uint16_t>(off + i), i >= 1 && i <= 11 ? ' ' : 0);
+    std::string name = upper(text);
+    std::uint8_t result = 0;
+    if (name.size() >= 2 && name[1] == ':') {
+        mem.write8(seg, off, static_cast<std::uint8_t>(name[0] - 'A' + 1));
+        if (name[0] != 'C') result = 0xFF;
+        name = name.substr(2);
+    }
+    if (auto slash = name.find_last_of("\\/"); slash != std::string::npos) name = name.substr(slash + 1);
+    const auto dot = name.find('.');
+    const std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (std::size_t i = 0; i < 8 && i < base.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 1 + i), base[i]);
+    for (std::size_t i = 0; i < 3 && i < ext.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 9 + i), ext[i]);
+    return result;
+}
+
+std::string extensionOf(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || name.find_first_of("\\/", dot) != std::string::npos) return {};
+    return upper(name.substr(dot + 1));
+}
+
+}  // namespace
+
+void Session::setProgramName(const std::string& text) {
+    const auto b = text.find_first_not_of(" \t");
+    const std::string rest = b == std::string::npos ? "" : text.substr(b);
+    const auto e = rest.find_first_of(" \t,;=");
+    m_fileName = rest.substr(0, e);
+    m_fileArgs = e == std::string::npos ? "" : rest.substr(e);
+
+    auto& mem = m_machine->memory();
+    const std::uint16_t psp = m_machine->pspSegment();
+    std::string tail = m_fileArgs.substr(0, 126);
+    mem.write8(psp, 0x80, static_cast<std::uint8_t>(tail.size()));
+    mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
+    mem.write8(psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
+    const auto args = words(m_fileArgs);
+    const std::uint8_t al = writeFcb(mem, psp, 0x5C, args.size() > 0 ? args[0] : "");
+    const std::uint8_t ah = writeFcb(mem, psp, 0x6C, args.size() > 1 ? args[1] : "");
+    regs().gp[x86::AX] = static_cast<std::uint16_t>(ah << 8 | al);
+}
+
+std::filesystem::path Session::hostPath(const std::string& name) const {
+    std::error_code ec;
+    if (std::filesystem::exists(name, ec)) return name;
+    pc::HostPath h = m_machine->drive().resolve(name);
+    if (h.error == 0 && !h.path.empty()) return h.path;
+    return name;
+}
+
+std::string Session::loadFile(std::optional<Address> at) {
+    if (m_fileName.empty()) return "File not found";
+    const std::filesystem::path path = hostPath(m_fileName);
+    std::ifstream in(path, std::ios::binary);
+    std::error_code ec;
+    if (!in || std::filesystem::is_directory(path, ec)) return "File not found";
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string ext = extensionOf(m_fileName);
+    const auto size = static_cast<std::uint32_t>(file.size());
+
+    if (ext == "COM" || ext == "EXE") {
+        const x86::Registers before = regs();
+        newMachine();
+        const pc::LoadResult r = m_machine->loadImage(file, upper(path.filename().string()), m_fileArgs);
+        if (!r.ok) {
+            // The old program is gone with its machine: DEBUG stands on a fresh PSP, as after a failed EXEC.
+            freshPsp();
+            regs().gp[x86::DX] = before.gp[x86::DX];
+            return ext == "EXE" ? "Error in EXE or HEX file" : "Insufficient memory";
+        }
+        auto& reg = regs();
+        // DX, BP, SI, DI and the flags are DEBUG's own, not what EXEC leaves there.
+        reg.gp[x86::DX] = before.gp[x86::DX];
+        reg.gp[x86::BP] = before.gp[x86::BP];
+        reg.gp[x86::SI] = before.gp[x86::SI];
+        reg.gp[x86::DI] = before.gp[x86::DI];
+        reg.flags = before.flags;
+        reg.gp[x86::BX] = static_cast<std::uint16_t>(size >> 16);
+        // The classic DEBUG takes a fixed 512 header bytes off an .EXE's size, without borrow.
+        reg.gp[x86::CX] = static_cast<std::uint16_t>(ext == "EXE" ? size - 512 : size);
+        setProgramName(m_fileName + m_fileArgs);
+        m_defaults.dump = m_defaults.unassemble = m_defaults.assemble = {reg.seg[x86::CS], reg.ip};
+        return {};
+    }
+
+    auto& reg = regs();
+    const Address to = at.value_or(Address{reg.seg[x86::CS], 0x100});
+    const std::uint32_t base = pc::linear(to.segment, to.offset);
+    for (std::uint32_t i = 0; i < size; ++i) m_machine->memory().write8(base + i, file[i]);
+    reg.gp[x86::BX] = static_cast<std::uint16_t>(size >> 16);
+    reg.gp[x86::CX] = static_cast<std::uint16_t>(size);
+    return {};
+}
+
+}  // namespace krvs::debug

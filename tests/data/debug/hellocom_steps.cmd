@@ -1,0 +1,11 @@
+r
+u
+t
+t
+p
+p
+p
+p
+p
+r
+q

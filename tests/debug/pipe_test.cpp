@@ -1,0 +1,150 @@
+// DEBUG.EXE driven through pipes the way the IDE drives it: commands end with CR, every reply is one
+// read, and a program that waits for a key takes it from the same pipe.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class DebugProcess {
+public:
+    explicit DebugProcess(const std::string& program) {
+        int in[2], out[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::close(in[0]); ::close(in[1]); ::close(out[0]); ::close(out[1]);
+            const std::string exe = std::string(KRVS_TOOLS_DIR) + "/DEBUG.EXE";
+            if (program.empty()) ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+            else ::execl(exe.c_str(), exe.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        m_to = in[1];
+        m_from = out[0];
+    }
+    ~DebugProcess() {
+        if (m_to >= 0) ::close(m_to);
+        if (m_from >= 0) ::close(m_from);
+        if (m_pid > 0) {
+            int status;
+            if (::waitpid(m_pid, &status, WNOHANG) == 0) {
+                ::kill(m_pid, SIGKILL);
+                ::waitpid(m_pid, &status, 0);
+            }
+        }
+    }
+    void send(const std::string& bytes) { ASSERT_EQ(::write(m_to, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    // One read, as the IDE's reader makes it; "" when nothing came within the time.
+    std::string readOnce(int timeoutMs = 10000) {
+        pollfd p{m_from, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) return {};
+        char buf[4096];
+        ssize_t n = ::read(m_from, buf, sizeof buf);
+        return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+    }
+    void closeInput() { ::close(m_to); m_to = -1; }
+    int wait() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_to = -1, m_from = -1;
+};
+
+std::vector<std::string> lines(const std::string& reply) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0, e; (e = reply.find("\r\n", at)) != std::string::npos; at = e + 2) out.push_back(reply.substr(at, e - at));
+    return out;
+}
+
+std::string corpus(const char* relative) { return std::string(KRVS_TEST_DATA) + "/corpus/" + relative; }
+
+TEST(Pipe, EachStepReplyIsOneReadWithTheFieldsWhereTheIdeLooks) {
+    DebugProcess d(corpus("HELLOCOM/expected.com"));
+    ASSERT_EQ(d.readOnce(), "-");
+    const std::string expectedBytes[] = {"B409", "CD21", "BA2D01", "B409", "CD21", "CD20"};
+    for (const std::string& bytes : expectedBytes) {
+        d.send("p\r");
+        const std::string reply = d.readOnce();
+        ASSERT_EQ(reply.substr(0, 4), "p\r\r\n");
+        ASSERT_EQ(reply.back(), '-') << reply;
+        const auto l = lines(reply);
+        ASSERT_GE(l.size(), 4u);
+        // The three register lines are the last three before the prompt.
+        const std::string joined = l[l.size() - 3] + l[l.size() - 2] + l[l.size() - 1];
+        const std::size_t p = joined.find("IP=") + 1;  // counted from 1, as the IDE counts
+        ASSERT_NE(p, 0u);
+        EXPECT_EQ(joined.substr(p - 1 + 10, 23), "NV UP EI PL NZ NA PO NC");
+        EXPECT_EQ(joined.substr(p - 1 + 44, bytes.size()), bytes);
+        EXPECT_EQ(joined[p - 1 + 44 + bytes.size()], ' ');
+    }
+    d.send("p\r");
+    EXPECT_EQ(d.readOnce(), "p\r\r\n\r\nProgram terminated normally\r\n-");
+    d.send("q\r");
+    EXPECT_EQ(d.readOnce(), "q\r\r\n");
+    EXPECT_EQ(d.wait(), 0);
+}
+
+TEST(Pipe, ProgramOutputOfAStepArrivesInTheSameReadAsTheRegisters) {
+    DebugProcess d(corpus("HELLOCOM/expected.com"));
+    ASSERT_EQ(d.readOnce(), "-");
+    d.send("p 2\r");
+    d.readOnce();
+    d.send("p\r");
+    const std::string reply = d.readOnce();
+    EXPECT_EQ(reply.substr(0, 32), "p\r\r\nHello from a .COM program!\r\n");
+    EXPECT_NE(reply.find("\r\nAX="), std::string::npos);
+    EXPECT_EQ(reply.back(), '-');
+}
+
+TEST(Pipe, AStepWaitingForALineTakesItsKeysFromThePipe) {
+    DebugProcess d(corpus("REVLINE/expected.exe"));
+    ASSERT_EQ(d.readOnce(), "-");
+    d.send("p 6\r");
+    const std::string before = d.readOnce();
+    ASSERT_NE(before.find("INT\t21"), std::string::npos) << before;
+    d.send("p\r");
+    // The program waits inside INT 21h function 0Ah: no reply until it has its line.
+    EXPECT_EQ(d.readOnce(300), "");
+    for (char c : std::string("hi\r")) d.send(std::string(1, c));
+    const std::string reply = d.readOnce();
+    EXPECT_EQ(reply.substr(0, 9), "p\r\r\nhi\r\r\n");
+    EXPECT_NE(reply.find("IP=0015"), std::string::npos) << reply;
+    d.send("g\r");
+    EXPECT_NE(d.readOnce().find("Reversed: ih\r\nLength: 2\r\n\r\nProgram terminated normally\r\n-"), std::string::npos);
+    d.send("q\r");
+    d.readOnce();
+    EXPECT_EQ(d.wait(), 0);
+}
+
+TEST(Pipe, TheIdesUnknownCommandIsAnsweredWithItsEcho) {
+    DebugProcess d("");
+    ASSERT_EQ(d.readOnce(), "-");
+    d.send("@#%$@$%#%@#$%@\r");
+    EXPECT_EQ(d.readOnce(), "@#%$@$%#%@#$%@\r\r\n ^ Error\r\n-");
+}
+
+TEST(Pipe, EndOfInputEndsTheSession) {
+    DebugProcess d("");
+    ASSERT_EQ(d.readOnce(), "-");
+    d.closeInput();
+    EXPECT_EQ(d.wait(), 0);
+}
+
+}  // namespace
