@@ -164,7 +164,7 @@ bool decodeOperand(OpClass c, const ModRmFields& m, std::uint8_t opcode, CpuMode
     case Imm16: out = immediate(in.word(), OpSize::Word); return true;
     case One: out = immediate(1, OpSize::Byte); return true;
     case Three: out = immediate(3, OpSize::Byte); return true;
-    case StrSrc8: case StrSrc16: case StrDst8: case StrDst16: return false;  // encoder-only spellings
+    case StrSrc8: case StrSrc16: case StrDst8: case StrDst16: case XlatTable: return false;  // encoder-only spellings
     case EscCode: out = immediate((opcode & 7) << 3 | m.reg, OpSize::Byte); return true;
     case Rel8: out = Operand::rel(static_cast<std::int8_t>(in.byte())); return true;
     case Rel16: out = Operand::rel(static_cast<std::int16_t>(in.word())); return true;

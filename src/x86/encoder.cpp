@@ -55,8 +55,8 @@ Fit fitImm(const Operand& o, OpClass c) {
     }
 }
 
-// A string operand only names size and segment: [SI] / ES:[DI], or a variable (direct address).
-// The destination is always in ES.
+// A string operand only names size and segment: [SI] / ES:[DI] ([BX] for XLAT), or a variable
+// (direct address). The destination is always in ES.
 Fit fitString(const Operand& o, OpSize size, std::int8_t reg, bool destination) {
     if (o.kind != OperandKind::Mem) return Fit::No;
     bool viaReg = (o.mem.base == reg || o.mem.index == reg) && (o.mem.base == kNoReg || o.mem.index == kNoReg) &&
@@ -95,6 +95,7 @@ Fit fitOperand(OpClass c, const Operand& o) {
     case FarPtr: return o.kind == OperandKind::Far ? Fit::Ok : Fit::No;
     case StrSrc8: case StrSrc16: return fitString(o, c == StrSrc8 ? OpSize::Byte : OpSize::Word, SI, false);
     case StrDst8: case StrDst16: return fitString(o, c == StrDst8 ? OpSize::Byte : OpSize::Word, DI, true);
+    case XlatTable: return fitString(o, OpSize::Byte, BX, false);
     case EscCode: case RmAny: return Fit::No;
     }
     return Fit::No;
@@ -123,7 +124,8 @@ std::uint8_t overrideFor(const Form& f, std::span<const Operand> ops) {
         const Operand& o = ops[i];
         if (o.kind != OperandKind::Mem || o.mem.segment == kNoReg) continue;
         if (f.ops[i] == StrDst8 || f.ops[i] == StrDst16) continue;  // ES, fixed
-        bool fixedDs = f.ops[i] == Moffs8 || f.ops[i] == Moffs16 || f.ops[i] == StrSrc8 || f.ops[i] == StrSrc16;
+        bool fixedDs = f.ops[i] == Moffs8 || f.ops[i] == Moffs16 || f.ops[i] == StrSrc8 || f.ops[i] == StrSrc16 ||
+                       f.ops[i] == XlatTable;
         int def = fixedDs ? DS : defaultSegment(o.mem);
         if (o.mem.segment != def) return static_cast<std::uint8_t>(0x26 + 8 * o.mem.segment);
     }

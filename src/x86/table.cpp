@@ -211,6 +211,7 @@ constexpr Form kForms[] = {
     {"OUTS", 0x6E, Enc::Plain, 0, {Dx, StrSrc8}, C186, A | Str},
     {"OUTS", 0x6F, Enc::Plain, 0, {Dx, StrSrc16}, C186, A | Str},
     KRVS_NOARG("XLAT", 0xD7, 0), KRVS_NOARG("XLATB", 0xD7, A),
+    {"XLAT", 0xD7, Enc::Plain, 0, {XlatTable}, C86, A},
     KRVS_NOARG("HLT", 0xF4, 0), KRVS_NOARG("CMC", 0xF5, 0), KRVS_NOARG("CLC", 0xF8, 0),
     KRVS_NOARG("STC", 0xF9, 0), KRVS_NOARG("CLI", 0xFA, 0), KRVS_NOARG("STI", 0xFB, 0),
     KRVS_NOARG("CLD", 0xFC, 0), KRVS_NOARG("STD", 0xFD, 0),
@@ -292,7 +293,7 @@ std::span<const Form* const> formsFor(std::string_view mnemonic) {
 
 int classSize(OpClass c) {
     switch (c) {
-    case Al: case Cl: case R8: case Rm8: case Moffs8: case Imm8: case StrSrc8: case StrDst8: return 1;
+    case Al: case Cl: case R8: case Rm8: case Moffs8: case Imm8: case StrSrc8: case StrDst8: case XlatTable: return 1;
     case Ax: case Dx: case Cs: case R16: case Sreg: case SregW: case Rm16: case Moffs16: case Imm16:
     case Imm8s: case StrSrc16: case StrDst16: return 2;
     case M32: case MFar: return 4;

@@ -126,6 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {0xA5}},
         EncodeCase{"LodsSourceOverride", "lods", {Operand::memory(kNoReg, SI, 0, OpSize::Byte, CS)}, {0x2E, 0xAC}},
         EncodeCase{"StosVariable", "stos", {Operand::direct(0x40, OpSize::Word)}, {0xAB}},
+        EncodeCase{"XlatTableInEs", "xlat", {Operand::direct(0x40, OpSize::Byte, ES)}, {0x26, 0xD7}},
+        EncodeCase{"XlatBx", "xlat", {mem(BX, kNoReg, 0)}, {0xD7}},
         EncodeCase{"CmpsSizeFromOneSide", "cmps",
                    {Operand::memory(kNoReg, SI, 0, OpSize::Byte), Operand::memory(kNoReg, DI, 0, OpSize::None, ES)},
                    {0xA6}}),

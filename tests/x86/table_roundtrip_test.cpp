@@ -50,6 +50,7 @@ Operand memorySample(OpClass c) {
     case StrSrc16: return Operand::memory(kNoReg, SI, 0, OpSize::Word);
     case StrDst8: return Operand::memory(kNoReg, DI, 0, OpSize::Byte, ES);
     case StrDst16: return Operand::memory(kNoReg, DI, 0, OpSize::Word);
+    case XlatTable: return Operand::direct(0x40, OpSize::Byte, CS);
     default: return {};
     }
 }

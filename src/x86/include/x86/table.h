@@ -32,6 +32,7 @@ enum class OpClass : std::uint8_t {
     FarPtr,           // segment:offset immediate
     StrSrc8, StrSrc16,  // string source: [SI] or a variable, any segment (written as a prefix)
     StrDst8, StrDst16,  // string destination: ES:[DI] or a variable in ES
+    XlatTable,          // XLAT's table: [BX] or a variable, any segment (written as a prefix)
     EscCode,          // coprocessor escape: 6-bit code from opcode and reg field
     RmAny,            // register or memory of any size (coprocessor escape)
 };
