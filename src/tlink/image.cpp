@@ -30,6 +30,10 @@ void Linker::findEntryAndStack() {
             continue;
         }
         m_hasStart = true;
+        for (int index : m_order) {
+            const Segment& s = m_segments[index];
+            if (tgt->address() >= s.start && tgt->address() < std::int64_t(s.start) + s.length) m_entrySegment = index;
+        }
         m_cs = frm->frame;
         m_ip = static_cast<std::uint16_t>(ip);
     }

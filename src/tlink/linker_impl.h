@@ -89,6 +89,7 @@ public:
     void writeExe();
     void writeCom();
     std::string buildMap() const;
+    bool listsLineNumbers(const Segment& segment) const;
 
     // Helpers shared by the steps.
     std::string key(const std::string& name) const;
@@ -116,6 +117,7 @@ public:
     std::uint32_t m_initEnd = 0;
     std::uint32_t m_lowestData = 0xFFFFFFFF;
     bool m_hasStart = false;
+    int m_entrySegment = -1;
     std::uint16_t m_cs = 0, m_ip = 0, m_ss = 0, m_sp = 0;
     bool m_hasStack = false;
 };

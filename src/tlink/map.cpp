@@ -35,6 +35,15 @@ std::uint8_t acbp(const omf::SegmentDef& def) {
 
 }  // namespace
 
+// Line numbers are listed for code: segments of a CODE class and the segment holding the entry point.
+// Assemblers also number data definitions, but the debugger maps each instruction pointer back to a
+// line through this list, so data lines would only give false matches.
+bool Linker::listsLineNumbers(const Segment& segment) const {
+    std::string cls = key(segment.className);
+    if (cls.size() >= 4 && cls.compare(cls.size() - 4, 4, "CODE") == 0) return true;
+    return m_entrySegment >= 0 && &m_segments[m_entrySegment] == &segment;
+}
+
 std::string Linker::buildMap() const {
     MapText map;
     map.line();
@@ -96,6 +105,7 @@ std::string Linker::buildMap() const {
             for (auto segdef : segdefs) {
                 const Contribution& c = m_contributions[m.segmentMap[segdef - 1]];
                 const Segment& s = m_segments[c.segment];
+                if (!listsLineNumbers(s)) continue;
                 if (anyLines) map.line();
                 anyLines = true;
                 map.line("Line numbers for " + m.fileName + "(" + m.obj.name + ") segment " + s.name);

@@ -81,12 +81,13 @@ TEST(MapTest, LineNumbersFourPerRowAndReadableByTheDebugger) {
     w.addData(code, 0, bytes);
     const std::vector<std::pair<int, int>> lines = {{5, 0}, {6, 3}, {7, 5}, {8, 7}, {12, 0x0A}, {1000, 0x1F}};
     for (auto [line, offset] : lines) w.addLine(code, static_cast<std::uint16_t>(line), static_cast<std::uint32_t>(offset));
+    w.addLine(data, 3, 0);  // a data definition: not listed, the debugger would take it for code
     w.setStart(ref(omf::FrameMethod::Segment, code, omf::TargetMethod::Segment, code));
-    (void)data;
     LinkOptions options;
     options.lineNumbers = true;
     LinkResult r = link({input("hello.obj", w)}, options);
     ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.map.find("segment DATA"), std::string::npos);
     EXPECT_NE(r.map.find("Line numbers for hello.obj(hello.asm) segment CODE\r\n\r\n"
                          "     5 0001:0000     6 0001:0003     7 0001:0005     8 0001:0007\r\n"
                          "    12 0001:000A  1000 0001:001F\r\n"
