@@ -90,8 +90,8 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     pc::FdSink screen(opt.outputFd);
     pc::MachineConfig config;
     config.driveRoot = file.parent_path();
-    config.input = &keys;
-    config.output = &screen;
+    config.input = opt.screenFrontEnd ? nullptr : &keys;
+    config.output = opt.screenFrontEnd ? nullptr : &screen;
     config.stdinFd = red.in;
     config.stdoutFd = red.out;
     pc::Machine machine(config);

@@ -238,5 +238,26 @@ TEST(CmdEngine, AFrontEndCanStopARunningDosProgram) {
     ::close(null);
 }
 
+TEST(CmdEngine, OnTheScreenFrontEndProgramsWriteToTheScreenAndTakePushedKeys) {
+    TempDir dir;
+    fs::copy_file(kData / "pc" / "ECHOKEY.COM", dir.path() / "ECHOKEY.COM");
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    Options options;
+    options.inputFd = options.outputFd = options.errorFd = null;
+    options.screenFrontEnd = true;
+    std::string screenText;
+    pc::Machine* machine = nullptr;
+    options.onMachine = [&](pc::Machine* m) {
+        if (m) m->pushKey(0x10, 'q');
+        else screenText = machine->screen().text();  // called while the machine still exists
+        machine = m;
+    };
+    Interpreter interp(options);
+    interp.execute((dir.path() / "ECHOKEY.COM").string());
+    EXPECT_EQ(interp.errorLevel(), 'q');
+    EXPECT_EQ(screenText.substr(0, 2), "q\n");
+    ::close(null);
+}
+
 }  // namespace
 }  // namespace krvs::cmd::test

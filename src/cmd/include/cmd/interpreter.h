@@ -21,6 +21,9 @@ struct Options {
     int errorFd = 2;
     bool interactiveTerminal = false;      // standard input is a terminal: lines are not echoed back
     std::filesystem::path toolsDir;        // where the interpreter lives; searched after the current directory
+    // DOS programs use the text screen and take keys pushed into the machine (a console window), instead of
+    // the byte streams on inputFd and outputFd.
+    bool screenFrontEnd = false;
     // Told of the machine a DOS program runs in (and of nullptr when it has ended), so a front end can stop it
     // or look at its screen from another thread.
     std::function<void(pc::Machine*)> onMachine;
