@@ -33,7 +33,7 @@ struct DecodeIndex {
 
     void put(OpcodeSlot& slot, int digit, const Form& f) {
         slot.used = true;
-        slot.modRm |= f.enc == Enc::ModRm || f.enc == Enc::Digit;
+        slot.modRm |= f.enc == Enc::ModRm || f.enc == Enc::Digit || f.enc == Enc::Esc;
         if (!slot.byDigit[digit]) slot.byDigit[digit] = &f;
     }
 
@@ -53,6 +53,7 @@ struct DecodeIndex {
             }
             break;
         case Enc::PlusReg:
+        case Enc::Esc:
             for (int r = 0; r < 8; ++r) putAll(table[op + r], f);
             break;
         case Enc::SregIn:

@@ -96,12 +96,14 @@ Fit fitOperand(OpClass c, const Operand& o) {
     case StrSrc8: case StrSrc16: return fitString(o, c == StrSrc8 ? OpSize::Byte : OpSize::Word, SI, false);
     case StrDst8: case StrDst16: return fitString(o, c == StrDst8 ? OpSize::Byte : OpSize::Word, DI, true);
     case XlatTable: return fitString(o, OpSize::Byte, BX, false);
-    case EscCode: case RmAny: return Fit::No;
+    case EscCode: return o.kind == OperandKind::Imm && o.known && o.value >= 0 && o.value < 64 ? Fit::Ok : Fit::No;
+    case RmAny: return o.kind == OperandKind::Mem || o.kind == OperandKind::Reg8 || o.kind == OperandKind::Reg16 ? Fit::Ok : Fit::No;
     }
     return Fit::No;
 }
 
-bool isRmClass(OpClass c) { return c == Rm8 || c == Rm16 || c == Mem || c == M32 || c == MFar; }
+bool isRmClass(OpClass c) { return c == Rm8 || c == Rm16 || c == Mem || c == M32 || c == MFar || c == RmAny; }
+bool hasModRm(Enc e) { return e == Enc::ModRm || e == Enc::Digit || e == Enc::Esc; }
 bool isRegFieldClass(OpClass c) { return c == R8 || c == R16 || c == Sreg || c == SregW; }
 
 int immediateWidth(OpClass c) {
@@ -170,6 +172,7 @@ int regOperandIndex(const Form& f) {
 ModRm modRmFor(const Form& f, std::span<const Operand> ops) {
     std::uint8_t regField = f.digit;
     if (f.enc == Enc::ModRm) regField = ops[regOperandIndex(f)].reg;
+    if (f.enc == Enc::Esc) regField = static_cast<std::uint8_t>(ops[0].value & 7);
     int rmIndex = rmOperandIndex(f);
     if (rmIndex < 0) return registerModRm(regField, regField);  // IMUL AX,10: the register twice
     const Operand& rm = ops[rmIndex];
@@ -180,7 +183,7 @@ ModRm modRmFor(const Form& f, std::span<const Operand> ops) {
 int formLength(const Form& f, std::span<const Operand> ops) {
     int n = f.twoByteOpcode() ? 2 : 1;
     if (overrideFor(f, ops)) ++n;
-    if (f.enc == Enc::ModRm || f.enc == Enc::Digit) n += 1 + modRmFor(f, ops).dispWidth;
+    if (hasModRm(f.enc)) n += 1 + modRmFor(f, ops).dispWidth;
     if (f.enc == Enc::Suffix) ++n;
     for (int i = 0; i < f.operandCount(); ++i) n += immediateWidth(f.ops[i]);
     return n;
@@ -240,9 +243,10 @@ void emit(EncodeResult& r, const Form& f, std::span<const Operand> ops, const En
     auto op = static_cast<std::uint8_t>(f.opcode);
     if (f.enc == Enc::PlusReg) op = static_cast<std::uint8_t>(op + ops[regOperandIndex(f)].reg);
     if (f.enc == Enc::SregIn) op = static_cast<std::uint8_t>(op | (ops[0].reg << 3));
+    if (f.enc == Enc::Esc) op = static_cast<std::uint8_t>(op | (ops[0].value >> 3));
     b.byte(op);
     if (f.enc == Enc::Suffix) b.byte(f.digit);
-    if (f.enc == Enc::ModRm || f.enc == Enc::Digit) {
+    if (hasModRm(f.enc)) {
         ModRm m = modRmFor(f, ops);
         b.byte(m.byte);
         if (m.dispWidth) b.value(m.disp, m.dispWidth, FieldRole::Displacement, rmOperandIndex(f));

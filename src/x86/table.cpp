@@ -216,15 +216,8 @@ constexpr Form kForms[] = {
     KRVS_NOARG("STC", 0xF9, 0), KRVS_NOARG("CLI", 0xFA, 0), KRVS_NOARG("STI", 0xFB, 0),
     KRVS_NOARG("CLD", 0xFC, 0), KRVS_NOARG("STD", 0xFD, 0),
 
-    // Coprocessor escapes: decoded for their length only (no 8087 mnemonics).
-    {"ESC", 0xD8, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xD9, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDA, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDB, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDC, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDD, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDE, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
-    {"ESC", 0xDF, Enc::ModRm, 0, {EscCode, RmAny}, C86, D},
+    // Coprocessor escapes: written and decoded as ESC code,r/m (no 8087 mnemonics).
+    {"ESC", 0xD8, Enc::Esc, 0, {EscCode, RmAny}, C86, 0},
 
     // 80186 additions.
     {"PUSHA", 0x60, Enc::Plain, 0, {}, C186, 0},

@@ -128,6 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"StosVariable", "stos", {Operand::direct(0x40, OpSize::Word)}, {0xAB}},
         EncodeCase{"XlatTableInEs", "xlat", {Operand::direct(0x40, OpSize::Byte, ES)}, {0x26, 0xD7}},
         EncodeCase{"XlatBx", "xlat", {mem(BX, kNoReg, 0)}, {0xD7}},
+        EncodeCase{"EscCodeSplitsIntoOpcodeAndReg", "esc", {imm(0x2B), mem(BX, kNoReg, 0)}, {0xDD, 0x1F}},
         EncodeCase{"CmpsSizeFromOneSide", "cmps",
                    {Operand::memory(kNoReg, SI, 0, OpSize::Byte), Operand::memory(kNoReg, DI, 0, OpSize::None, ES)},
                    {0xA6}}),

@@ -45,6 +45,7 @@ enum class Enc : std::uint8_t {
     PlusReg,  // +r: register number added to the opcode
     SregIn,   // segment register in bits 3-4 of the opcode (PUSH/POP ES CS SS DS)
     Suffix,   // opcode followed by a fixed byte (AAM/AAD without operand: D4 0A)
+    Esc,      // coprocessor escape: code bits 5-3 added to the opcode (D8-DF), bits 2-0 in the reg field
 };
 
 namespace formflag {
