@@ -84,6 +84,8 @@ public:
     x86::Registers& regs() { return m_cpu->regs(); }
     Memory& memory() { return m_mem; }
     const Memory& memory() const { return m_mem; }
+    // May be called from another thread while the machine runs: it copies video memory without a lock, so a
+    // snapshot taken mid-write can mix two moments, which a console window redraws away on its next poll.
     TextScreen screen() const;
     bool exited() const { return m_exited; }
     std::uint8_t exitCode() const { return m_exitCode; }
