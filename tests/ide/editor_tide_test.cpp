@@ -214,6 +214,32 @@ class EditorTideTest : public QObject {
     QCOMPARE(GetDebugger().GetLineMark(12), 0);
   }
 
+  void gutterClickTogglesClickedLine() {
+    m_ide->SetLines({"a", "b", "c"});
+    GetDebugger().ClearBreakpoints();
+    const int h = int(m_ide->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 0));
+    QTest::mouseClick(m_ide->viewport(), Qt::LeftButton, {}, QPoint(5, h + h / 2));
+    QCOMPARE(GetDebugger().GetLineMark(2), 1);
+    QCOMPARE(GetDebugger().GetLineMark(1), 0);
+    QCOMPARE(m_ide->GetSelLength(), 0);
+    QTest::mouseClick(m_ide->viewport(), Qt::LeftButton, {}, QPoint(5, h + h / 2));
+    QCOMPARE(GetDebugger().GetLineMark(2), 0);
+  }
+
+  void colourSwitchKeepsText() {
+    m_ide->SetLines({"mov ax,1 ;c"});
+    QVERIFY(m_ide->ColorShown());
+    m_ide->SendScintilla(QsciScintilla::SCI_COLOURISE, 0UL, -1L);
+    // Styles are the token kinds: reserved word, space, identifier, number, comment.
+    const std::pair<int, int> styles[] = {{0, 2}, {3, 5}, {4, 1}, {7, 4}, {10, 0}};
+    for (auto [pos, kind] : styles) QCOMPARE(int(m_ide->SendScintilla(QsciScintilla::SCI_GETSTYLEAT, pos)), kind);
+    m_ide->ColorOff();
+    QVERIFY(!m_ide->ColorShown());
+    QCOMPARE(m_ide->Lines(), QStringList{"mov ax,1 ;c"});
+    m_ide->ColorOn();
+    QVERIFY(m_ide->ColorShown());
+  }
+
   void deleteForward_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("x");
