@@ -31,10 +31,12 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     Exec x{m_regs, m_mem, m_bus, *this, m_intr, handlerTable(m_model), m_model};
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
+    // HLT and interrupt inhibition only start in afterSpecial(), so a local copy of them suffices.
+    bool slow = m_halted || m_inhibit;
     for (;;) {
         // One test covers the rare cases: a stop request, the INTR line, HLT, inhibition, TF.
-        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) | m_halted |
-                         m_inhibit | ((m_regs.flags & flag::TF) != 0);
+        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) | slow |
+                         ((m_regs.flags & flag::TF) != 0);
         if (attention) [[unlikely]] {
             if (m_stop.load(std::memory_order_relaxed)) {
                 m_stop.store(false, std::memory_order_relaxed);
@@ -53,6 +55,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 return StopReason::InstructionLimit;  // an inhibition still holds for the next run
             }
             m_inhibit = false;
+            slow = false;
             if (m_regs.flags & flag::TF) {
                 x.tfLatched = true;
                 x.special |= kTrapLatched;
@@ -68,6 +71,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             if (afterSpecial(x)) {
                 return StopReason::HostRequest;
             }
+            slow = m_halted || m_inhibit;
         }
     }
 }
