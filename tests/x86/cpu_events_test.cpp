@@ -199,6 +199,24 @@ INSTANTIATE_TEST_SUITE_P(Cpu, CpuRepTrap,
                                          RepTrapCase{"I80286FirstPrefix", CpuModel::I80286, 0}),
                          [](const testing::TestParamInfo<RepTrapCase>& p) { return std::string(p.param.name); });
 
+// With the INTR line raised and IF set, a repeated string instruction yields after each element even
+// when the interrupt controller then has nothing to deliver.
+TEST(CpuInterrupts, PendingInterruptBreaksARepeatedStringInstruction) {
+    Machine m;
+    m.code({0xF3, 0xAA, kNop});  // REP STOSB
+    m.r().gp[CX] = 5;
+    m.r().flags |= flag::IF;
+    m.cpu.setIntr(true);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[CX], 4);
+    EXPECT_EQ(m.r().ip, 0);
+    EXPECT_EQ(m.r().gp[DI], 1);
+    m.cpu.setIntr(false);
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[CX], 0);
+    EXPECT_EQ(m.r().ip, 2);
+}
+
 TEST(CpuRun, StopsAtTheInstructionLimit) {
     Machine m;
     m.code({kIncAx, kIncAx, kIncAx, kIncAx, kIncAx});
