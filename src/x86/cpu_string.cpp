@@ -13,13 +13,6 @@ namespace {
 enum StringKind { kMovs, kCmps, kStos, kLods, kScas, kIns, kOuts };
 
 template <typename T>
-void advance(Exec& x, unsigned reg) {
-    std::uint16_t step = (x.r.flags & flag::DF) ? static_cast<std::uint16_t>(-static_cast<int>(sizeof(T)))
-                                                : static_cast<std::uint16_t>(sizeof(T));
-    x.r.gp[reg] = static_cast<std::uint16_t>(x.r.gp[reg] + step);
-}
-
-template <typename T>
 T portIn(Exec& x) {
     if constexpr (sizeof(T) == 1) {
         return x.bus.portIn8(x.r.gp[DX]);
@@ -36,27 +29,41 @@ void portOut(Exec& x, T v) {
     }
 }
 
+// What stays fixed while a string instruction runs: segment bases and the element step.
+struct StringContext {
+    std::uint32_t es;
+    std::uint32_t src;
+    std::uint16_t step;
+};
+
+template <typename T>
+StringContext stringContext(Exec& x) {
+    auto step = static_cast<std::uint16_t>((x.r.flags & flag::DF) ? -static_cast<int>(sizeof(T)) : sizeof(T));
+    return {segBase(x.r.seg[ES]), dataBase(x, DS), step};
+}
+
 template <StringKind K, typename T>
-void once(Exec& x) {
-    std::uint32_t es = segBase(x.r.seg[ES]);
+void once(Exec& x, const StringContext& c) {
+    std::uint16_t& si = x.r.gp[SI];
+    std::uint16_t& di = x.r.gp[DI];
     if constexpr (K == kMovs) {
-        writeMem<T>(x, es, x.r.gp[DI], readMem<T>(x, dataBase(x, DS), x.r.gp[SI]));
+        writeMem<T>(x, c.es, di, readMem<T>(x, c.src, si));
     } else if constexpr (K == kCmps) {
-        T a = readMem<T>(x, dataBase(x, DS), x.r.gp[SI]);
-        subFlags<T>(x, a, readMem<T>(x, es, x.r.gp[DI]), 0);
+        T a = readMem<T>(x, c.src, si);
+        subFlags<T>(x, a, readMem<T>(x, c.es, di), 0);
     } else if constexpr (K == kStos) {
-        writeMem<T>(x, es, x.r.gp[DI], regRef<T>(x, AX));
+        writeMem<T>(x, c.es, di, regRef<T>(x, AX));
     } else if constexpr (K == kLods) {
-        regRef<T>(x, AX) = readMem<T>(x, dataBase(x, DS), x.r.gp[SI]);
+        regRef<T>(x, AX) = readMem<T>(x, c.src, si);
     } else if constexpr (K == kScas) {
-        subFlags<T>(x, regRef<T>(x, AX), readMem<T>(x, es, x.r.gp[DI]), 0);
+        subFlags<T>(x, regRef<T>(x, AX), readMem<T>(x, c.es, di), 0);
     } else if constexpr (K == kIns) {
-        writeMem<T>(x, es, x.r.gp[DI], portIn<T>(x));
+        writeMem<T>(x, c.es, di, portIn<T>(x));
     } else {
-        portOut<T>(x, readMem<T>(x, dataBase(x, DS), x.r.gp[SI]));
+        portOut<T>(x, readMem<T>(x, c.src, si));
     }
-    if constexpr (K == kMovs || K == kCmps || K == kLods || K == kOuts) advance<T>(x, SI);
-    if constexpr (K != kLods && K != kOuts) advance<T>(x, DI);
+    if constexpr (K == kMovs || K == kCmps || K == kLods || K == kOuts) si = static_cast<std::uint16_t>(si + c.step);
+    if constexpr (K != kLods && K != kOuts) di = static_cast<std::uint16_t>(di + c.step);
 }
 
 bool interruptPending(const Exec& x) {
@@ -65,14 +72,15 @@ bool interruptPending(const Exec& x) {
 
 template <StringKind K, typename T>
 void stringOp(Exec& x) {
+    const StringContext c = stringContext<T>(x);
     if (x.rep == 0) {
-        once<K, T>(x);
+        once<K, T>(x, c);
         return;
     }
     constexpr bool kCompares = K == kCmps || K == kScas;
     std::uint16_t& cx = x.r.gp[CX];
     while (cx != 0) {
-        once<K, T>(x);
+        once<K, T>(x, c);
         --cx;
         if constexpr (kCompares) {
             bool zf = (x.r.flags & flag::ZF) != 0;
