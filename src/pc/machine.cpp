@@ -125,6 +125,20 @@ void Machine::movePushedKeys() {
     }
 }
 
+// A program that took over INT 9 reads the keyboard hardware itself and may never call a key service, so
+// bytes that have arrived on the stream are typed for it as they come; nothing is read ahead otherwise.
+void Machine::feedHookedKeyboard() {
+    if (!m_config.input || m_inputEnded || m_kbc.busy()) return;
+    if (m_mem.read16(0, 9 * 4 + 2) == kRomSegment) return;
+    std::uint8_t b;
+    ReadStatus st = m_config.input->readByte(b, 0);
+    if (st == ReadStatus::End) m_inputEnded = true;
+    if (st != ReadStatus::Ready) return;
+    KeyStroke k = keyForByte(b);
+    m_kbc.push(k.scan, k.ascii);
+    m_kbc.push(static_cast<std::uint8_t>(k.scan | 0x80), 0);
+}
+
 int Machine::consoleKey(bool wait, bool remove) {
     using namespace bda;
     std::uint16_t head = m_mem.read16(kSegment, kKbdHead), tail = m_mem.read16(kSegment, kKbdTail);
@@ -204,6 +218,7 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
             if (!waitForInput(rest, outcome)) return outcome;
         }
         movePushedKeys();
+        feedHookedKeyboard();
         serviceKeyboard();
         std::uint64_t slice = std::min<std::uint64_t>(m_pit.clocksToNextIrq(), 65536);
         if (limits.maxInstructions) {

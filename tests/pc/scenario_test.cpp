@@ -71,6 +71,33 @@ TEST_F(PcScenario, KeyboardHookReadsPort60AndChainsToTheBios) {
     EXPECT_EQ(m_machine->memory().read16(0, 9 * 4 + 2), 0xF000);  // the old vector is back
 }
 
+TEST_F(PcScenario, OwnKeyboardHandlerGetsStreamKeysWithoutCallingTheBios) {
+    Code c;
+    std::size_t o1, o2, h, o3;
+    hook(c, 0x09, o1, o2, h);
+    std::size_t loop = c.bytes().size();
+    c.raw({0xA0, 0, 0});  // mov al, [scan]
+    std::size_t scanRef1 = c.bytes().size() - 2;
+    c.raw({0x3C, 0x00, 0x74, static_cast<int>(static_cast<std::uint8_t>(loop - (c.bytes().size() + 4)))});  // cmp al,0; je loop
+    unhook(c, 0x09, o3);
+    c.raw({0xA0, 0, 0});
+    std::size_t scanRef2 = c.bytes().size() - 2;
+    c.exitAl();
+    std::uint16_t handler = c.here();
+    c.raw({0x50, 0xE4, 0x60, 0x2E, 0xA2, 0, 0});  // push ax; in al, 60h; mov [cs:scan], al
+    std::size_t scanRef3 = c.bytes().size() - 2;
+    c.raw({0xB0, 0x20, 0xE6, 0x20, 0x58, 0xCF});  // mov al, 20h; out 20h, al; pop ax; iret
+    std::uint16_t old = c.reserve(4), scan = c.reserve(1);
+    c.patch16(o1, old);
+    c.patch16(o3, old);
+    c.patch16(o2, static_cast<std::uint16_t>(old + 2));
+    c.patch16(h, handler);
+    for (auto r : {scanRef1, scanRef2, scanRef3}) c.patch16(r, scan);
+    RunResult r = run(c, "a");
+    ASSERT_EQ(r.outcome, RunOutcome::Exited);
+    EXPECT_EQ(r.exitCode, 0x9E);  // the make code came, then the break code right after the handler's EOI
+}
+
 TEST_F(PcScenario, TimerHookCountsTicksAtEighteenPerSecond) {
     Code c;
     std::size_t o1, o2, h, o3;

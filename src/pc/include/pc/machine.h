@@ -144,6 +144,7 @@ private:
     bool waitForInput(const RunLimits& limits, RunOutcome& outcome);
     void advanceTime(std::uint64_t clocks);
     void movePushedKeys();
+    void feedHookedKeyboard();
     bool consumeStop();
 
     MachineConfig m_config;
