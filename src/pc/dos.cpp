@@ -225,6 +225,7 @@ constexpr std::array<Function, 256> buildTable() {
     plain(0x31, keepResident);
     plain(0x33, breakFlag);
     plain(0x35, getVector);
+    plain(0x36, diskFree);
     carry(0x39, makeDirectory);
     carry(0x3A, removeDirectory);
     carry(0x3B, changeDirectory);
@@ -252,7 +253,9 @@ constexpr std::array<Function, 256> buildTable() {
     plain(0x54, verifyFlag);
     carry(0x56, rename);
     carry(0x57, fileTime);
+    carry(0x5B, createNew);
     plain(0x62, getPsp);
+    carry(0x68, commit);
     return t;
 }
 

@@ -227,6 +227,39 @@ std::uint16_t create(Machine& m) {
     return 0;
 }
 
+std::uint16_t createNew(Machine& m) {
+    auto& r = m.regs();
+    std::string name = dosString(m, r.seg[DS], r.gp[DX]);
+    HostPath p = m.drive().resolve(name);
+    if (!p.error && p.exists) return doserr::kFileExists;
+    std::uint16_t handle;
+    if (std::uint16_t e = openPath(m, name, true, 2, handle)) return e;
+    r.gp[AX] = handle;
+    return 0;
+}
+
+std::uint16_t commit(Machine& m) {
+    OpenFile* f = fileOf(m, m.regs().gp[BX]);
+    if (!f) return doserr::kInvalidHandle;
+    if (f->kind == Kind::File) ::fsync(f->fd);
+    return 0;
+}
+
+std::uint16_t diskFree(Machine& m) {
+    auto& r = m.regs();
+    std::uint8_t drive = lo(r.gp[DX]);
+    if (drive != 0 && drive != 3) {
+        r.gp[AX] = 0xFFFF;
+        return 0;
+    }
+    // 32 KB clusters of 64 sectors; the free count is capped where DOS 5 tools expect it.
+    r.gp[AX] = 64;
+    r.gp[CX] = 512;
+    r.gp[BX] = 0x7FFF;
+    r.gp[DX] = 0xFFFF;
+    return 0;
+}
+
 std::uint16_t open(Machine& m) {
     auto& r = m.regs();
     std::uint8_t mode = lo(r.gp[AX]) & 7;

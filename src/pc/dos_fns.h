@@ -40,6 +40,9 @@ std::uint16_t removeDirectory(Machine& m); // 3Ah
 std::uint16_t changeDirectory(Machine& m); // 3Bh
 std::uint16_t create(Machine& m);          // 3Ch
 std::uint16_t open(Machine& m);            // 3Dh
+std::uint16_t createNew(Machine& m);       // 5Bh
+std::uint16_t commit(Machine& m);          // 68h
+std::uint16_t diskFree(Machine& m);        // 36h
 std::uint16_t close(Machine& m);           // 3Eh
 std::uint16_t read(Machine& m);            // 3Fh
 std::uint16_t write(Machine& m);           // 40h

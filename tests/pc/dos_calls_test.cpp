@@ -110,6 +110,11 @@ TEST_F(PcDosCalls, FindRenameDeleteAndDirectories) {
     EXPECT_EQ(r.ax, 3);
     r = call({.ax = 0x4300, .dx = kText}, "\\A.TXT");
     EXPECT_EQ(r.cx, 0x20);
+    r = call({.ax = 0x5B00, .dx = kText}, "\\A.TXT");
+    EXPECT_EQ(r.ax, 80);  // create-new refuses an existing file
+    r = call({.ax = 0x5B00, .dx = kText}, "\\FRESH.TXT");
+    EXPECT_FALSE(carry);
+    EXPECT_TRUE(std::filesystem::exists(drive() / "FRESH.TXT"));
 }
 
 TEST_F(PcDosCalls, ConsoleReadsThroughAHandleTakeEditedLinesInPieces) {
