@@ -183,6 +183,14 @@ private:
 
 // ---- vectors ------------------------------------------------------------------------------------
 
+// A whole number in 0..max, or nothing: the values are cast to small unsigned types afterwards.
+std::optional<std::uint32_t> wholeNumber(const Json* j, std::uint32_t max) {
+    if (j == nullptr || j->kind != Json::kNumber || !(j->number >= 0 && j->number <= max)) return std::nullopt;
+    auto v = static_cast<std::uint32_t>(j->number);
+    if (static_cast<double>(v) != j->number) return std::nullopt;
+    return v;
+}
+
 bool readState(const Json* j, State& st, bool allRegs, std::string& error) {
     if (j == nullptr || j->kind != Json::kObject) {
         error = "missing state";
@@ -195,22 +203,27 @@ bool readState(const Json* j, State& st, bool allRegs, std::string& error) {
     }
     for (int i = 0; i < kRegCount; ++i) {
         const Json* r = regs->get(kRegNames[i]);
-        if (r != nullptr && r->kind == Json::kNumber) {
-            st.regs[i] = static_cast<std::uint16_t>(r->number);
-            st.present[i] = true;
-        } else if (allRegs) {
-            error = std::string("missing register ") + kRegNames[i];
+        if (r == nullptr && !allRegs) continue;
+        std::optional<std::uint32_t> v = wholeNumber(r, 0xFFFF);
+        if (!v) {
+            error = std::string(r == nullptr ? "missing register " : "bad value for register ") + kRegNames[i];
             return false;
         }
+        st.regs[i] = static_cast<std::uint16_t>(*v);
+        st.present[i] = true;
     }
     if (const Json* ram = j->get("ram"); ram != nullptr && ram->kind == Json::kArray) {
         for (const Json& pair : ram->items) {
-            if (pair.kind != Json::kArray || pair.items.size() != 2) {
+            std::optional<std::uint32_t> addr, byte;
+            if (pair.kind == Json::kArray && pair.items.size() == 2) {
+                addr = wholeNumber(&pair.items[0], kMemorySize - 1);
+                byte = wholeNumber(&pair.items[1], 0xFF);
+            }
+            if (!addr || !byte) {
                 error = "bad ram entry";
                 return false;
             }
-            st.ram.emplace_back(static_cast<std::uint32_t>(pair.items[0].number) & (kMemorySize - 1),
-                                static_cast<std::uint8_t>(pair.items[1].number));
+            st.ram.emplace_back(*addr, static_cast<std::uint8_t>(*byte));
         }
     }
     return true;
@@ -222,16 +235,23 @@ bool readVector(const Json& j, Vector& v, std::string& error) {
         return false;
     }
     if (const Json* n = j.get("name")) v.name = n->text;
-    if (const Json* n = j.get("test_num")) v.number = static_cast<int>(n->number);
+    if (auto n = wholeNumber(j.get("test_num"), 0x7FFFFFFF)) v.number = static_cast<int>(*n);
     if (const Json* b = j.get("bytes"); b != nullptr && b->kind == Json::kArray) {
-        for (const Json& byte : b->items) v.bytes.push_back(static_cast<std::uint8_t>(byte.number));
+        for (const Json& item : b->items) {
+            std::optional<std::uint32_t> byte = wholeNumber(&item, 0xFF);
+            if (!byte) {
+                error = "bad instruction byte";
+                return false;
+            }
+            v.bytes.push_back(static_cast<std::uint8_t>(*byte));
+        }
     }
     return readState(j.get("initial"), v.initial, true, error) && readState(j.get("final"), v.final, false, error);
 }
 
 std::uint16_t readMask(const Json& entry) {
-    const Json* m = entry.get("flags-mask");
-    return m != nullptr && m->kind == Json::kNumber ? static_cast<std::uint16_t>(m->number) : 0xFFFF;
+    std::optional<std::uint32_t> m = wholeNumber(entry.get("flags-mask"), 0xFFFF);
+    return m ? static_cast<std::uint16_t>(*m) : 0xFFFF;
 }
 
 std::string statusOf(const Json& entry) {

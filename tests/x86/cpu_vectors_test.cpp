@@ -197,4 +197,27 @@ TEST(CpuVectorReader, RejectsMalformedInputWithAMessage) {
     EXPECT_TRUE(empty->empty());
 }
 
+// Numbers that do not fit the field they go into are errors, not truncated values.
+TEST(CpuVectorReader, RejectsOutOfRangeNumbers) {
+    auto vector = [](const std::string& ax, const std::string& ram, const std::string& bytes) {
+        return "[{\"bytes\":[" + bytes + "],\"initial\":{\"regs\":{\"ax\":" + ax +
+               ",\"bx\":0,\"cx\":0,\"dx\":0,\"cs\":0,\"ss\":0,\"ds\":0,\"es\":0,\"sp\":0,\"bp\":0,"
+               "\"si\":0,\"di\":0,\"ip\":0,\"flags\":61442},\"ram\":[" +
+               ram + "]},\"final\":{\"regs\":{}}}]";
+    };
+    std::string error;
+    auto good = vectors::parseVectors(vector("65535", "[1048575,255]", "144"), error);
+    ASSERT_TRUE(good.has_value()) << error;
+    EXPECT_EQ((*good)[0].initial.regs[vectors::kAx], 0xFFFF);
+    const std::string bad[][3] = {
+        {"65536", "[0,0]", "144"}, {"-1", "[0,0]", "144"},      {"1.5", "[0,0]", "144"},
+        {"1e300", "[0,0]", "144"}, {"0", "[1048576,0]", "144"}, {"0", "[0,256]", "144"},
+        {"0", "[0]", "144"},       {"0", "[0,0]", "256"},       {"0", "[0,0]", "\"x\""},
+    };
+    for (const auto& b : bad) {
+        std::string json = vector(b[0], b[1], b[2]);
+        EXPECT_FALSE(vectors::parseVectors(json, error).has_value()) << json;
+    }
+}
+
 }  // namespace
