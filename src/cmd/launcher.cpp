@@ -101,12 +101,22 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
         return -1;
     }
     if (opt.onMachine) opt.onMachine(&machine);
-    pc::RunOutcome outcome = machine.run();
+    pc::RunOutcome outcome = machine.run({opt.maxInstructions, opt.timeLimitMs});
     if (opt.onMachine) opt.onMachine(nullptr);
     for (const auto& n : machine.notes()) interp.writeError("krvscmd: " + n + "\r\n");
-    if (outcome == pc::RunOutcome::Halted)
+    switch (outcome) {
+    case pc::RunOutcome::Halted:
         interp.writeError("krvscmd: the program halted with interrupts disabled and was ended\r\n");
-    return machine.exitCode();
+        return 255;
+    case pc::RunOutcome::InstructionLimit:
+    case pc::RunOutcome::TimeLimit:
+        interp.writeError("krvscmd: the program reached its run limit and was ended\r\n");
+        return 255;
+    case pc::RunOutcome::Stopped:
+        return 255;
+    default:
+        return machine.exitCode();
+    }
 }
 
 int runHost(const fs::path& file, const CommandLine& cmd, const Options& opt, std::string& error) {

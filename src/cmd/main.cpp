@@ -1,5 +1,6 @@
 // krvscmd: `krvscmd` reads commands from standard input; `krvscmd /c COMMAND` runs one and exits with its code.
 
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     char self[4096];
     ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) options.toolsDir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    // Batch runs (tests, CI) may bound each DOS program; an interactive session runs them as long as they like.
+    if (const char* limit = std::getenv("KRVSCMD_TIME_LIMIT_MS")) options.timeLimitMs = std::atoll(limit);
     krvs::cmd::Interpreter interpreter(options);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

@@ -238,6 +238,19 @@ TEST(CmdEngine, AFrontEndCanStopARunningDosProgram) {
     ::close(null);
 }
 
+TEST(CmdEngine, RunLimitsEndAnEndlessProgram) {
+    TempDir dir;
+    std::ofstream(dir.path() / "SPIN.COM") << "\xEB\xFE";
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    Options options;
+    options.inputFd = options.outputFd = options.errorFd = null;
+    options.maxInstructions = 100000;
+    Interpreter interp(options);
+    interp.execute((dir.path() / "SPIN.COM").string());
+    EXPECT_EQ(interp.errorLevel(), 255);
+    ::close(null);
+}
+
 TEST(CmdEngine, OnTheScreenFrontEndProgramsWriteToTheScreenAndTakePushedKeys) {
     TempDir dir;
     fs::copy_file(kData / "pc" / "ECHOKEY.COM", dir.path() / "ECHOKEY.COM");

@@ -24,6 +24,9 @@ struct Options {
     // DOS programs use the text screen and take keys pushed into the machine (a console window), instead of
     // the byte streams on inputFd and outputFd.
     bool screenFrontEnd = false;
+    // Limits for each DOS program (0: none), for batch runs that must end.
+    std::uint64_t maxInstructions = 0;
+    std::int64_t timeLimitMs = 0;
     // Told of the machine a DOS program runs in (and of nullptr when it has ended), so a front end can stop it
     // or look at its screen from another thread.
     std::function<void(pc::Machine*)> onMachine;
