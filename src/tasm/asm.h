@@ -56,6 +56,7 @@ struct Fixup {
     RefKind frame = RefKind::Target;
     int frameIndex = 0;
     std::int32_t disp = 0;  // self-relative fixups: the target's offset
+    bool groupFrame = false;  // frame: the target segment's group, if it has one (known at output)
 };
 
 struct Segment {
@@ -160,6 +161,10 @@ public:
     void emitValueBytes(const Value& v, int size);
     std::int32_t here() const;
     int curSeg() const { return m_curSeg; }
+    // Segments, groups and externals are numbered alike in every pass, but a forward reference can
+    // name one that this pass has not created yet.
+    bool segExists(int s) const { return s >= 0 && s < static_cast<int>(m_segs.size()); }
+    bool groupExists(int g) const { return g >= 0 && g < static_cast<int>(m_groups.size()); }
 
     // State shared with the directive, data and instruction parts.
     std::vector<Symbol> m_syms;

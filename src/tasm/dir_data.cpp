@@ -239,7 +239,6 @@ void Assembler::strucField(std::string_view name, int size, const std::vector<To
     if (!parseItems(*this, size, toks, p, nodes, 0)) return;
     std::vector<std::uint8_t> bytes;
     flatten(nodes, size, bytes);
-    Symbol& st = m_syms[m_strucOpen];
     if (!name.empty()) {
         int f = lookupOrCreate(name);
         if (!defineSymbol(f, SymKind::Field)) return;
@@ -249,6 +248,7 @@ void Assembler::strucField(std::string_view name, int size, const std::vector<To
         m_syms[f].size = static_cast<int>(bytes.size());
         m_syms[m_strucOpen].fields.push_back(f);
     }
+    Symbol& st = m_syms[m_strucOpen];  // after the field's symbol was created
     if (st.init.size() < static_cast<size_t>(m_strucOffset)) st.init.resize(static_cast<size_t>(m_strucOffset));
     st.init.resize(static_cast<size_t>(m_strucOffset));
     st.init.insert(st.init.end(), bytes.begin(), bytes.end());
@@ -284,7 +284,7 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
     std::vector<std::uint8_t> bytes;
     if (t.kind == SymKind::Struc) {
         bytes = t.init;
-        bytes.resize(static_cast<size_t>(t.size));
+        bytes.resize(static_cast<size_t>(std::clamp(t.size, 0, 0x10000)));
         for (size_t i = 0; i < values.size() && i < t.fields.size(); ++i) {
             if (values[i].empty()) continue;
             const Symbol& f = m_syms[t.fields[i]];
@@ -298,7 +298,8 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
                 if (!evalConst(values[i], q, v, false)) return;
                 for (int k = 0; k < f.type && k < 4; ++k) fb.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * k)));
             }
-            fb.resize(static_cast<size_t>(f.size), 0);
+            fb.resize(static_cast<size_t>(std::max(f.size, 0)), 0);
+            if (f.value < 0 || static_cast<size_t>(f.value) + fb.size() > bytes.size()) continue;
             std::copy(fb.begin(), fb.end(), bytes.begin() + f.value);
         }
     } else {

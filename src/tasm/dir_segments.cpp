@@ -212,7 +212,7 @@ void dirAssume(Assembler& a, const DirArgs& d) {
             size_t q = p;
             Value v;
             if (!a.evaluate(d.toks, q, v)) return;
-            a.m_assume[r.num] = v.grp >= 0 ? a.m_groups[v.grp].sym : v.seg >= 0 ? a.m_segs[v.seg].sym : -1;
+            a.m_assume[r.num] = a.groupExists(v.grp) ? a.m_groups[v.grp].sym : a.segExists(v.seg) ? a.m_segs[v.seg].sym : -1;
             p = q;
         } else {
             int sym = a.findSymbol(t.text);

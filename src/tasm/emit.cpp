@@ -69,11 +69,9 @@ void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at) {
     } else if (v.seg >= 0) {
         f.target = RefKind::Segment;
         f.targetIndex = v.seg;
-        int grp = m_segs[v.seg].group;
         if (v.frameGrp >= 0) f.frame = RefKind::Group, f.frameIndex = v.frameGrp;
         else if (v.frameSeg >= 0) f.frame = RefKind::Segment, f.frameIndex = v.frameSeg;
-        else if (grp >= 0 && kind != FixKind::Rel16 && kind != FixKind::Rel8) f.frame = RefKind::Group, f.frameIndex = grp;
-        else f.frame = RefKind::Target;
+        else f.frame = RefKind::Target, f.groupFrame = kind != FixKind::Rel16 && kind != FixKind::Rel8;
     } else if (v.ext >= 0) {
         f.target = RefKind::Extern;
         f.targetIndex = v.ext;

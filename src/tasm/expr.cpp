@@ -297,7 +297,7 @@ private:
                 s.segBase = true;
                 s.ext = v.ext;
                 s.seg = v.seg;
-                if (v.seg >= 0 && m_a.m_segs[v.seg].group >= 0) {
+                if (m_a.segExists(v.seg) && m_a.m_segs[v.seg].group >= 0) {
                     s.grp = m_a.m_segs[v.seg].group;
                     s.seg = -1;
                 }
@@ -525,6 +525,12 @@ private:
                 v.grp = sym.value;
                 return true;
             case SymKind::Extern: {
+                if (sym.ext < 0 || sym.ext >= static_cast<int>(m_a.m_exts.size())) {
+                    // Declared further down: usable from the next pass on only.
+                    if (m_a.m_finalPass) return fail("Undefined symbol: " + sym.name);
+                    v.undefined = true;
+                    return true;
+                }
                 const Extern& e = m_a.m_exts[sym.ext];
                 v.ext = sym.ext;
                 v.type = e.type;

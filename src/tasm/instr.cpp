@@ -51,7 +51,7 @@ x86::OpSize opSize(int type) {
 // Which segment register reaches the segment (or its group) that a memory operand lies in.
 static int assumedRegFor(Assembler& a, const Value& v, int defaultReg, int& frameSym) {
     frameSym = -1;
-    if (v.seg < 0) return defaultReg;
+    if (!a.segExists(v.seg)) return defaultReg;
     int segSym = a.m_segs[v.seg].sym;
     int grp = a.m_segs[v.seg].group;
     int grpSym = grp >= 0 ? a.m_groups[grp].sym : -1;
@@ -192,12 +192,10 @@ void Assembler::reportEncodeError(std::string_view mnem, const x86::EncodeResult
     if (isShift(mnem) && ops.size() == 2 && ops[1].op.kind != x86::OperandKind::Imm)
         return error("Rotate count must be constant or CL");
     if (isShift(mnem) && ops.size() == 2) return error("Rotate count out of range");
-    if (iequals(mnem, "IN") || iequals(mnem, "OUT")) {
-        const InstrOperand& port = iequals(mnem, "IN") ? ops.back() : ops.front();
+    if ((iequals(mnem, "IN") || iequals(mnem, "OUT")) && ops.size() == 2) {
         const InstrOperand& acc = iequals(mnem, "IN") ? ops.front() : ops.back();
         bool accOk = (acc.op.kind == x86::OperandKind::Reg8 || acc.op.kind == x86::OperandKind::Reg16) && acc.op.reg == 0;
         if (!accOk) return error("Register must be AL or AX");
-        (void)port;
         return error("Register must be DX");
     }
     if (ops.empty()) return error("Illegal instruction");

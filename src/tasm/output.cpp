@@ -42,7 +42,12 @@ omf::Location omfLocation(FixKind k) {
     }
 }
 
-omf::Fixup omfFixup(const Fixup& f, std::uint32_t base) {
+omf::Fixup omfFixup(Fixup f, std::uint32_t base, const std::vector<Segment>& segs) {
+    if (f.groupFrame && f.target == RefKind::Segment && f.targetIndex < static_cast<int>(segs.size()) &&
+        segs[static_cast<size_t>(f.targetIndex)].group >= 0) {
+        f.frame = RefKind::Group;
+        f.frameIndex = segs[static_cast<size_t>(f.targetIndex)].group;
+    }
     omf::Fixup o;
     o.offset = f.offset - base;
     o.location = omfLocation(f.kind);
@@ -122,7 +127,7 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
         if (!s.isPublic || s.definedPass != m_pass) continue;
         if (s.kind == SymKind::Number) {
             w.addAbsolutePublic(s.name, 0, static_cast<std::uint32_t>(s.val.num) & 0xFFFF);
-        } else if (s.seg >= 0) {
+        } else if (segExists(s.seg)) {
             int grp = m_segs[s.seg].group;
             w.addPublic(s.name, static_cast<std::uint16_t>(s.seg + 1), static_cast<std::uint32_t>(s.value) & 0xFFFF,
                         static_cast<std::uint16_t>(grp + 1));
@@ -140,14 +145,14 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
         for (auto [from, to] : merged) {
             std::vector<omf::Fixup> fix;
             for (const Fixup& f : s.fixups)
-                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from));
+                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from, m_segs));
             w.addData(static_cast<std::uint16_t>(i + 1), from,
                       std::span<const std::uint8_t>(s.bytes.data() + from, to - from), std::move(fix));
         }
         for (auto [line, off] : s.lines)
             w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
     }
-    if (m_hasStart && m_start.seg >= 0) {
+    if (m_hasStart && segExists(m_start.seg)) {
         omf::Reference r;
         r.target = omf::TargetMethod::Segment;
         r.targetDatum = static_cast<std::uint16_t>(m_start.seg + 1);

@@ -1,0 +1,63 @@
+// Lines per second and peak memory of a whole assembly (all passes, object module built) of a
+// generated program: several data and code segments, labels, forward and backward jumps, macros.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "tasm/assembler.h"
+
+namespace {
+
+std::string generate(int lines, int& actual) {
+    std::string s =
+        "print macro msg\n mov dx, offset msg\n mov ah, 9\n int 21h\n endm\n"
+        "clear macro r\n local again\nagain: xor r, r\n jnz again\n endm\n";
+    int n = 10;
+    const int vars = lines / 40;
+    s += "dseg segment\n assume ds:dseg\n";
+    n += 2;
+    for (int i = 0; i < vars; ++i) {
+        s += "v" + std::to_string(i) + " dw " + std::to_string(i) + ", " + std::to_string(i * 3) + "\n";
+        s += "m" + std::to_string(i) + " db 'text " + std::to_string(i) + "$'\n";
+        n += 2;
+    }
+    s += "dseg ends\n";
+    ++n;
+    int seg = 0;
+    for (int i = 0; n < lines - 2; ++i) {
+        if (i % 400 == 0) {
+            if (seg) s += "c" + std::to_string(seg - 1) + " ends\n";
+            s += "c" + std::to_string(seg) + " segment\n assume cs:c" + std::to_string(seg) + "\n";
+            n += 3;
+            ++seg;
+        }
+        std::string l = "l" + std::to_string(i), v = std::to_string(i % vars);
+        s += l + ": mov ax, v" + v + "\n add ax, " + std::to_string(i) + "\n cmp ax, bx\n jne " + l + "x\n print m" +
+             v + "\n clear cx\n jmp " + l + "x\n" + l + "x: inc si\n mov [si+4], al\n loop " + l + "\n";
+        n += 10;
+    }
+    s += "c" + std::to_string(seg - 1) + " ends\n end l0\n";
+    actual = n + 2;
+    return s;
+}
+
+void BM_Assemble100kLines(benchmark::State& state) {
+    int lines = 0;
+    const std::string src = generate(100000, lines);
+    krvs::tasm::Options opts;
+    for (auto _ : state) {
+        krvs::tasm::AssemblyResult r = krvs::tasm::assemble("BIG.ASM", src, opts, nullptr);
+        if (r.errorCount) state.SkipWithError("the generated program did not assemble");
+        benchmark::DoNotOptimize(r.object.data());
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+    state.counters["lines"] = lines;
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    state.counters["peak_rss_kb"] = static_cast<double>(ru.ru_maxrss);
+}
+BENCHMARK(BM_Assemble100kLines)->Unit(benchmark::kMillisecond);
+
+}  // namespace
