@@ -173,7 +173,9 @@ fs::path findProgram(const std::string& name, const fs::path& toolsDir) {
         fs::path p = findWithExtensions(d, n);
         if (p.empty()) continue;
         if (classify(p) == ProgramKind::Unknown) continue;  // a data file of the same name is no program
-        return d == "." ? fs::absolute(p) : p;
+        std::error_code ec;
+        fs::path full = d == "." ? fs::absolute(p, ec) : p;
+        return ec ? p : full;
     }
     return {};
 }
