@@ -52,7 +52,7 @@ void Linker::findEntryAndStack() {
 
 void Linker::writeExe() {
     std::uint32_t imageSize = m_options.initAll ? m_layoutEnd : m_initEnd;
-    if (m_result.relocations.size() > 0x3FF0) {
+    if (m_result.relocations.size() > 0xFFFF) {
         report(Severity::Fatal, "Relocation table overflow");
         return;
     }

@@ -42,14 +42,31 @@ std::string comName(const std::string& name) {
     return name.substr(0, dot + 1) + com;
 }
 
-// A token beginning with '/' is a path when its first piece cannot be an option (POSIX paths such as
-// /home/user/HELLO.OBJ share the switch character).
+bool isOptionPiece(const std::string& piece) {
+    static const std::string kSingle = "msxltvc3indeoPCk";
+    std::string p = piece;
+    if (p.size() == 2 && (p[1] == '-' || p[1] == '+')) p.pop_back();
+    if (p.size() == 1) return kSingle.find(p[0]) != std::string::npos;
+    if (p[0] == 'L') return p.find_first_of(":\\;") != std::string::npos || p.size() <= 3;
+    if (p.rfind("A=", 0) == 0 || p.rfind("P=", 0) == 0) return true;
+    if (p == "ye" || p == "yx") return true;
+    return p.size() == 3 && p[0] == 'T' && (p[1] == 'd' || p[1] == 'w');
+}
+
+// A token beginning with '/' is a path unless it reads as options: POSIX paths such as /home/u/HELLO.OBJ
+// share the switch character. One short piece (/z) is an option even when unknown, so it is reported.
 bool looksLikeOption(const std::string& token) {
-    if (token.size() < 2) return true;
-    if (token[0] == '-') return true;
-    std::string piece = token.substr(1, token.find('/', 1) == std::string::npos ? std::string::npos : token.find('/', 1) - 1);
-    if (piece.size() <= 2) return true;
-    return piece[0] == 'L' || piece.rfind("A=", 0) == 0 || piece[0] == 'T' || piece[0] == 'y' || piece[0] == 'P';
+    if (token.size() < 2 || token[0] == '-') return true;
+    std::size_t pos = 1;
+    bool single = token.find('/', 1) == std::string::npos;
+    if (single && token.size() <= 3) return true;
+    while (pos < token.size()) {
+        std::size_t end = token[pos] == 'L' ? std::string::npos : token.find('/', pos);
+        std::string piece = token.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        if (!piece.empty() && !isOptionPiece(piece)) return false;
+        pos = end == std::string::npos ? token.size() : end + 1;
+    }
+    return true;
 }
 
 }  // namespace

@@ -247,3 +247,44 @@ TEST(ComTest, DebugSwitchWarns) {
 
 }  // namespace
 }  // namespace krvs::tlink::test
+
+namespace krvs::tlink::test {
+namespace {
+
+TEST(ModuleContentTest, IteratedDataLandsInImage) {
+    omf::ObjectWriter w("dup.asm");
+    auto code = w.addSegment({"_TEXT", "CODE", "", Align::Para, Combine::Public, 0x12});
+    w.addSegment({"STACK", "STACK", "", Align::Para, Combine::Stack, 0x10});
+    // 2 DUP (3 DUP (1,2), 9) at offset 4
+    w.addIteratedData(code, 4, omf::IteratedBlock{2, {omf::IteratedBlock{3, {}, {1, 2}}, omf::IteratedBlock{1, {}, {9}}}, {}});
+    w.setStart(ref(omf::FrameMethod::Segment, code, omf::TargetMethod::Segment, code));
+    LinkResult r = link({input("dup.obj", w)}, {});
+    ASSERT_TRUE(r.ok) << ::testing::PrintToString(texts(r));
+    EXPECT_EQ(r.image, (Bytes{0, 0, 0, 0, 1, 2, 1, 2, 1, 2, 9, 1, 2, 1, 2, 1, 2, 9}));
+}
+
+// LPUBDEF/LEXTDEF pairs resolve inside their module only; two modules may use the same local name.
+TEST(ModuleContentTest, LocalSymbolsStayInTheirModule) {
+    auto localModule = [](const std::string& name, std::uint8_t value) {
+        // Hand-made records: the writer has no local symbols. SEGDEF _TEXT (byte, public, 4 bytes),
+        // LPUBDEF HERE = _TEXT:value, LEXTDEF HERE, data with an offset fixup to it.
+        Bytes b;
+        omf::RecordBuilder(omf::kTheadr).name(name).appendTo(b);
+        omf::RecordBuilder(omf::kLnames).name("").name("_TEXT").name("CODE").appendTo(b);
+        omf::RecordBuilder(omf::kSegdef).byte(0x28).word(4).index(2).index(3).index(1).appendTo(b);
+        omf::RecordBuilder(omf::kLpubdef).index(0).index(1).name("HERE").word(value).index(0).appendTo(b);
+        omf::RecordBuilder(omf::kLextdef).name("HERE").index(0).appendTo(b);
+        omf::RecordBuilder(omf::kLedata).index(1).word(0).word(0).word(0).appendTo(b);
+        omf::RecordBuilder fix(omf::kFixupp);
+        omf::appendFixup(fix, omf::Fixup{0, omf::Location::Offset16, true, ref(omf::FrameMethod::Target, 0, omf::TargetMethod::External, 1)}, false);
+        fix.appendTo(b);
+        omf::RecordBuilder(omf::kModend).byte(0).appendTo(b);
+        return LinkInput{name, b};
+    };
+    LinkResult r = link({localModule("a.asm", 1), localModule("b.asm", 3)}, {});
+    ASSERT_TRUE(r.ok) << ::testing::PrintToString(texts(r));
+    EXPECT_EQ(r.image, (Bytes{0x01, 0x00, 0, 0, 0x07, 0x00, 0, 0}));  // b's _TEXT part starts at 4
+}
+
+}  // namespace
+}  // namespace krvs::tlink::test

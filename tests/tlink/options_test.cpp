@@ -78,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"MoreSwitches", "", {"-i", "/n/d", "/Lc:\\lib;d:\\lib", "/A=16", "/x", "a"}, {"a.obj"}, "a.exe", "a.map", "xind"},
         OptionCase{"ResponseFileLinesAreFields", "", {"@link.rsp"}, {"a.obj", "b.obj"}, "prog.exe", "prog.lst", "m"},
         OptionCase{"ResponseFileOptionPlus", "", {"@opts.rsp", "a"}, {"a.obj"}, "a.exe", "a.map", "v"},
+        OptionCase{"PosixPathsAreFiles", "", {"/m", "/Projects/a", "/d/x.obj,/tmp/out"}, {"/Projects/a.obj", "/d/x.obj"}, "/tmp/out.exe", "/tmp/out.map", "m"},
         OptionCase{"UnknownOption", "", {"/z", "a"}, {}, "", "", "", "Unknown option /z"},
         OptionCase{"NoObjects", "", {"/m"}, {}, "", "", "", "No object files specified"},
         OptionCase{"MissingResponseFile", "", {"@none.rsp"}, {}, "", "", "", "Unable to open file 'none.rsp'"},
