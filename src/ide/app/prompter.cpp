@@ -27,6 +27,14 @@ Answer onGui(Show show) {
   return answer;
 }
 
+// Texts keep the line breaks they were written with ("\n\r" or "\r\n"); a message box shows
+// each pair as one break.
+QString shown(const QString& text) {
+  QString result = text;
+  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+  return result;
+}
+
 Answer fromButton(int button) {
   switch (button) {
     case QMessageBox::Yes: return Answer::Yes;
@@ -40,27 +48,27 @@ Answer fromButton(int button) {
 
 Answer MessageBoxPrompter::askYesNo(const QString& text) {
   return onGui([&] {
-    return fromButton(QMessageBox::question(m_parent, promptCaption(), text,
+    return fromButton(QMessageBox::question(m_parent, promptCaption(), shown(text),
                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes));
   });
 }
 
 Answer MessageBoxPrompter::askYesNoCancel(const QString& text) {
   return onGui([&] {
-    return fromButton(QMessageBox::question(m_parent, promptCaption(), text,
+    return fromButton(QMessageBox::question(m_parent, promptCaption(), shown(text),
                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                             QMessageBox::Yes));
   });
 }
 
 void MessageBoxPrompter::inform(const QString& text) {
-  onGui([&] { return fromButton(QMessageBox::information(m_parent, promptCaption(), text)); });
+  onGui([&] { return fromButton(QMessageBox::information(m_parent, promptCaption(), shown(text))); });
 }
 
 void MessageBoxPrompter::informPlain(const QString& text) {
   onGui([&] {
     QString title = QApplication::applicationDisplayName();
-    return fromButton(QMessageBox::information(m_parent, title.isEmpty() ? QStringLiteral("Korvash") : title, text));
+    return fromButton(QMessageBox::information(m_parent, title.isEmpty() ? QStringLiteral("Korvash") : title, shown(text)));
   });
 }
 

@@ -1,6 +1,10 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QScreen>
 #include <cstdio>
 #include <memory>
@@ -33,9 +37,16 @@ ProgramLocation locateProgram(const char* argv0) {
 }  // namespace
 
 int runKorvash(int argc, char** argv) {
+  QElapsedTimer startClock;
+  startClock.start();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Korvash"));
   QApplication::setApplicationDisplayName(QStringLiteral("Korvash"));
+  // The interface is Chinese throughout, so the standard buttons and dialogs are too.
+  QTranslator qtTranslations;
+  if (qtTranslations.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTranslations);
+  }
 
   ProgramLocation program = locateProgram(argc > 0 ? argv[0] : nullptr);
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -49,6 +60,13 @@ int runKorvash(int argc, char** argv) {
   auto window = std::make_unique<TForm_Main>(*set, prompter(), program.inHome, arguments);
   boxes.setParent(window.get());
   window->show();
+  // KRVS_MEASURE_STARTUP=1 prints the time to a shown main window and ends the run there.
+  if (qEnvironmentVariableIntValue("KRVS_MEASURE_STARTUP") == 1) {
+    QTimer::singleShot(0, window.get(), [&] {
+      std::printf("main window shown after %.1f ms\n", startClock.nsecsElapsed() / 1e6);
+      window->close();
+    });
+  }
   int rc = app.exec();
 
   window.reset();  // stores the geometry in the settings store
