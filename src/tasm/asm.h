@@ -168,11 +168,26 @@ public:
 
     // State shared with the directive, data and instruction parts.
     std::vector<Symbol> m_syms;
-    std::unordered_map<std::string, int> m_symIndex;
+    // Names hash and compare without copying; upper and lower case fold unless /ml is in force.
+    struct NameHash {
+        using is_transparent = void;
+        bool fold = true;
+        size_t operator()(std::string_view s) const {
+            size_t h = 1469598103934665603ull;
+            for (char c : s) h = (h ^ static_cast<unsigned char>(fold ? upperChar(c) : c)) * 1099511628211ull;
+            return h;
+        }
+    };
+    struct NameEq {
+        using is_transparent = void;
+        bool fold = true;
+        bool operator()(std::string_view a, std::string_view b) const { return fold ? iequals(a, b) : a == b; }
+    };
+    std::unordered_map<std::string, int, NameHash, NameEq> m_symIndex;
+    std::unordered_map<std::string, Macro, NameHash, NameEq> m_macros;
     std::vector<Segment> m_segs;
     std::vector<Group> m_groups;
     std::vector<Extern> m_exts;
-    std::unordered_map<std::string, Macro> m_macros;
     int m_assume[4] = {-1, -1, -1, -1};  // ES CS SS DS: symbol index of segment or group, -1 nothing
     int m_curSeg = -1;
     std::vector<int> m_segStack;

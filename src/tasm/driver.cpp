@@ -35,7 +35,11 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-Assembler::Assembler(const Options& options, FileReader reader) : m_opts(options), m_reader(std::move(reader)) {}
+Assembler::Assembler(const Options& options, FileReader reader)
+    : m_symIndex(256, NameHash{options.caseMode != CaseMode::All}, NameEq{options.caseMode != CaseMode::All}),
+      m_macros(16, NameHash{options.caseMode != CaseMode::All}, NameEq{options.caseMode != CaseMode::All}),
+      m_opts(options),
+      m_reader(std::move(reader)) {}
 
 void Assembler::error(const std::string& msg, int col) {
     if (col >= 0 && m_lastErrorCol < 0) m_lastErrorCol = col;

@@ -213,7 +213,8 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     x86::EncodeOptions eo;
     eo.cpu = m_cpu == 0 ? x86::CpuModel::I8086 : m_cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
     // Prefixes written in front of the instruction on the same line.
-    while (pos + 1 < toks.size() && isOneOf(toks[pos].text, {"REP", "REPE", "REPZ", "REPNE", "REPNZ", "LOCK"}) &&
+    while (pos + 1 < toks.size() && (upperChar(toks[pos].text[0]) == 'R' || upperChar(toks[pos].text[0]) == 'L') &&
+           isOneOf(toks[pos].text, {"REP", "REPE", "REPZ", "REPNE", "REPNZ", "LOCK"}) &&
            toks[pos + 1].kind == Tok::Ident) {
         x86::EncodeResult p = x86::encode(toks[pos].text, {}, eo);
         if (!p.ok()) return error("Illegal instruction");

@@ -1,6 +1,8 @@
 #include "lexer.h"
 
 #include <cctype>
+#include <cstring>
+#include <span>
 
 namespace krvs::tasm {
 
@@ -9,17 +11,33 @@ inline bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <=
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 Kw keyword(std::string_view w) {
-    static const std::pair<const char*, Kw> kWords[] = {
-        {"OR", Kw::Or}, {"XOR", Kw::Xor}, {"AND", Kw::And}, {"NOT", Kw::Not}, {"EQ", Kw::Eq},
-        {"NE", Kw::Ne}, {"LT", Kw::Lt}, {"LE", Kw::Le}, {"GT", Kw::Gt}, {"GE", Kw::Ge},
-        {"MOD", Kw::Mod}, {"SHL", Kw::Shl}, {"SHR", Kw::Shr}, {"HIGH", Kw::High}, {"LOW", Kw::Low},
-        {"OFFSET", Kw::Offset}, {"SEG", Kw::Seg}, {"TYPE", Kw::Type}, {"LENGTH", Kw::Length},
-        {"SIZE", Kw::Size}, {"THIS", Kw::This}, {"SHORT", Kw::Short}, {"WIDTH", Kw::Width},
-        {"MASK", Kw::Mask}, {"PTR", Kw::Ptr}, {"DUP", Kw::Dup},
+    // Most identifiers are no operator word: reject them by length and first letter before comparing.
+    struct Row {
+        const char* name;
+        Kw kw;
     };
-    if (w.size() < 2 || w.size() > 6) return Kw::None;
-    for (const auto& [name, k] : kWords)
-        if (name[0] == upperChar(w[0]) && iequals(w, name)) return k;
+    static const Row k2[] = {{"OR", Kw::Or}, {"EQ", Kw::Eq}, {"NE", Kw::Ne}, {"LT", Kw::Lt}, {"LE", Kw::Le},
+                             {"GT", Kw::Gt}, {"GE", Kw::Ge}};
+    static const Row k3[] = {{"XOR", Kw::Xor}, {"AND", Kw::And}, {"NOT", Kw::Not}, {"MOD", Kw::Mod},
+                             {"SHL", Kw::Shl}, {"SHR", Kw::Shr}, {"LOW", Kw::Low}, {"SEG", Kw::Seg},
+                             {"PTR", Kw::Ptr}, {"DUP", Kw::Dup}};
+    static const Row k4[] = {{"HIGH", Kw::High}, {"TYPE", Kw::Type}, {"SIZE", Kw::Size}, {"THIS", Kw::This},
+                             {"MASK", Kw::Mask}};
+    static const Row k5[] = {{"SHORT", Kw::Short}, {"WIDTH", Kw::Width}};
+    static const Row k6[] = {{"OFFSET", Kw::Offset}, {"LENGTH", Kw::Length}};
+    std::span<const Row> rows;
+    switch (w.size()) {
+        case 2: rows = k2; break;
+        case 3: rows = k3; break;
+        case 4: rows = k4; break;
+        case 5: rows = k5; break;
+        case 6: rows = k6; break;
+        default: return Kw::None;
+    }
+    char buf[6];
+    for (size_t i = 0; i < w.size(); ++i) buf[i] = upperChar(w[i]);
+    for (const Row& r : rows)
+        if (r.name[0] == buf[0] && std::memcmp(r.name, buf, w.size()) == 0) return r.kw;
     return Kw::None;
 }
 }  // namespace

@@ -108,8 +108,9 @@ std::string substitute(const Assembler& a, const std::string& line, const std::v
         while (e < line.size() && identChar(line[e])) ++e;
         std::string_view id(line.data() + i, e - i);
         int found = -1;
-        for (size_t k = 0; k < names.size(); ++k)
-            if (a.key(id) == names[k]) found = static_cast<int>(k);
+        bool exact = a.opts().caseMode == CaseMode::All;
+        for (size_t k = 0; k < names.size() && found < 0; ++k)
+            if (exact ? id == names[k] : iequals(id, names[k])) found = static_cast<int>(k);
         bool ampBefore = !out.empty() && out.back() == '&';
         bool ampAfter = e < line.size() && line[e] == '&';
         if (found >= 0 && (!quote || ampBefore || ampAfter)) {

@@ -128,7 +128,7 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
         return;
     }
     if (!m_macros.empty()) {
-        auto macro = m_macros.find(key(first.text));
+        auto macro = m_macros.find(first.text);
         if (macro != m_macros.end()) {
             expandMacro(macro->second, line, pos + 1 < toks.size() ? static_cast<size_t>(toks[pos + 1].col) : line.size());
             return;

@@ -19,15 +19,17 @@ std::string Assembler::displayName(std::string_view name) const {
     return m_opts.caseMode == CaseMode::Upper ? upper(name) : std::string(name);
 }
 
+static bool isLocalName(std::string_view name) { return name.size() > 2 && name[0] == '@' && name[1] == '@'; }
+
 int Assembler::findSymbol(std::string_view name) const {
-    auto it = m_symIndex.find(key(name));
+    auto it = isLocalName(name) ? m_symIndex.find(key(name)) : m_symIndex.find(name);
     return it == m_symIndex.end() ? -1 : it->second;
 }
 
 int Assembler::lookupOrCreate(std::string_view name) {
-    std::string k = key(name);
-    auto it = m_symIndex.find(k);
+    auto it = isLocalName(name) ? m_symIndex.find(key(name)) : m_symIndex.find(name);
     if (it != m_symIndex.end()) return it->second;
+    std::string k = key(name);
     Symbol s;
     s.name = displayName(name);
     m_syms.push_back(std::move(s));
