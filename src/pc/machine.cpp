@@ -169,6 +169,14 @@ int Machine::consoleKey(bool wait, bool remove) {
     return wait ? kServiceWait : -1;
 }
 
+// A halted CPU on the text-screen front end usually waits for a key: yield the host CPU a moment (a key or a
+// stop ends the pause) instead of spinning through timer ticks.
+void Machine::idleBriefly() {
+    if (m_config.input) return;
+    std::unique_lock lock(m_keyMutex);
+    m_keyCv.wait_for(lock, std::chrono::milliseconds(1), [this] { return !m_pushedKeys.empty() || m_stop; });
+}
+
 bool Machine::consumeStop() {
     if (!m_stop.exchange(false)) return false;
     m_cpu->run(0);  // takes the CPU's copy of the request, so the next run starts clean
@@ -232,6 +240,7 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
         advanceTime(instructions() - before);
         if (reason == x86::StopReason::Halted) {
             if (!(regs().flags & x86::flag::IF)) return RunOutcome::Halted;
+            idleBriefly();
             advanceTime(m_pit.clocksToNextIrq());  // nothing happens until the next interrupt: skip to it
         }
         // A CPU stop without m_stop yet is a request still being made: the next pass through the loop sees it.

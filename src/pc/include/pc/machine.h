@@ -146,6 +146,7 @@ private:
     void movePushedKeys();
     void feedHookedKeyboard();
     bool consumeStop();
+    void idleBriefly();
 
     MachineConfig m_config;
     Memory m_mem;
