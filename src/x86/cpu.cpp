@@ -28,21 +28,21 @@ void Cpu::interrupt(std::uint8_t vector) {
 }
 
 StopReason Cpu::run(std::uint64_t maxInstructions) {
-    Exec x{m_regs, m_mem, m_bus, *this, m_intr, handlerTable(m_model), m_model};
+    Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, handlerTable(m_model), m_model};
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
     // HLT and interrupt inhibition only start in afterSpecial(), so a local copy of them suffices.
     bool slow = m_halted || m_inhibit;
     for (;;) {
         // One test covers the rare cases: a stop request, the INTR line, HLT, inhibition, TF.
-        bool attention = m_stop.load(std::memory_order_relaxed) | m_intr.load(std::memory_order_relaxed) | slow |
-                         ((m_regs.flags & flag::TF) != 0);
+        bool attention = (m_signals.load(std::memory_order_relaxed) != 0) | slow | ((m_regs.flags & flag::TF) != 0);
         if (attention) [[unlikely]] {
-            if (m_stop.load(std::memory_order_relaxed)) {
-                m_stop.store(false, std::memory_order_relaxed);
+            std::uint8_t signals = m_signals.load(std::memory_order_relaxed);
+            if (signals & kSignalStop) {
+                m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed);
                 return StopReason::StopRequested;
             }
-            if (!m_inhibit && (m_regs.flags & flag::IF) && m_intr.load(std::memory_order_relaxed)) {
+            if (!m_inhibit && (m_regs.flags & flag::IF) && (signals & kSignalIntr)) {
                 int vector = m_bus.acknowledgeInterrupt();
                 if (vector >= 0) {
                     interrupt(static_cast<std::uint8_t>(vector));

@@ -7,23 +7,45 @@
 namespace krvs::x86::interp {
 namespace {
 
+template <int Form>
+using FormType = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
+
+// The memory forms, kept out of line so that the register forms stay small.
+template <int Op, int Form>
+[[gnu::noinline]] void aluMemory(Exec& x, std::uint8_t modrm) {
+    using T = FormType<Form>;
+    decodeModrmByte(x, modrm);
+    if constexpr (Form < 2) {
+        T res = alu<Op, T>(x, readRm<T>(x), regRef<T>(x, x.reg));
+        if constexpr (Op != kCmp) writeRm<T>(x, res);
+    } else {
+        T res = alu<Op, T>(x, regRef<T>(x, x.reg), readRm<T>(x));
+        if constexpr (Op != kCmp) regRef<T>(x, x.reg) = res;
+    }
+}
+
 // Form is the low three opcode bits: r/m8,r8 | r/m16,r16 | r8,r/m8 | r16,r/m16 | AL,imm8 | AX,imm16.
 template <int Op, int Form>
 void aluForm(Exec& x) {
-    using T = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
+    using T = FormType<Form>;
     if constexpr (Form >= 4) {
         T& acc = regRef<T>(x, AX);
         T res = alu<Op, T>(x, acc, fetch<T>(x));
         if constexpr (Op != kCmp) acc = res;
     } else {
-        decodeModrm(x);
-        T& reg = regRef<T>(x, x.reg);
+        std::uint8_t modrm = fetch8(x);
+        if (modrm < 0xC0) {
+            aluMemory<Op, Form>(x, modrm);
+            return;
+        }
+        T& reg = regRef<T>(x, (modrm >> 3) & 7);
+        T& rm = regRef<T>(x, modrm & 7);
         if constexpr (Form < 2) {
-            T res = alu<Op, T>(x, readRm<T>(x), reg);
-            if constexpr (Op != kCmp) writeRm<T>(x, res);
+            T res = alu<Op, T>(x, rm, reg);
+            if constexpr (Op != kCmp) rm = res;
         } else {
-            T res = alu<Op, T>(x, reg, readRm<T>(x));
-            if constexpr (Op != kCmp) regRef<T>(x, x.reg) = res;
+            T res = alu<Op, T>(x, reg, rm);
+            if constexpr (Op != kCmp) reg = res;
         }
     }
 }
@@ -34,34 +56,43 @@ void addAluRow(HandlerTable& t) {
     (std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
 }
 
-// The immediate group: the ModR/M reg field picks the operation.
-template <typename T>
-T groupOp(Exec& x, T a, T b) {
-    switch (x.reg) {
-    case kAdd: return alu<kAdd, T>(x, a, b);
-    case kOr: return alu<kOr, T>(x, a, b);
-    case kAdc: return alu<kAdc, T>(x, a, b);
-    case kSbb: return alu<kSbb, T>(x, a, b);
-    case kAnd: return alu<kAnd, T>(x, a, b);
-    case kSub: return alu<kSub, T>(x, a, b);
-    case kXor: return alu<kXor, T>(x, a, b);
-    default: return alu<kCmp, T>(x, a, b);
+// The immediate group: the ModR/M reg field picks the operation, each with its own handler.
+template <typename T, bool SignExtend>
+T fetchImmediate(Exec& x) {
+    if constexpr (SignExtend) {
+        return static_cast<T>(static_cast<std::int8_t>(fetch8(x)));
+    } else {
+        return fetch<T>(x);
     }
 }
+
+template <int Op, typename T, bool SignExtend>
+void aluImm(Exec& x, std::uint8_t modrm) {
+    if (modrm >= 0xC0) {
+        T& rm = regRef<T>(x, modrm & 7);
+        T res = alu<Op, T>(x, rm, fetchImmediate<T, SignExtend>(x));
+        if constexpr (Op != kCmp) rm = res;
+        return;
+    }
+    decodeModrmByte(x, modrm);
+    T a = readMem<T>(x, x.eaBase, x.eaOff);
+    T res = alu<Op, T>(x, a, fetchImmediate<T, SignExtend>(x));
+    if constexpr (Op != kCmp) writeMem<T>(x, x.eaBase, x.eaOff, res);
+}
+
+template <typename T, bool SignExtend>
+using ImmFn = void (*)(Exec&, std::uint8_t);
+
+template <typename T, bool SignExtend>
+constexpr ImmFn<T, SignExtend> kImmOps[8] = {
+    aluImm<kAdd, T, SignExtend>, aluImm<kOr, T, SignExtend>,  aluImm<kAdc, T, SignExtend>, aluImm<kSbb, T, SignExtend>,
+    aluImm<kAnd, T, SignExtend>, aluImm<kSub, T, SignExtend>, aluImm<kXor, T, SignExtend>, aluImm<kCmp, T, SignExtend>};
 
 // Opcode 80h and its alias 82h take imm8, 81h imm16, 83h imm8 sign-extended to a word.
 template <typename T, bool SignExtend>
 void aluImmGroup(Exec& x) {
-    decodeModrm(x);
-    T a = readRm<T>(x);
-    T b;
-    if constexpr (SignExtend) {
-        b = static_cast<T>(static_cast<std::int8_t>(fetch8(x)));
-    } else {
-        b = fetch<T>(x);
-    }
-    T res = groupOp<T>(x, a, b);
-    if (x.reg != kCmp) writeRm<T>(x, res);
+    std::uint8_t modrm = fetch8(x);
+    kImmOps<T, SignExtend>[(modrm >> 3) & 7](x, modrm);
 }
 
 template <typename T>

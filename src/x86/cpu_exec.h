@@ -40,7 +40,8 @@ struct Exec {
     std::uint8_t* mem;
     Bus& bus;
     Cpu& cpu;
-    const std::atomic<bool>& intr;
+    const std::atomic<std::uint8_t>& signals;
+    std::uint8_t intrSignal;  // the bit of `signals` that is the INTR line
     const Handler* table;
     CpuModel model;
 
@@ -183,6 +184,16 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     }
     x.eaOff = off;
     x.eaBase = dataBase(x, s);
+}
+
+// For handlers that have already fetched the ModR/M byte `m`.
+[[gnu::always_inline]] inline void decodeModrmByte(Exec& x, std::uint8_t m) {
+    x.mod = m >> 6;
+    x.reg = (m >> 3) & 7;
+    x.rm = m & 7;
+    if (x.mod != 3) {
+        computeEa(x);
+    }
 }
 
 [[gnu::always_inline]] inline void decodeModrm(Exec& x) {

@@ -67,7 +67,7 @@ void once(Exec& x, const StringContext& c) {
 }
 
 bool interruptPending(const Exec& x) {
-    return x.tfLatched || ((x.r.flags & flag::IF) && x.intr.load(std::memory_order_relaxed));
+    return x.tfLatched || ((x.r.flags & flag::IF) && (x.signals.load(std::memory_order_relaxed) & x.intrSignal));
 }
 
 template <StringKind K, typename T>

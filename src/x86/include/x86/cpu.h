@@ -86,9 +86,15 @@ public:
     // One instruction, with its prefixes, and the trap/interrupt checks that follow it on the chip.
     StopReason step() { return run(1); }
     // Thread-safe: run() returns at the next instruction boundary.
-    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+    void requestStop() { m_signals.fetch_or(kSignalStop, std::memory_order_relaxed); }
     // The INTR line, driven by the PIC; sampled between instructions when IF is set.
-    void setIntr(bool raised) { m_intr.store(raised, std::memory_order_relaxed); }
+    void setIntr(bool raised) {
+        if (raised) {
+            m_signals.fetch_or(kSignalIntr, std::memory_order_relaxed);
+        } else {
+            m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalIntr), std::memory_order_relaxed);
+        }
+    }
     // Enters interrupt `vector` now, as INT n does (pushes FLAGS, CS, IP; clears IF and TF).
     void interrupt(std::uint8_t vector);
     bool halted() const { return m_halted; }
@@ -101,8 +107,9 @@ private:
     Bus& m_bus;
     CpuModel m_model;
     Registers m_regs;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_intr{false};
+    // The stop request and the INTR line share one atomic so that the run loop tests both at once.
+    static constexpr std::uint8_t kSignalStop = 1, kSignalIntr = 2;
+    std::atomic<std::uint8_t> m_signals{0};
     bool m_halted = false;
     std::uint64_t m_count = 0;
     // Set after MOV SS, POP SS and STI: the next instruction runs before any interrupt or trap,
