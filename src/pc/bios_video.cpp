@@ -213,6 +213,7 @@ constexpr std::array<VideoFn, 256> buildVideoTable() {
     t[0x0A] = fnWriteChars;
     t[0x0E] = fnTeletype;
     t[0x0F] = fnVideoState;
+    t[0x0B] = fnNothing;  // border colour
     t[0x10] = fnNothing;
     t[0x11] = fnNothing;
     t[0x12] = fnNothing;
