@@ -31,6 +31,9 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, handlerTable(m_model), m_model};
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
+    // Kept in locals so that they stay in registers across the handler calls.
+    const Handler* const table = x.table;
+    std::uint8_t* const mem = m_mem;
     // HLT and interrupt inhibition only start in afterSpecial(), so a local copy of them suffices.
     bool slow = m_halted || m_inhibit;
     for (;;) {
@@ -64,8 +67,10 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         if (m_count >= end) {
             return StopReason::InstructionLimit;
         }
-        x.startIp = m_regs.ip;
-        x.table[fetch8(x)](x);
+        const std::uint16_t ip = m_regs.ip;
+        x.startIp = ip;
+        m_regs.ip = static_cast<std::uint16_t>(ip + 1);
+        table[mem[(segBase(m_regs.seg[CS]) + ip) & kAddrMask]](x);
         ++m_count;
         if (x.special != 0) [[unlikely]] {
             if (afterSpecial(x)) {
