@@ -256,6 +256,7 @@ public:
     std::string m_lineCode;
     std::vector<Token> m_tokBuf;  // reused from line to line
     bool m_lineLabel = false;
+    bool m_lineInstr = false;  // the line assembled an instruction (line numbers cover code only)
     int m_listMute = 0;
     bool expandMacro(const Macro& m, const std::string& line, size_t argStart);
     void beginRepeat(std::string_view kind, const std::vector<Token>& toks, size_t pos, const std::string& line);

@@ -255,6 +255,7 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
 }
 
 void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrOperand>& ops) {
+    m_lineInstr = true;
     std::uint32_t start = m_segs[m_curSeg].lc;
     size_t i = 0;
     for (const x86::Field& f : r.fieldList()) {

@@ -30,6 +30,7 @@ void Assembler::processLine(const std::string& line) {
     std::uint32_t startLc = startSeg >= 0 ? m_segs[startSeg].lc : 0;
     size_t fixStart = startSeg >= 0 ? m_segs[startSeg].fixups.size() : 0;
     m_lineEmitted = false;
+    m_lineInstr = false;
     m_listSuppressed = false;
 
     if (m_commentDelim) {
@@ -71,7 +72,7 @@ void Assembler::processLine(const std::string& line) {
     } else if (!toks.empty()) {
         statement(line, toks);
     }
-    if (m_opts.lineNumbers && m_lineEmitted) recordLine(startSeg, startLc);
+    if (m_opts.lineNumbers && m_lineInstr) recordLine(startSeg, startLc);
     listLine(line, startLc, startSeg, diagStart, fixStart);
 }
 

@@ -217,3 +217,24 @@ TEST(TasmListing, EntabReplacesRunsThatReachATabStop) {
 
 }  // namespace
 }  // namespace krvs::tasm
+
+namespace krvs::tasm {
+namespace {
+
+TEST(TasmLineNumbers, CoverInstructionLinesOnly) {
+    // The debugger maps offsets back to lines, so data lines must not compete with code lines.
+    Options o;
+    o.lineNumbers = true;
+    std::string src = "c segment\n assume cs:c\nstart: nop\nm macro\n inc ax\n inc bx\n endm\n m\nv db 1\n dw 2\n ret\nc ends\n end start\n";
+    AssemblyResult r = assemble("L.ASM", src, o, nullptr);
+    ASSERT_TRUE(r.diagnostics.empty());
+    auto m = test::readModule(r.object);
+    ASSERT_TRUE(m);
+    std::vector<std::pair<int, std::uint32_t>> lines;
+    for (const omf::LineRecord& rec : m->lines)
+        for (const omf::LineEntry& e : rec.entries) lines.emplace_back(e.line, e.offset);
+    EXPECT_EQ(lines, (std::vector<std::pair<int, std::uint32_t>>{{3, 0}, {8, 1}, {11, 6}}));
+}
+
+}  // namespace
+}  // namespace krvs::tasm
