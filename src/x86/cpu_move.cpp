@@ -10,11 +10,22 @@ namespace {
 // 88h-8Bh: bit 1 of the opcode says the register is the destination.
 template <typename T, bool ToReg>
 void movRm(Exec& x) {
-    decodeModrm(x);
+    std::uint8_t modrm = fetch8(x);
+    if (modrm >= 0xC0) {
+        T& reg = regRef<T>(x, (modrm >> 3) & 7);
+        T& rm = regRef<T>(x, modrm & 7);
+        if constexpr (ToReg) {
+            reg = rm;
+        } else {
+            rm = reg;
+        }
+        return;
+    }
+    decodeModrmByte(x, modrm);
     if constexpr (ToReg) {
-        regRef<T>(x, x.reg) = readRm<T>(x);
+        regRef<T>(x, x.reg) = readMem<T>(x, x.eaBase, x.eaOff);
     } else {
-        writeRm<T>(x, regRef<T>(x, x.reg));
+        writeMem<T>(x, x.eaBase, x.eaOff, regRef<T>(x, x.reg));
     }
 }
 
