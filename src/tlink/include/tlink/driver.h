@@ -10,7 +10,7 @@
 
 namespace krvs::tlink {
 
-inline constexpr const char* kBanner = "Korvash Turbo-style Link  Version 1.0  OMF to MZ/COM linker";
+inline constexpr const char* kBanner = "Korvash Link  Version 1.0  Copyright (c) 2026 Korvash";
 inline constexpr const char* kConfigName = "TLink.CFG";
 
 int runTool(const std::vector<std::string>& args, const std::filesystem::path& currentDir,
