@@ -316,6 +316,4 @@ private:
     FileReader m_reader;
 };
 
-std::vector<std::string> splitLines(const std::string& text);
-
 }  // namespace krvs::tasm

@@ -125,7 +125,14 @@ int main(int argc, char** argv) {
         out("Assembling file:   " + shown);
     }
     for (const std::string& m : r.messages) out(m);
-    for (const tasm::Diagnostic& d : r.diagnostics) out(tasm::formatDiagnostic(d));
+    // /z: the offending source line of the main file goes in front of its message.
+    std::vector<std::string> lines;
+    if (opts.showSource) lines = tasm::splitLines(*source);
+    for (const tasm::Diagnostic& d : r.diagnostics) {
+        if (opts.showSource && d.file == shown && d.line >= 1 && d.line <= static_cast<int>(lines.size()))
+            out(lines[static_cast<size_t>(d.line - 1)]);
+        out(tasm::formatDiagnostic(d));
+    }
 
     std::string base = stripExtension(cl.source);
     std::string objName = cl.object.empty() ? base + ".OBJ" : withExtension(cl.object, ".OBJ");

@@ -80,6 +80,15 @@ TEST_F(TasmTool, ErrorsGiveTheClassicLinesNoObjectAndAFailingExitCode) {
     EXPECT_FALSE(fs::exists(m_dir / "src" / "T.OBJ")) << "a stale object must not survive a failed build";
 }
 
+TEST_F(TasmTool, SlashZShowsTheSourceLineBeforeItsMessage) {
+    write(m_dir / "Bin" / "TASM.CFG", "/z /t bad");
+    write(m_dir / "src" / "BAD.ASM", "c segment\n  mov ax, bl\nc ends\nend\n");
+    int rc = 0;
+    std::string out = run(rc);
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(out.find("  mov ax, bl\r\n**Error** bad.ASM(2) Operand types do not match\r\n"), std::string::npos) << out;
+}
+
 TEST_F(TasmTool, UnknownSwitchIsFatal) {
     write(m_dir / "Bin" / "TASM.CFG", "/k x");
     int rc = 0;

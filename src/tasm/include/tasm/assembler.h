@@ -24,6 +24,9 @@ struct Diagnostic {
 // "**Error** file(12) message" as the classic tool prints it.
 std::string formatDiagnostic(const Diagnostic& d);
 
+// Source text split into lines (CR LF, LF; a final DOS end-of-file mark dropped).
+std::vector<std::string> splitLines(const std::string& text);
+
 enum class CaseMode : std::uint8_t { Upper, All, Globals };  // default, /ml, /mx
 
 struct Options {
