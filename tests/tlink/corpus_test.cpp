@@ -138,8 +138,12 @@ TEST(CorpusDebugBuild, MapLineTableForExeAndCom) {
                                                      {14, "010A"}, {15, "010C"}, {17, "010E"}};
     for (const auto& [line, offset] : instructions) EXPECT_EQ(table->count(line) ? table->at(line) : "", offset) << line;
     // The messages after INT 20h lie in the code segment; whether the assembler numbers them is its choice.
-    if (table->count(19)) EXPECT_EQ(table->at(19), "0110");
-    if (table->count(20)) EXPECT_EQ(table->at(20), "012D");
+    if (table->count(19)) {
+        EXPECT_EQ(table->at(19), "0110");
+    }
+    if (table->count(20)) {
+        EXPECT_EQ(table->at(20), "012D");
+    }
     EXPECT_LE(table->size(), instructions.size() + 2);
 }
 
