@@ -104,80 +104,78 @@ std::optional<Address> Linker::frame(const Module& m, const omf::Reference& ref,
     return std::nullopt;
 }
 
+void Linker::addRelocation(const Segment& location, std::uint32_t where) {
+    std::uint32_t segment = location.frame;
+    std::uint32_t offset = where - segment * 16;
+    if (offset > 0xFFFF) {
+        segment = where >> 4;
+        offset = where & 15;
+    }
+    m_result.relocations.push_back(Relocation{static_cast<std::uint16_t>(segment), static_cast<std::uint16_t>(offset)});
+}
+
+// Offsets, self-relative or not, into a byte, the high byte, a word or a dword. Returns false on overflow.
+bool Linker::patchOffset(std::uint32_t at, const omf::Fixup& f, const Address& tgt, const Address& frm) {
+    int size = omf::locationSize(f.location);
+    bool wide = size == 4;
+    // Overflow is judged on the target itself; its displacement is added modulo the field size.
+    std::int64_t base = tgt.linear - frm.linear;
+    std::int64_t value = base + tgt.displacement;
+    bool ok = wide || (base >= 0 && base <= 0xFFFF);
+    if (!f.segmentRelative) {
+        std::int64_t from = std::int64_t(at) + size - frm.linear;
+        ok = ok && (wide || (from >= 0 && from <= 0x10000));
+        value -= from;
+    }
+    if (f.location == omf::Location::HighByte) {
+        m_image[at] = static_cast<std::uint8_t>(m_image[at] + (value >> 8));
+    } else if (size == 1) {
+        std::int64_t sum = static_cast<std::int8_t>(m_image[at]) + value;
+        ok = ok && (f.segmentRelative || (sum >= -128 && sum <= 127));
+        m_image[at] = static_cast<std::uint8_t>(sum);
+    } else {
+        writeLe(m_image, at, size, readLe(m_image, at, size) + static_cast<std::uint32_t>(value));
+    }
+    return ok;
+}
+
+// Segment bases and far pointers; both leave a relocation when the frame moves with the program.
+bool Linker::patchBase(std::uint32_t at, const omf::Fixup& f, const Address& tgt, const Address& frm,
+                       const Segment& location) {
+    int offsetSize = omf::locationSize(f.location) - 2;
+    bool ok = true;
+    if (offsetSize > 0) {
+        std::int64_t base = tgt.linear - frm.linear;
+        ok = offsetSize == 4 || (base >= 0 && base <= 0xFFFF);
+        writeLe(m_image, at, offsetSize,
+                readLe(m_image, at, offsetSize) + static_cast<std::uint32_t>(base + tgt.displacement));
+    }
+    std::uint32_t where = at + static_cast<std::uint32_t>(offsetSize);
+    writeLe(m_image, where, 2, readLe(m_image, where, 2) + frm.frame);
+    if (frm.relocatable) addRelocation(location, where);
+    return ok;
+}
+
+void Linker::applyFixup(const Module& m, const Segment& location, std::uint32_t at, const omf::Fixup& f) {
+    auto tgt = target(m, f.ref);
+    if (!tgt) return;  // an undefined symbol, reported already
+    auto frm = frame(m, f.ref, *tgt, &location);
+    if (!frm) return;
+    bool isBase = f.location == omf::Location::Base || f.location == omf::Location::Pointer32 ||
+                  f.location == omf::Location::Pointer48;
+    bool ok = isBase ? patchBase(at, f, *tgt, *frm, location) : patchOffset(at, f, *tgt, *frm);
+    if (!ok)
+        report(Severity::Error, "Fixup overflow at " + location.name + ":" + hex4(at - location.start) +
+                                    ", target = " + tgt->name + " in module " + m.obj.name);
+}
+
 void Linker::applyFixups() {
     for (const auto& m : m_modules) {
         for (const auto& d : m.obj.data) {
             const Contribution& c = m_contributions[m.segmentMap[d.segmentIndex - 1]];
-            const Segment& seg = m_segments[c.segment];
-            if (seg.absolute) continue;
-            for (const auto& f : d.fixups) {
-                std::uint32_t at = c.base + d.offset + f.offset;
-                auto tgt = target(m, f.ref);
-                if (!tgt) continue;
-                auto frm = frame(m, f.ref, *tgt, &seg);
-                if (!frm) continue;
-                int size = omf::locationSize(f.location);
-                // Overflow is judged on the target itself; its displacement is added modulo the field size.
-                std::int64_t base = tgt->linear - frm->linear;
-                std::int64_t offset = base + tgt->displacement;
-                bool overflow = false;
-                auto relocate = [&](std::uint32_t where) {
-                    if (!frm->relocatable) return;
-                    std::uint32_t segment = seg.frame;
-                    std::uint32_t off = where - segment * 16;
-                    if (off > 0xFFFF) {
-                        segment = where >> 4;
-                        off = where & 15;
-                    }
-                    m_result.relocations.push_back(Relocation{static_cast<std::uint16_t>(segment),
-                                                              static_cast<std::uint16_t>(off)});
-                };
-                switch (f.location) {
-                    case omf::Location::LowByte:
-                    case omf::Location::HighByte:
-                    case omf::Location::Offset16:
-                    case omf::Location::LoaderOffset16:
-                    case omf::Location::Offset32:
-                    case omf::Location::LoaderOffset32: {
-                        std::int64_t value = offset;
-                        bool wide = size == 4;
-                        if (!f.segmentRelative) {
-                            std::int64_t from = std::int64_t(at) + size - frm->linear;
-                            overflow = !wide && (from < 0 || from > 0x10000);
-                            value = offset - from;
-                        }
-                        overflow = overflow || (!wide && (base < 0 || base > 0xFFFF));
-                        if (f.location == omf::Location::HighByte) {
-                            m_image[at] = static_cast<std::uint8_t>(m_image[at] + (value >> 8));
-                            break;
-                        }
-                        if (size == 1) {
-                            std::int64_t sum = static_cast<std::int8_t>(m_image[at]) + value;
-                            if (!f.segmentRelative && (sum < -128 || sum > 127)) overflow = true;
-                            m_image[at] = static_cast<std::uint8_t>(sum);
-                            break;
-                        }
-                        writeLe(m_image, at, size, readLe(m_image, at, size) + static_cast<std::uint32_t>(value));
-                        break;
-                    }
-                    case omf::Location::Base:
-                        writeLe(m_image, at, 2, readLe(m_image, at, 2) + frm->frame);
-                        relocate(at);
-                        break;
-                    case omf::Location::Pointer32:
-                    case omf::Location::Pointer48: {
-                        int offSize = size - 2;
-                        overflow = offSize == 2 && (base < 0 || base > 0xFFFF);
-                        writeLe(m_image, at, offSize, readLe(m_image, at, offSize) + static_cast<std::uint32_t>(offset));
-                        writeLe(m_image, at + offSize, 2, readLe(m_image, at + offSize, 2) + frm->frame);
-                        relocate(at + static_cast<std::uint32_t>(offSize));
-                        break;
-                    }
-                }
-                if (overflow)
-                    report(Severity::Error, "Fixup overflow at " + seg.name + ":" + hex4(at - seg.start) +
-                                                ", target = " + tgt->name + " in module " + m.obj.name);
-            }
+            const Segment& segment = m_segments[c.segment];
+            if (segment.absolute) continue;
+            for (const auto& f : d.fixups) applyFixup(m, segment, c.base + d.offset + f.offset, f);
         }
     }
 }

@@ -99,6 +99,11 @@ public:
     std::optional<Address> frame(const Module& m, const omf::Reference& ref, const Address& target,
                                  const Segment* location) const;
     const Segment& segmentOf(const Module& m, std::uint16_t segdefIndex) const;
+    void applyFixup(const Module& m, const Segment& location, std::uint32_t at, const omf::Fixup& f);
+    bool patchOffset(std::uint32_t at, const omf::Fixup& f, const Address& tgt, const Address& frm);
+    bool patchBase(std::uint32_t at, const omf::Fixup& f, const Address& tgt, const Address& frm,
+                   const Segment& location);
+    void addRelocation(const Segment& location, std::uint32_t where);
 
     const std::vector<LinkInput>& m_inputs;
     LinkOptions m_options;
