@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "helpers.h"
+#include "tlink/dospath.h"
 
 #ifdef KRVS_HAVE_PC
 #include "pc/machine.h"
@@ -70,9 +72,8 @@ TEST(NasmProgramTest, LineNumbersOfBothModulesInMap) {
 }
 
 #ifdef KRVS_HAVE_PC
-TEST(NasmProgramTest, RunsInTheEmulatedPc) {
-    LinkResult r = linkNasmProgram();
-    ASSERT_TRUE(r.ok);
+// Runs a linked .EXE; returns its standard output and sets `exitCode`.
+std::string runProgram(const Bytes& program, int& exitCode) {
     pc::StringSource input("");
     pc::StringSink output;
     pc::MachineConfig config;
@@ -80,13 +81,49 @@ TEST(NasmProgramTest, RunsInTheEmulatedPc) {
     config.output = &output;
     config.driveRoot = ::testing::TempDir();
     pc::Machine machine(config);
-    auto loaded = machine.loadImage(r.program, "PROG.EXE", "");
-    ASSERT_TRUE(loaded.ok) << loaded.error;
+    auto loaded = machine.loadImage(program, "PROG.EXE", "");
+    EXPECT_TRUE(loaded.ok) << loaded.error;
     pc::RunLimits limits;
     limits.maxInstructions = 100000;
     EXPECT_EQ(machine.run(limits), pc::RunOutcome::Exited);
-    EXPECT_EQ(output.text(), "Hello from two modules\r\nHello from two modules\r\n");
-    EXPECT_EQ(machine.exitCode(), 42);
+    exitCode = machine.exitCode();
+    return output.text();
+}
+#endif
+
+// The main module in TASM syntax (tmain.asm, assembled by our TASM.Exe) with the NASM module NLIB.
+TEST(NasmProgramTest, TasmMainModuleWithNasmLibrary) {
+    std::filesystem::path tasm = std::filesystem::path(KRVS_TOOLS_DIR) / "TASM.Exe";
+    if (!std::filesystem::exists(tasm)) GTEST_SKIP() << "TASM.Exe is not built";
+    std::filesystem::path work = std::filesystem::path(::testing::TempDir()) / "tlink_tmain";
+    std::filesystem::remove_all(work);
+    std::filesystem::create_directories(work);
+    std::filesystem::copy_file(kData + "tmain.asm", work / "tmain.asm");
+    std::string command = "cd '" + work.string() + "' && '" + tasm.string() + "' tmain.asm > out.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << readText(work / "out.txt");
+    Bytes object = readBytes(resolveDosPath("tmain.obj", work));
+    std::filesystem::remove_all(work);
+    LinkOptions options;
+    options.publics = true;
+    LinkResult r = link({LinkInput{"tmain.obj", object}, LinkInput{"nlib.obj", readBytes(kData + "NLIB.OBJ")}}, options);
+    ASSERT_TRUE(r.ok) << ::testing::PrintToString(texts(r));
+    EXPECT_NE(r.map.find(" 0001:000C       PRINTMSG\r\n"), std::string::npos) << r.map;
+    auto relocations = r.relocations;
+    EXPECT_EQ(relocations.size(), 3u);  // @data, the far call, NLIB's DGROUP
+#ifdef KRVS_HAVE_PC
+    int exitCode = -1;
+    EXPECT_EQ(runProgram(r.program, exitCode), "Hello from TASM and NASM\r\n");
+    EXPECT_EQ(exitCode, 42);
+#endif
+}
+
+#ifdef KRVS_HAVE_PC
+TEST(NasmProgramTest, RunsInTheEmulatedPc) {
+    LinkResult r = linkNasmProgram();
+    ASSERT_TRUE(r.ok);
+    int exitCode = -1;
+    EXPECT_EQ(runProgram(r.program, exitCode), "Hello from two modules\r\nHello from two modules\r\n");
+    EXPECT_EQ(exitCode, 42);
 }
 #endif
 
