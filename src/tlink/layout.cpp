@@ -107,6 +107,13 @@ void Linker::orderSegments() {
 }
 
 bool Linker::layout() {
+    // A contribution alone can claim up to 4 GB (32-bit SEGDEF); stop before any address arithmetic.
+    for (const auto& c : m_contributions) {
+        if (c.length > kMaxSegment) {
+            report(Severity::Error, "Segment " + m_segments[c.segment].name + " exceeds 64K");
+            return false;
+        }
+    }
     std::uint32_t address = 0;
     for (int index : m_order) {
         Segment& s = m_segments[index];

@@ -91,6 +91,19 @@ std::vector<LinkInput> hugeSegment() {
     return {input("big.obj", w)};
 }
 
+// A 32-bit SEGDEF with the big bit claims 4 GB, placed after another segment so that its end wraps
+// around 32 bits; data far beyond 64K must not reach the image.
+std::vector<LinkInput> fourGigabyteSegment() {
+    Bytes b;
+    omf::RecordBuilder(omf::kTheadr).name("h.asm").appendTo(b);
+    omf::RecordBuilder(omf::kLnames).name("").name("HUGE").name("FIRST").appendTo(b);
+    omf::RecordBuilder(omf::kSegdef).byte(0x68).word(0x10).index(3).index(1).index(1).appendTo(b);
+    omf::RecordBuilder(omf::kSegdef32).byte(0x6A).dword(0).index(2).index(1).index(1).appendTo(b);
+    omf::RecordBuilder(omf::kLedata32).index(2).dword(0x100000).dword(0x90909090).appendTo(b);
+    omf::RecordBuilder(omf::kModend).byte(0).appendTo(b);
+    return {LinkInput{"h.obj", b}};
+}
+
 std::vector<LinkInput> hugeGroup() {
     omf::ObjectWriter w("g.asm");
     auto a = w.addSegment({"D1", "DATA", "", Align::Para, Combine::Public, 0x9000});
@@ -127,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"ShortJumpTooFar", shortJumpTooFar, {"Error: Fixup overflow at _TEXT:0010, target = _TEXT in module j.asm"}, false},
         MessageCase{"NearCallToOtherFrame", nearCallOtherFrame, {"Error: Fixup overflow at _TEXT:0001, target = FARSEG in module n.asm"}, false},
         MessageCase{"SegmentOver64K", hugeSegment, {"Error: Segment BIG exceeds 64K"}, false},
+        MessageCase{"FourGigabyteSegment", fourGigabyteSegment, {"Error: Segment HUGE exceeds 64K"}, false},
         MessageCase{"GroupOver64K", hugeGroup, {"Error: Group DGROUP exceeds 64K"}, false},
         MessageCase{"DataBeyondSegment", dataBeyondSegment, {"Fatal: Bad object file d.obj: data beyond the end of segment _TEXT"}, false},
         MessageCase{"BadChecksum", corrupt, {"Fatal: Bad object file c.obj: bad checksum in record 8Ah at offset 5Bh"}, false}),
