@@ -54,6 +54,10 @@ int proceedLength(const pc::Memory& mem, std::uint16_t cs, std::uint16_t ip) {
 
 }  // namespace
 
+void Session::interrupt() {
+    if (m_running.load()) m_machine->cpu().requestStop();
+}
+
 void Session::installDebugVectors() {
     auto& mem = m_machine->memory();
     mem.write8(kStubSegment, kTrapStub, kHlt);
@@ -78,7 +82,9 @@ StopKind Session::runUntilStop(bool trapFlag) {
     installDebugVectors();
     auto& r = regs();
     if (trapFlag) r.flags |= x86::flag::TF;
+    m_running.store(true);
     const pc::RunOutcome outcome = m_machine->run();
+    m_running.store(false);
     if (outcome == pc::RunOutcome::Exited) {
         m_terminated = true;
         return StopKind::Terminated;

@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -19,6 +20,13 @@ constexpr const char* kUsage =
     "  testfile-parameters     Specifies command-line information required by\r\n"
     "                          the file you want to test.\r\n\r\n"
     "After DEBUG starts, type ? to display a list of debugging commands.\r\n";
+
+krvs::debug::Session* g_session = nullptr;
+
+// Ctrl-C stops a running program and shows where it stood, as Ctrl-Break does under DOS.
+extern "C" void onInterrupt(int) {
+    if (g_session) g_session->interrupt();
+}
 
 class RawTerminal {
 public:
@@ -60,6 +68,10 @@ int main(int argc, char** argv) {
     krvs::pc::FdSink out(STDOUT_FILENO);
     krvs::debug::Console console(in, out, terminal.active());
     krvs::debug::Session session(console);
+    if (terminal.active()) {
+        g_session = &session;
+        std::signal(SIGINT, onInterrupt);
+    }
     if (std::string e = session.start(program, args); !e.empty()) console.write(e + "\r\n");
     return session.run();
 }

@@ -76,8 +76,13 @@ std::filesystem::path Session::hostPath(const std::string& name) const {
     std::error_code ec;
     if (std::filesystem::exists(name, ec)) return name;
     pc::HostPath h = m_machine->drive().resolve(name);
-    if (h.error == 0 && !h.path.empty()) return h.path;
-    return name;
+    if (h.error == 0 && h.exists) return h.path;
+    // A full DOS path from another machine's layout ("C:\WORK\HELLO.EXE"): the file in the current directory.
+    if (const auto cut = name.find_last_of("\\/:"); cut != std::string::npos) {
+        pc::HostPath base = m_machine->drive().resolve(name.substr(cut + 1));
+        if (base.error == 0 && base.exists) return base.path;
+    }
+    return h.error == 0 && !h.path.empty() ? h.path : std::filesystem::path(name);
 }
 
 std::string Session::loadFile(std::optional<Address> at) {

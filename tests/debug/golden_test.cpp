@@ -47,6 +47,7 @@ TEST_P(GoldenTest, ReplaysTheTranscript) {
 const GoldenCase kCases[] = {
     {"dump_unassemble", "", ""},
     {"prefix_at_csip", "", ""},
+    {"proceed_rules", "", ""},
     {"errors", "", ""},
     {"hellocom_steps", "corpus/HELLOCOM/expected.com", ""},
     {"trace_into_int", "corpus/HELLOCOM/expected.com", ""},

@@ -3,6 +3,7 @@
 // Commands are looked up in a table by their letter; each one parses its parameters and returns either
 // success or the column for "^ Error". The session reads and writes only through its Console.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -53,6 +54,9 @@ public:
     // Executes one command line (without its CR); output goes to the console.
     CommandResult execute(const std::string& line);
 
+    // Safe from a signal handler: ends a running G, P or T at the next instruction (Ctrl-C in a terminal).
+    void interrupt();
+
     pc::Machine& machine() { return *m_machine; }
     x86::Registers& regs() { return m_machine->regs(); }
     Console& console() { return m_console; }
@@ -99,6 +103,7 @@ private:
     std::string m_fileArgs;
     std::string m_rawLine;
     bool m_terminated = false;
+    std::atomic<bool> m_running{false};
 };
 
 // The table of commands: letter, handler.
