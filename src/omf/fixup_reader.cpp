@@ -28,7 +28,8 @@ std::optional<Error> expandBlock(FieldReader& in, bool wide, int depth, std::vec
             if (auto e = expandBlock(in, wide, depth + 1, once)) return e;
     }
     if (in.failed()) return std::nullopt;
-    if (!once.empty() && repeat > (kMaxIteratedBytes - out.size()) / once.size())
+    if (once.empty()) return std::nullopt;  // a 32-bit repeat count of nothing must not spin
+    if (repeat > (kMaxIteratedBytes - out.size()) / once.size())
         return Error{in.position(), "LIDATA expands beyond 1 MB"};
     for (std::uint32_t i = 0; i < repeat; ++i) out.insert(out.end(), once.begin(), once.end());
     return std::nullopt;

@@ -104,6 +104,17 @@ TEST(ReaderTest, ZeroChecksumIsAccepted) {
     EXPECT_EQ(result.value().data[0].bytes.size(), 4u);
 }
 
+TEST(ReaderTest, EmptyIteratedBlocksWithHugeRepeatCounts) {
+    // LIDATA32: 4G repeats of (4G repeats of zero bytes), twice, then one byte.
+    Bytes body = {1, 0, 0, 0, 0};
+    for (int i = 0; i < 2; ++i) body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0});
+    body.insert(body.end(), {1, 0, 0, 0, 0, 0, 1, 0x5A});
+    Bytes seg32 = rec(kSegdef32, {0x28, 4, 0, 0, 0, 2, 1, 1});
+    auto result = readObject(cat({kHead, kNames, seg32, rec(kLidata32, body), kEnd}));
+    ASSERT_TRUE(result) << result.error().message;
+    EXPECT_EQ(result.value().data[0].bytes, Bytes{0x5A});
+}
+
 TEST(ReaderTest, ErrorNamesOffsetOfOffendingRecord) {
     Bytes b = cat({kHead, kNames, rec(kSegdef, {0x28, 4, 0, 9, 1, 1}), kEnd});
     auto result = readObject(b);
