@@ -35,6 +35,7 @@ public:
         termios raw = m_saved;
         raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
         raw.c_iflag &= static_cast<tcflag_t>(~ICRNL);
+        raw.c_oflag &= static_cast<tcflag_t>(~ONLCR);  // DEBUG writes its own CR LF, as DOS programs do
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         m_active = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;

@@ -70,6 +70,8 @@ const ReplyCase kMemory[] = {
     {"e 100 1 2 3\ne 200 1 9 3\n", "c 100 L 3 200", "0105:0101  02  09  0105:0201\r\n"},
     {"e 100 'abcab'\n", "s 100 L 5 'ab'", "0105:0100 \r\n0105:0103 \r\n"},
     {"", "h ffff 2", "0001  FFFD\r\n"},
+    // The memory watch's command, with its segment register and end offset.
+    {"e ds:10 1 2 3\n", "d DS:0010 0012", "0105:0010  01 02 03                                          ...\r\n"},
     {"e 100 B4 09\n", "u 100 L 1", "0105:0100 B409          MOV\tAH,09                              \r\n"},
     {"", "r pc", "IP 0100\r\n:\r\r\n", "\n"},
     {"r cx\n1a2b\n", "r cx", "CX 1A2B\r\n:\r\r\n", "\n"},
