@@ -5,6 +5,7 @@
 #include <platform/files.h>
 #include <platform/paths.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -76,10 +77,16 @@ int fatal(const std::string& msg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> words;
+    tasm::CommandLine cl;
+    std::string err;
     std::string cfgPath = platform::joinPath(platform::executableDirectory(), "TASM.CFG");
-    if (auto found = platform::findNoCase(cfgPath))
-        if (auto text = platform::readFile(*found)) words = tasm::splitWords(*text);
+    if (auto found = platform::findNoCase(cfgPath)) {
+        if (auto text = platform::readFile(*found)) {
+            if (!tasm::parseWords(tasm::splitWords(*text), cl, err, looksLikePath)) return fatal(err);
+        }
+    }
+    const size_t cfgIncludeDirs = cl.options.includeDirs.size();
+    std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (!a.empty() && a[0] == '@') {
@@ -90,9 +97,10 @@ int main(int argc, char** argv) {
         }
         words.push_back(a);
     }
-    tasm::CommandLine cl;
-    std::string err;
     if (!tasm::parseWords(words, cl, err, looksLikePath)) return fatal(err);
+    // Include directories named on the command line are searched before those of TASM.CFG.
+    auto& dirs = cl.options.includeDirs;
+    std::rotate(dirs.begin(), dirs.begin() + static_cast<long>(cfgIncludeDirs), dirs.end());
     if (cl.help || cl.source.empty()) {
         help();
         return cl.help ? 0 : 1;
