@@ -27,9 +27,9 @@ struct ReplyCase {
 
 void PrintTo(const ReplyCase& c, std::ostream* os) { *os << '"' << c.command << '"'; }
 
-class ReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+class DebugReply : public ::testing::TestWithParam<ReplyCase> {};
 
-TEST_P(ReplyTest, MatchesTheClassicText) {
+TEST_P(DebugReply, MatchesTheClassicText) {
     EXPECT_EQ(replyTo(GetParam().setup, GetParam().command, GetParam().typed), GetParam().reply);
 }
 
@@ -60,7 +60,7 @@ const ReplyCase kErrors[] = {
     {"", "l 100 0 0 1", "Disk error reading drive A\r\n"},
     {"", "w 100 1 0 1", "Disk error writing drive B\r\n"},
 };
-INSTANTIATE_TEST_SUITE_P(Errors, ReplyTest, ::testing::ValuesIn(kErrors));
+INSTANTIATE_TEST_SUITE_P(Errors, DebugReply, ::testing::ValuesIn(kErrors));
 
 const ReplyCase kMemory[] = {
     {"e 100 41 'B' \"C\" 'it''s'\n", "d 100 L 8", "0105:0100  41 42 43 69 74 27 73 00                           ABCit's.\r\n"},
@@ -78,26 +78,26 @@ const ReplyCase kMemory[] = {
     {"r f\nov dn ngcy\n", "r f", "OV DN EI NG NZ NA PO CY  -\r\r\n", "\n"},
     {"e 100\n12 34-56\n", "d 100 L 2", "0105:0100  56 34                                             V4\r\n"},
 };
-INSTANTIATE_TEST_SUITE_P(Memory, ReplyTest, ::testing::ValuesIn(kMemory));
+INSTANTIATE_TEST_SUITE_P(Memory, DebugReply, ::testing::ValuesIn(kMemory));
 
-TEST(Console, EchoesLinesAsDosReadsThem) {
+TEST(DebugConsole, EchoesLinesAsDosReadsThem) {
     // CR LF script lines, control characters as ^X, backspace, and a LF in the middle of a line.
     const Transcript t = runSession("r\x01\x08\x08\r\nh 1\n 2\rq\r", "", "", false);
     EXPECT_NE(t.output.find("-r^A\b \b\b \b\r\r\n"), std::string::npos);
     EXPECT_NE(t.output.find("-h 1\r\n 2\r\r\n0003  FFFF\r\n"), std::string::npos);
 }
 
-TEST(Console, RefusesCharactersBeyondTheLineBuffer) {
+TEST(DebugConsole, RefusesCharactersBeyondTheLineBuffer) {
     const Transcript t = runSession("h 1 1" + std::string(80, ' ') + "\nq\n");
     EXPECT_NE(t.output.find(std::string(74, ' ') + std::string(6, '\a') + "\r\r\n0002  0000\r\n"), std::string::npos);
 }
 
-TEST(Console, EndOfInputEndsTheSessionCleanly) {
+TEST(DebugConsole, EndOfInputEndsTheSessionCleanly) {
     const Transcript t = runSession("r cx\n");
     EXPECT_EQ(t.output.substr(t.output.size() - 10), "CX 0000\r\n:");
 }
 
-TEST(Console, EveryReplyLeavesInOneWrite) {
+TEST(DebugConsole, EveryReplyLeavesInOneWrite) {
     const Transcript t = runSession("d 100 L 4\nxyz\nr\nq\n");
     ASSERT_EQ(t.chunks.size(), 5u);
     EXPECT_EQ(t.chunks[0], "-");
@@ -107,7 +107,7 @@ TEST(Console, EveryReplyLeavesInOneWrite) {
     EXPECT_EQ(t.chunks[4], "q\r\r\n");
 }
 
-TEST(Assemble, LinesThenUnassembleShowTheSameInstructions) {
+TEST(DebugAssemble, LinesThenUnassembleShowTheSameInstructions) {
     const Transcript t = runSession(
         "a 100\nmov ax,1234\nes:\nmov [bx+si+10],al\nrep movsb\ndb 41,'BC'\nint 21\njmp 100\n\nu 100 L 10\nq\n");
     EXPECT_NE(t.output.find("0105:0100 B83412        MOV\tAX,1234"), std::string::npos) << t.output;
@@ -120,16 +120,37 @@ TEST(Assemble, LinesThenUnassembleShowTheSameInstructions) {
     EXPECT_NE(t.output.find("0105:010E EBF0          JMP\t0100"), std::string::npos);
 }
 
-TEST(Assemble, ErrorMarksTheColumnAfterTheAddressPromptAndStaysInPlace) {
+TEST(DebugAssemble, ErrorMarksTheColumnAfterTheAddressPromptAndStaysInPlace) {
     const Transcript t = runSession("a 200\nmov ax,zz\nnop\n\nq\n");
     EXPECT_NE(t.output.find("0105:0200 mov ax,zz\r\r\n" + std::string(17, ' ') + "^ Error\r\n0105:0200 nop\r\r\n0105:0201 \r\r\n"),
               std::string::npos)
         << t.output;
 }
 
-TEST(Assemble, OrgMovesTheAddress) {
+TEST(DebugAssemble, OrgMovesTheAddress) {
     const Transcript t = runSession("a 100\norg 180\nnop\n\nq\n");
     EXPECT_NE(t.output.find("0105:0100 org 180\r\r\n0105:0180 nop\r\r\n0105:0181 "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace krvs::debug::test
+
+namespace krvs::debug::test {
+namespace {
+
+TEST(DebugTrace, PushfTracedDoesNotHandTheTrapFlagToTheProgram) {
+    // PUSHF, POPF, then a G that must run to the INT 3 instead of stopping after one instruction.
+    const Transcript t = runSession("e 100 9c 9d 90 90 cc\nt\nd ss:ffec L 2\nt\ng\nq\n");
+    EXPECT_NE(t.output.find("02 F2"), std::string::npos) << t.output;
+    EXPECT_NE(t.output.find("IP=0104"), std::string::npos) << t.output;
+}
+
+TEST(DebugTrace, GoStopsAtEachBreakpointAndRemovesThemAll) {
+    const Transcript t = runSession("e 100 90 90 90 90 cd 20\ng 102 103\nu 102 L 2\ng\nq\n");
+    EXPECT_NE(t.output.find("IP=0102"), std::string::npos) << t.output;
+    EXPECT_NE(t.output.find("0105:0102 90            NOP\t"), std::string::npos);
+    EXPECT_NE(t.output.find("0105:0103 90            NOP\t"), std::string::npos);
+    EXPECT_NE(t.output.find("-g\r\r\n\r\nProgram terminated normally\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FilesTest : public ::testing::Test {
+class DebugFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         m_dir = fs::temp_directory_path() / ("krvs_debug_files_" + std::to_string(::getpid()));
@@ -42,7 +42,7 @@ protected:
     fs::path m_dir;
 };
 
-TEST_F(FilesTest, LoadsByDosNameInAnyCaseAndFromAFullDosPath) {
+TEST_F(DebugFiles, LoadsByDosNameInAnyCaseAndFromAFullDosPath) {
     for (const char* name : {"hello.com", "C:\\ELSEWHERE\\HELLO.COM"}) {
         const std::string out = run(std::string("n ") + name + "\nl\nr\nq\n");
         EXPECT_NE(out.find("BX=0000  CX=004C"), std::string::npos) << name << "\n" << out;
@@ -51,7 +51,7 @@ TEST_F(FilesTest, LoadsByDosNameInAnyCaseAndFromAFullDosPath) {
     }
 }
 
-TEST_F(FilesTest, WriteSavesBxCxBytesFromTheAddressAndLeavesNoTemporaryFile) {
+TEST_F(DebugFiles, WriteSavesBxCxBytesFromTheAddressAndLeavesNoTemporaryFile) {
     const std::string out = run("e 200 'ABCDEF'\nn out.bin\nr cx\n4\nw 202\nq\n");
     EXPECT_NE(out.find("Writing 00004 bytes\r\n"), std::string::npos) << out;
     const std::vector<char> expected{'C', 'D', 'E', 'F'};
@@ -59,14 +59,14 @@ TEST_F(FilesTest, WriteSavesBxCxBytesFromTheAddressAndLeavesNoTemporaryFile) {
     for (const auto& e : fs::directory_iterator(m_dir)) EXPECT_EQ(e.path().filename().string().find('$'), std::string::npos);
 }
 
-TEST_F(FilesTest, RawFilesLoadAtTheAddressWithTheirSize) {
+TEST_F(DebugFiles, RawFilesLoadAtTheAddressWithTheirSize) {
     std::ofstream(m_dir / "DATA.TXT", std::ios::binary) << "xyz";
     const std::string out = run("n data.txt\nl 300\nd 300 L 3\nr cx\n\nq\n");
     EXPECT_NE(out.find("0300  78 79 7A"), std::string::npos) << out;
     EXPECT_NE(out.find("CX 0003"), std::string::npos);
 }
 
-TEST_F(FilesTest, ReloadingGivesAFreshProgramAfterItEnded) {
+TEST_F(DebugFiles, ReloadingGivesAFreshProgramAfterItEnded) {
     const std::string withName = run("n hello.com\nl\ng\nl\np 3\nq\n");
     EXPECT_NE(withName.find("Program terminated normally"), std::string::npos);
     EXPECT_NE(withName.find("Hello from a .COM program!\r\n\r\nAX="), std::string::npos) << withName;

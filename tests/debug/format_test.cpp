@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint16_t kSeg = 0x0B3E;
 
-class FormatTest : public ::testing::Test {
+class DebugFormat : public ::testing::Test {
 protected:
     void put(std::uint16_t offset, std::initializer_list<std::uint8_t> bytes) {
         for (std::uint8_t b : bytes) mem.write8(kSeg, offset++, b);
@@ -30,7 +30,7 @@ protected:
     pc::Memory mem;
 };
 
-TEST_F(FormatTest, DumpRowsKeepColumnsForFullAndPartialRows) {
+TEST_F(DebugFormat, DumpRowsKeepColumnsForFullAndPartialRows) {
     put(0x100, {0xB4, 0x09, 0xBA, 0x09, 0x01, 0xCD, 0x21, 0xC3});
     putText(0x108, "Hello, world!$ !\"#$%&'()");
     struct Case {
@@ -53,12 +53,12 @@ TEST_F(FormatTest, DumpRowsKeepColumnsForFullAndPartialRows) {
     for (const Case& c : cases) EXPECT_EQ(dumpRows(mem, kSeg, c.offset, c.length), c.text) << std::hex << c.offset;
 }
 
-TEST_F(FormatTest, DumpShowsControlAndHighBytesAsDots) {
+TEST_F(DebugFormat, DumpShowsControlAndHighBytesAsDots) {
     put(0xFFF0, {0x00, 0x1F, 0x20, 0x7E, 0x7F, 0x80, 0xC1, 0xFF});
     EXPECT_EQ(dumpRows(mem, kSeg, 0xFFF0, 8), "0B3E:FFF0  00 1F 20 7E 7F 80 C1 FF                           .. ~....\r\n");
 }
 
-TEST_F(FormatTest, FlagsFieldNamesEveryFlagInOrder) {
+TEST_F(DebugFormat, FlagsFieldNamesEveryFlagInOrder) {
     const std::pair<std::uint16_t, const char*> cases[] = {
         {0xF202, "NV UP EI PL NZ NA PO NC"},
         {0xF000, "NV UP DI PL NZ NA PO NC"},
@@ -70,7 +70,7 @@ TEST_F(FormatTest, FlagsFieldNamesEveryFlagInOrder) {
     for (const auto& [flags, text] : cases) EXPECT_EQ(flagsText(flags), text) << std::hex << flags;
 }
 
-TEST_F(FormatTest, RegisterDisplayOfAFreshSession) {
+TEST_F(DebugFormat, RegisterDisplayOfAFreshSession) {
     put(0x100, {0xB4, 0x09});
     EXPECT_EQ(registerDisplay(freshRegs(), mem),
               "AX=0000  BX=0000  CX=0000  DX=0000  SP=FFEE  BP=0000  SI=0000  DI=0000  \r\n"
@@ -78,7 +78,7 @@ TEST_F(FormatTest, RegisterDisplayOfAFreshSession) {
               "0B3E:0100 B409          MOV\tAH,09" + std::string(30, ' ') + "\r\n");
 }
 
-TEST_F(FormatTest, RegisterDisplayAddsTheMemoryOperandField) {
+TEST_F(DebugFormat, RegisterDisplayAddsTheMemoryOperandField) {
     put(0x100, {0xA1, 0x00, 0x00});
     put(0x0000, {0xCD, 0x20});
     const std::string text = registerDisplay(freshRegs(), mem);
@@ -86,7 +86,7 @@ TEST_F(FormatTest, RegisterDisplayAddsTheMemoryOperandField) {
     EXPECT_EQ(line3, "0B3E:0100 A10000        MOV\tAX,[0000]" + std::string(26, ' ') + "DS:0000=20CD\r\n");
 }
 
-TEST_F(FormatTest, PrefixAtCsIpGetsItsOwnLineAndItsSegmentInTheField) {
+TEST_F(DebugFormat, PrefixAtCsIpGetsItsOwnLineAndItsSegmentInTheField) {
     put(0x100, {0x26, 0x8B, 0x07});
     put(0x0000, {0xCD, 0x20});
     auto regs = freshRegs();
@@ -101,7 +101,7 @@ TEST_F(FormatTest, PrefixAtCsIpGetsItsOwnLineAndItsSegmentInTheField) {
 
 // The positions a front end reads from the three joined register lines: "IP=" at p, the flags at p+10
 // (23 characters), the instruction's bytes from p+44 (all counted from 1).
-TEST_F(FormatTest, JoinedRegisterLinesHoldTheFieldsAtFixedPositions) {
+TEST_F(DebugFormat, JoinedRegisterLinesHoldTheFieldsAtFixedPositions) {
     put(0x100, {0xBA, 0x09, 0x01});
     auto regs = freshRegs();
     regs.flags = 0xFAD5;

@@ -28,9 +28,9 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-class GoldenTest : public ::testing::TestWithParam<GoldenCase> {};
+class DebugGolden : public ::testing::TestWithParam<GoldenCase> {};
 
-TEST_P(GoldenTest, ReplaysTheTranscript) {
+TEST_P(DebugGolden, ReplaysTheTranscript) {
     const GoldenCase& c = GetParam();
     const std::string base = dataPath(std::string("debug/") + c.name);
     const std::string script = readFile(base + ".cmd");
@@ -55,7 +55,7 @@ const GoldenCase kCases[] = {
     {"revline_input", "corpus/REVLINE/expected.exe", ""},
     {"pspargs_load", "corpus/PSPARGS/expected.exe", "one two"},
 };
-INSTANTIATE_TEST_SUITE_P(Sessions, GoldenTest, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Sessions, DebugGolden, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

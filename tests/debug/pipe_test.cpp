@@ -75,7 +75,7 @@ std::vector<std::string> lines(const std::string& reply) {
 
 std::string corpus(const char* relative) { return std::string(KRVS_TEST_DATA) + "/corpus/" + relative; }
 
-TEST(Pipe, EachStepReplyIsOneReadWithTheFieldsWhereTheIdeLooks) {
+TEST(DebugPipe, EachStepReplyIsOneReadWithTheFieldsWhereTheIdeLooks) {
     DebugProcess d(corpus("HELLOCOM/expected.com"));
     ASSERT_EQ(d.readOnce(), "-");
     const std::string expectedBytes[] = {"B409", "CD21", "BA2D01", "B409", "CD21", "CD20"};
@@ -101,7 +101,7 @@ TEST(Pipe, EachStepReplyIsOneReadWithTheFieldsWhereTheIdeLooks) {
     EXPECT_EQ(d.wait(), 0);
 }
 
-TEST(Pipe, ProgramOutputOfAStepArrivesInTheSameReadAsTheRegisters) {
+TEST(DebugPipe, ProgramOutputOfAStepArrivesInTheSameReadAsTheRegisters) {
     DebugProcess d(corpus("HELLOCOM/expected.com"));
     ASSERT_EQ(d.readOnce(), "-");
     d.send("p 2\r");
@@ -113,7 +113,7 @@ TEST(Pipe, ProgramOutputOfAStepArrivesInTheSameReadAsTheRegisters) {
     EXPECT_EQ(reply.back(), '-');
 }
 
-TEST(Pipe, AStepWaitingForALineTakesItsKeysFromThePipe) {
+TEST(DebugPipe, AStepWaitingForALineTakesItsKeysFromThePipe) {
     DebugProcess d(corpus("REVLINE/expected.exe"));
     ASSERT_EQ(d.readOnce(), "-");
     d.send("p 6\r");
@@ -133,14 +133,14 @@ TEST(Pipe, AStepWaitingForALineTakesItsKeysFromThePipe) {
     EXPECT_EQ(d.wait(), 0);
 }
 
-TEST(Pipe, TheIdesUnknownCommandIsAnsweredWithItsEcho) {
+TEST(DebugPipe, TheIdesUnknownCommandIsAnsweredWithItsEcho) {
     DebugProcess d("");
     ASSERT_EQ(d.readOnce(), "-");
     d.send("@#%$@$%#%@#$%@\r");
     EXPECT_EQ(d.readOnce(), "@#%$@$%#%@#$%@\r\r\n ^ Error\r\n-");
 }
 
-TEST(Pipe, EndOfInputEndsTheSession) {
+TEST(DebugPipe, EndOfInputEndsTheSession) {
     DebugProcess d("");
     ASSERT_EQ(d.readOnce(), "-");
     d.closeInput();
