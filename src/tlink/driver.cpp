@@ -96,18 +96,19 @@ int runTool(const std::vector<std::string>& args, const fs::path& currentDir, co
     LinkResult result = link(inputs, request.options);
     for (const auto& message : result.messages) print(out, formatMessage(message));
 
+    bool isFatal = false;
+    for (const auto& m : result.messages) isFatal = isFatal || m.severity == Severity::Fatal;
+    // The map carries the errors of a link that got as far as a layout; a fatal condition leaves none.
+    if (request.options.map && !isFatal && !result.map.empty() &&
+        !writeFileAtomic(resolveDosPath(request.map, currentDir), result.map))
+        return fatal(out, "Unable to create file '" + request.map + "'");
     fs::path exePath = resolveDosPath(request.exe, currentDir);
     if (!result.ok) {
         std::error_code ec;
         fs::remove(exePath, ec);  // a program left from an earlier link would not match the sources
         out.flush();
-        bool isFatal = false;
-        for (const auto& m : result.messages) isFatal = isFatal || m.severity == Severity::Fatal;
         return isFatal ? 2 : 1;
     }
-    if (request.options.map &&
-        !writeFileAtomic(resolveDosPath(request.map, currentDir), result.map))
-        return fatal(out, "Unable to create file '" + request.map + "'");
     if (!writeFileAtomic(exePath, std::string(result.program.begin(), result.program.end())))
         return fatal(out, "Unable to create file '" + request.exe + "'");
     out.flush();

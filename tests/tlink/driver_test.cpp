@@ -82,6 +82,7 @@ TEST_F(DriverTest, ErrorsLeaveNoProgram) {
     EXPECT_EQ(run({"hello"}), 1);
     EXPECT_FALSE(fs::exists(src() / "hello.exe"));
     EXPECT_NE(output().find("Error: Undefined symbol VAR in module a.asm\r\n"), std::string::npos);
+    EXPECT_NE(readText(src() / "hello.map").find("Error: Undefined symbol VAR in module a.asm\r\n"), std::string::npos);
 }
 
 TEST_F(DriverTest, FatalConditions) {
@@ -93,6 +94,7 @@ TEST_F(DriverTest, FatalConditions) {
     EXPECT_EQ(run({"bad"}), 2);
     EXPECT_NE(output().find("Fatal: Bad object file bad.obj: bad checksum"), std::string::npos) << output();
     EXPECT_FALSE(fs::exists(src() / "bad.exe"));
+    EXPECT_FALSE(fs::exists(src() / "bad.map"));
 }
 
 TEST_F(DriverTest, ResponseFileInCurrentDirectory) {
