@@ -94,6 +94,23 @@ class MainWindowTest : public QObject {
   }
   void cleanup() { finish(); }
 
+  void firstStartWritesTheSettingsFileAtExit() {
+    install();
+    TForm_Main& f = start();
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QVERIFY(f.close());
+    QVERIFY(!QFile::exists(home() + "/KRVS.Ini"));  // written once, when the store goes
+    finish();
+    QFile ini(home() + "/KRVS.Ini");
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(ini.readAll());
+    for (const char* line : {"[界面控制]", "窗口宽度=848", "最大化=0", "[S]", "[最近使用的文件]", "9="}) {
+      QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+    }
+    QVERIFY(!text.contains(QStringLiteral("日志级别")));
+  }
+
   void menusToolBarAndPopupAreLaidOutAsDesigned() {
     install();
     setIni("[编辑环境]\n用Korvash打开=0\n");
