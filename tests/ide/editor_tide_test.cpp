@@ -129,12 +129,22 @@ class EditorTideTest : public QObject {
     QTemporaryDir dir;
     const QString src = dir.filePath("p.asm");
     writeBytes(src, "int 21h\r\n");
-    writeBytes(dir.filePath("P.lst"), "listing line\r\n");
+    writeBytes(dir.filePath("P.lst"), "listing line\r\nstart: mov ax,1\r\n");
     m_ide->sourcePath = [src] { return src; };
+    // The main window formats the line the caret left; a listing must never be touched by that.
+    connect(m_ide, &TIDE::OnCaretMove, m_ide, [this] {
+      int column = 0, line = 0;
+      m_ide->GetCaretPos0(&column, &line);
+      if (line != m_ide->FFormatLine && m_ide->GetSelLength() == 0) m_ide->FormatLeftLine(line);
+    });
     QVERIFY(m_ide->LoadFromFile(src));
     m_ide->PutLine(0, "nop");
+    m_ide->FFormatLine = 1;
+    m_ide->SetCaretXY(1, 1);
     m_ide->SetView(1);
-    QCOMPARE(m_ide->Lines(), QStringList{"listing line"});
+    m_ide->SetCaretXY(1, 2);
+    m_ide->SetCaretXY(1, 1);
+    QCOMPARE(m_ide->Lines(), (QStringList{"listing line", "start: mov ax,1"}));
     QVERIFY(m_ide->isReadOnly());
     QVERIFY(m_ide->SaveToFile(src));
     QCOMPARE(readAll(src), QByteArray("nop\r\n"));

@@ -90,9 +90,12 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
     if (i) joined += "\r\n";
     joined += QByteArray::fromStdString(lines[i]);
   }
-  ++m_bulk;
-  SendScintilla(SCI_SETTEXT, 0UL, joined.constData());
-  --m_bulk;
+  {
+    CaretNotifyBlock block(*this);
+    ++m_bulk;
+    SendScintilla(SCI_SETTEXT, 0UL, joined.constData());
+    --m_bulk;
+  }
   m_encoding = file.encoding;
   FCompiled = false;
   FLinked = false;
@@ -135,6 +138,8 @@ void TIDE::SetView(int kind) {
   path = src.dir().filePath(src.completeBaseName() + (kind == 2 ? QStringLiteral(".MAP") : QStringLiteral(".LST")));
   if (FView == 0) FSourceCopy = Lines();
   const bool modified = m_modified;
+  // The view changes before the text does, so nothing formats a line of the listing or map.
+  FView = kind;
   setReadOnly(false);
   const QString found = findCaseInsensitive(path);
   TextReadResult file = found.isEmpty() ? TextReadResult{} : readTextFile(found);
@@ -143,7 +148,6 @@ void TIDE::SetView(int kind) {
   // The listing or map is not the document: its load leaves the source's modified flag alone.
   m_modified = modified;
   setReadOnly(true);
-  FView = kind;
   viewport()->update();
 }
 

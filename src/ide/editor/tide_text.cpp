@@ -54,6 +54,8 @@ QStringList TIDE::Lines() const {
 }
 
 void TIDE::SetLines(const QStringList& lines) {
+  // A new text is no caret movement of the user's: nothing is formatted on the way.
+  CaretNotifyBlock block(*this);
   ++m_bulk;
   const QByteArray bytes = lines.join(QStringLiteral("\r\n")).toUtf8();
   SendScintilla(SCI_SETTEXT, 0UL, bytes.constData());
