@@ -112,6 +112,10 @@ CommandResult write(Session& s, LineParser& p) {
         return CommandResult::ok();
     }
     const std::uint32_t size = static_cast<std::uint32_t>(r.gp[x86::BX]) << 16 | r.gp[x86::CX];
+    if (size > x86::kMemorySize) {  // more than the whole address space holds
+        con.write("Insufficient memory\r\n");
+        return CommandResult::ok();
+    }
     std::vector<std::uint8_t> data(size);
     const std::uint32_t base = pc::linear(from.segment, from.offset);
     for (std::uint32_t i = 0; i < size; ++i) data[i] = s.machine().memory().read8(base + i);

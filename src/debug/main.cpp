@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
         else args += (args.empty() ? "" : " ") + a;
     }
 
+    // A reader that went away must not kill the session with SIGPIPE; its end of input ends it.
+    std::signal(SIGPIPE, SIG_IGN);
     RawTerminal terminal;
     krvs::pc::FdSource in(STDIN_FILENO);
     krvs::pc::FdSink out(STDOUT_FILENO);

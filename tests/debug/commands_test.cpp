@@ -57,6 +57,7 @@ const ReplyCase kErrors[] = {
     {"n nosuch.com\n", "l", "File not found\r\n"},
     {"", "w", "(W)rite error, no destination defined\r\n"},
     {"n prog.exe\n", "w", "EXE and HEX files cannot be written\r\n"},
+    {"n big.bin\nr bx\n11\n", "w", "Insufficient memory\r\n"},
     {"", "l 100 0 0 1", "Disk error reading drive A\r\n"},
     {"", "w 100 1 0 1", "Disk error writing drive B\r\n"},
 };
