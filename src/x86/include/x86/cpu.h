@@ -85,7 +85,8 @@ public:
     StopReason run(std::uint64_t maxInstructions);
     // One instruction, with its prefixes, and the trap/interrupt checks that follow it on the chip.
     StopReason step() { return run(1); }
-    // Thread-safe: run() returns at the next instruction boundary.
+    // Thread-safe: run() returns StopRequested at the next instruction boundary. A request made while
+    // no run() is active ends the next run() before its first instruction; either way it is used up.
     void requestStop() { m_signals.fetch_or(kSignalStop, std::memory_order_relaxed); }
     // The INTR line, driven by the PIC; sampled between instructions when IF is set.
     void setIntr(bool raised) {
