@@ -62,7 +62,7 @@ const MenuEntry kDebugItems[] = {
 };
 
 const MenuEntry kSettingsItems[] = {
-    {"环境设置(&S)...", "", "MainMenu_EnvSet", nullptr},
+    {"环境设置(&S)...", "", "MainMenu_EnvSet", &F::MainMenu_EnvSetClick},
     {"-", "", "", nullptr},
     {"彩色显示", "", "MainMenu_ColorShow", &F::MainMenu_ColorShowClick, kCheckable | kChecked},
     {"整理格式", "", "MainMenu_FormatText", &F::MainMenu_FormatTextClick, kCheckable | kChecked},
@@ -80,11 +80,11 @@ const MenuEntry kWindowItems[] = {
 const MenuEntry kHelpItems[] = {
     {"帮助主题(&H)...", "F1", "MainMenu_HelpContext", &F::MainMenu_HelpContextClick},
     {"-", "", "", nullptr},
-    {"扩展服务", "", "MainMenu_ExtAss", nullptr},
+    {"扩展服务", "", "MainMenu_ExtAss", &F::MainMenu_ExtAssClick},
     {"-", "", "", nullptr},
     {"最近更新", "", "MainItem_NewVersion", &F::MainItem_NewVersionClick},
     {"作者博客", "", "MainItem_Blog", &F::MainItem_BlogClick},
-    {"关于(&A)...", "", "MainMenu_About", nullptr},
+    {"关于(&A)...", "", "MainMenu_About", &F::MainMenu_AboutClick},
 };
 
 template <std::size_t N>
@@ -138,9 +138,9 @@ const ToolButtonSpec kToolButtons[] = {
     {"运行", 4, "Tool_RunPro", nullptr},
     {"调试", 7, "Tool_DebugAss", nullptr},
     {nullptr, 0, "", nullptr},
-    {"设置", 8, "Tool_EnvSet", nullptr},
+    {"设置", 8, "Tool_EnvSet", &F::MainMenu_EnvSetClick},
     {nullptr, 0, "", nullptr},
-    {"扩展服务", 18, "Tool_ExtAss", nullptr},
+    {"扩展服务", 18, "Tool_ExtAss", &F::MainMenu_ExtAssClick},
     {"帮助", 9, "Tool_HelpContext", &F::MainMenu_HelpContextClick},
 };
 const int kToolButtonCount = static_cast<int>(std::size(kToolButtons));

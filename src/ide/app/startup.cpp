@@ -12,6 +12,7 @@
 #include "app/prompter.h"
 #include "app/tform_main.h"
 #include "editor/tide.h"
+#include "forms/about_splash.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "settings/tset.h"
@@ -53,6 +54,7 @@ int runKorvash(int argc, char** argv) {
   QSize screenSize = screen ? screen->size() : QSize(1024, 768);
   auto set = std::make_unique<TSet>(program.inHome, screenSize);
   sourceFormatter();
+  showAboutSplash(*set);
 
   MessageBoxPrompter boxes;
   setPrompter(&boxes);

@@ -84,6 +84,7 @@ TForm_Main::TForm_Main(TSet& set, Prompter& prompter, const QString& programFile
   font.setPixelSize(14);
   setFont(font);
   resize(707, 669);
+  showWelcome = [this] { showWelcomeWindow(); };
   FormCreate(programFile, arguments);
 }
 

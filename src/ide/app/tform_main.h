@@ -28,6 +28,9 @@ namespace krvs::ide {
 
 class NavigationTree;
 class Prompter;
+class TForm_About;
+class TForm_Set;
+class TFormReminder;
 class TIDE;
 class TSet;
 struct MenuSpec;
@@ -75,11 +78,15 @@ class TForm_Main : public QMainWindow {
   void MainMenu_RecentClick();
   void MainMenu_RecentReadClick(int index);
   void MainMenu_ClearRecentClick();
+  void MainMenu_EnvSetClick();
+  void MainMenu_ExtAssClick();
+  void MainMenu_AboutClick();
 
   // What the debugger's notification pairs do; the debugger registers its handlers here.
   void setDebugNotifyHandler(int wParam, int lParam, std::function<void()> handler);
   // Shown by FormShow when the machine differs from the one the settings file last saw.
   std::function<void()> showWelcome;
+  void showWelcomeWindow();
 
   // A menu, tool bar or pop-up action by its component name (e.g. "MainMenu_Make").
   QAction* action(const QString& name) const { return m_actions.value(name); }
@@ -119,6 +126,9 @@ class TForm_Main : public QMainWindow {
   QTimer* Timer = nullptr;
   QTimer* TimerStatesBar = nullptr;
   QList<QPixmap> ImageList2;
+  TForm_Set* Form_Set = nullptr;          // created when first opened
+  TFormReminder* FormReminder = nullptr;  // created when first opened, hidden on close
+  QPointer<TForm_About> Form_About;
 
   TSet& settings() const { return m_set; }
   int viewKind() const { return m_view; }
