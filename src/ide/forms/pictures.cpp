@@ -123,8 +123,8 @@ QPixmap reminderBackdrop(int side) {
   fill.setColorAt(0, QColor(0xFF, 0xFF, 0xFF));
   fill.setColorAt(1, QColor(0xF1, 0xF7, 0xEE));
   p.fillRect(pixmap.rect(), fill);
-  p.setOpacity(0.08);
-  drawChip(p, QRectF(side * 0.55, side * 0.55, side * 0.4, side * 0.4));
+  p.setPen(QColor(0xD8, 0xE8, 0xD0));
+  p.drawLine(QPointF(14, 46), QPointF(side - 14, 46));
   return pixmap;
 }
 

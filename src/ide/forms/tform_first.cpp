@@ -76,7 +76,7 @@ TForm_First::TForm_First(TSet& set, QWidget* parent)
   setAutoFillBackground(true);
   resize(754, 534);
 
-  Label_Close = glyph(this, QStringLiteral("✕"), QStringLiteral("关闭"));
+  Label_Close = glyph(this, QStringLiteral("×"), QStringLiteral("关闭"));
   Label_Max = glyph(this, kMaxGlyph, QStringLiteral("最大化"));
   Label_Close->installEventFilter(this);
   Label_Max->installEventFilter(this);

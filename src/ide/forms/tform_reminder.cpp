@@ -34,8 +34,9 @@ struct Page {
 // Korvash has no paid service and no mailbox; help goes through the project's issue tracker.
 constexpr Page kPages[] = {
     {"免　　费", "免费的扩展服务", false,
-     "学习汇编时遇到问题，或者Korvash用起来不顺手，\n"
-     "都可以到本项目的问题跟踪页（见 README）留言。\n\n"
+     "学汇编时遇到问题，或Korvash用得不顺手，\n"
+     "都可以到本项目的问题跟踪页留言\n"
+     "（地址见 README）。\n\n"
      "请写清楚：\n"
      "  · 源程序（或出错的几行）；\n"
      "  · 编译、生成或调试时看到的提示；\n"
@@ -44,10 +45,10 @@ constexpr Page kPages[] = {
      "但不承诺在多长时间内答复。"},
     {"付　　费", "付费的扩展服务", true,
      "Korvash没有付费服务。\n\n"
-     "Korvash是免费软件，没有任何收费的答疑、\n"
-     "加急或其他服务，也不会向您收取任何费用。\n\n"
-     "如果有人以Korvash的名义收费，那不是本项目。\n\n"
-     "所有问题都请用免费的方式：到问题跟踪页留言。"},
+     "Korvash是免费软件，没有收费的答疑、\n"
+     "加急或其他服务，也不会向您收取费用。\n\n"
+     "有人以Korvash的名义收费，那不是本项目。\n\n"
+     "所有问题都请到问题跟踪页免费留言。"},
     {"帮个忙吧", "Korvash需要您", true,
      "如果Korvash对您有用，您可以这样帮助它：\n\n"
      "  · 报告问题：程序出错、提示不清楚、\n"
@@ -56,7 +57,8 @@ constexpr Page kPages[] = {
      "  · 分享：推荐给同学和老师，\n"
      "    把您的汇编例子和心得分享出来。"},
     {"关　　闭", "点击关闭按钮退出", true,
-     "联系方式：本项目的问题跟踪页（见 README）。\n\n"
+     "联系方式：本项目的问题跟踪页\n"
+     "（地址见 README）。\n\n"
      "使用方法：\n"
      "  1. 新建一个问题，标题写明遇到的情况；\n"
      "  2. 附上源程序和看到的提示；\n"
@@ -122,7 +124,7 @@ void TFormReminder::buildLeft() {
     text->setGeometry(14, 52, 288, 240);
     text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setWordWrap(true);
-    text->setFont(namedFont("Noto Sans CJK SC", 13));
+    text->setFont(namedFont("Noto Sans CJK SC", 12));
     text->setStyleSheet(QStringLiteral("color:#303030;background:transparent;border:none;"));
     text->hide();
     Labels[i] = text;
