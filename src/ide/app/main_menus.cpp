@@ -11,10 +11,10 @@ namespace {
 using F = TForm_Main;
 
 const MenuEntry kFileItems[] = {
-    {"新建(&N)", "Ctrl+N", "MainMenu_New", nullptr},
-    {"打开(&O)", "Ctrl+O", "MainMenu_Open", nullptr},
-    {"保存(&S)", "Ctrl+S", "MainMenu_Save", nullptr},
-    {"另存为(&A)...", "", "MainMenu_SaveAs", nullptr},
+    {"新建(&N)", "Ctrl+N", "MainMenu_New", &F::MainMenu_NewClick},
+    {"打开(&O)", "Ctrl+O", "MainMenu_Open", &F::MainMenu_OpenClick},
+    {"保存(&S)", "Ctrl+S", "MainMenu_Save", &F::MainMenu_SaveClick},
+    {"另存为(&A)...", "", "MainMenu_SaveAs", &F::MainMenu_SaveAsClick},
     {"-", "", "MainMenu_RecentSep", nullptr, kHidden},
     {"最近的文件(&R)", "", "MainMenu_Recent", nullptr, kHidden},  // submenu, built apart
     {"-", "", "", nullptr},
@@ -22,28 +22,28 @@ const MenuEntry kFileItems[] = {
 };
 
 const MenuEntry kEditItems[] = {
-    {"全选(A)", "Ctrl+A", "MainMenu_SelectAll", nullptr},
+    {"全选(A)", "Ctrl+A", "MainMenu_SelectAll", &F::MainMenu_SelectAllClick},
     {"-", "", "", nullptr},
-    {"复制(&C)", "Ctrl+C", "MainMenu_Copy", nullptr},
-    {"剪切(&X)", "Ctrl+X", "MainMenu_Cut", nullptr},
-    {"粘贴(&P)", "Ctrl+P", "MainMenu_Paster", nullptr},
-    {"删除(&D)", "Del", "MainMenu_Del", nullptr},
+    {"复制(&C)", "Ctrl+C", "MainMenu_Copy", &F::MainMenu_CopyClick},
+    {"剪切(&X)", "Ctrl+X", "MainMenu_Cut", &F::MainMenu_CutClick},
+    {"粘贴(&P)", "Ctrl+P", "MainMenu_Paster", &F::MainMenu_PasterClick},
+    {"删除(&D)", "Del", "MainMenu_Del", &F::MainMenu_DelClick},
     {"-", "", "", nullptr},
-    {"撤消(&Z)", "Ctrl+Z", "MainMenu_Undo", nullptr},
-    {"重复(&Y)", "Ctrl+Y", "MainMenu_Redo", nullptr},
+    {"撤消(&Z)", "Ctrl+Z", "MainMenu_Undo", &F::MainMenu_UndoClick},
+    {"重复(&Y)", "Ctrl+Y", "MainMenu_Redo", &F::MainMenu_RedoClick},
 };
 
 const MenuEntry kFindItems[] = {
-    {"查找(&F)...", "Ctrl+F", "MainMenu_Find", nullptr},
-    {"替换(&R)", "Ctrl+R", "MainMenu_Replace", nullptr},
+    {"查找(&F)...", "Ctrl+F", "MainMenu_Find", &F::MainMenu_FindClick},
+    {"替换(&R)", "Ctrl+R", "MainMenu_Replace", &F::MainMenu_ReplaceClick},
     {"-", "", "", nullptr},
-    {"查找下一个", "F3", "MainMenu_FindNext", nullptr},
+    {"查找下一个", "F3", "MainMenu_FindNext", &F::FindDialogFind},
     {"-", "", "", nullptr},
-    {"行定位", "Ctrl+G", "MainMenu_GotoLine", nullptr},
+    {"行定位", "Ctrl+G", "MainMenu_GotoLine", &F::MainMenu_GotoLineClick},
 };
 
 const MenuEntry kRunItems[] = {
-    {"整理格式", "F4", "MainMenu_Format", nullptr},
+    {"整理格式", "F4", "MainMenu_Format", &F::MainMenu_FormatClick},
     {"刷新彩显", "F2", "MainMenu_Color", nullptr},
     {"-", "", "", nullptr},
     {"编译", "Ctrl+F9", "MainMenu_Compile", nullptr},
@@ -56,7 +56,7 @@ const MenuEntry kDebugItems[] = {
     {"-", "", "", nullptr},
     {"集成调试", "F5", "MainMenu_DebugAss", nullptr},
     {"单步", "F10", "MainMenu_Trace", nullptr},
-    {"设置/取消断点", "F9", "MainMenu_Break", nullptr},
+    {"设置/取消断点", "F9", "MainMenu_Break", &F::MainMenu_BreakClick},
     {"终止调试", "", "MainMenu_Abort", nullptr},
     {"暂停", "", "MainMenu_Pause", nullptr},
 };
@@ -96,7 +96,7 @@ constexpr int count(const MenuEntry (&)[N]) {
 
 const MenuSpec kMainMenus[] = {
     {"文件(&F)", "MainMenu_File", kFileItems, count(kFileItems), &F::MainMenu_FileClick},
-    {"编辑(&E)", "MainMenu_Edit", kEditItems, count(kEditItems), nullptr},
+    {"编辑(&E)", "MainMenu_Edit", kEditItems, count(kEditItems), &F::MainMenu_EditClick},
     {"查找(&F)", "MainMenu_Search", kFindItems, count(kFindItems), nullptr},
     {"运行(&R)", "MainMenu_Run", kRunItems, count(kRunItems), nullptr},
     {"调试(&R)", "MainMenu_DebugManger", kDebugItems, count(kDebugItems), nullptr},
@@ -108,31 +108,31 @@ const int kMainMenuCount = static_cast<int>(std::size(kMainMenus));
 
 // The shortcut texts are part of the captions; the items bind no keys.
 const MenuEntry kPopupItems[] = {
-    {"全选            Ctrl+A", "", "Popup_SelectAll", nullptr},
-    {"复制            Ctrl+C", "", "Popup_Copy", nullptr},
-    {"剪切            Ctrl+X", "", "Popup_Cut", nullptr},
-    {"粘贴            Ctrl+P", "", "Popup_Paster", nullptr},
-    {"删除            Del", "", "Popup_Del", nullptr},
-    {"撤消            Ctrl+Z", "", "Popup_Undo", nullptr},
+    {"全选            Ctrl+A", "", "Popup_SelectAll", &F::MainMenu_SelectAllClick},
+    {"复制            Ctrl+C", "", "Popup_Copy", &F::MainMenu_CopyClick},
+    {"剪切            Ctrl+X", "", "Popup_Cut", &F::MainMenu_CutClick},
+    {"粘贴            Ctrl+P", "", "Popup_Paster", &F::MainMenu_PasterClick},
+    {"删除            Del", "", "Popup_Del", &F::MainMenu_DelClick},
+    {"撤消            Ctrl+Z", "", "Popup_Undo", &F::MainMenu_UndoClick},
     {"-", "", "", nullptr},
-    {"查找            Ctrl+F", "", "Popup_Find", nullptr},
-    {"替换            Ctrl+R", "", "Popup_Replace", nullptr},
+    {"查找            Ctrl+F", "", "Popup_Find", &F::MainMenu_FindClick},
+    {"替换            Ctrl+R", "", "Popup_Replace", &F::MainMenu_ReplaceClick},
     {"-", "", "", nullptr},
     {"运行            F5", "", "Popup_RunPro", nullptr},
     {"调试            Ctrl+D", "", "Popup_TD", nullptr},
-    {"整理格式    F4", "", "Popup_Format", nullptr},
+    {"整理格式    F4", "", "Popup_Format", &F::MainMenu_FormatClick},
     {"刷新彩显    F2", "", "Popup_Color", nullptr},
 };
 const int kPopupItemCount = static_cast<int>(std::size(kPopupItems));
 
 const ToolButtonSpec kToolButtons[] = {
-    {"新建", 0, "Tool_New", nullptr},
-    {"打开", 1, "Tool_Open", nullptr},
-    {"保存", 2, "Tool_Save", nullptr},
+    {"新建", 0, "Tool_New", &F::MainMenu_NewClick},
+    {"打开", 1, "Tool_Open", &F::MainMenu_OpenClick},
+    {"保存", 2, "Tool_Save", &F::MainMenu_SaveClick},
     {nullptr, 0, "", nullptr},
-    {"查找", 3, "Tool_Find", nullptr},
+    {"查找", 3, "Tool_Find", &F::MainMenu_FindClick},
     {nullptr, 0, "", nullptr},
-    {"整理格式", 5, "Tool_Format", nullptr},
+    {"整理格式", 5, "Tool_Format", &F::MainMenu_FormatClick},
     {"编译", 6, "Tool_Compile", nullptr},
     {"生成", 10, "Tool_Make", nullptr},
     {"运行", 4, "Tool_RunPro", nullptr},

@@ -106,6 +106,7 @@ void TForm_Main::FormCreate(const QString& programFile, const QStringList& argum
   offerAsmAssociation(m_set, m_prompter);
 
   createEditor();
+  createSearch();
   SpeedButton_ASM->setFixedHeight(kViewButtonHeight);
   SpeedButton_MAP->setFixedHeight(kViewButtonHeight);
   SpeedButton_LST->setFixedHeight(kViewButtonHeight);

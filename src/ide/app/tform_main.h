@@ -28,6 +28,8 @@ namespace krvs::ide {
 
 class NavigationTree;
 class Prompter;
+class SearchController;
+struct EditInputs;
 class TForm_About;
 class TForm_Set;
 class TFormReminder;
@@ -78,6 +80,30 @@ class TForm_Main : public QMainWindow {
   void MainMenu_RecentClick();
   void MainMenu_RecentReadClick(int index);
   void MainMenu_ClearRecentClick();
+  void MainMenu_NewClick();
+  void MainMenu_OpenClick();
+  void MainMenu_SaveClick();
+  void MainMenu_SaveAsClick();
+  void MainMenu_EditClick();
+  void PopupMenuPopup();
+  void MainMenu_SelectAllClick();
+  void MainMenu_CopyClick();
+  void MainMenu_CutClick();
+  void MainMenu_PasterClick();
+  void MainMenu_DelClick();
+  void MainMenu_UndoClick();
+  void MainMenu_RedoClick();
+  void MainMenu_FormatClick();
+  void MainMenu_FindClick();
+  void MainMenu_ReplaceClick();
+  void FindDialogFind();
+  void MainMenu_GotoLineClick();
+  void MainMenu_BreakClick();
+
+  // The file dialogs; tests replace them. An empty result means cancelled.
+  std::function<QString(const QString& preset)> chooseOpenFile;
+  std::function<QString(const QString& preset)> chooseSaveFile;
+  SearchController* search() const { return m_search; }
   void MainMenu_EnvSetClick();
   void MainMenu_ExtAssClick();
   void MainMenu_AboutClick();
@@ -160,6 +186,11 @@ class TForm_Main : public QMainWindow {
   void setBottomPaneShown(bool shown);
   void runHandler(void (TForm_Main::*handler)());
   void setCaption(const QString& documentName);
+  void createSearch();
+  void updateEncodingPanel();
+  EditInputs editInputs() const;
+  QString askOpenFile(const QString& preset);
+  QString askSaveFile(const QString& preset);
 
   TSet& m_set;
   Prompter& m_prompter;
@@ -168,6 +199,8 @@ class TForm_Main : public QMainWindow {
   QStringList m_statusTexts;
   std::map<std::pair<int, int>, std::function<void()>> m_debugNotify;
   int m_view = 0;
+  SearchController* m_search = nullptr;
+  QLabel* m_encodingPanel = nullptr;
   bool m_shownOnce = false;
   bool m_paneSizesPending = true;
 };

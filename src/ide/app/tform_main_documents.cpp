@@ -61,6 +61,7 @@ void TForm_Main::NewDocument(const QString& name) {
   ShowView(0);
   Editor->NewFile();
   setCaption(name);
+  updateEncodingPanel();
   m_set.SourceFile = name;
   ListBox_Error->clear();
   TreeView->NavigationStale = true;
@@ -78,6 +79,7 @@ bool TForm_Main::OpenDocument(const QString& path) {
     return false;
   }
   setCaption(path);
+  updateEncodingPanel();
   m_set.SourceFile = path;
   m_set.AddRecent(path);
   ListBox_Error->clear();
@@ -93,6 +95,7 @@ bool TForm_Main::WriteDocument(const QString& path) {
     return false;
   }
   setCaption(path);
+  updateEncodingPanel();
   m_set.SourceFile = path;
   m_set.AddRecent(path);
   return true;
@@ -100,10 +103,8 @@ bool TForm_Main::WriteDocument(const QString& path) {
 
 bool TForm_Main::SaveDocument() {
   if (Editor->FHasFile) return WriteDocument(m_set.SourceFile);
-  QString chosen = QFileDialog::getSaveFileName(this, QString(), m_set.SourceFile,
-                                                QStringLiteral("汇编文件 (*.asm);;所有文件 (*)"));
+  const QString chosen = askSaveFile(m_set.SourceFile);
   if (chosen.isEmpty()) return false;
-  if (QFileInfo(chosen).suffix().isEmpty()) chosen += QStringLiteral(".asm");
   return WriteDocument(chosen);
 }
 

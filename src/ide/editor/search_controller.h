@@ -6,12 +6,11 @@
 #include <QPointer>
 #include <functional>
 
+#include "editor/find_dialogs.h"
+
 namespace krvs::ide {
 
 class TIDE;
-class FindDialog;
-class ReplaceDialog;
-class TForm_GetInfo;
 
 class SearchController : public QObject {
   Q_OBJECT

@@ -159,10 +159,13 @@ void TIDE::onCaretMoved() {
   const long caret = SendScintilla(SCI_GETCURRENTPOS);
   const long anchor = SendScintilla(SCI_GETANCHOR);
   if (caret == m_lastCaretPos && anchor == m_lastAnchorPos) return;
+  EndLock();
+  // Movements made while detached are not remembered, so the next reported one compares with what
+  // the main window last saw.
+  if (m_caretNotifyBlocked > 0) return;
   m_lastCaretPos = caret;
   m_lastAnchorPos = anchor;
-  EndLock();
-  if (m_caretNotifyBlocked == 0) emit OnCaretMove();
+  emit OnCaretMove();
 }
 
 void TIDE::paintEvent(QPaintEvent* e) {
