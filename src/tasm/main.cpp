@@ -3,7 +3,8 @@
 
 #include <platform/dosnames.h>
 #include <platform/files.h>
-#include <platform/paths.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,6 +69,17 @@ void help() {
     out("/zi,/zd,/zn   Debug info: zi=full, zd=line numbers only, zn=none");
 }
 
+std::string currentDirectory() {
+    std::vector<char> buf(4096);
+    return ::getcwd(buf.data(), buf.size()) ? std::string(buf.data()) : std::string();
+}
+
+std::string executablePath() {
+    std::vector<char> buf(4096);
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    return n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string();
+}
+
 int fatal(const std::string& msg) {
     banner();
     out("**Fatal** " + msg);
@@ -79,7 +91,8 @@ int fatal(const std::string& msg) {
 int main(int argc, char** argv) {
     tasm::CommandLine cl;
     std::string err;
-    std::string cfgPath = platform::joinPath(platform::executableDirectory(), "TASM.CFG");
+    std::string cfgDir = tasm::configDirectory(argc > 0 ? argv[0] : "", currentDirectory(), executablePath());
+    std::string cfgPath = platform::joinPath(cfgDir, "TASM.CFG");
     if (auto found = platform::findNoCase(cfgPath)) {
         if (auto text = platform::readFile(*found)) {
             if (!tasm::parseWords(tasm::splitWords(*text), cl, err, looksLikePath)) return fatal(err);

@@ -154,4 +154,13 @@ bool parseWords(const std::vector<std::string>& words, CommandLine& cl, std::str
     return true;
 }
 
+std::string configDirectory(const std::string& argv0, const std::string& cwd, const std::string& runningExe) {
+    const std::string& path = argv0.find('/') == std::string::npos ? runningExe : argv0;
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return cwd;
+    std::string dir = path.substr(0, slash == 0 ? 1 : slash);
+    if (dir[0] == '/' || cwd.empty()) return dir;
+    return cwd.back() == '/' ? cwd + dir : cwd + "/" + dir;
+}
+
 }  // namespace krvs::tasm

@@ -29,4 +29,10 @@ using PathTest = std::function<bool(const std::string& word)>;
 bool parseWords(const std::vector<std::string>& words, CommandLine& cl, std::string& error,
                 const PathTest& isPath = {});
 
+// The directory TASM.CFG is read from: that of the path the tool was started with, made absolute
+// against `cwd` but with links left alone, because the program home's Bin/ reaches the installed
+// tool through a link and keeps its own TASM.CFG beside it. A bare name (found through PATH) says
+// nothing about where the tool is, so then `runningExe` (the resolved executable) decides.
+std::string configDirectory(const std::string& argv0, const std::string& cwd, const std::string& runningExe);
+
 }  // namespace krvs::tasm

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "object_dump.h"
+#include "options.h"
 
 namespace krvs::tasm {
 namespace {
@@ -26,9 +27,11 @@ protected:
 
     void write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
-    // Runs the tool in src/ and returns its output; `rc` gets the exit code.
-    std::string run(int& rc) {
-        std::string cmd = "cd '" + (m_dir / "src").string() + "' && '" + (m_dir / "Bin" / "TASM.Exe").string() + "' 2>&1";
+    // Runs the tool (Bin/TASM.Exe unless `tool` names another path) in src/ and returns its output;
+    // `rc` gets the exit code.
+    std::string run(int& rc, const std::string& tool = "") {
+        std::string exe = tool.empty() ? (m_dir / "Bin" / "TASM.Exe").string() : tool;
+        std::string cmd = "cd '" + (m_dir / "src").string() + "' && '" + exe + "' 2>&1";
         FILE* p = popen(cmd.c_str(), "r");
         std::string out;
         char buf[4096];
@@ -95,6 +98,49 @@ TEST_F(TasmTool, UnknownSwitchIsFatal) {
     std::string out = run(rc);
     EXPECT_NE(rc, 0);
     EXPECT_NE(out.find("**Fatal** Bad switch: /k"), std::string::npos) << out;
+}
+
+// The program home's Bin/ holds a link to the installed tool and its own TASM.CFG; the installed
+// folder has another. The configuration beside the link is the one that counts.
+TEST_F(TasmTool, StartedThroughALinkReadsTheConfigurationBesideTheLink) {
+    fs::create_directories(m_dir / "home" / "Bin");
+    fs::create_symlink(m_dir / "Bin" / "TASM.Exe", m_dir / "home" / "Bin" / "TASM.Exe");
+    write(m_dir / "Bin" / "TASM.CFG", "/t INSTALL");
+    write(m_dir / "home" / "Bin" / "TASM.CFG", "/t HOME");
+    write(m_dir / "src" / "HOME.ASM", "c segment\nc ends\nend\n");
+    write(m_dir / "src" / "INSTALL.ASM", "c segment\nc ends\nend\n");
+    struct Case {
+        std::string tool;
+        fs::path made, notMade;
+    } cases[] = {
+        {(m_dir / "home" / "Bin" / "TASM.Exe").string(), m_dir / "src" / "HOME.OBJ", m_dir / "src" / "INSTALL.OBJ"},
+        {"../home/Bin/TASM.Exe", m_dir / "src" / "HOME.OBJ", m_dir / "src" / "INSTALL.OBJ"},
+        {(m_dir / "Bin" / "TASM.Exe").string(), m_dir / "src" / "INSTALL.OBJ", m_dir / "src" / "HOME.OBJ"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(m_dir / "src" / "HOME.OBJ");
+        fs::remove(m_dir / "src" / "INSTALL.OBJ");
+        int rc = 0;
+        std::string out = run(rc, c.tool);
+        EXPECT_EQ(rc, 0) << c.tool << "\n" << out;
+        EXPECT_TRUE(fs::exists(c.made)) << c.tool;
+        EXPECT_FALSE(fs::exists(c.notMade)) << c.tool;
+    }
+}
+
+TEST(TasmConfigDirectory, ComesFromTheStartingPathWithLinksLeftAlone) {
+    struct Case {
+        const char *argv0, *cwd, *exe, *expected;
+    } cases[] = {
+        {"/home/u/Korvash/Bin/TASM.Exe", "/tmp", "/opt/korvash/Bin/TASM.Exe", "/home/u/Korvash/Bin"},
+        {"Bin/TASM.Exe", "/home/u/Korvash", "/opt/korvash/Bin/TASM.Exe", "/home/u/Korvash/Bin"},
+        {"./TASM.Exe", "/home/u/Bin/", "/opt/korvash/Bin/TASM.Exe", "/home/u/Bin/."},
+        {"../Bin/TASM.Exe", "/home/u/src", "/opt/x/TASM.Exe", "/home/u/src/../Bin"},
+        {"/TASM.Exe", "/tmp", "/opt/x/TASM.Exe", "/"},
+        {"TASM.Exe", "/tmp", "/opt/korvash/Bin/TASM.Exe", "/opt/korvash/Bin"},  // found through PATH
+        {"TASM.Exe", "/tmp", "", "/tmp"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(configDirectory(c.argv0, c.cwd, c.exe), c.expected) << c.argv0;
 }
 
 }  // namespace
