@@ -154,6 +154,14 @@ void TForm_Main::createSearch() {
     action(QStringLiteral("MainMenu_ASM"))->setChecked(true);
   };
   connect(PopupMenu, &QMenu::aboutToShow, this, &TForm_Main::PopupMenuPopup);
+  // The edit keys act on the editor only; elsewhere (the debug input box, the grids) Delete, Ctrl+A and
+  // the rest keep their own meaning.
+  for (const char* name : {"MainMenu_SelectAll", "MainMenu_Copy", "MainMenu_Cut", "MainMenu_Paster", "MainMenu_Del",
+                           "MainMenu_Undo", "MainMenu_Redo"}) {
+    QAction* a = action(QString::fromLatin1(name));
+    a->setShortcutContext(Qt::WidgetShortcut);
+    Editor->addAction(a);
+  }
   // The encoding sits in its own box to the right of the three fixed panels.
   auto* box = new QWidget(this);
   auto* layout = new QHBoxLayout(box);
