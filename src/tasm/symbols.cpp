@@ -39,14 +39,15 @@ int Assembler::lookupOrCreate(std::string_view name) {
 }
 
 bool Assembler::isReserved(std::string_view name) const {
-    static const char* kWords[] = {
+    static constexpr std::string_view kWords[] = {
         "OFFSET", "SEG", "TYPE", "PTR", "BYTE", "WORD", "DWORD", "QWORD", "TBYTE", "NEAR", "FAR",
         "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",
         "EQ", "NE", "LT", "LE", "GT", "GE", "DUP", "MASK", "WIDTH",
     };
     if (registerByName(name).cls != RegClass::None) return true;
-    for (const char* w : kWords)
-        if (iequals(name, w)) return true;
+    // Every label is checked: compare only words of the same length.
+    for (std::string_view w : kWords)
+        if (w.size() == name.size() && iequals(name, w)) return true;
     return false;
 }
 
