@@ -1,5 +1,6 @@
 #include "lexer.h"
 
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <span>
@@ -7,8 +8,20 @@
 namespace krvs::tasm {
 
 namespace {
-inline bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// Character classes by table: the lexer looks at every character of every line in every pass.
+enum : unsigned char { kBlank = 1, kAlpha = 2, kDigit = 4, kIdentStart = 8 };
+constexpr auto kClass = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 'a'; c <= 'z'; ++c) t[c] = kAlpha | kIdentStart;
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = kAlpha | kIdentStart;
+    for (int c = '0'; c <= '9'; ++c) t[c] = kDigit;
+    for (char c : {'_', '@', '$', '?'}) t[static_cast<unsigned char>(c)] = kIdentStart;
+    for (char c : {' ', '\t', '\r', '\n', '\x1a'}) t[static_cast<unsigned char>(c)] = kBlank;
+    return t;
+}();
+inline bool is(char c, unsigned char cls) { return (kClass[static_cast<unsigned char>(c)] & cls) != 0; }
+inline bool isAlpha(char c) { return is(c, kAlpha); }
+inline bool isDigit(char c) { return is(c, kDigit); }
 
 Kw keyword(std::string_view w) {
     // Most identifiers are no operator word: reject them by length and first letter before comparing.
@@ -42,9 +55,9 @@ Kw keyword(std::string_view w) {
 }
 }  // namespace
 
-bool identStart(char c) { return isAlpha(c) || c == '_' || c == '@' || c == '$' || c == '?'; }
+bool identStart(char c) { return is(c, kIdentStart); }
 
-bool identChar(char c) { return identStart(c) || isDigit(c); }
+bool identChar(char c) { return is(c, kIdentStart | kDigit); }
 
 std::string upper(std::string_view s) {
     std::string r(s);
@@ -112,7 +125,7 @@ bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
     size_t i = 0;
     while (i < s.size()) {
         char c = s[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a') {
+        if (is(c, kBlank)) {
             ++i;
             continue;
         }
@@ -129,13 +142,13 @@ bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
             t.kind = Tok::String;
             i = e;
         } else if (isDigit(c)) {
-            while (i < s.size() && (isAlpha(s[i]) || isDigit(s[i]))) ++i;
+            while (i < s.size() && is(s[i], kAlpha | kDigit)) ++i;
             t.kind = Tok::Number;
-        } else if (identStart(c) ||
+        } else if (is(c, kIdentStart) ||
                    (c == '.' && i + 1 < s.size() && isAlpha(s[i + 1]) &&
                     (out.empty() || (out.back().kind == Tok::Punct && !out.back().is(']') && !out.back().is(')'))))) {
             ++i;
-            while (i < s.size() && identChar(s[i])) ++i;
+            while (i < s.size() && is(s[i], kIdentStart | kDigit)) ++i;
             t.kind = Tok::Ident;
         } else {
             ++i;

@@ -78,6 +78,13 @@ std::vector<std::string> splitArgs(Assembler& a, std::string_view text) {
 }
 
 // Replaces parameter names in one body line. Inside quotes a name is replaced only when an & touches it.
+// Most body lines are no LOCAL line: look at the first word before splitting the whole line.
+bool startsWithLocal(std::string_view l) {
+    size_t i = l.find_first_not_of(" \t\r\n\x1a");
+    if (i == std::string_view::npos || l.size() - i < 5 || !iequals(l.substr(i, 5), "LOCAL")) return false;
+    return i + 5 == l.size() || !identChar(l[i + 5]);
+}
+
 std::string substitute(const Assembler& a, const std::string& line, const std::vector<std::string>& names,
                        const std::vector<std::string>& values) {
     if (names.empty()) return line;
@@ -232,10 +239,10 @@ bool Assembler::expandMacro(const Macro& m, const std::string& line, size_t argS
         if (m.required[i] && args[i].empty()) error("Missing macro argument");
     auto lines = std::make_shared<std::vector<std::string>>();
     args.resize(names.size());
+    std::vector<Token> toks;
     for (const std::string& l : m.body) {
-        std::vector<Token> toks;
         int errCol = 0;
-        if (tokenize(l, toks, errCol) && !toks.empty() && word(toks[0], "LOCAL")) {
+        if (startsWithLocal(l) && tokenize(l, toks, errCol) && !toks.empty() && word(toks[0], "LOCAL")) {
             for (size_t p = 1; p < toks.size(); ++p) {
                 if (toks[p].is(',')) continue;
                 char buf[16];
