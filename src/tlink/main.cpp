@@ -1,5 +1,6 @@
 // TLink.Exe: the command-line front end of the linker.
 #include <filesystem>
+#include <string_view>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -16,13 +17,17 @@ namespace {
 // TLink.CFG is looked for beside the tool as the user started it: the IDE writes it into its own Bin/
 // directory, which may hold a link to the installed tool.
 std::filesystem::path toolDirectory(const char* argv0) {
+    // A path as started (with a slash) names the link itself; resolving it would find the install folder.
+    if (std::string_view(argv0).find('/') != std::string_view::npos) {
+        std::error_code ec;
+        std::filesystem::path given = std::filesystem::absolute(argv0, ec);
+        if (!ec) return given.parent_path();
+    }
 #ifdef KRVS_HAVE_PLATFORM
     std::string dir = krvs::platform::executableDirectory();
     if (!dir.empty()) return dir;
 #endif
-    std::error_code ec;
-    std::filesystem::path given = std::filesystem::absolute(argv0, ec);
-    return ec ? std::filesystem::path() : given.parent_path();
+    return {};
 }
 
 }  // namespace
