@@ -25,6 +25,11 @@ public:
             v.isShort = true;
             return true;
         }
+        // Most operands are one register, number or name before a comma or the line's end: no
+        // operator level would find anything to do, so go straight to the operand itself.
+        if (m_p < m_t.size() && m_t[m_p].kind != Tok::Punct && m_t[m_p].kw == Kw::None &&
+            (m_p + 1 == m_t.size() || m_t[m_p + 1].is(',')))
+            return primary(v);
         return orExpr(v);
     }
 
