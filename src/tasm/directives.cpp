@@ -73,7 +73,18 @@ const DirectiveInfo* findDirective(std::string_view word) {
         for (const DirectiveInfo& d : kDirectives) m.emplace(d.name, &d);
         return m;
     }();
+    // Most words asked about are mnemonics and names: turn them away by length and first and last
+    // letter before hashing.
+    static const auto kShapes = [] {
+        std::array<std::array<bool, 64>, 13> t{};
+        for (const DirectiveInfo& d : kDirectives) {
+            std::string_view n = d.name;
+            if (!n.empty() && n.size() <= 12) t[n.size()][(n.front() ^ n.back()) & 63] = true;
+        }
+        return t;
+    }();
     if (word.empty() || word.size() > 12) return nullptr;
+    if (!kShapes[word.size()][(upperChar(word.front()) ^ upperChar(word.back())) & 63]) return nullptr;
     char buf[16];
     size_t n = 0;
     for (char c : word) buf[n++] = upperChar(c);
