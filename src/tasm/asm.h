@@ -255,6 +255,7 @@ public:
     void listText(const std::string& text);
     std::string m_lineCode;
     std::vector<Token> m_tokBuf;  // reused from line to line
+    std::vector<InstrOperand> m_opsBuf;  // reused from instruction to instruction
     bool m_lineLabel = false;
     bool m_lineInstr = false;  // the line assembled an instruction (line numbers cover code only)
     int m_listMute = 0;

@@ -226,8 +226,13 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     }
     std::string mnem(toks[pos].text);
     if (iequals(mnem, "RET") && !m_procStack.empty() && m_syms[m_procStack.back()].type == kTypeFar) mnem = "RETF";
-    std::vector<InstrOperand> ops;
-    ops.reserve(3);
+    std::vector<InstrOperand> ops = std::move(m_opsBuf);
+    ops.clear();
+    struct Keep {
+        std::vector<InstrOperand>& from;
+        std::vector<InstrOperand>& to;
+        ~Keep() { to = std::move(from); }
+    } keep{ops, m_opsBuf};
     for (size_t p = pos + 1; p < toks.size();) {
         if (toks[p].is(',')) return error("Need expression", toks[p].col);
         InstrOperand o;
