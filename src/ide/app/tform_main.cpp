@@ -318,16 +318,16 @@ void TForm_Main::buildBottomPages() {
 }
 
 void TForm_Main::buildStatusBar() {
-  for (const StatusPanelSpec& spec : kStatusPanels) {
+  for (const StatusPanelSpec& desc : kStatusPanels) {
     auto* panel = new QLabel(statusBar());
-    panel->setFixedWidth(spec.width);
-    panel->setAlignment(spec.alignment);
+    panel->setFixedWidth(desc.width);
+    panel->setAlignment(desc.alignment);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
     statusBar()->addWidget(panel);
     m_statusPanels << panel;
     m_statusTexts << QString();
-    setStatusText(m_statusPanels.size() - 1, QString::fromUtf8(spec.initial));
+    setStatusText(m_statusPanels.size() - 1, QString::fromUtf8(desc.initial));
   }
 }
 

@@ -175,7 +175,7 @@ class TForm_Main : public QMainWindow {
   void buildStatusBar();
   void buildTopStrip();
   void buildMenus();
-  QMenu* buildMenu(const MenuSpec& spec);
+  QMenu* buildMenu(const MenuSpec& desc);
   void buildToolBar();
   void buildPopupMenu();
   void createRecentItems();

@@ -33,13 +33,13 @@ void TForm_Main::buildMenus() {
   PopupMenu_TreeView = new QMenu(this);
 }
 
-QMenu* TForm_Main::buildMenu(const MenuSpec& spec) {
-  auto* menu = new QMenu(QString::fromUtf8(spec.caption), this);
-  menu->setObjectName(QString::fromLatin1(spec.name));
+QMenu* TForm_Main::buildMenu(const MenuSpec& desc) {
+  auto* menu = new QMenu(QString::fromUtf8(desc.caption), this);
+  menu->setObjectName(QString::fromLatin1(desc.name));
   m_actions.insert(menu->objectName(), menu->menuAction());
   QActionGroup* views = nullptr;
-  for (int i = 0; i < spec.count; ++i) {
-    const MenuEntry& e = spec.items[i];
+  for (int i = 0; i < desc.count; ++i) {
+    const MenuEntry& e = desc.items[i];
     if (QString::fromLatin1(e.name) == "MainMenu_Recent") {
       MainMenu_Recent = new QMenu(QString::fromUtf8(e.caption), menu);
       MainMenu_Recent->setObjectName(QStringLiteral("MainMenu_Recent"));
@@ -66,7 +66,7 @@ QMenu* TForm_Main::buildMenu(const MenuSpec& spec) {
     Handler handler = e.handler;
     if (handler) connect(a, &QAction::triggered, this, [this, handler] { runHandler(handler); });
   }
-  if (Handler onOpen = spec.onOpen) connect(menu, &QMenu::aboutToShow, this, [this, onOpen] { runHandler(onOpen); });
+  if (Handler onOpen = desc.onOpen) connect(menu, &QMenu::aboutToShow, this, [this, onOpen] { runHandler(onOpen); });
   return menu;
 }
 
