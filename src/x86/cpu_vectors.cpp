@@ -19,12 +19,13 @@ struct Json {
     enum Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
     double number = 0;
     std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
+    std::vector<Json> items;  // array elements, or an object's member values
+    std::vector<std::string> keys;  // an object's member names, parallel to items (a pair of the
+                                    // still-incomplete Json does not compile everywhere)
 
     const Json* get(std::string_view key) const {
-        for (const auto& [k, v] : members) {
-            if (k == key) return &v;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == key) return &items[i];
         }
         return nullptr;
     }
@@ -166,8 +167,9 @@ private:
             skipSpace();
             if (m_pos >= m_s.size() || m_s[m_pos] != ':') return fail("expected ':'");
             ++m_pos;
-            out.members.emplace_back(std::move(key), Json{});
-            if (!value(out.members.back().second, depth + 1)) return false;
+            out.keys.push_back(std::move(key));
+            out.items.emplace_back();
+            if (!value(out.items.back(), depth + 1)) return false;
             skipSpace();
             if (m_pos >= m_s.size()) return fail("unterminated object");
             char c = m_s[m_pos++];
@@ -336,11 +338,13 @@ bool Metadata::parse(std::string_view json, std::string& error) {
         error = "no opcodes object";
         return false;
     }
-    for (const auto& [op, entry] : opcodes->members) {
+    for (std::size_t i = 0; i < opcodes->keys.size(); ++i) {
+        const std::string& op = opcodes->keys[i];
+        const Json& entry = opcodes->items[i];
         m_byStem[op] = {statusOf(entry), readMask(entry)};
         if (const Json* regs = entry.get("reg"); regs != nullptr && regs->kind == Json::kObject) {
-            for (const auto& [reg, sub] : regs->members) {
-                m_byStem[op + "." + reg] = {statusOf(sub), readMask(sub)};
+            for (std::size_t j = 0; j < regs->keys.size(); ++j) {
+                m_byStem[op + "." + regs->keys[j]] = {statusOf(regs->items[j]), readMask(regs->items[j])};
             }
         }
     }
