@@ -129,14 +129,14 @@ void ObjectWriter::addComment(std::uint8_t commentClass, std::vector<std::uint8_
     m_comments.push_back(CommentRec{flags, commentClass, std::move(text)});
 }
 
-std::uint16_t ObjectWriter::addSegment(const SegmentSpec& spec) {
-    Segment s{spec, nameIndex(spec.name), nameIndex(spec.className), nameIndex(spec.overlayName)};
+std::uint16_t ObjectWriter::addSegment(const SegmentSpec& def) {
+    Segment s{def, nameIndex(def.name), nameIndex(def.className), nameIndex(def.overlayName)};
     m_segments.push_back(std::move(s));
     return static_cast<std::uint16_t>(m_segments.size());
 }
 
 void ObjectWriter::setSegmentLength(std::uint16_t segment, std::uint32_t length) {
-    if (segment >= 1 && segment <= m_segments.size()) m_segments[segment - 1].spec.length = length;
+    if (segment >= 1 && segment <= m_segments.size()) m_segments[segment - 1].def.length = length;
 }
 
 std::uint16_t ObjectWriter::addGroup(const std::string& name, std::vector<std::uint16_t> segments) {
@@ -201,15 +201,15 @@ void ObjectWriter::emitHeader(std::vector<std::uint8_t>& out) const {
 void ObjectWriter::emitDefinitions(std::vector<std::uint8_t>& out) const {
     emitSplit(out, kLnames, m_names, [](RecordBuilder& r, const std::string& n) { r.name(n); });
     for (const auto& s : m_segments) {
-        bool wide = s.spec.use32 || s.spec.length > 0x10000;
-        bool big = !wide && s.spec.length == 0x10000;
-        auto acbp = static_cast<std::uint8_t>((static_cast<unsigned>(s.spec.align) << 5) |
-                                              (static_cast<unsigned>(s.spec.combine) << 2) | (big ? 2 : 0) |
-                                              (s.spec.use32 ? 1 : 0));
+        bool wide = s.def.use32 || s.def.length > 0x10000;
+        bool big = !wide && s.def.length == 0x10000;
+        auto acbp = static_cast<std::uint8_t>((static_cast<unsigned>(s.def.align) << 5) |
+                                              (static_cast<unsigned>(s.def.combine) << 2) | (big ? 2 : 0) |
+                                              (s.def.use32 ? 1 : 0));
         RecordBuilder r(wide ? kSegdef32 : kSegdef);
         r.byte(acbp);
-        if (s.spec.align == Align::Absolute) r.word(s.spec.absFrame).byte(0);
-        r.offset(big ? 0 : s.spec.length, wide).index(s.nameIndex).index(s.classIndex).index(s.overlayIndex);
+        if (s.def.align == Align::Absolute) r.word(s.def.absFrame).byte(0);
+        r.offset(big ? 0 : s.def.length, wide).index(s.nameIndex).index(s.classIndex).index(s.overlayIndex);
         r.appendTo(out);
     }
     for (const auto& g : m_groups) {
@@ -239,7 +239,7 @@ void ObjectWriter::emitDefinitions(std::vector<std::uint8_t>& out) const {
 void ObjectWriter::emitData(std::vector<std::uint8_t>& out) const {
     for (const auto& d : m_data) {
         bool wide = needsWideOffset(d.offset);
-        if (d.segment >= 1 && d.segment <= m_segments.size()) wide = wide || m_segments[d.segment - 1].spec.use32;
+        if (d.segment >= 1 && d.segment <= m_segments.size()) wide = wide || m_segments[d.segment - 1].def.use32;
         if (d.iterated) {
             RecordBuilder r(wide ? kLidata32 : kLidata);
             r.index(d.segment).offset(d.offset, wide);

@@ -60,9 +60,9 @@ void joinGroup(Assembler& a, int grp, int seg) {
 }
 
 // Creates (or finds) a segment of the simplified model without entering it.
-int simplifiedSegment(Assembler& a, const SimplifiedSeg& spec) {
-    std::string name = spec.name;
-    if (std::string(spec.name) == "_TEXT" && a.m_model >= 4) {
+int simplifiedSegment(Assembler& a, const SimplifiedSeg& def) {
+    std::string name = def.name;
+    if (std::string(def.name) == "_TEXT" && a.m_model >= 4) {
         std::string base = a.m_mainFile;
         size_t slash = base.find_last_of("/\\:");
         if (slash != std::string::npos) base = base.substr(slash + 1);
@@ -76,10 +76,10 @@ int simplifiedSegment(Assembler& a, const SimplifiedSeg& spec) {
     if (seg < 0) return -1;
     if (fresh) {
         Segment& s = a.m_segs[seg];
-        s.align = spec.align;
-        s.combine = spec.combine;
-        s.className = spec.cls;
-        bool inGroup = spec.inGroup || (a.m_model == 1 && std::string(spec.name) == "_TEXT");
+        s.align = def.align;
+        s.combine = def.combine;
+        s.className = def.cls;
+        bool inGroup = def.inGroup || (a.m_model == 1 && std::string(def.name) == "_TEXT");
         if (inGroup) joinGroup(a, groupIndex(a, "DGROUP"), seg);
     }
     return seg;
@@ -348,8 +348,8 @@ void dirSimplified(Assembler& a, const DirArgs& d) {
         a.error("Model must be specified first");
         return;
     }
-    const SimplifiedSeg* spec = simplifiedFor(d.word);
-    int seg = simplifiedSegment(a, *spec);
+    const SimplifiedSeg* def = simplifiedFor(d.word);
+    int seg = simplifiedSegment(a, *def);
     if (seg < 0) return;
     if (!a.m_procStack.empty()) {
         a.error("Open procedure: " + a.m_syms[a.m_procStack.back()].name);
@@ -357,7 +357,7 @@ void dirSimplified(Assembler& a, const DirArgs& d) {
     }
     a.m_segStack.clear();
     enter(a, seg);
-    if (spec == &kSimplified[0]) a.m_assume[1] = a.m_model == 1 ? a.findSymbol("DGROUP") : a.m_segs[seg].sym;
+    if (def == &kSimplified[0]) a.m_assume[1] = a.m_model == 1 ? a.findSymbol("DGROUP") : a.m_segs[seg].sym;
 }
 
 void dirStack(Assembler& a, const DirArgs& d) {

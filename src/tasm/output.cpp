@@ -108,14 +108,14 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
     }
     if (m_dosseg) w.addComment(0x9E, {}, 0x40);
     for (const Segment& s : m_segs) {
-        omf::SegmentSpec spec;
-        spec.name = s.name;
-        spec.className = s.className;
-        spec.align = s.combine == Combine::At ? omf::Align::Absolute : omfAlign(s.align);
-        spec.combine = omfCombine(s.combine);
-        spec.length = s.size;
-        spec.absFrame = s.atFrame;
-        w.addSegment(spec);
+        omf::SegmentSpec def;
+        def.name = s.name;
+        def.className = s.className;
+        def.align = s.combine == Combine::At ? omf::Align::Absolute : omfAlign(s.align);
+        def.combine = omfCombine(s.combine);
+        def.length = s.size;
+        def.absFrame = s.atFrame;
+        w.addSegment(def);
     }
     for (const Group& g : m_groups) {
         std::vector<std::uint16_t> segs;

@@ -63,7 +63,7 @@ public:
     // A COMENT record, emitted after THEADR in the order added.
     void addComment(std::uint8_t commentClass, std::vector<std::uint8_t> text, std::uint8_t flags = 0x00);
 
-    std::uint16_t addSegment(const SegmentSpec& spec);                 // SEGDEF index
+    std::uint16_t addSegment(const SegmentSpec& def);                 // SEGDEF index
     void setSegmentLength(std::uint16_t segment, std::uint32_t length);
     std::uint16_t addGroup(const std::string& name, std::vector<std::uint16_t> segments);  // GRPDEF index
     std::uint16_t addExternal(const std::string& name);                // EXTDEF index (same name: same index)
@@ -89,7 +89,7 @@ public:
 
 private:
     struct Segment {
-        SegmentSpec spec;
+        SegmentSpec def;
         std::uint16_t nameIndex, classIndex, overlayIndex;
     };
     struct Group {
