@@ -5,45 +5,13 @@
 #include <iterator>
 
 #include "debug/session.h"
+#include "pc/loader.h"
 
 namespace krvs::debug {
 
 namespace {
 
 std::string upper(std::string s) { return upperOutsideQuotes(s); }
-
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == ',' || c == ';' || c == '=') {
-            if (!cur.empty()) out.push_back(cur);
-            cur.clear();
-        } else {
-            cur.push_back(c);
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
-}
-
-// An unopened FCB from a file name; returns FFh when it names a drive that does not exist (only C:).
-std::uint8_t writeFcb(pc::Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
-    for (int i = 0; i < 16; ++i) mem.write8(seg, static_cast<std::uint16_t>(off + i), i >= 1 && i <= 11 ? ' ' : 0);
-    std::string name = upper(text);
-    std::uint8_t result = 0;
-    if (name.size() >= 2 && name[1] == ':') {
-        mem.write8(seg, off, static_cast<std::uint8_t>(name[0] - 'A' + 1));
-        if (name[0] != 'C') result = 0xFF;
-        name = name.substr(2);
-    }
-    if (auto slash = name.find_last_of("\\/"); slash != std::string::npos) name = name.substr(slash + 1);
-    const auto dot = name.find('.');
-    const std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (std::size_t i = 0; i < 8 && i < base.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 1 + i), base[i]);
-    for (std::size_t i = 0; i < 3 && i < ext.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 9 + i), ext[i]);
-    return result;
-}
 
 std::string extensionOf(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -66,10 +34,7 @@ void Session::setProgramName(const std::string& text) {
     mem.write8(psp, 0x80, static_cast<std::uint8_t>(tail.size()));
     mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
     mem.write8(psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
-    const auto args = words(m_fileArgs);
-    const std::uint8_t al = writeFcb(mem, psp, 0x5C, args.size() > 0 ? args[0] : "");
-    const std::uint8_t ah = writeFcb(mem, psp, 0x6C, args.size() > 1 ? args[1] : "");
-    regs().gp[x86::AX] = static_cast<std::uint16_t>(ah << 8 | al);
+    regs().gp[x86::AX] = pc::writeCommandTailFcbs(mem, psp, m_fileArgs);
 }
 
 std::filesystem::path Session::hostPath(const std::string& name) const {

@@ -22,8 +22,8 @@ std::string upper(std::string s) {
     return s;
 }
 
-// Fills an unopened FCB from the first file name in `text`, as the command interpreter does.
-std::uint8_t parseFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
+// Fills one unopened FCB from a file name; returns FFh when it names a drive that does not exist.
+std::uint8_t writeFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
     std::uint8_t blank[12] = {0, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     mem.writeBlock(seg, off, blank, sizeof blank);
     for (int i = 12; i < 16; ++i) mem.write8(seg, static_cast<std::uint16_t>(off + i), 0);
@@ -35,6 +35,7 @@ std::uint8_t parseFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, const s
         if (drive != 3) result = 0xFF;
         name = name.substr(2);
     }
+    if (auto slash = name.find_last_of("\\/"); slash != std::string::npos) name = name.substr(slash + 1);
     auto dot = name.find('.');
     std::string base = name.substr(0, dot), ext = dot == std::string::npos ? "" : name.substr(dot + 1);
     for (std::size_t i = 0; i < 8 && i < base.size(); ++i) mem.write8(seg, static_cast<std::uint16_t>(off + 1 + i), base[i]);
@@ -58,6 +59,13 @@ std::vector<std::string> words(const std::string& s) {
 }
 
 }  // namespace
+
+std::uint16_t writeCommandTailFcbs(Memory& mem, std::uint16_t psp, const std::string& tail) {
+    const auto argWords = words(tail);
+    const std::uint8_t al = writeFcb(mem, psp, 0x5C, argWords.size() > 0 ? argWords[0] : "");
+    const std::uint8_t ah = writeFcb(mem, psp, 0x6C, argWords.size() > 1 ? argWords[1] : "");
+    return static_cast<std::uint16_t>(ah << 8 | al);
+}
 
 bool isMz(const std::vector<std::uint8_t>& file) {
     return file.size() >= 2 && ((file[0] == 'M' && file[1] == 'Z') || (file[0] == 'Z' && file[1] == 'M'));
@@ -149,10 +157,7 @@ void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16
     mem.write8(psp, 0x80, static_cast<std::uint8_t>(tail.size()));
     mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
     mem.write8(psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
-    auto argWords = words(tail);
-    std::uint8_t fcb1 = parseFcb(mem, psp, 0x5C, argWords.size() > 0 ? argWords[0] : "");
-    std::uint8_t fcb2 = parseFcb(mem, psp, 0x6C, argWords.size() > 1 ? argWords[1] : "");
-    m.regs().gp[x86::AX] = static_cast<std::uint16_t>(fcb2 << 8 | fcb1);  // drive validity of the two FCBs
+    m.regs().gp[x86::AX] = writeCommandTailFcbs(mem, psp, tail);
 }
 
 void placeExe(Machine& m, const std::vector<std::uint8_t>& file, const MzImage& mz, std::uint16_t psp,

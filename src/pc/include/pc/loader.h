@@ -7,6 +7,8 @@
 
 namespace krvs::pc {
 
+class Memory;
+
 struct MzImage {
     std::uint32_t imageOffset = 0;  // where the load image starts in the file
     std::uint32_t imageSize = 0;    // bytes
@@ -19,5 +21,10 @@ struct MzImage {
 bool isMz(const std::vector<std::uint8_t>& file);
 // Returns an empty error and fills `out`, or a message saying what is wrong with the file.
 std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out);
+
+// Fills the unopened FCBs at PSP:5Ch and PSP:6Ch from the first two words of a command tail, as the
+// command interpreter (and DEBUG's N) does, and returns the AX a program starts with: FFh in AL or AH for
+// a word that names a drive other than C:. An FCB holds no directory, so only a path's last part is kept.
+std::uint16_t writeCommandTailFcbs(Memory& mem, std::uint16_t psp, const std::string& tail);
 
 }  // namespace krvs::pc
