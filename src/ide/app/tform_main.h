@@ -188,6 +188,8 @@ class TForm_Main : public QMainWindow {
   void setCaption(const QString& documentName);
   void createSearch();
   void updateEncodingPanel();
+  // The editor now holds `path`: caption, encoding panel and the settings' source file follow it.
+  void adoptDocument(const QString& path);
   EditInputs editInputs() const;
   QString askOpenFile(const QString& preset);
   QString askSaveFile(const QString& preset);

@@ -57,12 +57,16 @@ void TForm_Main::MainMenu_LSTClick() {
   ShowView(1);
 }
 
+void TForm_Main::adoptDocument(const QString& path) {
+  setCaption(path);
+  updateEncodingPanel();
+  m_set.SourceFile = path;
+}
+
 void TForm_Main::NewDocument(const QString& name) {
   ShowView(0);
   Editor->NewFile();
-  setCaption(name);
-  updateEncodingPanel();
-  m_set.SourceFile = name;
+  adoptDocument(name);
   ListBox_Error->clear();
   TreeView->NavigationStale = true;
   TreeView->clearNames();
@@ -78,9 +82,7 @@ bool TForm_Main::OpenDocument(const QString& path) {
     m_prompter.inform(error);
     return false;
   }
-  setCaption(path);
-  updateEncodingPanel();
-  m_set.SourceFile = path;
+  adoptDocument(path);
   m_set.AddRecent(path);
   ListBox_Error->clear();
   MemoDebugOutput->clear();
@@ -94,9 +96,7 @@ bool TForm_Main::WriteDocument(const QString& path) {
     m_prompter.inform(error);
     return false;
   }
-  setCaption(path);
-  updateEncodingPanel();
-  m_set.SourceFile = path;
+  adoptDocument(path);
   m_set.AddRecent(path);
   return true;
 }
