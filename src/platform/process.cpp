@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -60,6 +61,8 @@ Process::~Process() {
   if (started() && !m_exitCode) terminate();
   closeInput();
   closeOutput();
+  closeFd(m_wake[0]);
+  closeFd(m_wake[1]);
 }
 
 Error Process::start(const ProcessOptions& options) {
@@ -106,6 +109,7 @@ Error Process::start(const ProcessOptions& options) {
     ::close(out[0]);
     return "cannot start " + options.program + ": " + std::strerror(rc);
   }
+  if (m_wake[0] < 0 && ::pipe2(m_wake, O_CLOEXEC) != 0) m_wake[0] = m_wake[1] = -1;
   m_pid = pid;
   m_stdin = in[1];
   m_stdout = out[0];
@@ -133,11 +137,24 @@ std::optional<std::string> Process::read(std::size_t maxBytes) {
   if (m_stdout < 0 || maxBytes == 0) return std::nullopt;
   std::string buffer(maxBytes, '\0');
   for (;;) {
+    pollfd fds[2] = {{m_stdout, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    int ready = ::poll(fds, m_wake[0] >= 0 ? 2 : 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 || (fds[1].revents & POLLIN)) return std::nullopt;
     ssize_t n = ::read(m_stdout, buffer.data(), maxBytes);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return std::nullopt;
     buffer.resize(static_cast<size_t>(n));
     return buffer;
+  }
+}
+
+void Process::cancelRead() {
+  if (m_wake[1] >= 0) {
+    ssize_t n;
+    do {
+      n = ::write(m_wake[1], "x", 1);
+    } while (n < 0 && errno == EINTR);
   }
 }
 

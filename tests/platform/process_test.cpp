@@ -79,6 +79,21 @@ TEST(Process, TerminateEndsTheChildAndWhatItStartedAndUnblocksTheReader) {
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));  // a hang, not a speed goal
 }
 
+TEST(Process, CancelReadEndsABlockedReadWhileAnotherProcessHoldsTheOutput) {
+  Process p;
+  // setsid puts the holder outside the child's group, where terminate() cannot reach it.
+  ASSERT_EQ(p.start({"sh", {"-c", "setsid sleep 5 & echo ready; wait"}, {}, true, {}}), "");
+  ASSERT_EQ(p.read(), "ready\n");
+  std::optional<std::string> lastRead = "unset";
+  std::thread reader([&] { lastRead = p.read(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  p.cancelRead();
+  reader.join();
+  EXPECT_EQ(lastRead, std::nullopt);
+  EXPECT_EQ(p.read(), std::nullopt);  // and it stays ended
+  p.terminate(50);
+}
+
 TEST(Process, FindInPath) {
   EXPECT_NE(findInPath("sh"), "");
   EXPECT_EQ(findInPath("krvs-no-such-tool"), "");

@@ -39,6 +39,9 @@ class Process {
   // Blocks until output is available; returns at most `maxBytes` of it. nullopt when the output
   // has ended (the child and every process it started have closed it) or on a read error.
   std::optional<std::string> read(std::size_t maxBytes = 4096);
+  // Makes a read that blocks in another thread, and every later read, return nullopt at once, so
+  // the reader can be joined even when some process outside the group still holds the output.
+  void cancelRead();
 
   // Waits for the child to end. Its exit code, or 128 + the signal number when a signal ended it.
   int wait();
@@ -54,6 +57,7 @@ class Process {
   int m_pid = -1;
   int m_stdin = -1;
   int m_stdout = -1;
+  int m_wake[2] = {-1, -1};  // a byte in this pipe ends a blocked read
   std::optional<int> m_exitCode;
 };
 
