@@ -2,7 +2,7 @@
 
 #include "x86/cpu.h"
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86 {
 
@@ -28,7 +28,8 @@ void Cpu::interrupt(std::uint8_t vector) {
 }
 
 StopReason Cpu::run(std::uint64_t maxInstructions) {
-    Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, handlerTable(m_model), m_model};
+    const Dispatch& dispatch = dispatchFor(m_model);
+    Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
     // Kept in locals so that they stay in registers across the handler calls.
@@ -112,52 +113,6 @@ void divideError(Exec& x) {
 void invalidOpcode(Exec& x) {
     x.r.ip = x.startIp;
     x.cpu.interrupt(6);
-}
-
-namespace {
-
-HandlerTable commonTable() {
-    HandlerTable t{};
-    for (Handler& h : t.op) {
-        h = invalidOpcode;
-    }
-    addAluHandlers(t);
-    addMoveHandlers(t);
-    addStackHandlers(t);
-    addBcdHandlers(t);
-    addShiftHandlers(t);
-    addMulDivHandlers(t);
-    addGroupHandlers(t);
-    addStringHandlers(t);
-    addControlHandlers(t);
-    addPrefixHandlers(t);
-    addMiscHandlers(t);
-    return t;
-}
-
-struct Tables {
-    HandlerTable i8086, i80186, i80286;
-};
-
-Tables buildTables() {
-    Tables t{commonTable(), commonTable(), commonTable()};
-    add8086Aliases(t.i8086);
-    add186Handlers(t.i80186);
-    add186Handlers(t.i80286);
-    add286Handlers(t.i80286);
-    return t;
-}
-
-}  // namespace
-
-const Handler* handlerTable(CpuModel model) {
-    static const Tables tables = buildTables();
-    switch (model) {
-    case CpuModel::I8086: return tables.i8086.op;
-    case CpuModel::I80186: return tables.i80186.op;
-    case CpuModel::I80286: return tables.i80286.op;
-    }
-    return tables.i80186.op;
 }
 
 }  // namespace interp

@@ -1,7 +1,7 @@
 // Instructions the 80186 added (PUSHA/POPA, BOUND, PUSH imm, IMUL imm, ENTER/LEAVE, shifts by imm8,
 // INS/OUTS) and the few real-mode 0Fh instructions of the 80286.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -75,41 +75,43 @@ void leave(Exec& x) {
 // The machine status word as real mode shows it: reserved bits set, protection off.
 constexpr std::uint16_t kRealModeMsw = 0xFFF0;
 
-// 0Fh on the 80286: SMSW, LMSW (protected mode is not provided, so a write is ignored) and CLTS.
-void twoByte286(Exec& x) {
-    std::uint8_t op = fetch8(x);
-    if (op == 0x01) {
-        decodeModrm(x);
-        if (x.reg == 4) {
-            writeRm<std::uint16_t>(x, kRealModeMsw);
-            return;
-        }
-        if (x.reg == 6) {
-            readRm<std::uint16_t>(x);
-            return;
-        }
-    } else if (op == 0x06) {
-        return;
+// 0Fh 01h on the 80286: SMSW, and LMSW (protected mode is not provided, so a write is ignored);
+// the descriptor-table forms are not provided either.
+void group0F01(Exec& x) {
+    decodeModrm(x);
+    if (x.reg == 4) {
+        writeRm<std::uint16_t>(x, kRealModeMsw);
+    } else if (x.reg == 6) {
+        readRm<std::uint16_t>(x);
+    } else {
+        invalidOpcode(x);
     }
-    invalidOpcode(x);
 }
+
+void clts(Exec&) {}
+
+// Instructions that exist only in protected mode raise the invalid-opcode interrupt in real mode.
+void protectedModeOnly(Exec& x) { invalidOpcode(x); }
 
 }  // namespace
 
-void add186Handlers(HandlerTable& t) {
-    t.op[0x60] = pusha;
-    t.op[0x61] = popa;
-    t.op[0x62] = bound;
-    t.op[0x68] = pushImm16;
-    t.op[0x69] = imulImm<false>;
-    t.op[0x6A] = pushImm8;
-    t.op[0x6B] = imulImm<true>;
-    t.op[0xC8] = enter;
-    t.op[0xC9] = leave;
-    add186ShiftHandlers(t);
-    add186StringHandlers(t);
+void bind186Handlers(Binder& b) {
+    b.bind(0x60, "PUSHA", pusha);
+    b.bind(0x61, "POPA", popa);
+    b.bind(0x62, "BOUND", bound);
+    b.bind(0x68, "PUSH", pushImm16);
+    b.bind(0x69, "IMUL", imulImm<false>);
+    b.bind(0x6A, "PUSH", pushImm8);
+    b.bind(0x6B, "IMUL", imulImm<true>);
+    b.bind(0xC8, "ENTER", enter);
+    b.bind(0xC9, "LEAVE", leave);
+    // The 80286.
+    b.bind(0x63, "ARPL", protectedModeOnly);
+    b.bind(0x0F00, "SLDT", protectedModeOnly);
+    b.bind(0x0F01, "SMSW", group0F01);
+    b.bind(0x0F02, "LAR", protectedModeOnly);
+    b.bind(0x0F03, "LSL", protectedModeOnly);
+    b.bind(0x0F06, "CLTS", clts);
 }
-
-void add286Handlers(HandlerTable& t) { t.op[0x0F] = twoByte286; }
 
 }  // namespace krvs::x86::interp

@@ -1,6 +1,7 @@
 // Two-operand arithmetic and logic: 00h-3Dh, the immediate group 80h-83h, TEST, XCHG, INC/DEC reg.
 
 #include "cpu_arith.h"
+#include "cpu_dispatch.h"
 
 #include <utility>
 
@@ -50,9 +51,11 @@ void aluForm(Exec& x) {
     }
 }
 
+constexpr std::string_view kAluNames[8] = {"ADD", "OR", "ADC", "SBB", "AND", "SUB", "XOR", "CMP"};
+
 template <int Op>
-void addAluRow(HandlerTable& t) {
-    [&]<int... F>(std::integer_sequence<int, F...>) { ((t.op[Op * 8 + F] = aluForm<Op, F>), ...); }
+void bindAluRow(Binder& b) {
+    [&]<int... F>(std::integer_sequence<int, F...>) { (b.bind(Op * 8 + F, kAluNames[Op], aluForm<Op, F>), ...); }
     (std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
 }
 
@@ -126,28 +129,28 @@ void decReg(Exec& x) {
 
 }  // namespace
 
-void addAluHandlers(HandlerTable& t) {
-    addAluRow<kAdd>(t);
-    addAluRow<kOr>(t);
-    addAluRow<kAdc>(t);
-    addAluRow<kSbb>(t);
-    addAluRow<kAnd>(t);
-    addAluRow<kSub>(t);
-    addAluRow<kXor>(t);
-    addAluRow<kCmp>(t);
-    t.op[0x80] = aluImmGroup<std::uint8_t, false>;
-    t.op[0x81] = aluImmGroup<std::uint16_t, false>;
-    t.op[0x82] = aluImmGroup<std::uint8_t, false>;
-    t.op[0x83] = aluImmGroup<std::uint16_t, true>;
-    t.op[0x84] = testRm<std::uint8_t>;
-    t.op[0x85] = testRm<std::uint16_t>;
-    t.op[0x86] = xchgRm<std::uint8_t>;
-    t.op[0x87] = xchgRm<std::uint16_t>;
-    t.op[0xA8] = testAcc<std::uint8_t>;
-    t.op[0xA9] = testAcc<std::uint16_t>;
+void bindAluHandlers(Binder& b) {
+    bindAluRow<kAdd>(b);
+    bindAluRow<kOr>(b);
+    bindAluRow<kAdc>(b);
+    bindAluRow<kSbb>(b);
+    bindAluRow<kAnd>(b);
+    bindAluRow<kSub>(b);
+    bindAluRow<kXor>(b);
+    bindAluRow<kCmp>(b);
+    b.bind(0x80, "ADD", aluImmGroup<std::uint8_t, false>);
+    b.bind(0x81, "ADD", aluImmGroup<std::uint16_t, false>);
+    b.bind(0x82, "ADD", aluImmGroup<std::uint8_t, false>);
+    b.bind(0x83, "ADD", aluImmGroup<std::uint16_t, true>);
+    b.bind(0x84, "TEST", testRm<std::uint8_t>);
+    b.bind(0x85, "TEST", testRm<std::uint16_t>);
+    b.bind(0x86, "XCHG", xchgRm<std::uint8_t>);
+    b.bind(0x87, "XCHG", xchgRm<std::uint16_t>);
+    b.bind(0xA8, "TEST", testAcc<std::uint8_t>);
+    b.bind(0xA9, "TEST", testAcc<std::uint16_t>);
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        ((t.op[0x40 + R] = incReg<R>), ...);
-        ((t.op[0x48 + R] = decReg<R>), ...);
+        (b.bind(0x40 + R, "INC", incReg<R>), ...);
+        (b.bind(0x48 + R, "DEC", decReg<R>), ...);
     }
     (std::make_integer_sequence<int, 8>{});
 }

@@ -1,6 +1,7 @@
 // Decimal and ASCII adjustments: DAA, DAS, AAA, AAS, AAM, AAD, and SALC.
 
 #include "cpu_arith.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -93,14 +94,14 @@ void salc(Exec& x) { reg8(x.r, 0) = cf(x) ? 0xFF : 0x00; }
 
 }  // namespace
 
-void addBcdHandlers(HandlerTable& t) {
-    t.op[0x27] = daa;
-    t.op[0x2F] = das;
-    t.op[0x37] = asciiAdjust<1>;
-    t.op[0x3F] = asciiAdjust<-1>;
-    t.op[0xD4] = aam;
-    t.op[0xD5] = aad;
-    t.op[0xD6] = salc;
+void bindBcdHandlers(Binder& b) {
+    b.bind(0x27, "DAA", daa);
+    b.bind(0x2F, "DAS", das);
+    b.bind(0x37, "AAA", asciiAdjust<1>);
+    b.bind(0x3F, "AAS", asciiAdjust<-1>);
+    b.bind(0xD4, "AAM", aam);
+    b.bind(0xD5, "AAD", aad);
+    b.bind(0xD6, "SALC", salc);
 }
 
 }  // namespace krvs::x86::interp

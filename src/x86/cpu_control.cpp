@@ -1,6 +1,6 @@
 // Transfers of control: conditional jumps, LOOP/JCXZ, JMP, CALL, RET, INT, INTO, IRET.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 #include <utility>
 
@@ -99,41 +99,44 @@ void iret(Exec& x) {
 
 }  // namespace
 
-void addJccAt(HandlerTable& t, unsigned base) {
-    [&]<int... C>(std::integer_sequence<int, C...>) { ((t.op[base + C] = jcc<C>), ...); }
+namespace {
+
+constexpr std::string_view kJccNames[16] = {"JO", "JNO", "JB", "JNB", "JZ", "JNZ", "JBE", "JA",
+                                            "JS", "JNS", "JPE", "JPO", "JL", "JGE", "JLE", "JG"};
+
+// At 70h-7Fh; the 8086 also runs 60h-6Fh as copies of them.
+void bindJccAt(Binder& b, unsigned base) {
+    [&]<int... C>(std::integer_sequence<int, C...>) { (b.bind(static_cast<std::uint16_t>(base + C), kJccNames[C], jcc<C>), ...); }
     (std::make_integer_sequence<int, 16>{});
 }
 
-void addControlHandlers(HandlerTable& t) {
-    addJccAt(t, 0x70);
-    t.op[0xE0] = loop<0>;
-    t.op[0xE1] = loop<1>;
-    t.op[0xE2] = loop<2>;
-    t.op[0xE3] = loop<3>;
-    t.op[0xE8] = callNear;
-    t.op[0xE9] = jmpNear;
-    t.op[0xEA] = jmpFar;
-    t.op[0xEB] = jmpShort;
-    t.op[0x9A] = callFar;
-    t.op[0xC2] = ret<false, true>;
-    t.op[0xC3] = ret<false, false>;
-    t.op[0xCA] = ret<true, true>;
-    t.op[0xCB] = ret<true, false>;
-    t.op[0xCC] = int3;
-    t.op[0xCD] = intN;
-    t.op[0xCE] = into;
-    t.op[0xCF] = iret;
-}
+}  // namespace
 
-// Opcodes the 8086 decodes as copies of others: 60h-6Fh as the conditional jumps, C0h/C1h as
-// RET imm/RET, C8h/C9h as RETF imm/RETF; and 0Fh pops CS.
-void add8086Aliases(HandlerTable& t) {
-    addJccAt(t, 0x60);
-    t.op[0xC0] = ret<false, true>;
-    t.op[0xC1] = ret<false, false>;
-    t.op[0xC8] = ret<true, true>;
-    t.op[0xC9] = ret<true, false>;
-    add8086StackAliases(t);
+void bindControlHandlers(Binder& b) {
+    bindJccAt(b, 0x70);
+    bindJccAt(b, 0x60);
+    b.bind(0xE0, "LOOPNZ", loop<0>);
+    b.bind(0xE1, "LOOPZ", loop<1>);
+    b.bind(0xE2, "LOOP", loop<2>);
+    b.bind(0xE3, "JCXZ", loop<3>);
+    b.bind(0xE8, "CALL", callNear);
+    b.bind(0xE9, "JMP", jmpNear);
+    b.bind(0xEA, "JMP", jmpFar);
+    b.bind(0xEB, "JMP", jmpShort);
+    b.bind(0x9A, "CALL", callFar);
+    b.bind(0xC2, "RET", ret<false, true>);
+    b.bind(0xC3, "RET", ret<false, false>);
+    b.bind(0xCA, "RETF", ret<true, true>);
+    b.bind(0xCB, "RETF", ret<true, false>);
+    // The 8086's copies: C0h/C1h as RET imm/RET, C8h/C9h as RETF imm/RETF.
+    b.bind(0xC0, "RET", ret<false, true>);
+    b.bind(0xC1, "RET", ret<false, false>);
+    b.bind(0xC8, "RETF", ret<true, true>);
+    b.bind(0xC9, "RETF", ret<true, false>);
+    b.bind(0xCC, "INT", int3);
+    b.bind(0xCD, "INT", intN);
+    b.bind(0xCE, "INTO", into);
+    b.bind(0xCF, "IRET", iret);
 }
 
 }  // namespace krvs::x86::interp

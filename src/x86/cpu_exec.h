@@ -20,9 +20,6 @@ constexpr int kNoSeg = -1;
 
 struct Exec;
 using Handler = void (*)(Exec&);
-struct HandlerTable {
-    Handler op[256];
-};
 
 // Things to look at after an instruction, collected in Exec::special so that the common case costs
 // one test: events, interrupt inhibition, prefix state to reset, a latched trap flag.
@@ -42,7 +39,8 @@ struct Exec {
     Cpu& cpu;
     const std::atomic<std::uint8_t>& signals;
     std::uint8_t intrSignal;  // the bit of `signals` that is the INTR line
-    const Handler* table;
+    const Handler* table;   // the one-byte opcode map of the model
+    const Handler* twoByte;  // the map after 0Fh
     CpuModel model;
 
     // State of the instruction being executed.
@@ -292,27 +290,21 @@ void divideError(Exec& x);
 // Raised by an opcode the 80186 and later do not know.
 void invalidOpcode(Exec& x);
 
-// ---- table assembly ---------------------------------------------------------------------------------
+// ---- handler registration -----------------------------------------------------------------------
 
-void addAluHandlers(HandlerTable& t);
-void addMoveHandlers(HandlerTable& t);
-void addStackHandlers(HandlerTable& t);
-void addBcdHandlers(HandlerTable& t);
-void addShiftHandlers(HandlerTable& t);
-void addMulDivHandlers(HandlerTable& t);
-void addGroupHandlers(HandlerTable& t);
-void addStringHandlers(HandlerTable& t);
-void addControlHandlers(HandlerTable& t);
-void addPrefixHandlers(HandlerTable& t);
-void addMiscHandlers(HandlerTable& t);
-void add8086Aliases(HandlerTable& t);
-void addJccAt(HandlerTable& t, unsigned base);
-void add8086StackAliases(HandlerTable& t);
-void add186Handlers(HandlerTable& t);
-void add186ShiftHandlers(HandlerTable& t);
-void add186StringHandlers(HandlerTable& t);
-void add286Handlers(HandlerTable& t);
-
-const Handler* handlerTable(CpuModel model);
+// Each file of handlers attaches them to the instruction table's opcodes (see cpu_dispatch.h).
+class Binder;
+void bindAluHandlers(Binder& b);
+void bindMoveHandlers(Binder& b);
+void bindStackHandlers(Binder& b);
+void bindBcdHandlers(Binder& b);
+void bindShiftHandlers(Binder& b);
+void bindMulDivHandlers(Binder& b);
+void bindGroupHandlers(Binder& b);
+void bindStringHandlers(Binder& b);
+void bindControlHandlers(Binder& b);
+void bindPrefixHandlers(Binder& b);
+void bindMiscHandlers(Binder& b);
+void bind186Handlers(Binder& b);
 
 }  // namespace krvs::x86::interp

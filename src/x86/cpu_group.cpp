@@ -1,6 +1,7 @@
 // The FEh/FFh group: INC, DEC, indirect CALL and JMP (near and far), PUSH r/m.
 
 #include "cpu_arith.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -67,9 +68,9 @@ void group5(Exec& x) {
 
 }  // namespace
 
-void addGroupHandlers(HandlerTable& t) {
-    t.op[0xFE] = group4;
-    t.op[0xFF] = group5;
+void bindGroupHandlers(Binder& b) {
+    b.bind(0xFE, "INC", group4);
+    b.bind(0xFF, "INC", group5);
 }
 
 }  // namespace krvs::x86::interp

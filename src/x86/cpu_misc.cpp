@@ -1,6 +1,6 @@
 // Prefixes and the host trap, port I/O, flag instructions, HLT, WAIT and ESC.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -75,36 +75,36 @@ void esc(Exec& x) { decodeModrm(x); }
 
 }  // namespace
 
-void addPrefixHandlers(HandlerTable& t) {
-    t.op[0x26] = segPrefix<ES>;
-    t.op[0x2E] = segPrefix<CS>;
-    t.op[0x36] = segPrefix<SS>;
-    t.op[0x3E] = segPrefix<DS>;
-    t.op[0xF0] = lockPrefix;
-    t.op[0xF1] = f1;
-    t.op[0xF2] = repPrefix<0xF2>;
-    t.op[0xF3] = repPrefix<0xF3>;
+void bindPrefixHandlers(Binder& b) {
+    b.bind(0x26, "ES:", segPrefix<ES>);
+    b.bind(0x2E, "CS:", segPrefix<CS>);
+    b.bind(0x36, "SS:", segPrefix<SS>);
+    b.bind(0x3E, "DS:", segPrefix<DS>);
+    b.bind(0xF0, "LOCK", lockPrefix);
+    b.bind(0xF1, "LOCK", f1);
+    b.bind(0xF2, "REPNZ", repPrefix<0xF2>);
+    b.bind(0xF3, "REPZ", repPrefix<0xF3>);
 }
 
-void addMiscHandlers(HandlerTable& t) {
-    t.op[0xE4] = in<false, true>;
-    t.op[0xE5] = in<true, true>;
-    t.op[0xE6] = out<false, true>;
-    t.op[0xE7] = out<true, true>;
-    t.op[0xEC] = in<false, false>;
-    t.op[0xED] = in<true, false>;
-    t.op[0xEE] = out<false, false>;
-    t.op[0xEF] = out<true, false>;
-    t.op[0xF4] = hlt;
-    t.op[0xF5] = cmc;
-    t.op[0xF8] = setFlag<flag::CF, false>;
-    t.op[0xF9] = setFlag<flag::CF, true>;
-    t.op[0xFA] = setFlag<flag::IF, false>;
-    t.op[0xFB] = sti;
-    t.op[0xFC] = setFlag<flag::DF, false>;
-    t.op[0xFD] = setFlag<flag::DF, true>;
-    t.op[0x9B] = wait;
-    for (unsigned op = 0xD8; op <= 0xDF; ++op) t.op[op] = esc;
+void bindMiscHandlers(Binder& b) {
+    b.bind(0xE4, "IN", in<false, true>);
+    b.bind(0xE5, "IN", in<true, true>);
+    b.bind(0xE6, "OUT", out<false, true>);
+    b.bind(0xE7, "OUT", out<true, true>);
+    b.bind(0xEC, "IN", in<false, false>);
+    b.bind(0xED, "IN", in<true, false>);
+    b.bind(0xEE, "OUT", out<false, false>);
+    b.bind(0xEF, "OUT", out<true, false>);
+    b.bind(0xF4, "HLT", hlt);
+    b.bind(0xF5, "CMC", cmc);
+    b.bind(0xF8, "CLC", setFlag<flag::CF, false>);
+    b.bind(0xF9, "STC", setFlag<flag::CF, true>);
+    b.bind(0xFA, "CLI", setFlag<flag::IF, false>);
+    b.bind(0xFB, "STI", sti);
+    b.bind(0xFC, "CLD", setFlag<flag::DF, false>);
+    b.bind(0xFD, "STD", setFlag<flag::DF, true>);
+    b.bind(0x9B, "WAIT", wait);
+    for (unsigned op = 0xD8; op <= 0xDF; ++op) b.bind(static_cast<std::uint16_t>(op), "ESC", esc);
 }
 
 }  // namespace krvs::x86::interp

@@ -1,6 +1,6 @@
 // Data movement: MOV in all its forms, LEA, LES/LDS, XCHG with AX, XLAT, LAHF/SAHF, CBW/CWD.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 #include <utility>
 
@@ -117,33 +117,33 @@ void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }
 
 }  // namespace
 
-void addMoveHandlers(HandlerTable& t) {
-    t.op[0x88] = movRm<std::uint8_t, false>;
-    t.op[0x89] = movRm<std::uint16_t, false>;
-    t.op[0x8A] = movRm<std::uint8_t, true>;
-    t.op[0x8B] = movRm<std::uint16_t, true>;
-    t.op[0x8C] = movFromSeg;
-    t.op[0x8D] = lea;
-    t.op[0x8E] = movToSeg;
-    t.op[0xA0] = movAccMem<std::uint8_t, true>;
-    t.op[0xA1] = movAccMem<std::uint16_t, true>;
-    t.op[0xA2] = movAccMem<std::uint8_t, false>;
-    t.op[0xA3] = movAccMem<std::uint16_t, false>;
-    t.op[0xC4] = loadFarPointer<ES>;
-    t.op[0xC5] = loadFarPointer<DS>;
-    t.op[0xC6] = movRmImm<std::uint8_t>;
-    t.op[0xC7] = movRmImm<std::uint16_t>;
+void bindMoveHandlers(Binder& b) {
+    b.bind(0x88, "MOV", movRm<std::uint8_t, false>);
+    b.bind(0x89, "MOV", movRm<std::uint16_t, false>);
+    b.bind(0x8A, "MOV", movRm<std::uint8_t, true>);
+    b.bind(0x8B, "MOV", movRm<std::uint16_t, true>);
+    b.bind(0x8C, "MOV", movFromSeg);
+    b.bind(0x8D, "LEA", lea);
+    b.bind(0x8E, "MOV", movToSeg);
+    b.bind(0xA0, "MOV", movAccMem<std::uint8_t, true>);
+    b.bind(0xA1, "MOV", movAccMem<std::uint16_t, true>);
+    b.bind(0xA2, "MOV", movAccMem<std::uint8_t, false>);
+    b.bind(0xA3, "MOV", movAccMem<std::uint16_t, false>);
+    b.bind(0xC4, "LES", loadFarPointer<ES>);
+    b.bind(0xC5, "LDS", loadFarPointer<DS>);
+    b.bind(0xC6, "MOV", movRmImm<std::uint8_t>);
+    b.bind(0xC7, "MOV", movRmImm<std::uint16_t>);
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        ((t.op[0xB0 + R] = movReg8Imm<R>), ...);
-        ((t.op[0xB8 + R] = movReg16Imm<R>), ...);
-        ((t.op[0x90 + R] = xchgAx<R>), ...);
+        (b.bind(0xB0 + R, "MOV", movReg8Imm<R>), ...);
+        (b.bind(0xB8 + R, "MOV", movReg16Imm<R>), ...);
+        (b.bind(0x90 + R, "XCHG", xchgAx<R>), ...);
     }
     (std::make_integer_sequence<int, 8>{});
-    t.op[0x98] = cbw;
-    t.op[0x99] = cwd;
-    t.op[0x9E] = sahf;
-    t.op[0x9F] = lahf;
-    t.op[0xD7] = xlat;
+    b.bind(0x98, "CBW", cbw);
+    b.bind(0x99, "CWD", cwd);
+    b.bind(0x9E, "SAHF", sahf);
+    b.bind(0x9F, "LAHF", lahf);
+    b.bind(0xD7, "XLAT", xlat);
 }
 
 }  // namespace krvs::x86::interp

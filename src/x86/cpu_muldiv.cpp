@@ -1,6 +1,7 @@
 // The F6h/F7h group: TEST imm, NOT, NEG, MUL, IMUL, DIV, IDIV.
 
 #include "cpu_arith.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -104,9 +105,9 @@ void group3(Exec& x) {
 
 }  // namespace
 
-void addMulDivHandlers(HandlerTable& t) {
-    t.op[0xF6] = group3<std::uint8_t>;
-    t.op[0xF7] = group3<std::uint16_t>;
+void bindMulDivHandlers(Binder& b) {
+    b.bind(0xF6, "TEST", group3<std::uint8_t>);
+    b.bind(0xF7, "TEST", group3<std::uint16_t>);
 }
 
 }  // namespace krvs::x86::interp

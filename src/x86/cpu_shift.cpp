@@ -4,7 +4,7 @@
 // come from the last step for any count. The 8086 uses the whole count (CL up to 255); the 80186 and
 // later mask it to five bits.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -132,16 +132,13 @@ void shiftByImm(Exec& x) {
 
 }  // namespace
 
-void addShiftHandlers(HandlerTable& t) {
-    t.op[0xD0] = shiftByOne<std::uint8_t>;
-    t.op[0xD1] = shiftByOne<std::uint16_t>;
-    t.op[0xD2] = shiftByCl<std::uint8_t>;
-    t.op[0xD3] = shiftByCl<std::uint16_t>;
-}
-
-void add186ShiftHandlers(HandlerTable& t) {
-    t.op[0xC0] = shiftByImm<std::uint8_t>;
-    t.op[0xC1] = shiftByImm<std::uint16_t>;
+void bindShiftHandlers(Binder& b) {
+    b.bind(0xD0, "ROL", shiftByOne<std::uint8_t>);
+    b.bind(0xD1, "ROL", shiftByOne<std::uint16_t>);
+    b.bind(0xD2, "ROL", shiftByCl<std::uint8_t>);
+    b.bind(0xD3, "ROL", shiftByCl<std::uint16_t>);
+    b.bind(0xC0, "ROL", shiftByImm<std::uint8_t>);
+    b.bind(0xC1, "ROL", shiftByImm<std::uint16_t>);
 }
 
 }  // namespace krvs::x86::interp

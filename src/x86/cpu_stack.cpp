@@ -1,6 +1,6 @@
 // PUSH and POP of registers, segment registers, memory and FLAGS.
 
-#include "cpu_exec.h"
+#include "cpu_dispatch.h"
 
 #include <utility>
 
@@ -48,24 +48,23 @@ void pushRegister(Exec& x, unsigned reg) {
     push16(x, x.r.gp[reg]);
 }
 
-void addStackHandlers(HandlerTable& t) {
+void bindStackHandlers(Binder& b) {
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        ((t.op[0x50 + R] = pushReg<R>), ...);
-        ((t.op[0x58 + R] = popReg<R>), ...);
+        (b.bind(0x50 + R, "PUSH", pushReg<R>), ...);
+        (b.bind(0x58 + R, "POP", popReg<R>), ...);
     }
     (std::make_integer_sequence<int, 8>{});
-    t.op[0x06] = pushSeg<ES>;
-    t.op[0x0E] = pushSeg<CS>;
-    t.op[0x16] = pushSeg<SS>;
-    t.op[0x1E] = pushSeg<DS>;
-    t.op[0x07] = popSeg<ES>;
-    t.op[0x17] = popSeg<SS>;
-    t.op[0x1F] = popSeg<DS>;
-    t.op[0x8F] = popRm;
-    t.op[0x9C] = pushf;
-    t.op[0x9D] = popf;
+    b.bind(0x06, "PUSH", pushSeg<ES>);
+    b.bind(0x0E, "PUSH", pushSeg<CS>);
+    b.bind(0x16, "PUSH", pushSeg<SS>);
+    b.bind(0x1E, "PUSH", pushSeg<DS>);
+    b.bind(0x07, "POP", popSeg<ES>);
+    b.bind(0x0F, "POP", popSeg<CS>);  // the 8086 only
+    b.bind(0x17, "POP", popSeg<SS>);
+    b.bind(0x1F, "POP", popSeg<DS>);
+    b.bind(0x8F, "POP", popRm);
+    b.bind(0x9C, "PUSHF", pushf);
+    b.bind(0x9D, "POPF", popf);
 }
-
-void add8086StackAliases(HandlerTable& t) { t.op[0x0F] = popSeg<CS>; }
 
 }  // namespace krvs::x86::interp

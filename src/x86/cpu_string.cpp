@@ -6,6 +6,7 @@
 // the 80286 resumes at the first prefix.
 
 #include "cpu_arith.h"
+#include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
 namespace {
@@ -94,24 +95,21 @@ void stringOp(Exec& x) {
 }
 
 template <StringKind K>
-void addPair(HandlerTable& t, unsigned opcode) {
-    t.op[opcode] = stringOp<K, std::uint8_t>;
-    t.op[opcode + 1] = stringOp<K, std::uint16_t>;
+void bindPair(Binder& b, unsigned opcode, std::string_view byteName, std::string_view wordName) {
+    b.bind(static_cast<std::uint16_t>(opcode), byteName, stringOp<K, std::uint8_t>);
+    b.bind(static_cast<std::uint16_t>(opcode + 1), wordName, stringOp<K, std::uint16_t>);
 }
 
 }  // namespace
 
-void addStringHandlers(HandlerTable& t) {
-    addPair<kMovs>(t, 0xA4);
-    addPair<kCmps>(t, 0xA6);
-    addPair<kStos>(t, 0xAA);
-    addPair<kLods>(t, 0xAC);
-    addPair<kScas>(t, 0xAE);
-}
-
-void add186StringHandlers(HandlerTable& t) {
-    addPair<kIns>(t, 0x6C);
-    addPair<kOuts>(t, 0x6E);
+void bindStringHandlers(Binder& b) {
+    bindPair<kMovs>(b, 0xA4, "MOVSB", "MOVSW");
+    bindPair<kCmps>(b, 0xA6, "CMPSB", "CMPSW");
+    bindPair<kStos>(b, 0xAA, "STOSB", "STOSW");
+    bindPair<kLods>(b, 0xAC, "LODSB", "LODSW");
+    bindPair<kScas>(b, 0xAE, "SCASB", "SCASW");
+    bindPair<kIns>(b, 0x6C, "INSB", "INSW");
+    bindPair<kOuts>(b, 0x6E, "OUTSB", "OUTSW");
 }
 
 }  // namespace krvs::x86::interp

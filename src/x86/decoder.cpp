@@ -28,7 +28,8 @@ struct DecodeIndex {
     DecodeIndex() {
         for (int level = 0; level < kLevels; ++level)
             for (const Form& f : instructionTable())
-                if (!f.has(formflag::kAlias) && f.availableOn(static_cast<CpuModel>(level))) add(level, f);
+                if (!f.has(formflag::kAlias) && !f.has(formflag::kHidden) && f.availableOn(static_cast<CpuModel>(level)))
+                    add(level, f);
     }
 
     void put(OpcodeSlot& slot, int digit, const Form& f) {
@@ -37,30 +38,17 @@ struct DecodeIndex {
         if (!slot.byDigit[digit]) slot.byDigit[digit] = &f;
     }
 
-    void putAll(OpcodeSlot& slot, const Form& f) {
-        for (int d = 0; d < 8; ++d) put(slot, d, f);
-    }
-
     void add(int level, const Form& f) {
         OpcodeSlot* table = f.twoByteOpcode() ? two[level] : one[level];
-        int op = f.opcode & 0xFF;
-        switch (f.enc) {
-        case Enc::Digit:
-            if (f.has(formflag::kAnyReg8086) && level == levelOf(CpuModel::I8086)) {
-                putAll(table[op], f);
+        const bool oneDigit = f.enc == Enc::Digit && !(f.has(formflag::kAnyReg8086) && level == levelOf(CpuModel::I8086));
+        const OpcodeBytes bytes = opcodeBytes(f);
+        for (int i = 0; i < bytes.count; ++i) {
+            OpcodeSlot& slot = table[bytes.byte[i]];
+            if (oneDigit) {
+                put(slot, f.digit, f);
             } else {
-                put(table[op], f.digit, f);
+                for (int d = 0; d < 8; ++d) put(slot, d, f);
             }
-            break;
-        case Enc::PlusReg:
-        case Enc::Esc:
-            for (int r = 0; r < 8; ++r) putAll(table[op + r], f);
-            break;
-        case Enc::SregIn:
-            for (int s = 0; s < 4; ++s)
-                if (f.ops[0] != SregW || s != CS) putAll(table[op | s << 3], f);
-            break;
-        default: putAll(table[op], f); break;
         }
     }
 };

@@ -23,6 +23,7 @@ constexpr std::uint16_t O = formflag::kOnly8086;
 constexpr std::uint16_t Str = formflag::kStringOp;
 constexpr std::uint16_t T = formflag::kBase10;
 constexpr std::uint16_t R = formflag::kAnyReg8086;
+constexpr std::uint16_t H = formflag::kHidden;
 
 // The eight arithmetic/logic operations share one layout: n*8 + 0..5 and the 80-83 group with /n.
 // "reg, r/m" comes before "r/m, reg" so that two registers encode as 02/03 with the destination in
@@ -68,6 +69,7 @@ constexpr Form kForms[] = {
     {"REPZ", 0xF3, Enc::Plain, 0, {}, C86, P},
     {"REPE", 0xF3, Enc::Plain, 0, {}, C86, P | A},
     {"REP", 0xF3, Enc::Plain, 0, {}, C86, P | A},
+    {"LOCK", 0xF1, Enc::Plain, 0, {}, C86, P | H},  // a copy of LOCK; F1 xx in the ROM traps to the host
 
     KRVS_ALU("ADD", 0), KRVS_ALU("OR", 1), KRVS_ALU("ADC", 2), KRVS_ALU("SBB", 3),
     KRVS_ALU("AND", 4), KRVS_ALU("SUB", 5), KRVS_ALU("XOR", 6), KRVS_ALU("CMP", 7),
@@ -147,6 +149,13 @@ constexpr Form kForms[] = {
     KRVS_JCC("JNP", 0x7B, A), KRVS_JCC("JL", 0x7C, 0), KRVS_JCC("JNGE", 0x7C, A),
     KRVS_JCC("JGE", 0x7D, 0), KRVS_JCC("JNL", 0x7D, A), KRVS_JCC("JLE", 0x7E, 0),
     KRVS_JCC("JNG", 0x7E, A), KRVS_JCC("JG", 0x7F, 0), KRVS_JCC("JNLE", 0x7F, A),
+    // The 8086 runs 60h-6Fh as the conditional jumps.
+    KRVS_JCC("JO", 0x60, O | H), KRVS_JCC("JNO", 0x61, O | H), KRVS_JCC("JB", 0x62, O | H),
+    KRVS_JCC("JNB", 0x63, O | H), KRVS_JCC("JZ", 0x64, O | H), KRVS_JCC("JNZ", 0x65, O | H),
+    KRVS_JCC("JBE", 0x66, O | H), KRVS_JCC("JA", 0x67, O | H), KRVS_JCC("JS", 0x68, O | H),
+    KRVS_JCC("JNS", 0x69, O | H), KRVS_JCC("JPE", 0x6A, O | H), KRVS_JCC("JPO", 0x6B, O | H),
+    KRVS_JCC("JL", 0x6C, O | H), KRVS_JCC("JGE", 0x6D, O | H), KRVS_JCC("JLE", 0x6E, O | H),
+    KRVS_JCC("JG", 0x6F, O | H),
     KRVS_JCC("LOOPNZ", 0xE0, 0), KRVS_JCC("LOOPNE", 0xE0, A), KRVS_JCC("LOOPZ", 0xE1, 0),
     KRVS_JCC("LOOPE", 0xE1, A), KRVS_JCC("LOOP", 0xE2, 0), KRVS_JCC("JCXZ", 0xE3, 0),
 
@@ -165,6 +174,11 @@ constexpr Form kForms[] = {
     {"RETN", 0xC2, Enc::Plain, 0, {Imm16}, C86, A},
     {"RETF", 0xCB, Enc::Plain, 0, {}, C86, 0},
     {"RETF", 0xCA, Enc::Plain, 0, {Imm16}, C86, 0},
+    // ... and C0h/C1h as RET, C8h/C9h as RETF.
+    {"RET", 0xC0, Enc::Plain, 0, {Imm16}, C86, O | H},
+    {"RET", 0xC1, Enc::Plain, 0, {}, C86, O | H},
+    {"RETF", 0xC8, Enc::Plain, 0, {Imm16}, C86, O | H},
+    {"RETF", 0xC9, Enc::Plain, 0, {}, C86, O | H},
 
     {"INT", 0xCC, Enc::Plain, 0, {Three}, C86, 0},
     {"INT", 0xCD, Enc::Plain, 0, {Imm8}, C86, 0},
@@ -186,6 +200,7 @@ constexpr Form kForms[] = {
     {"AAD", 0xD5, Enc::Plain, 0, {Imm8}, C86, T},
     {"AAD", 0xD5, Enc::Suffix, 0x0A, {}, C86, A},
 
+    KRVS_NOARG("SALC", 0xD6, H),  // AL = CF ? FFh : 0, on every model
     KRVS_NOARG("DAA", 0x27, 0), KRVS_NOARG("DAS", 0x2F, 0), KRVS_NOARG("AAA", 0x37, 0),
     KRVS_NOARG("AAS", 0x3F, 0), KRVS_NOARG("CBW", 0x98, 0), KRVS_NOARG("CWD", 0x99, 0),
     KRVS_NOARG("WAIT", 0x9B, 0), KRVS_NOARG("FWAIT", 0x9B, A), KRVS_NOARG("PUSHF", 0x9C, 0),
@@ -264,7 +279,8 @@ std::string upper(std::string_view s) {
 struct MnemonicIndex {
     std::unordered_map<std::string, std::vector<const Form*>> byName;
     MnemonicIndex() {
-        for (const Form& f : kForms) byName[std::string(f.mnemonic)].push_back(&f);
+        for (const Form& f : kForms)
+            if (!f.has(formflag::kHidden)) byName[std::string(f.mnemonic)].push_back(&f);
     }
 };
 
@@ -282,6 +298,23 @@ std::span<const Form* const> formsFor(std::string_view mnemonic) {
     auto it = map.find(upper(mnemonic));
     if (it == map.end()) return {};
     return it->second;
+}
+
+OpcodeBytes opcodeBytes(const Form& f) {
+    OpcodeBytes out;
+    auto first = static_cast<std::uint8_t>(f.opcode & 0xFF);
+    switch (f.enc) {
+    case Enc::PlusReg:
+    case Enc::Esc:
+        for (int r = 0; r < 8; ++r) out.byte[out.count++] = static_cast<std::uint8_t>(first + r);
+        break;
+    case Enc::SregIn:
+        for (int s = 0; s < 4; ++s)
+            if (f.ops[0] != SregW || s != CS) out.byte[out.count++] = static_cast<std::uint8_t>(first | s << 3);
+        break;
+    default: out.byte[out.count++] = first; break;
+    }
+    return out;
 }
 
 int classSize(OpClass c) {

@@ -39,12 +39,6 @@ TEST_P(CpuRobustness, RandomMemoryRunsWithoutHarm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cpu, CpuRobustness, testing::Values(CpuModel::I8086, CpuModel::I80186, CpuModel::I80286),
-                         [](const testing::TestParamInfo<CpuModel>& p) {
-                             switch (p.param) {
-                             case CpuModel::I8086: return "I8086";
-                             case CpuModel::I80186: return "I80186";
-                             default: return "I80286";
-                             }
-                         });
+                         [](const testing::TestParamInfo<CpuModel>& p) { return std::string(modelName(p.param)); });
 
 }  // namespace

@@ -6,8 +6,25 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 #include <vector>
+
+namespace krvs::x86 {
+
+inline const char* modelName(CpuModel m) {
+    switch (m) {
+    case CpuModel::I8086: return "I8086";
+    case CpuModel::I80186: return "I80186";
+    case CpuModel::I80286: return "I80286";
+    }
+    return "?";
+}
+
+// So that parameterised tests over models get readable names in ctest.
+inline void PrintTo(CpuModel m, std::ostream* os) { *os << modelName(m); }
+
+}  // namespace krvs::x86
 
 namespace krvs::x86::testing_machine {
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct EncodeCase {
     CpuModel cpu = CpuModel::I8086;
     std::uint16_t origin = 0x100;
 };
+
+// Printed by name, so that the test's ctest name stays the same from build to build.
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
 
 class EncodeBytes : public ::testing::TestWithParam<EncodeCase> {};
 
@@ -141,6 +145,8 @@ struct ErrorCase {
     EncodeError expected;
     CpuModel cpu = CpuModel::I8086;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class EncodeErrors : public ::testing::TestWithParam<ErrorCase> {};
 

@@ -58,6 +58,10 @@ constexpr std::uint16_t kOnly8086 = 0x20;    // gone on later CPUs (POP CS)
 constexpr std::uint16_t kStringOp = 0x40;    // MOVSB ...: no memory-operand field in the register display
 constexpr std::uint16_t kBase10 = 0x80;      // AAM/AAD: the operand is shown only when it is not 0A
 constexpr std::uint16_t kAnyReg8086 = 0x100;  // the 8086 ignores the reg field (8F, C6, C7)
+// The chip runs it, but it is no instruction to write or show: the encoder never picks it, the
+// decoder shows DB xx, and formsFor() does not list it (SALC, F1, the 8086's copies at 60h-6Fh,
+// C0h, C1h, C8h, C9h). It is in the table so that the CPU's dispatch is derived from it.
+constexpr std::uint16_t kHidden = 0x200;
 }  // namespace formflag
 
 struct Form {
@@ -83,10 +87,20 @@ struct Form {
 // decoder shows the first form that is not an alias.
 std::span<const Form> instructionTable();
 
+// The bytes a form occupies in its opcode map (the one-byte map, or the map after 0Fh for a
+// two-byte opcode): one byte; eight for +r and ESC; the segment registers' four for PUSH, three
+// for POP (no POP CS).
+struct OpcodeBytes {
+    std::uint8_t count = 0;
+    std::uint8_t byte[8] = {};
+};
+OpcodeBytes opcodeBytes(const Form& f);
+
 // No mnemonic has more forms than this (the table test checks it).
 constexpr std::size_t kMaxFormsPerMnemonic = 24;
 
 // Forms whose mnemonic equals `mnemonic` (case-insensitive), in table order; empty when unknown.
+// Hidden forms are not listed.
 std::span<const Form* const> formsFor(std::string_view mnemonic);
 
 // True when `mnemonic` names at least one form (any CPU).

@@ -1,0 +1,135 @@
+// Builds the per-model dispatch from the instruction table and the registered handlers.
+
+#include "cpu_dispatch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "x86/table.h"
+
+namespace krvs::x86::interp {
+namespace {
+
+const char* modelName(CpuModel m) {
+    switch (m) {
+    case CpuModel::I8086: return "8086";
+    case CpuModel::I80186: return "80186";
+    case CpuModel::I80286: return "80286";
+    }
+    return "?";
+}
+
+std::string hex(unsigned key) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, key > 0xFF ? "%04Xh" : "%02Xh", key);
+    return buf;
+}
+
+// 0Fh on a model with two-byte opcodes: the next byte picks the handler.
+void twoByteEscape(Exec& x) { x.twoByte[fetch8(x)](x); }
+
+// The forms of one model per opcode map and byte.
+struct FormsBySlot {
+    std::vector<const Form*> slot[2][256];
+
+    explicit FormsBySlot(CpuModel model) {
+        for (const Form& f : instructionTable()) {
+            if (!f.availableOn(model)) continue;
+            const OpcodeBytes bytes = opcodeBytes(f);
+            for (int i = 0; i < bytes.count; ++i) slot[f.twoByteOpcode() ? 1 : 0][bytes.byte[i]].push_back(&f);
+        }
+    }
+};
+
+bool namesAForm(const std::vector<const Form*>& forms, std::string_view mnemonic) {
+    return std::any_of(forms.begin(), forms.end(), [&](const Form* f) { return f->mnemonic == mnemonic; });
+}
+
+// Fills one model's maps; marks the bindings it used.
+void fillModel(std::span<const Binding> bindings, CpuModel model, Dispatch& d, std::vector<bool>& used,
+               std::vector<std::string>& problems) {
+    std::fill(std::begin(d.one), std::end(d.one), invalidOpcode);
+    std::fill(std::begin(d.two), std::end(d.two), invalidOpcode);
+    const FormsBySlot forms(model);
+    bool anyTwoByte = false;
+    for (int map = 0; map < 2; ++map) {
+        for (unsigned b = 0; b < 256; ++b) {
+            const auto& here = forms.slot[map][b];
+            if (here.empty()) continue;
+            anyTwoByte |= map == 1;
+            const unsigned key = map == 1 ? 0x0F00 | b : b;
+            const Binding* found = nullptr;
+            for (std::size_t i = 0; i < bindings.size(); ++i) {
+                const Binding& bd = bindings[i];
+                if (bd.opcode != key || !namesAForm(here, bd.mnemonic)) continue;
+                used[i] = true;
+                if (found) {
+                    problems.push_back("opcode " + hex(key) + " bound twice on the " + modelName(model) + ": " +
+                                       std::string(found->mnemonic) + " and " + std::string(bd.mnemonic));
+                }
+                found = &bd;
+            }
+            if (!found) {
+                problems.push_back("no handler for opcode " + hex(key) + " (" + std::string(here.front()->mnemonic) +
+                                   ") on the " + modelName(model));
+                continue;
+            }
+            (map == 1 ? d.two : d.one)[b] = found->handler;
+        }
+    }
+    if (anyTwoByte) {
+        if (!forms.slot[0][0x0F].empty()) {
+            problems.push_back(std::string("0Fh is both an instruction and the two-byte escape on the ") + modelName(model));
+        }
+        d.one[0x0F] = twoByteEscape;
+    }
+}
+
+}  // namespace
+
+std::vector<Binding> allBindings() {
+    Binder b;
+    bindAluHandlers(b);
+    bindMoveHandlers(b);
+    bindStackHandlers(b);
+    bindBcdHandlers(b);
+    bindShiftHandlers(b);
+    bindMulDivHandlers(b);
+    bindGroupHandlers(b);
+    bindStringHandlers(b);
+    bindControlHandlers(b);
+    bindPrefixHandlers(b);
+    bindMiscHandlers(b);
+    bind186Handlers(b);
+    return b.take();
+}
+
+std::vector<std::string> buildDispatch(std::span<const Binding> bindings, DispatchSet& out) {
+    std::vector<std::string> problems;
+    std::vector<bool> used(bindings.size(), false);
+    for (int m = 0; m < kModelCount; ++m) fillModel(bindings, static_cast<CpuModel>(m), out.model[m], used, problems);
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        if (!used[i]) {
+            problems.push_back("the handler bound to " + hex(bindings[i].opcode) + " " + std::string(bindings[i].mnemonic) +
+                               " runs no form of the table");
+        }
+    }
+    return problems;
+}
+
+const Dispatch& dispatchFor(CpuModel model) {
+    static const DispatchSet set = [] {
+        DispatchSet s{};
+        const std::vector<Binding> bindings = allBindings();
+        const std::vector<std::string> problems = buildDispatch(bindings, s);
+        if (!problems.empty()) {
+            for (const std::string& p : problems) std::fprintf(stderr, "x86 dispatch: %s\n", p.c_str());
+            std::abort();
+        }
+        return s;
+    }();
+    return set.model[static_cast<int>(model)];
+}
+
+}  // namespace krvs::x86::interp

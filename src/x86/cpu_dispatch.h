@@ -1,0 +1,57 @@
+#pragma once
+// The CPU's dispatch, derived from the instruction table. Each handler is registered once, against the
+// opcode and mnemonic of a form in the table; which model runs which opcode comes from the forms alone
+// (Form::availableOn), so the CPU, the encoder and the decoder cannot disagree about what exists.
+// Building the dispatch checks that each opcode a model has is run by exactly one handler and that each
+// handler runs a form: a second binding for an opcode is an error, never an overwrite.
+
+#include "cpu_exec.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace krvs::x86::interp {
+
+struct Binding {
+    std::uint16_t opcode;       // one byte, or 0x0Fxx for the map after 0Fh
+    std::string_view mnemonic;  // a form at that opcode; the handler runs every form at the opcode
+    Handler handler;
+};
+
+class Binder {
+public:
+    void bind(std::uint16_t opcode, std::string_view mnemonic, Handler handler) {
+        m_bindings.push_back({opcode, mnemonic, handler});
+    }
+    std::vector<Binding> take() { return std::move(m_bindings); }
+
+private:
+    std::vector<Binding> m_bindings;
+};
+
+struct Dispatch {
+    Handler one[256];  // by the first opcode byte
+    Handler two[256];  // by the byte after 0Fh
+};
+
+constexpr int kModelCount = 3;
+
+struct DispatchSet {
+    Dispatch model[kModelCount];  // indexed by CpuModel
+};
+
+// Every handler of the CPU, as its files register them.
+std::vector<Binding> allBindings();
+
+// Fills the dispatch of every model from the instruction table and `bindings`; an opcode without a
+// form on a model raises the invalid-opcode interrupt there. Returns the problems found (an opcode of
+// a form without a handler, an opcode bound twice, a binding that names no form), empty when sound.
+std::vector<std::string> buildDispatch(std::span<const Binding> bindings, DispatchSet& out);
+
+// The model's dispatch, built once from allBindings(). A registration with problems is a fault in
+// this program: it is reported on stderr and the process stops at the first use of the CPU.
+const Dispatch& dispatchFor(CpuModel model);
+
+}  // namespace krvs::x86::interp
