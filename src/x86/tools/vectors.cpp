@@ -1,6 +1,6 @@
 // Reader and checker for single-instruction CPU test vectors (see tools/vectors.h).
 
-#include "tools/vectors.h"
+#include "vectors.h"
 
 #include <cstdio>
 #include <cstdlib>
