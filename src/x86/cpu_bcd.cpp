@@ -74,6 +74,9 @@ void asciiAdjust(Exec& x) {
 void aam(Exec& x) {
     std::uint8_t base = fetch8(x);
     if (base == 0) {
+        // The division routine first compares the zero high part with the divisor (0 - 0) and keeps
+        // that comparison's flags when it raises the error, as the 8086 shows.
+        setFlags(x, kArithFlags, szp<std::uint8_t>(0));
         divideError(x);
         return;
     }

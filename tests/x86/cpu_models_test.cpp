@@ -280,6 +280,23 @@ const ModelCase kCases[] = {
          EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
          EXPECT_EQ(m.stackWord(0), 0);
      }},
+    // The chip's division routine compares 0 with the zero divisor before it raises the error, so
+    // the flags it pushes are those of a zero result, whatever they were before.
+    {"AamByZeroPushesTheFlagsOfAZeroResult",
+     CpuModel::I8086,
+     {0xD4, 0x00},
+     [](Machine& m) {
+         m.setVector(0, kHandlerSeg, 0);
+         m.r().gp[AX] = 0x1285;
+         m.r().flags = 0xF002 | flag::SF | flag::CF | flag::AF | flag::OF;
+     },
+     1,
+     [](Machine& m) {
+         EXPECT_EQ(m.r().seg[CS], kHandlerSeg);
+         EXPECT_EQ(m.r().gp[AX], 0x1285);
+         EXPECT_EQ(m.stackWord(0), 2);
+         EXPECT_EQ(m.stackWord(2), 0xF002 | flag::ZF | flag::PF);
+     }},
     {"SmswShowsRealModeOn286",
      CpuModel::I80286,
      {0x0F, 0x01, 0xE0},
