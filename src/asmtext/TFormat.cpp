@@ -41,16 +41,22 @@ void appendCased(std::string& out, std::string_view text, CaseMode mode) {
   }
 }
 
-// Operands keep the case of single-quoted strings; each quote switches between inside and outside.
+// Operands keep quoted strings exactly: a string is what the program prints, so "Hello" must not
+// become "HELLO". Either quote opens a string that only the same quote closes.
 void appendCasedOperands(std::string& out, std::string_view text, CaseMode mode) {
   const std::size_t start = out.size();
   out += text;
   if (mode == CaseMode::Keep) return;
   char* p = out.data() + start;
-  bool inString = false;
+  char quote = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (p[i] == '\'') inString = !inString;
-    else if (!inString) p[i] = mode == CaseMode::Upper ? upperAscii(p[i]) : lowerAscii(p[i]);
+    if (quote) {
+      if (p[i] == quote) quote = 0;
+    } else if (p[i] == '\'' || p[i] == '"') {
+      quote = p[i];
+    } else {
+      p[i] = mode == CaseMode::Upper ? upperAscii(p[i]) : lowerAscii(p[i]);
+    }
   }
 }
 
@@ -69,7 +75,7 @@ std::string extractWord(std::string_view& rest) {
   const std::string_view t = trim(rest);
   // The separator search runs as if a TAB followed the text, so a lone word ends at t.size().
   const std::size_t sep = std::min(t.find_first_of(kSeparators), t.size());
-  if (t.substr(0, sep).find('\'') != std::string_view::npos) return {};  // quoted text: no word
+  if (t.substr(0, sep).find_first_of("'\"") != std::string_view::npos) return {};  // quoted text: no word
   std::string word(trim(t.substr(0, std::min(sep + 1, t.size()))));
   std::string_view after = sep < t.size() ? t.substr(sep + 1) : std::string_view();
   std::size_t colon = after.find(':');
@@ -155,7 +161,8 @@ void TFormat::reportNames(std::string_view label, std::string_view mnemonic) con
 void TFormat::FormatLine(std::string& line, const FormatSettings& settings) const {
   std::string_view rest = trim(line);
   std::string_view comment;
-  if (std::size_t semi = rest.find(';'); semi != std::string_view::npos) {
+  // A semicolon inside a string ('a;b', "x;y") is text, not the start of the comment.
+  if (std::size_t semi = findCommentStart(rest); semi != std::string_view::npos) {
     comment = trim(rest.substr(semi));
     rest = trim(rest.substr(0, semi));
   }
@@ -179,7 +186,8 @@ void TFormat::FormatLine(std::string& line, const FormatSettings& settings) cons
   }
   if (kind == kKindNone) return;  // not laid out: the text stays exactly as it was
   reportNames(label, mnemonic);
-  if (!settings.autoFormat) return;
+  // Trimming would drop a NUL or another invisible byte the file holds; such a line stays as it is.
+  if (!settings.autoFormat || hasControlCharacter(line)) return;
   // rest and comment point into line, so the layout goes to a buffer first; reusing it spares an
   // allocation per line when a whole text is formatted.
   thread_local std::string out;

@@ -50,14 +50,18 @@ bool definitionFollows(std::string_view text, std::size_t i, DefinitionKind kind
   return false;
 }
 
+LinePart partAt(std::string_view text, std::size_t i);
+
 // 0-based index of the first whole-word occurrence outside comments at or after from; npos if none.
 // upperText and upperWord are the upper-cased text and word; the tests look at the whole text.
 std::size_t findWholeWordFrom(std::string_view upperWord, std::string_view upperText, std::size_t from) {
   while (from < upperText.size()) {
     std::size_t hit = upperText.find(upperWord, from);
     if (hit == std::string_view::npos) return hit;
-    int pos = static_cast<int>(hit) + 1;
-    if (!IsInComment(pos, upperText) && IsWholeWord(pos, upperWord, upperText)) return hit;
+    // A name inside a comment or a quoted string ('data segment') is no definition.
+    if (partAt(upperText, hit) == LinePart::Code && IsWholeWord(static_cast<int>(hit) + 1, upperWord, upperText)) {
+      return hit;
+    }
     from = hit + 1;
   }
   return std::string_view::npos;
@@ -67,16 +71,21 @@ std::size_t findWholeWordFrom(std::string_view upperWord, std::string_view upper
 
 bool isSearchWordChar(char c) { return kWordChars.is[static_cast<unsigned char>(c)]; }
 
+namespace {
+
+// The part of its line that the byte at 0-based index i belongs to. The line starts after the
+// previous CR or LF; the position's own line break belongs to its line.
+LinePart partAt(std::string_view text, std::size_t i) {
+  std::size_t start = i;
+  while (start > 0 && text[start - 1] != '\r' && text[start - 1] != '\n') --start;
+  return linePartAt(text.substr(start, i - start + 1), i - start);
+}
+
+}  // namespace
+
 bool IsInComment(int pos, std::string_view text) {
   if (pos < 1 || static_cast<std::size_t>(pos) > text.size()) return false;
-  auto i = static_cast<std::size_t>(pos) - 1;
-  if (text[i] == ';') return true;
-  // The line starts after the previous CR or LF; the position's own line break belongs to its line.
-  while (i-- > 0) {
-    if (text[i] == ';') return true;
-    if (text[i] == '\r' || text[i] == '\n') return false;
-  }
-  return false;
+  return partAt(text, static_cast<std::size_t>(pos) - 1) == LinePart::Comment;
 }
 
 bool IsWholeWord(int pos, std::string_view word, std::string_view text) {

@@ -58,6 +58,52 @@ std::string_view prefixByWidth(std::string_view text, std::size_t maxWidth) {
   return text.substr(0, pos);
 }
 
+namespace {
+
+// Walks the line with the quote rules above; stop(pos, part) returns true to end the walk there.
+template <class Stop>
+LinePart walkLine(std::string_view line, Stop stop) {
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quote) {
+      if (stop(i, LinePart::String)) return LinePart::String;
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      if (stop(i, LinePart::String)) return LinePart::String;
+      quote = c;
+    } else if (c == ';') {
+      stop(i, LinePart::Comment);
+      return LinePart::Comment;
+    } else if (stop(i, LinePart::Code)) {
+      return LinePart::Code;
+    }
+  }
+  return LinePart::Code;
+}
+
+}  // namespace
+
+std::size_t findCommentStart(std::string_view line) {
+  std::size_t at = std::string_view::npos;
+  walkLine(line, [&](std::size_t i, LinePart part) {
+    if (part == LinePart::Comment) at = i;
+    return false;
+  });
+  return at;
+}
+
+LinePart linePartAt(std::string_view line, std::size_t pos) {
+  return walkLine(line, [&](std::size_t i, LinePart) { return i >= pos; });
+}
+
+bool hasControlCharacter(std::string_view line) {
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return true;
+  }
+  return false;
+}
+
 std::size_t utf8CharLength(std::string_view text, std::size_t pos) {
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char c = byte(pos);

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"\t\t", "\t\t"},
         FormatCase{"", ""},
         FormatCase{"msg db 'Hello';text", sp(9) + "MSG" + sp(2) + "DB" + sp(8) + "'Hello'" + sp(5) + ";text"},
-        FormatCase{"msg db 'a;b'", sp(9) + "MSG" + sp(2) + "DB" + sp(8) + "'a" + sp(10) + ";b'"},
+        FormatCase{"msg db 'a;b'", sp(9) + "MSG" + sp(2) + "DB" + sp(8) + "'a;b'"},
         FormatCase{"print macro x", sp(7) + "PRINT" + sp(2) + "MACRO" + sp(5) + "X"},
         FormatCase{"mov ax,macrov", "mov ax,macrov"},
         FormatCase{"'abc' db 1", "'abc' db 1"},
@@ -88,12 +88,57 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"title demo ;x", sp(7) + "TITLE" + sp(2) + "DEMO" + sp(4 + 2) + ";x"},
         FormatCase{"int 21h", sp(14) + "INT" + sp(7) + "21H"},
         FormatCase{"mov ah,'a' ; Ask", sp(14) + "MOV" + sp(7) + "AH,'a'" + sp(6) + "; Ask"},
-        FormatCase{"mov dl,\"a\"", sp(14) + "MOV" + sp(7) + "DL,\"A\""},
+        FormatCase{"mov dl,\"a\"", sp(14) + "MOV" + sp(7) + "DL,\"a\""},
         FormatCase{"averyverylonglabel: nop", sp(5) + "AVERYVERYLONGLABEL:" + sp(2) + "NOP"},
         FormatCase{"s db '数据' ;注释", sp(11) + "S" + sp(2) + "DB" + sp(8) + "'数据'" + sp(6) + ";注释"},
         FormatCase{"数据 db 1", sp(8) + "数据" + sp(2) + "DB" + sp(8) + "1"},
         FormatCase{"pbyte typedef ptr byte", sp(7) + "PBYTE" + sp(2) + "TYPEDEF" + sp(3) + "PTR BYTE"},
         FormatCase{"typedef ptr byte", sp(14) + "TYPEDEF" + sp(3) + "PTR BYTE"}));
+
+// What a program prints must never change: nothing between quotes of either kind is re-cased or
+// re-spaced, and a semicolon there starts no comment. Outside the quotes the usual layout holds.
+INSTANTIATE_TEST_SUITE_P(
+    AsmtextQuotedStrings, AsmtextFormatDefaultsTest,
+    ::testing::Values(
+        FormatCase{"msg db \"Hello, World!\",'$'", sp(9) + "MSG" + sp(2) + "DB" + sp(8) + "\"Hello, World!\",'$'"},
+        FormatCase{"m db \"It's done!\",0dh,0ah,'$'", sp(11) + "M" + sp(2) + "DB" + sp(8) + "\"It's done!\",0DH,0AH,'$'"},
+        FormatCase{"m db 'Hello; world$' ;say hi",
+                   sp(11) + "M" + sp(2) + "DB" + sp(8) + "'Hello; world$'" + sp(9) + ";say hi"},
+        FormatCase{"m db 'say \"a;b\" ok' , x ; c",
+                   sp(11) + "M" + sp(2) + "DB" + sp(8) + "'say \"a;b\" ok' , X" + sp(6) + "; c"},
+        FormatCase{"m db 'it''s', 'a  b' ;c", sp(11) + "M" + sp(2) + "DB" + sp(8) + "'it''s', 'a  b'" + sp(9) + ";c"},
+        FormatCase{"mov al,';'", sp(14) + "MOV" + sp(7) + "AL,';'"},
+        FormatCase{"mov al,\";\" ;semi", sp(14) + "MOV" + sp(7) + "AL,\";\"" + sp(6) + ";semi"},
+        FormatCase{"cmp al,'a' ;x 'q'", sp(14) + "CMP" + sp(7) + "AL,'a'" + sp(6) + ";x 'q'"},
+        // A string left open runs to the end of the line: it keeps its text and holds no comment.
+        FormatCase{"m db 'open; and on", sp(11) + "M" + sp(2) + "DB" + sp(8) + "'open; and on"},
+        FormatCase{"\"abc\" db 1", "\"abc\" db 1"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    AsmtextControlCharacters, AsmtextFormatDefaultsTest,
+    ::testing::Values(FormatCase{std::string("mov ax,1\0", 9), std::string("mov ax,1\0", 9)},
+                      FormatCase{std::string("\0\0\0 x", 5), std::string("\0\0\0 x", 5)},
+                      FormatCase{"mov\fax,1", "mov\fax,1"},
+                      FormatCase{"mov\tax,1", sp(14) + "MOV" + sp(7) + "AX,1"}));
+
+TEST(AsmtextFormatter, LowerCaseLeavesStringsAlone) {
+  TDB db;
+  TFormat fmt(db);
+  FormatSettings lower;
+  lower.caseMode = 1;
+  std::string line = "MSG DB \"NAME: \",'OK;',0DH";
+  fmt.FormatLine(line, lower);
+  EXPECT_EQ(line, sp(9) + "msg" + sp(2) + "db" + sp(8) + "\"NAME: \",'OK;',0dh");
+}
+
+TEST(AsmtextFormatter, AControlCharacterLineStillReportsItsNames) {
+  TDB db;
+  TFormat fmt(db);
+  std::string line("buf db 1\0", 9);
+  fmt.FormatLine(line, FormatSettings{});
+  EXPECT_EQ(line, std::string("buf db 1\0", 9));
+  EXPECT_EQ(db.Names(NameList::Variables), std::vector<std::string>{"BUF"});
+}
 
 TEST(AsmtextFormatter, FormatsTheNewDocumentTemplate) {
   const std::pair<std::string, std::string> lines[] = {

@@ -45,8 +45,8 @@ class TFormat {
   void FormatLine(std::string& line, const FormatSettings& settings) const;
 
   // Splits off and returns the first word of text (TAB, blank or colon ends it; a colon stays with
-  // the word, also when blanks stand before it); text keeps the trimmed rest. A single quote before
-  // the first separator gives the empty word and leaves text unchanged.
+  // the word, also when blanks stand before it); text keeps the trimmed rest. A quote (either kind)
+  // before the first separator gives the empty word and leaves text unchanged.
   static std::string ExtractWord(std::string& text);
 
   // Builds the columns for a line of the given kind (0, 1, 2; 4 is laid out like 2), after the case

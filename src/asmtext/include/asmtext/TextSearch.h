@@ -14,15 +14,15 @@ enum class DefinitionKind { Macro = 0, Segment = 1, Label = 2, Variable = 3, Pro
 // Characters that make up a word for the searches: $ . 0-9 ? @ A-Z a-z _
 bool isSearchWordChar(char c);
 
-// True when a semicolon stands between the start of pos's line and pos (both included).
-// Positions outside the text give false.
+// True when a semicolon outside quoted strings stands between the start of pos's line and pos (both
+// included). Positions outside the text give false.
 bool IsInComment(int pos, std::string_view text);
 
 // True when neither the character before pos nor the character right after the word is a word
 // character (a missing character counts as none).
 bool IsWholeWord(int pos, std::string_view word, std::string_view text);
 
-// 1-based position of the first whole-word occurrence of word outside comments, letter case
+// 1-based position of the first whole-word occurrence of word outside comments and strings, letter case
 // ignored; 0 when there is none (and for the empty word).
 int FindWholeWord(std::string_view word, std::string_view text);
 

@@ -30,6 +30,21 @@ std::size_t gbkWidth(std::string_view text);
 // The longest prefix of text whose width is at most maxWidth; never splits a UTF-8 sequence.
 std::string_view prefixByWidth(std::string_view text, std::size_t maxWidth);
 
+// Where a byte of a source line stands: in code, inside a quoted string or in the comment. A string
+// opens with either quote and only the same quote closes it (so "It's" and 'say "hi"' are whole
+// strings); a string left open runs to the end of the line. The first ';' outside a string starts the
+// comment. The formatter, the highlighter and the definition search all read lines this way.
+enum class LinePart : unsigned char { Code, String, Comment };
+
+// Index of the first ';' outside strings, or npos.
+std::size_t findCommentStart(std::string_view line);
+// The part of the line that byte pos (< line.size()) belongs to; a quote itself counts as String.
+LinePart linePartAt(std::string_view line, std::size_t pos);
+
+// True when the line holds a control character other than TAB (a NUL, a form feed, ...). The
+// formatter leaves such lines exactly as they are, so no invisible byte is ever trimmed away.
+bool hasControlCharacter(std::string_view line);
+
 // Length in bytes of the UTF-8 character that starts at text[pos]; 1 for an invalid or cut sequence.
 std::size_t utf8CharLength(std::string_view text, std::size_t pos);
 
