@@ -268,6 +268,7 @@ public:
                     const std::string& line);
     void structVariable(int sym, int type, const std::vector<Token>& toks, size_t pos);
     int m_localScope = 0;
+    int m_exprNesting = 0;  // levels of the expression being evaluated
     int m_lastErrorCol = -1;
     bool m_singleLine = false;
     void predefine();

@@ -117,12 +117,14 @@ bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, 
     }
 }
 
-std::uint64_t nodeSize(const std::vector<DataNode>& nodes, int size) {
+// Bytes the nodes make (stops counting past 128K). `minOne`: an empty string counts as one, so
+// that the same sum bounds the work of emitting them.
+std::uint64_t nodeSize(const std::vector<DataNode>& nodes, int size, bool minOne = false) {
     std::uint64_t total = 0;
     for (const DataNode& n : nodes) {
         switch (n.kind) {
-            case DataNode::Kind::Bytes: total += n.bytes.size(); break;
-            case DataNode::Kind::Dup: total += static_cast<std::uint64_t>(n.count) * nodeSize(n.kids, size); break;
+            case DataNode::Kind::Bytes: total += std::max<std::uint64_t>(n.bytes.size(), minOne ? 1 : 0); break;
+            case DataNode::Kind::Dup: total += static_cast<std::uint64_t>(n.count) * nodeSize(n.kids, size, minOne); break;
             default: total += static_cast<std::uint64_t>(size); break;
         }
         if (total > 0x20000) return total;
@@ -196,6 +198,15 @@ void flatten(const std::vector<DataNode>& nodes, int size, std::vector<std::uint
     }
 }
 
+// Data that would not fit in a segment from here is refused before any of it is made, so that
+// "65535 dup (65535 dup (1))" costs nothing.
+bool fitsInSegment(Assembler& a, const std::vector<DataNode>& nodes, int size) {
+    std::uint64_t from = static_cast<std::uint64_t>(std::max(a.here(), 0));
+    if (from + nodeSize(nodes, size, true) <= 0x10000) return true;
+    a.error("Location counter overflow");
+    return false;
+}
+
 void defineVar(Assembler& a, int sym, int type, int length, int size) {
     if (!a.defineSymbol(sym, SymKind::Var)) return;
     Symbol& s = a.m_syms[sym];
@@ -225,6 +236,10 @@ void dirData(Assembler& a, const DirArgs& d) {
         a.error("Extra characters on line");
         return;
     }
+    if (!fitsInSegment(a, nodes, size)) {
+        if (d.sym >= 0) defineVar(a, d.sym, size, 1, size);
+        return;
+    }
     if (d.sym >= 0) {
         int length = nodes[0].kind == DataNode::Kind::Dup ? nodes[0].count : 1;
         defineVar(a, d.sym, size, length, length * size);
@@ -237,6 +252,10 @@ void Assembler::strucField(std::string_view name, int size, const std::vector<To
     std::vector<DataNode> nodes;
     size_t p = pos;
     if (!parseItems(*this, size, toks, p, nodes, 0)) return;
+    if (m_strucOffset + nodeSize(nodes, size, true) > 0x10000) {
+        error("Location counter overflow");
+        return;
+    }
     std::vector<std::uint8_t> bytes;
     flatten(nodes, size, bytes);
     if (!name.empty()) {
@@ -316,6 +335,11 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
         int n = t.width > 8 ? 2 : 1;
         for (int k = 0; k < n; ++k) bytes.push_back(static_cast<std::uint8_t>(acc >> (8 * k)));
     }
+    std::uint64_t total = static_cast<std::uint64_t>(std::max<size_t>(bytes.size(), 1)) * static_cast<std::uint64_t>(std::max(count, 0));
+    if (count < 0 || static_cast<std::uint64_t>(std::max(here(), 0)) + total > 0x10000) {
+        error(count < 0 ? "Value out of range" : "Location counter overflow");
+        return;
+    }
     if (sym >= 0) {
         int size = static_cast<int>(bytes.size());
         defineVar(*this, sym, size, count, size * count);
@@ -352,12 +376,21 @@ bool tryEvaluate(Assembler& a, const DirArgs& d, Value& v) {
 }
 }  // namespace
 
+// On the last pass every name has had its chance to be defined; a value that is still unknown
+// depends on itself ("x equ y" and "y equ x").
+static bool circular(Assembler& a, int sym, const Value& v) {
+    if (!a.m_finalPass || !v.undefined) return false;
+    a.error("Circular definition: " + a.m_syms[sym].name);
+    return true;
+}
+
 void dirEqu(Assembler& a, const DirArgs& d) {
     Symbol& s = a.m_syms[d.sym];
     Value v;
     std::string text = a.sourceText(d.line, d.toks, d.pos);
     bool angle = text.size() >= 2 && text.front() == '<' && text.back() == '>';
     if (!angle && d.pos < d.toks.size() && tryEvaluate(a, d, v)) {
+        if (circular(a, d.sym, v)) return;
         if (s.kind == SymKind::Number && s.definedPass == a.m_pass && !s.redefinable &&
             s.val.num == v.num && s.val.seg == v.seg) {
             return;  // the same value again is harmless
@@ -382,6 +415,7 @@ void dirAssign(Assembler& a, const DirArgs& d) {
         a.error("Illegal use of register");
         return;
     }
+    if (circular(a, d.sym, v)) return;
     Symbol& s = a.m_syms[d.sym];
     if (s.everDefined && s.definedPass == a.m_pass && !s.redefinable) {
         a.error("Symbol already defined elsewhere: " + s.name);

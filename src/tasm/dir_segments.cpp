@@ -377,14 +377,25 @@ void dirStack(Assembler& a, const DirArgs& d) {
 
 void dirDosseg(Assembler& a, const DirArgs&) { a.m_dosseg = true; }
 
+// .8086/.186/.286 (and the P8086/P186/P286 spellings) select the processor whose instructions the
+// encoder accepts from here on; .287/.8087 only add the coprocessor.
 void dirCpu(Assembler& a, const DirArgs& d) {
     std::string w = upper(d.word);
+    if (w[0] == 'P') w[0] = '.';
+    bool privileged = false;
     if (w == ".8086") a.m_cpu = 0;
     else if (w == ".186") a.m_cpu = 1;
-    else if (w.rfind(".286", 0) == 0 && w != ".287") a.m_cpu = 2;
+    else if (w == ".286" || w == ".286C" || w == ".286N") a.m_cpu = 2;
+    else if (w == ".286P") a.m_cpu = 2, privileged = true;
     else a.m_fpu = true;
-    std::string code = a.m_cpu == 0 ? "0101H" : a.m_cpu == 1 ? "0103H" : "0107H";
+    // The classic assembler's @CPU bits: 8086 0101H, 80186 0103H, 80286 0707H (with its coprocessors),
+    // 80h for protected-mode instructions.
+    std::string code = a.m_cpu == 0 ? "0101H" : a.m_cpu == 1 ? "0103H" : privileged ? "0787H" : "0707H";
     setText(a, "@CPU", code);
+}
+
+void dirCpuUnsupported(Assembler& a, const DirArgs& d) {
+    a.error("Processor not supported: " + upper(d.word) + " (this assembler knows the 8086, 80186 and 80286)");
 }
 
 void dirRadix(Assembler& a, const DirArgs& d) {

@@ -49,6 +49,7 @@ void dirSimplified(Assembler&, const DirArgs&);
 void dirStack(Assembler&, const DirArgs&);
 void dirDosseg(Assembler&, const DirArgs&);
 void dirCpu(Assembler&, const DirArgs&);
+void dirCpuUnsupported(Assembler&, const DirArgs&);
 void dirRadix(Assembler&, const DirArgs&);
 
 void dirData(Assembler&, const DirArgs&);

@@ -12,6 +12,9 @@ namespace krvs::tasm {
 namespace {
 
 constexpr int kMaxTextDepth = 40;
+// Parentheses, brackets and prefix operators nest by recursion; far beyond anything written by hand,
+// a limit turns a runaway line into a message instead of a stack overflow.
+constexpr int kMaxNesting = 1000;  // counted per operator level: some 250 parentheses
 
 class Evaluator {
 public:
@@ -19,6 +22,8 @@ public:
         : m_a(a), m_t(t), m_p(p), m_depth(depth) {}
 
     bool expr(Value& v) {
+        Nest nest(m_a.m_exprNesting);
+        if (nest.tooDeep()) return tooComplex();
         if (kw(Kw::Short)) {
             ++m_p;
             if (!orExpr(v)) return false;
@@ -38,6 +43,19 @@ private:
     const std::vector<Token>& m_t;
     size_t& m_p;
     int m_depth;
+
+    // Counts one level of nesting for as long as it lives.
+    struct Nest {
+        int& depth;
+        explicit Nest(int& d) : depth(d) { ++depth; }
+        ~Nest() { --depth; }
+        bool tooDeep() const { return depth > kMaxNesting; }
+    };
+    bool tooComplex() {
+        // One message for the line, not one per level on the way out.
+        if (m_a.m_exprNesting == kMaxNesting + 1) m_a.error("Expression too complex", cur().col);
+        return false;
+    }
 
     const Token& cur() const {
         static const Token kEnd;
@@ -91,6 +109,8 @@ private:
         return true;
     }
     bool notExpr(Value& v) {
+        Nest nest(m_a.m_exprNesting);
+        if (nest.tooDeep()) return tooComplex();
         if (kw(Kw::Not)) {
             ++m_p;
             if (!notExpr(v)) return false;
@@ -200,6 +220,12 @@ private:
             bool minus = punct('-');
             ++m_p;
             Value r;
+            if (minus && numberBeforeBracket()) {
+                // "table-2[bx]" is table + (-2) + [bx], not table - (2 + [bx]).
+                if (!negativeDisplacement(r)) return false;
+                if (!add(v, r, false)) return false;
+                continue;
+            }
             if (!mulExpr(r)) return false;
             if (!add(v, r, minus)) return false;
         }
@@ -230,9 +256,12 @@ private:
     }
 
     bool unaryExpr(Value& v) {
+        Nest nest(m_a.m_exprNesting);
+        if (nest.tooDeep()) return tooComplex();
         if (punct('-') || punct('+')) {
             bool neg = punct('-');
             ++m_p;
+            if (neg && numberBeforeBracket()) return negativeDisplacement(v);
             if (!unaryExpr(v)) return false;
             if (neg) {
                 if (!needConst(v, v)) return false;
@@ -252,6 +281,8 @@ private:
     }
 
     bool ptrExpr(Value& v) {
+        Nest nest(m_a.m_exprNesting);
+        if (nest.tooDeep()) return tooComplex();
         if (cur().kind == Tok::Ident) {
             int t = m_p + 1 < m_t.size() && m_t[m_p + 1].kw == Kw::Ptr ? m_a.typeKeyword(cur().text) : 0;
             if (t != 0) {
@@ -373,10 +404,23 @@ private:
 
     bool dotExpr(Value& v) {
         if (!postfix(v)) return false;
+        return dotTail(v);
+    }
+
+    // ".member" and ".number" after an operand, each possibly followed by more "[...]" parts:
+    // "[bx].0ch" and "[bx].10h[si]" are the textbooks' way of writing a record field's offset.
+    bool dotTail(Value& v) {
         while (punct('.') || (cur().kind == Tok::Ident && cur().text[0] == '.')) {
             std::string_view name;
             if (punct('.')) {
                 ++m_p;
+                if (cur().kind == Tok::Number && v.kind == Value::Kind::Mem) {
+                    Value n;
+                    if (!primary(n)) return false;
+                    v.num += n.num;
+                    if (!bracketTail(v)) return false;
+                    continue;
+                }
                 if (cur().kind != Tok::Ident) return fail("Need structure member name");
                 name = cur().text;
             } else {
@@ -395,12 +439,29 @@ private:
             v.num += m_a.m_syms[s].value;
             v.type = m_a.m_syms[s].type;
             if (v.kind == Value::Kind::Imm && !v.relocatable()) v.kind = Value::Kind::Mem;
+            if (!bracketTail(v)) return false;
         }
         return true;
     }
 
     bool postfix(Value& v) {
         if (!primary(v)) return false;
+        return bracketTail(v);
+    }
+
+    // "-2[bp]" and "table-2[bx][si]": a signed number written in front of the brackets is their
+    // displacement. True when the tokens at the cursor are that number (after the sign).
+    bool numberBeforeBracket() const {
+        return m_p + 1 < m_t.size() && m_t[m_p].kind == Tok::Number && m_t[m_p + 1].is('[');
+    }
+    bool negativeDisplacement(Value& v) {
+        if (!primary(v)) return false;
+        v.num = -v.num;
+        if (!bracketTail(v)) return false;
+        return dotTail(v);
+    }
+
+    bool bracketTail(Value& v) {
         while (punct('[') || punct('(')) {
             Value r;
             if (!primary(r)) return false;

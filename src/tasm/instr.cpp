@@ -46,6 +46,12 @@ x86::OpSize opSize(int type) {
     }
 }
 
+// "[0]", "[1234h]": a constant alone in brackets, with no register, segment or PTR.
+bool bracketedConstant(const Value& v) {
+    return v.kind == Value::Kind::Mem && v.bracket && !v.hasRegs() && v.sreg < 0 && v.seg < 0 && v.ext < 0 &&
+           !v.segBase && !v.undefined && !v.typeExplicit && v.frameSeg < 0 && v.frameGrp < 0 && !v.label;
+}
+
 }  // namespace
 
 // Which segment register reaches the segment (or its group) that a memory operand lies in.
@@ -236,7 +242,17 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     for (size_t p = pos + 1; p < toks.size();) {
         if (toks[p].is(',')) return error("Need expression", toks[p].col);
         InstrOperand o;
+        size_t first = p;
         if (!evaluate(toks, p, o.v)) return;
+        if (!ops.empty() && !m_singleLine && bracketedConstant(o.v)) {
+            // MASM reads "mov al,[0]" as "mov al,0"; students who meant memory are told so.
+            std::string text(toks[first].text.data(),
+                              static_cast<size_t>(toks[p - 1].text.data() + toks[p - 1].text.size() - toks[first].text.data()));
+            warning("Brackets ignored: " + text + " is the constant " + text.substr(1, text.size() - 2) +
+                    ", write DS:" + text + " to read memory", 1);
+            o.v.kind = Value::Kind::Imm;
+            o.v.bracket = false;
+        }
         if (p < toks.size() && !toks[p].is(',')) return error("Extra characters on line", toks[p].col);
         if (p < toks.size() && ++p == toks.size()) return error("Need expression");
         if (o.v.kind == Value::Kind::Mem && o.v.base >= 100) return error("Illegal indexing mode");

@@ -120,6 +120,11 @@ static size_t scanString(std::string_view s, size_t i) {
     return std::string_view::npos;
 }
 
+// Nothing before, or only a "label:".
+static bool statementStart(const std::vector<Token>& out) {
+    return out.empty() || (out.size() == 2 && out[0].kind == Tok::Ident && out[1].is(':'));
+}
+
 bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
     out.clear();
     size_t i = 0;
@@ -146,7 +151,10 @@ bool tokenize(std::string_view s, std::vector<Token>& out, int& errCol) {
             t.kind = Tok::Number;
         } else if (is(c, kIdentStart) ||
                    (c == '.' && i + 1 < s.size() && isAlpha(s[i + 1]) &&
-                    (out.empty() || (out.back().kind == Tok::Punct && !out.back().is(']') && !out.back().is(')'))))) {
+                    (out.empty() || (out.back().kind == Tok::Punct && !out.back().is(']') && !out.back().is(')')))) ||
+                   (c == '.' && i + 1 < s.size() && isDigit(s[i + 1]) && statementStart(out))) {
+            // A dot and a digit open a word only where a statement begins (.8086, .286P); elsewhere
+            // ("[bx].0ch") the dot is the member operator.
             ++i;
             while (i < s.size() && is(s[i], kIdentStart | kDigit)) ++i;
             t.kind = Tok::Ident;

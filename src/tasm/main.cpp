@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,35 @@ std::string executablePath() {
     return n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string();
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    std::filesystem::path ca = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return a == b;
+    std::filesystem::path cb = std::filesystem::weakly_canonical(b, ec);
+    return ec ? a == b : ca == cb;
+}
+
+// The message for the first output name that would write over an input file or another output,
+// or "" when every output has a name of its own.
+std::string clashingOutput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        std::string out = platform::resolveNoCase(outputs[i]);
+        for (const std::string& in : inputs)
+            if (sameFile(out, in)) return "Output file name is the name of an input file: " + outputs[i];
+        for (size_t j = 0; j < i; ++j)
+            if (sameFile(out, platform::resolveNoCase(outputs[j])))
+                return "Object and listing file have the same name: " + outputs[i];
+    }
+    return {};
+}
+
+int outputIsInput(const std::string& message, bool terse) {
+    if (terse) banner();
+    out("**Fatal** " + message);
+    return 2;
+}
+
 int fatal(const std::string& msg) {
     banner();
     out("**Fatal** " + msg);
@@ -132,14 +162,26 @@ int main(int argc, char** argv) {
         out("**Fatal** Unable to open input file: " + shown);
         return 2;
     }
-    tasm::FileReader reader = [](const std::string& name) -> std::optional<std::string> {
+    std::vector<std::string> inputs{*path};
+    tasm::FileReader reader = [&inputs](const std::string& name) -> std::optional<std::string> {
         auto p = platform::findNoCase(name);
+        if (p) inputs.push_back(*p);
         return p ? platform::readFile(*p) : std::nullopt;
     };
     tasm::Options run = opts;
     bool listing = opts.listing || cl.listingNamed;
     run.listing = listing;
+    std::string base = stripExtension(cl.source);
+    std::string objName = cl.object.empty() ? base + ".OBJ" : withExtension(cl.object, ".OBJ");
+    std::string lstName = cl.listingNamed ? withExtension(cl.listing, ".LST") : base + ".LST";
+    std::vector<std::string> outputs{objName};
+    if (listing) outputs.push_back(lstName);
+    // "TASM BAD.ASM, BAD.ASM" must not replace (or, after an error, delete) the source.
+    if (std::string clash = clashingOutput(outputs, inputs); !clash.empty())
+        return outputIsInput(clash, opts.terse);
     tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader);
+    if (std::string clash = clashingOutput(outputs, inputs); !clash.empty())
+        return outputIsInput(clash, opts.terse);
     bool failed = r.errorCount > 0;
     if (opts.terse && failed) {
         banner();
@@ -155,8 +197,6 @@ int main(int argc, char** argv) {
         out(tasm::formatDiagnostic(d));
     }
 
-    std::string base = stripExtension(cl.source);
-    std::string objName = cl.object.empty() ? base + ".OBJ" : withExtension(cl.object, ".OBJ");
     std::string objPath = platform::resolveNoCase(objName);
     int rc = failed ? 1 : 0;
     if (failed) {
@@ -169,7 +209,6 @@ int main(int argc, char** argv) {
         }
     }
     if (listing) {
-        std::string lstName = cl.listingNamed ? withExtension(cl.listing, ".LST") : base + ".LST";
         if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing); !e.empty()) {
             out("**Fatal** Can't write listing file: " + lstName);
             rc = 2;

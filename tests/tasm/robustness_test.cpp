@@ -68,5 +68,65 @@ TEST(TasmRobustness, MissingIncludeIsAnErrorOnItsLine) {
     EXPECT_EQ(formatDiagnostic(r.diagnostics[0]), "**Error** I.ASM(2) Can't locate file: nothere.inc");
 }
 
+TEST(TasmRobustness, DeeplyNestedExpressionsAreRefusedWithoutOverflowingTheStack) {
+    auto nested = [](const std::string& open, const std::string& inner, const std::string& close) {
+        std::string s;
+        for (int i = 0; i < 6000; ++i) s += open;
+        s += inner;
+        for (int i = 0; i < 6000; ++i) s += close;
+        return s;
+    };
+    const std::string operands[] = {
+        nested("(", "1", ")"), nested("[", "bx", "]"), nested("offset ", "x", ""), nested("word ptr ", "[bx]", ""),
+        nested("-", "1", ""), nested("not ", "1", ""),
+    };
+    for (const std::string& op : operands) {
+        AssemblyResult r = assemble("D.ASM", "c segment\nx dw 0\n mov ax," + op + "\nc ends\nend\n", Options{}, nullptr);
+        ASSERT_EQ(r.diagnostics.size(), 1u) << op.substr(0, 20);
+        EXPECT_EQ(formatDiagnostic(r.diagnostics[0]), "**Error** D.ASM(3) Expression too complex") << op.substr(0, 20);
+    }
+    // Nesting a person writes is fine.
+    AssemblyResult ok = assemble("D.ASM", "c segment\n mov ax," + std::string(100, '(') + "1" + std::string(100, ')') +
+                                              "\nc ends\nend\n", Options{}, nullptr);
+    EXPECT_EQ(ok.errorCount, 0);
+}
+
+TEST(TasmRobustness, DataLargerThanASegmentIsRefusedAtOnce) {
+    const char* lines[] = {
+        " db 65535 dup (65535 dup (65535 dup (1)))",
+        " dw 65535 dup (65535 dup (65535 dup (?)))",
+        " db 65535 dup (65535 dup (''))",
+        " db 8000h dup (1)\n db 8001h dup (1)",
+        "st struc\nf db 1000 dup (1)\nst ends\nv st 100 dup (<>)",
+    };
+    for (const char* line : lines) {
+        AssemblyResult r = assemble("D.ASM", std::string("c segment\n") + line + "\nc ends\nend\n", Options{}, nullptr);
+        ASSERT_GE(r.diagnostics.size(), 1u) << line;
+        EXPECT_EQ(r.diagnostics.back().message, "Location counter overflow") << line;
+    }
+    // Exactly 64K still fits.
+    EXPECT_EQ(assemble("D.ASM", "c segment\n db 8000h dup (1)\n db 8000h dup (1)\nc ends\nend\n", Options{}, nullptr).errorCount, 0);
+}
+
+TEST(TasmRobustness, CircularEquatesAreReported) {
+    struct Case {
+        const char* src;
+        const char* first;
+    } cases[] = {
+        {"x equ y\ny equ x\n", "**Error** C.ASM(1) Circular definition: X"},
+        {"x = y + 1\ny = x\n", "**Error** C.ASM(1) Circular definition: X"},
+        {"x equ b\nb equ c\nc equ x\n", "**Error** C.ASM(1) Circular definition: X"},
+    };
+    for (const Case& c : cases) {
+        AssemblyResult r = assemble("C.ASM", std::string(c.src) + "s segment\n mov ax, x\ns ends\nend\n", Options{}, nullptr);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.src;
+        EXPECT_EQ(formatDiagnostic(r.diagnostics[0]), c.first) << c.src;
+        EXPECT_TRUE(r.object.empty());
+    }
+    // A chain defined backwards is no circle: it settles in a later pass.
+    AssemblyResult chain = assemble("C.ASM", "a equ b\nb equ c\nc equ 5\ns segment\n mov ax, a\ns ends\nend\n", Options{}, nullptr);
+    EXPECT_EQ(chain.errorCount, 0);
+}
+
 }  // namespace
 }  // namespace krvs::tasm

@@ -92,6 +92,32 @@ TEST_F(TasmTool, SlashZShowsTheSourceLineBeforeItsMessage) {
     EXPECT_NE(out.find("  mov ax, bl\r\n**Error** bad.ASM(2) Operand types do not match\r\n"), std::string::npos) << out;
 }
 
+TEST_F(TasmTool, AnOutputNamedLikeAnInputIsRefusedAndTouchesNothing) {
+    const std::string source = "c segment\n mov ax, bl\n include DEFS.INC\nc ends\nend\n";
+    write(m_dir / "src" / "BAD.ASM", source);
+    write(m_dir / "src" / "DEFS.INC", "x equ 1\n");
+    struct Case {
+        const char* cfg;
+        const char* message;
+    } cases[] = {
+        {"BAD.ASM, BAD.ASM", "**Fatal** Output file name is the name of an input file: BAD.ASM\r\n"},
+        {"bad.asm, Bad.Asm", "**Fatal** Output file name is the name of an input file: Bad.Asm\r\n"},
+        {"/l BAD, BAD.OBJ, BAD.ASM", "**Fatal** Output file name is the name of an input file: BAD.ASM\r\n"},
+        {"BAD, DEFS.INC", "**Fatal** Output file name is the name of an input file: DEFS.INC\r\n"},
+        {"BAD, X.OBJ, X.OBJ", "**Fatal** Object and listing file have the same name: X.OBJ\r\n"},
+    };
+    for (const Case& c : cases) {
+        write(m_dir / "Bin" / "TASM.CFG", c.cfg);
+        int rc = 0;
+        std::string out = run(rc);
+        EXPECT_EQ(rc, 2) << c.cfg;
+        EXPECT_NE(out.find(c.message), std::string::npos) << c.cfg << "\n" << out;
+        EXPECT_EQ(test::readText((m_dir / "src" / "BAD.ASM").string()), source) << c.cfg;
+        EXPECT_EQ(test::readText((m_dir / "src" / "DEFS.INC").string()), "x equ 1\n") << c.cfg;
+        EXPECT_FALSE(fs::exists(m_dir / "src" / "X.OBJ"));
+    }
+}
+
 TEST_F(TasmTool, UnknownSwitchIsFatal) {
     write(m_dir / "Bin" / "TASM.CFG", "/k x");
     int rc = 0;
