@@ -73,7 +73,15 @@ int runTool(const std::vector<std::string>& args, const fs::path& currentDir, co
             std::ostream& out) {
     print(out, kBanner);
     CommandLine commandLine([&](const std::string& name) { return readText(resolveDosPath(name, currentDir)); });
-    if (auto config = findConfig(currentDir, toolDir)) {
+    auto config = findConfig(currentDir, toolDir);
+    // Started with nothing to do, or asked for help: the usage text. With a TLink.CFG present a missing
+    // object list stays a fatal error, since the IDE judges a link by the words "Error" and "Fatal".
+    if ((args.empty() && !config) || (args.size() == 1 && (args[0] == "/?" || args[0] == "-?"))) {
+        out << helpText();
+        out.flush();
+        return 0;
+    }
+    if (config) {
         auto text = readText(*config);
         if (!text) return fatal(out, "Unable to open file '" + config->string() + "'");
         commandLine.addConfig(*text);

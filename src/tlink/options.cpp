@@ -42,15 +42,61 @@ std::string comName(const std::string& name) {
     return name.substr(0, dot + 1) + com;
 }
 
-bool isOptionPiece(const std::string& piece) {
-    static const std::string kSingle = "msxltvc3indeoPCk";
-    std::string p = piece;
-    if (p.size() == 2 && (p[1] == '-' || p[1] == '+')) p.pop_back();
-    if (p.size() == 1) return kSingle.find(p[0]) != std::string::npos;
-    if (p[0] == 'L') return p.find_first_of(":\\;") != std::string::npos || p.size() <= 3;
+// The single-letter switches, each with what it does here. Both the reading of a token and the help text
+// come from this one table, so an option the help names is always one the command line accepts.
+struct Switch {
+    char letter;
+    bool LinkOptions::*field;  // null: accepted, no effect on a DOS program
+    bool inverted;             // /x: on means no map
+    const char* help;
+};
+
+constexpr Switch kSwitches[] = {
+    {'m', &LinkOptions::publics, false, "map file with publics"},
+    {'M', &LinkOptions::publics, false, "map file with publics (as /m)"},
+    {'s', &LinkOptions::detailed, false, "detailed map of segments (implies /m)"},
+    {'l', &LinkOptions::lineNumbers, false, "source line numbers in the map"},
+    {'x', &LinkOptions::map, true, "no map file"},
+    {'t', &LinkOptions::com, false, "create a .COM file"},
+    {'v', &LinkOptions::debugInfo, false, "debug information: accepted; the debugger reads the map's line numbers (/l)"},
+    {'c', &LinkOptions::caseSensitive, false, "case is significant in symbol names"},
+    {'i', &LinkOptions::initAll, false, "write uninitialised trailing segments too"},
+    {'3', &LinkOptions::records32, false, "32-bit records: accepted; both record widths are always read"},
+    {'n', &LinkOptions::noDefaultLibs, false, "no default libraries: accepted; no library is ever searched"},
+    {'d', &LinkOptions::warnDuplicates, false, "warn on duplicates in libraries: accepted; libraries are not supported"},
+    {'e', nullptr, false, "no extended dictionary: accepted, no effect"},
+    {'o', nullptr, false, "overlays: accepted, no effect"},
+    {'P', nullptr, false, "pack code segments: accepted, no effect"},
+    {'C', nullptr, false, "accepted, no effect"},
+    {'k', nullptr, false, "accepted, no effect"},
+};
+
+const Switch* findSwitch(char letter) {
+    for (const Switch& s : kSwitches)
+        if (s.letter == letter) return &s;
+    return nullptr;
+}
+
+// Options longer than one letter that are accepted and change nothing for a DOS program.
+bool isIgnoredLongPiece(const std::string& p) {
     if (p.rfind("A=", 0) == 0 || p.rfind("P=", 0) == 0) return true;
     if (p == "ye" || p == "yx") return true;
     return p.size() == 3 && p[0] == 'T' && (p[1] == 'd' || p[1] == 'w');
+}
+
+// Splits an optional trailing '+' or '-' off a piece; returns whether the option is on.
+bool splitSign(std::string& piece) {
+    if (piece.size() != 2 || (piece[1] != '-' && piece[1] != '+')) return true;
+    const bool on = piece[1] == '+';
+    piece.pop_back();
+    return on;
+}
+
+bool isOptionPiece(std::string p) {
+    splitSign(p);
+    if (p.size() == 1) return findSwitch(p[0]) != nullptr;
+    if (p[0] == 'L') return p.find_first_of(":\\;") != std::string::npos || p.size() <= 3;
+    return isIgnoredLongPiece(p);
 }
 
 // A token beginning with '/' is a path unless it reads as options: POSIX paths such as /home/u/HELLO.OBJ
@@ -108,36 +154,35 @@ void CommandLine::option(const std::string& token) {
         std::string piece = token.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
         pos = end == std::string::npos ? token.size() : end + 1;
         if (piece.empty()) continue;
-        bool on = true;
-        if (piece.size() == 2 && (piece[1] == '-' || piece[1] == '+')) {
-            on = piece[1] == '+';
-            piece.pop_back();
-        }
-        if (piece.size() == 1) {
-            switch (piece[0]) {
-                case 'm': m_options.publics = on; continue;
-                case 's': m_options.detailed = on; if (on) m_options.publics = true; continue;
-                case 'l': m_options.lineNumbers = on; continue;
-                case 'x': m_options.map = !on; continue;
-                case 't': m_options.com = on; continue;
-                case 'v': m_options.debugInfo = on; continue;
-                case 'c': m_options.caseSensitive = on; continue;
-                case '3': m_options.records32 = on; continue;
-                case 'i': m_options.initAll = on; continue;
-                case 'n': m_options.noDefaultLibs = on; continue;
-                case 'd': m_options.warnDuplicates = on; continue;
-                case 'e': case 'o': case 'P': case 'C': case 'k': continue;  // no effect on a DOS program
-                default: break;
-            }
-        } else if (piece[0] == 'L') {
+        if (piece[0] == 'L') {
             if (piece.size() > 1) m_options.libraryPaths.push_back(piece.substr(1));
             continue;
-        } else if (piece.rfind("A=", 0) == 0 || piece == "ye" || piece == "yx" || piece.rfind("Td", 0) == 0 ||
-                   piece.rfind("Tw", 0) == 0 || piece.rfind("P=", 0) == 0) {
+        }
+        const bool on = splitSign(piece);
+        if (piece.size() == 1) {
+            if (const Switch* s = findSwitch(piece[0])) {
+                if (s->field) m_options.*(s->field) = on != s->inverted;
+                if (s->letter == 's' && on) m_options.publics = true;
+                continue;
+            }
+        } else if (isIgnoredLongPiece(piece)) {
             continue;
         }
         m_error = "Unknown option " + std::string(1, token[0]) + piece;
     }
+}
+
+std::string helpText() {
+    std::string text =
+        "Syntax: TLINK objfiles, exefile, mapfile, libfiles\r\n"
+        "@xxxx indicates use response file xxxx\r\n"
+        "Options may be glued (/v/m/M/l/s) or separate, and also stand in TLink.CFG.\r\n"
+        "A trailing - turns an option off.\r\n";
+    for (const Switch& s : kSwitches) text += std::string("  /") + s.letter + "  " + s.help + "\r\n";
+    text +=
+        "  /Lpath  library search path: accepted; .LIB files are not supported\r\n"
+        "  /A=n /P=n /ye /yx /Tdx /Twx  accepted, no effect on a DOS program\r\n";
+    return text;
 }
 
 void CommandLine::parse(const std::string& text, Fields& fields, bool newlineIsComma, int depth) {

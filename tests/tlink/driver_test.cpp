@@ -61,6 +61,34 @@ TEST_F(DriverTest, IdeConfigInToolDirectoryNamesAllFiles) {
     EXPECT_NE(map.find("Publics by Name"), std::string::npos);
 }
 
+// The build driver writes the settings' option string glued, then the absolute names; the tool runs with
+// no arguments. Each variant the settings dialog can write must link and give a map with publics.
+TEST_F(DriverTest, IdeOptionStringsInConfigLink) {
+    std::string base = (src() / "HELLO").string();
+    std::string objects = base + ".Obj " + (src() / "LIB").string();
+    for (const char* options : {"/v/m/M/l/s", "/m/M/l/s", "/v /m /M /l /s", "/v/m/M/l/s /3/n/d"}) {
+        writeBytes(bin() / "TLink.CFG", std::string(options) + " " + objects + "," + base + ".Exe," + base + ".Map,,\r\n");
+        EXPECT_EQ(run({}), 0) << options << "\n" << output();
+        EXPECT_NE(readText(src() / "HELLO.Map").find("Publics by Name"), std::string::npos) << options;
+        fs::remove(src() / "HELLO.Map");
+    }
+}
+
+TEST_F(DriverTest, HelpSaysWhatEachOptionDoes) {
+    EXPECT_EQ(run({}), 0);  // no arguments and no TLink.CFG: the usage text
+    for (const char* line : {"  /M  map file with publics (as /m)\r\n",
+                             "  /3  32-bit records: accepted; both record widths are always read\r\n",
+                             "  /n  no default libraries: accepted; no library is ever searched\r\n",
+                             "  /d  warn on duplicates in libraries: accepted; libraries are not supported\r\n"})
+        EXPECT_NE(output().find(line), std::string::npos) << line << output();
+    EXPECT_EQ(run({"/?"}), 0);
+    EXPECT_NE(output().find("Syntax: TLINK objfiles"), std::string::npos);
+    // With a TLink.CFG that names no object the IDE must still see the failure.
+    writeBytes(bin() / "TLink.CFG", "/m\r\n");
+    EXPECT_EQ(run({}), 2);
+    EXPECT_NE(output().find("Fatal: No object files specified"), std::string::npos);
+}
+
 TEST_F(DriverTest, CurrentDirectoryConfigComesFirst) {
     writeBytes(bin() / "TLink.CFG", "/m");
     writeBytes(src() / "tlink.cfg", "/x");
@@ -116,6 +144,8 @@ TEST_F(DriverTest, ToolBinaryExitCodes) {
     EXPECT_NE(readText(src() / "out.txt").find("Fatal: Cannot generate COM file : stack segment present"), std::string::npos);
     EXPECT_EQ(shell("hello lib"), 0);
     EXPECT_TRUE(fs::exists(src() / "hello.exe"));
+    EXPECT_EQ(shell("/v/m/M/l/s hello lib"), 0) << readText(src() / "out.txt");
+    EXPECT_EQ(shell("/M hello lib"), 0) << readText(src() / "out.txt");
 }
 
 }  // namespace

@@ -64,6 +64,9 @@ private:
     std::optional<std::string> m_error;
 };
 
+// The usage text: the syntax and every option with what it does in this linker.
+std::string helpText();
+
 // Applies `ext` when the last component of `name` has no extension.
 std::string withDefaultExtension(const std::string& name, const std::string& ext);
 std::string replaceExtension(const std::string& name, const std::string& ext);
