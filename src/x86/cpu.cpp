@@ -35,37 +35,43 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     // Kept in locals so that they stay in registers across the handler calls.
     const Handler* const table = x.table;
     std::uint8_t* const mem = m_mem;
-    // HLT and interrupt inhibition only start in afterSpecial(), so a local copy of them suffices.
-    bool slow = m_halted || m_inhibit;
+    // The rare cases that need a look before the next instruction besides the signals: HLT, an
+    // interrupt inhibition, TF. They change only in afterSpecial() (HLT, inhibition, a new FLAGS
+    // image) or in the attention block itself, so this local is recomputed only there.
+    bool slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
     for (;;) {
-        // One test covers the rare cases: a stop request, the INTR line, HLT, inhibition, TF.
-        bool attention = (m_signals.load(std::memory_order_relaxed) != 0) | slow | ((m_regs.flags & flag::TF) != 0);
-        if (attention) [[unlikely]] {
+        // One test covers them all: a stop request, the INTR line, HLT, inhibition, TF.
+        if ((m_signals.load(std::memory_order_relaxed) | static_cast<std::uint8_t>(slow)) != 0) [[unlikely]] {
             std::uint8_t signals = m_signals.load(std::memory_order_relaxed);
             if (signals & kSignalStop) {
                 m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed);
+                settleFlags(x);
                 return StopReason::StopRequested;
             }
             if (!m_inhibit && (m_regs.flags & flag::IF) && (signals & kSignalIntr)) {
                 int vector = m_bus.acknowledgeInterrupt();
                 if (vector >= 0) {
+                    settleFlags(x);
                     interrupt(static_cast<std::uint8_t>(vector));
                 }
             }
             if (m_halted) {
+                settleFlags(x);
                 return StopReason::Halted;
             }
             if (m_count >= end) {
+                settleFlags(x);
                 return StopReason::InstructionLimit;  // an inhibition still holds for the next run
             }
             m_inhibit = false;
-            slow = false;
-            if (m_regs.flags & flag::TF) {
+            slow = (m_regs.flags & flag::TF) != 0;
+            if (slow) {
                 x.tfLatched = true;
                 x.special |= kTrapLatched;
             }
         }
-        if (m_count >= end) {
+        if (m_count >= end) [[unlikely]] {
+            settleFlags(x);
             return StopReason::InstructionLimit;
         }
         const std::uint16_t ip = m_regs.ip;
@@ -75,9 +81,10 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         ++m_count;
         if (x.special != 0) [[unlikely]] {
             if (afterSpecial(x)) {
+                settleFlags(x);
                 return StopReason::HostRequest;
             }
-            slow = m_halted || m_inhibit;
+            slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
         }
     }
 }
@@ -96,6 +103,7 @@ bool Cpu::afterSpecial(interp::Exec& x) {
         m_halted = true;
     }
     if ((special & kTrapLatched) && !(special & kInhibitTrap)) {
+        settleFlags(x);
         interrupt(1);
     }
     return (special & kEventHostStop) != 0;
@@ -107,12 +115,12 @@ void divideError(Exec& x) {
     if (x.model != CpuModel::I8086) {
         x.r.ip = x.startIp;
     }
-    x.cpu.interrupt(0);
+    enterInterrupt(x, 0);
 }
 
 void invalidOpcode(Exec& x) {
     x.r.ip = x.startIp;
-    x.cpu.interrupt(6);
+    enterInterrupt(x, 6);
 }
 
 }  // namespace interp

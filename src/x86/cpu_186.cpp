@@ -31,7 +31,7 @@ void bound(Exec& x) {
     auto index = static_cast<std::int16_t>(x.r.gp[x.reg]);
     if (index < lo || index > hi) {
         x.r.ip = x.startIp;
-        x.cpu.interrupt(5);
+        enterInterrupt(x, 5);
     }
 }
 

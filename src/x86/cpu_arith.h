@@ -8,48 +8,46 @@ namespace krvs::x86::interp {
 template <typename T>
 inline T addFlags(Exec& x, T a, T b, unsigned carry) {
     std::uint32_t res = static_cast<std::uint32_t>(a) + b + carry;
-    T r = static_cast<T>(res);
-    std::uint16_t f = szp(r);
-    if ((res >> kBits<T>)&1) f |= flag::CF;
-    f |= static_cast<std::uint16_t>((a ^ b ^ res) & flag::AF);
-    if ((a ^ res) & (b ^ res) & kSign<T>) f |= flag::OF;
-    setFlags(x, kArithFlags, f);
-    return r;
+    recordFlags<T>(x, kLazyAdd, res, a, b);
+    return static_cast<T>(res);
 }
 
 template <typename T>
 inline T subFlags(Exec& x, T a, T b, unsigned borrow) {
     std::uint32_t res = static_cast<std::uint32_t>(a) - b - borrow;
-    T r = static_cast<T>(res);
-    std::uint16_t f = szp(r);
-    if ((res >> kBits<T>)&1) f |= flag::CF;
-    f |= static_cast<std::uint16_t>((a ^ b ^ res) & flag::AF);
-    if ((a ^ b) & (a ^ res) & kSign<T>) f |= flag::OF;
-    setFlags(x, kArithFlags, f);
-    return r;
+    recordFlags<T>(x, kLazySub, res, a, b);
+    return static_cast<T>(res);
 }
 
 // AND, OR, XOR, TEST: CF and OF cleared; the 8086 also clears AF.
 template <typename T>
 inline T logicFlags(Exec& x, T r) {
-    setFlags(x, kArithFlags, szp(r));
+    x.lazy.res = r;
+    x.lazy.sign = static_cast<std::uint16_t>(kSign<T>);
+    x.lazy.kind = kLazyLogic;
     return r;
 }
 
-// INC and DEC keep CF.
+// INC and DEC keep CF: the pending operation's carry is moved into FLAGS first.
+template <typename T>
+inline void keepCarry(Exec& x) {
+    if (x.lazy.kind == kLazyAdd || x.lazy.kind == kLazySub || x.lazy.kind == kLazyLogic) {
+        x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~flag::CF) | (cf(x) ? flag::CF : 0));
+    }
+}
 template <typename T>
 inline T incFlags(Exec& x, T a) {
-    std::uint16_t c = x.r.flags & flag::CF;
-    T r = addFlags<T>(x, a, 1, 0);
-    x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~flag::CF) | c);
-    return r;
+    keepCarry<T>(x);
+    std::uint32_t res = static_cast<std::uint32_t>(a) + 1;
+    recordFlags<T>(x, kLazyInc, res, a, 1);
+    return static_cast<T>(res);
 }
 template <typename T>
 inline T decFlags(Exec& x, T a) {
-    std::uint16_t c = x.r.flags & flag::CF;
-    T r = subFlags<T>(x, a, 1, 0);
-    x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~flag::CF) | c);
-    return r;
+    keepCarry<T>(x);
+    std::uint32_t res = static_cast<std::uint32_t>(a) - 1;
+    recordFlags<T>(x, kLazyDec, res, a, 1);
+    return static_cast<T>(res);
 }
 
 enum AluOp : int { kAdd, kOr, kAdc, kSbb, kAnd, kSub, kXor, kCmp };

@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::uint16_t kCfAf = flag::CF | flag::AF;
 
-bool af(const Exec& x) { return x.r.flags & flag::AF; }
+bool af(Exec& x) { return flagsNow(x) & flag::AF; }
 
 void setAlWithFlags(Exec& x, std::uint8_t al, std::uint16_t carryFlags, std::uint16_t mask) {
     reg8(x.r, 0) = al;

@@ -27,6 +27,19 @@ bool condition(std::uint16_t f) {
     return (Cond & 1) ? !r : r;
 }
 
+// The common conditions read the pending result directly; the others settle FLAGS first.
+template <int Cond>
+bool taken(Exec& x) {
+    bool r;
+    switch (Cond >> 1) {
+    case 1: r = cf(x); break;
+    case 2: r = zf(x); break;
+    case 3: r = cf(x) || zf(x); break;
+    default: return condition<Cond>(flagsNow(x));
+    }
+    return (Cond & 1) ? !r : r;
+}
+
 void jumpShort(Exec& x, std::uint8_t disp) {
     x.r.ip = static_cast<std::uint16_t>(x.r.ip + static_cast<std::int8_t>(disp));
 }
@@ -34,7 +47,7 @@ void jumpShort(Exec& x, std::uint8_t disp) {
 template <int Cond>
 void jcc(Exec& x) {
     std::uint8_t disp = fetch8(x);
-    if (condition<Cond>(x.r.flags)) jumpShort(x, disp);
+    if (taken<Cond>(x)) jumpShort(x, disp);
 }
 
 // E0h-E3h: LOOPNE, LOOPE, LOOP, JCXZ.
@@ -47,8 +60,7 @@ void loop(Exec& x) {
         taken = cx == 0;
     } else {
         --cx;
-        bool zf = x.r.flags & flag::ZF;
-        taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf : !zf));
+        taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
     }
     if (taken) jumpShort(x, disp);
 }
@@ -86,15 +98,16 @@ void ret(Exec& x) {
     x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] + extra);
 }
 
-void int3(Exec& x) { x.cpu.interrupt(3); }
-void intN(Exec& x) { x.cpu.interrupt(fetch8(x)); }
+void int3(Exec& x) { enterInterrupt(x, 3); }
+void intN(Exec& x) { enterInterrupt(x, fetch8(x)); }
 void into(Exec& x) {
-    if (x.r.flags & flag::OF) x.cpu.interrupt(4);
+    if (flagsNow(x) & flag::OF) enterInterrupt(x, 4);
 }
 void iret(Exec& x) {
     x.r.ip = pop16(x);
     x.r.seg[CS] = pop16(x);
-    x.r.flags = normalizeFlags(x.model, pop16(x));
+    loadFlags(x, normalizeFlags(x.model, pop16(x)));
+    x.special |= kFlagsLoaded;
 }
 
 }  // namespace

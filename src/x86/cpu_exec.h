@@ -30,6 +30,26 @@ enum Special : std::uint8_t {
     kInhibitTrap = 8,
     kPrefixSeen = 16,
     kTrapLatched = 32,
+    kFlagsLoaded = 64,  // FLAGS came from memory or the host (POPF, IRET, a host trap): TF may have changed
+};
+
+// The arithmetic flags of the last flag-setting operation, kept as its operands and result and
+// computed only when something reads them (a conditional jump, PUSHF, an interrupt, the end of run()).
+enum LazyKind : std::uint8_t {
+    kLazyNone,   // FLAGS in Registers is up to date
+    kLazyAdd,    // ADD, ADC: CF is the bit above the operand
+    kLazySub,    // SUB, SBB, CMP, NEG: CF is the borrow, the bit above the operand
+    kLazyLogic,  // AND, OR, XOR, TEST: CF, AF, OF clear
+    kLazyInc,    // INC: CF is kept in FLAGS
+    kLazyDec,    // DEC: CF is kept in FLAGS
+};
+
+struct LazyFlags {
+    std::uint32_t res = 0;   // the result with the carry or borrow in the bit above the operand
+    std::uint32_t a = 0;     // first operand
+    std::uint32_t b = 0;     // second operand, with the carry-in for ADC/SBB left out
+    std::uint16_t sign = 0;  // 80h or 8000h: the operand size
+    std::uint8_t kind = kLazyNone;
 };
 
 struct Exec {
@@ -54,6 +74,7 @@ struct Exec {
     std::uint32_t eaBase = 0;
     std::uint8_t special = 0;  // Special bits
     bool tfLatched = false;    // TF was set when the instruction began
+    LazyFlags lazy = {};       // arithmetic flags not yet written to r.flags
 };
 
 // ---- registers ------------------------------------------------------------------------------------
@@ -257,10 +278,81 @@ inline std::uint16_t szp(T v) {
     }
 }
 
+// The arithmetic flags the pending operation leaves.
+inline std::uint16_t lazyArithFlags(const Exec& x) {
+    const LazyFlags& z = x.lazy;
+    const std::uint32_t mask = (static_cast<std::uint32_t>(z.sign) << 1) - 1;
+    const std::uint32_t v = z.res & mask;
+    std::uint16_t f = static_cast<std::uint16_t>((kSzp[v & 0xFF] & flag::PF) | (v == 0 ? flag::ZF : 0) |
+                                                 ((v & z.sign) ? flag::SF : 0));
+    if (z.kind == kLazyLogic) return f;
+    if (z.kind == kLazyInc || z.kind == kLazyDec) {
+        f |= x.r.flags & flag::CF;
+    } else if (z.res & (static_cast<std::uint32_t>(z.sign) << 1)) {
+        f |= flag::CF;
+    }
+    f |= static_cast<std::uint16_t>((z.a ^ z.b ^ z.res) & flag::AF);
+    const bool adds = z.kind == kLazyAdd || z.kind == kLazyInc;
+    const std::uint32_t overflow = adds ? (z.a ^ z.res) & (z.b ^ z.res) : (z.a ^ z.b) & (z.a ^ z.res);
+    if (overflow & z.sign) f |= flag::OF;
+    return f;
+}
+
+// Writes the pending arithmetic flags into r.flags; afterwards r.flags is the whole truth.
+inline void settleFlags(Exec& x) {
+    if (x.lazy.kind != kLazyNone) [[unlikely]] {
+        x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~kArithFlags) | lazyArithFlags(x));
+        x.lazy.kind = kLazyNone;
+    }
+}
+
+// FLAGS as an instruction reads them.
+inline std::uint16_t flagsNow(Exec& x) {
+    settleFlags(x);
+    return x.r.flags;
+}
+
+// Sets the flags under `mask`. Setting all arithmetic flags drops the pending ones; setting some of
+// them first settles the others.
 inline void setFlags(Exec& x, std::uint16_t mask, std::uint16_t value) {
+    if ((mask & kArithFlags) == kArithFlags) {
+        x.lazy.kind = kLazyNone;
+    } else if (mask & kArithFlags) {
+        settleFlags(x);
+    }
     x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~mask) | value);
 }
-inline bool cf(const Exec& x) { return x.r.flags & flag::CF; }
+
+// FLAGS replaced as a whole (POPF, IRET, SAHF after settling): nothing is pending any more.
+inline void loadFlags(Exec& x, std::uint16_t value) {
+    x.lazy.kind = kLazyNone;
+    x.r.flags = value;
+}
+
+// CF without settling the other flags.
+inline bool cf(const Exec& x) {
+    switch (x.lazy.kind) {
+    case kLazyAdd:
+    case kLazySub: return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0;
+    case kLazyLogic: return false;
+    default: return (x.r.flags & flag::CF) != 0;
+    }
+}
+
+// ZF without settling the other flags.
+inline bool zf(const Exec& x) {
+    if (x.lazy.kind == kLazyNone) return (x.r.flags & flag::ZF) != 0;
+    return (x.lazy.res & ((static_cast<std::uint32_t>(x.lazy.sign) << 1) - 1)) == 0;
+}
+
+template <typename T>
+inline void recordFlags(Exec& x, LazyKind kind, std::uint32_t res, std::uint32_t a, std::uint32_t b) {
+    x.lazy.res = res;
+    x.lazy.a = a;
+    x.lazy.b = b;
+    x.lazy.sign = static_cast<std::uint16_t>(kSign<T>);
+    x.lazy.kind = kind;
+}
 
 // FLAGS as PUSHF and interrupt entry store them: the 80286 in real mode shows bits 12-15 clear.
 inline std::uint16_t flagsImage(CpuModel model, std::uint16_t f) {
@@ -284,6 +376,12 @@ inline void afterSegmentLoad(Exec& x, unsigned seg) {
 void pushRegister(Exec& x, unsigned reg);
 
 // ---- events -----------------------------------------------------------------------------------------
+
+// Enters an interrupt from inside an instruction (INT n, faults): the pushed FLAGS are settled first.
+inline void enterInterrupt(Exec& x, std::uint8_t vector) {
+    settleFlags(x);
+    x.cpu.interrupt(vector);
+}
 
 // The divide error returns past the instruction on the 8086, to the instruction itself on later chips.
 void divideError(Exec& x);

@@ -36,6 +36,8 @@ void f1(Exec& x) {
         return;
     }
     std::uint8_t number = fetch8(x);
+    settleFlags(x);  // the host reads and sets FLAGS (CF for errors)
+    x.special |= kFlagsLoaded;
     if (!x.bus.hostTrap(x.cpu, number)) x.special |= kEventHostStop;
 }
 
@@ -62,7 +64,7 @@ template <std::uint16_t Flag, bool Set>
 void setFlag(Exec& x) {
     setFlags(x, Flag, Set ? Flag : 0);
 }
-void cmc(Exec& x) { x.r.flags ^= flag::CF; }
+void cmc(Exec& x) { setFlags(x, flag::CF, cf(x) ? 0 : flag::CF); }
 // The instruction after STI still runs before an interrupt is taken.
 void sti(Exec& x) {
     if (!(x.r.flags & flag::IF)) x.special |= kInhibitInterrupt;

@@ -108,9 +108,9 @@ void xlat(Exec& x) {
 
 void sahf(Exec& x) {
     std::uint16_t low = static_cast<std::uint16_t>((reg8(x.r, 4) & 0xD5) | 0x02);
-    x.r.flags = static_cast<std::uint16_t>((x.r.flags & 0xFF00) | low);
+    loadFlags(x, static_cast<std::uint16_t>((flagsNow(x) & 0xFF00) | low));
 }
-void lahf(Exec& x) { reg8(x.r, 4) = static_cast<std::uint8_t>(x.r.flags); }
+void lahf(Exec& x) { reg8(x.r, 4) = static_cast<std::uint8_t>(flagsNow(x)); }
 
 void cbw(Exec& x) { x.r.gp[AX] = static_cast<std::uint16_t>(static_cast<std::int8_t>(reg8(x.r, 0))); }
 void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }

@@ -33,8 +33,11 @@ void popRm(Exec& x) {
     writeRm<std::uint16_t>(x, v);
 }
 
-void pushf(Exec& x) { push16(x, flagsImage(x.model, x.r.flags)); }
-void popf(Exec& x) { x.r.flags = normalizeFlags(x.model, pop16(x)); }
+void pushf(Exec& x) { push16(x, flagsImage(x.model, flagsNow(x))); }
+void popf(Exec& x) {
+    loadFlags(x, normalizeFlags(x.model, pop16(x)));
+    x.special |= kFlagsLoaded;
+}
 
 }  // namespace
 

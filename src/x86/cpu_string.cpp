@@ -84,8 +84,7 @@ void stringOp(Exec& x) {
         once<K, T>(x, c);
         --cx;
         if constexpr (kCompares) {
-            bool zf = (x.r.flags & flag::ZF) != 0;
-            if (zf != (x.rep == 0xF3)) return;
+            if (zf(x) != (x.rep == 0xF3)) return;
         }
         if (cx != 0 && interruptPending(x)) [[unlikely]] {
             x.r.ip = x.model == CpuModel::I80286 ? x.startIp : x.lastPrefixIp;
