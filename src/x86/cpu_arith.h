@@ -31,7 +31,7 @@ inline T logicFlags(Exec& x, T r) {
 // INC and DEC keep CF: the pending operation's carry is moved into FLAGS first.
 template <typename T>
 inline void keepCarry(Exec& x) {
-    if (x.lazy.kind == kLazyAdd || x.lazy.kind == kLazySub || x.lazy.kind == kLazyLogic) {
+    if (x.lazy.kind != kLazyNone && x.lazy.kind != kLazyInc && x.lazy.kind != kLazyDec) {
         x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~flag::CF) | (cf(x) ? flag::CF : 0));
     }
 }

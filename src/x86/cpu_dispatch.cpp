@@ -46,9 +46,23 @@ bool namesAForm(const std::vector<const Form*>& forms, std::string_view mnemonic
     return std::any_of(forms.begin(), forms.end(), [&](const Form* f) { return f->mnemonic == mnemonic; });
 }
 
+// The bindings per opcode map and byte, so that each slot looks only at its own.
+struct BindingsBySlot {
+    std::vector<std::size_t> slot[2][256];
+
+    explicit BindingsBySlot(std::span<const Binding> bindings) {
+        for (std::size_t i = 0; i < bindings.size(); ++i) {
+            const unsigned key = bindings[i].opcode;
+            if (key <= 0xFF) slot[0][key].push_back(i);
+            else if ((key & 0xFF00) == 0x0F00) slot[1][key & 0xFF].push_back(i);
+            // any other value names no opcode; it stays unused and is reported
+        }
+    }
+};
+
 // Fills one model's maps; marks the bindings it used.
-void fillModel(std::span<const Binding> bindings, CpuModel model, Dispatch& d, std::vector<bool>& used,
-               std::vector<std::string>& problems) {
+void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, CpuModel model, Dispatch& d,
+               std::vector<bool>& used, std::vector<std::string>& problems) {
     std::fill(std::begin(d.one), std::end(d.one), invalidOpcode);
     std::fill(std::begin(d.two), std::end(d.two), invalidOpcode);
     const FormsBySlot forms(model);
@@ -60,9 +74,9 @@ void fillModel(std::span<const Binding> bindings, CpuModel model, Dispatch& d, s
             anyTwoByte |= map == 1;
             const unsigned key = map == 1 ? 0x0F00 | b : b;
             const Binding* found = nullptr;
-            for (std::size_t i = 0; i < bindings.size(); ++i) {
+            for (std::size_t i : bySlot.slot[map][b]) {
                 const Binding& bd = bindings[i];
-                if (bd.opcode != key || !namesAForm(here, bd.mnemonic)) continue;
+                if (!namesAForm(here, bd.mnemonic)) continue;
                 used[i] = true;
                 if (found) {
                     problems.push_back("opcode " + hex(key) + " bound twice on the " + modelName(model) + ": " +
@@ -108,7 +122,10 @@ std::vector<Binding> allBindings() {
 std::vector<std::string> buildDispatch(std::span<const Binding> bindings, DispatchSet& out) {
     std::vector<std::string> problems;
     std::vector<bool> used(bindings.size(), false);
-    for (int m = 0; m < kModelCount; ++m) fillModel(bindings, static_cast<CpuModel>(m), out.model[m], used, problems);
+    const BindingsBySlot bySlot(bindings);
+    for (int m = 0; m < kModelCount; ++m) {
+        fillModel(bindings, bySlot, static_cast<CpuModel>(m), out.model[m], used, problems);
+    }
     for (std::size_t i = 0; i < bindings.size(); ++i) {
         if (!used[i]) {
             problems.push_back("the handler bound to " + hex(bindings[i].opcode) + " " + std::string(bindings[i].mnemonic) +

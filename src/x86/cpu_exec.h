@@ -42,6 +42,7 @@ enum LazyKind : std::uint8_t {
     kLazyLogic,  // AND, OR, XOR, TEST: CF, AF, OF clear
     kLazyInc,    // INC: CF is kept in FLAGS
     kLazyDec,    // DEC: CF is kept in FLAGS
+    kLazyFixed,  // shifts: SF, ZF, PF from the result; CF, AF, OF as given in `b`
 };
 
 struct LazyFlags {
@@ -286,6 +287,7 @@ inline std::uint16_t lazyArithFlags(const Exec& x) {
     std::uint16_t f = static_cast<std::uint16_t>((kSzp[v & 0xFF] & flag::PF) | (v == 0 ? flag::ZF : 0) |
                                                  ((v & z.sign) ? flag::SF : 0));
     if (z.kind == kLazyLogic) return f;
+    if (z.kind == kLazyFixed) return static_cast<std::uint16_t>(f | (z.b & (flag::CF | flag::AF | flag::OF)));
     if (z.kind == kLazyInc || z.kind == kLazyDec) {
         f |= x.r.flags & flag::CF;
     } else if (z.res & (static_cast<std::uint32_t>(z.sign) << 1)) {
@@ -335,6 +337,7 @@ inline bool cf(const Exec& x) {
     case kLazyAdd:
     case kLazySub: return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0;
     case kLazyLogic: return false;
+    case kLazyFixed: return (x.lazy.b & flag::CF) != 0;
     default: return (x.r.flags & flag::CF) != 0;
     }
 }

@@ -114,10 +114,57 @@ void shiftGroup(Exec& x, unsigned count) {
     writeRm<T>(x, res.value);
 }
 
+// A count of 1, the common case, without the step loop. Shifts leave their flags pending.
+template <typename T>
+void shiftOnce(Exec& x) {
+    const T v = readRm<T>(x);
+    unsigned op = x.reg;
+    if (op == kSetmo && x.model != CpuModel::I8086) op = kShl;
+    T r;
+    bool c;
+    if (op <= kRcr) {
+        bool o;
+        switch (op) {
+        case kRol: c = msb(v); r = static_cast<T>((v << 1) | (c ? 1 : 0)); o = msb(r) != c; break;
+        case kRor: c = v & 1; r = static_cast<T>((v >> 1) | (c ? kSign<T> : 0)); o = msb(r) != nextMsb(r); break;
+        case kRcl: c = msb(v); r = static_cast<T>((v << 1) | (cf(x) ? 1 : 0)); o = msb(r) != c; break;
+        default: c = v & 1; r = static_cast<T>((v >> 1) | (cf(x) ? kSign<T> : 0)); o = msb(r) != nextMsb(r); break;
+        }
+        setFlags(x, flag::CF | flag::OF, static_cast<std::uint16_t>((c ? flag::CF : 0) | (o ? flag::OF : 0)));
+        writeRm<T>(x, r);
+        return;
+    }
+    std::uint32_t fixed;
+    switch (op) {
+    case kShl:
+        c = msb(v);
+        r = static_cast<T>(v << 1);
+        // AF as the doubling addition leaves it: bit 4 of the result.
+        fixed = (c ? flag::CF : 0u) | (msb(r) != c ? flag::OF : 0u) | (r & flag::AF);
+        break;
+    case kShr:
+        c = v & 1;
+        r = static_cast<T>(v >> 1);
+        fixed = (c ? flag::CF : 0u) | (msb(v) ? flag::OF : 0u);
+        break;
+    case kSar:
+        c = v & 1;
+        r = static_cast<T>((v >> 1) | (v & kSign<T>));
+        fixed = c ? flag::CF : 0u;
+        break;
+    default:  // SETMO on the 8086
+        r = static_cast<T>(~T{0});
+        fixed = 0;
+        break;
+    }
+    recordFlags<T>(x, kLazyFixed, r, v, fixed);
+    writeRm<T>(x, r);
+}
+
 template <typename T>
 void shiftByOne(Exec& x) {
     decodeModrm(x);
-    shiftGroup<T>(x, 1);
+    shiftOnce<T>(x);
 }
 template <typename T>
 void shiftByCl(Exec& x) {
