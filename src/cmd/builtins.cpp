@@ -134,11 +134,13 @@ bool Interpreter::runBuiltin(const std::string& line, const CommandLine& cmd) {
             return true;
         }
         m_options.outputFd = fd;
+        m_outputRedirected = true;
     }
     found->fn(*this, line, effective);
     if (fd >= 0) {
         ::close(fd);
         m_options.outputFd = savedOut;
+        m_outputRedirected = false;
     }
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include "cmd/interpreter.h"
 
+#include "pc/machine.h"
+
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -34,11 +36,60 @@ bool isBlankLine(const std::string& line) { return line.find_first_not_of(" \t@"
 }  // namespace
 
 Interpreter::Interpreter(Options options) : m_options(std::move(options)) {}
+Interpreter::~Interpreter() = default;
 
-void Interpreter::write(const std::string& text) { writeAll(m_options.outputFd, text); }
-void Interpreter::writeError(const std::string& text) { writeAll(m_options.errorFd, text); }
+pc::Machine& Interpreter::machine() {
+    if (!m_machine) {
+        pc::MachineConfig config;
+        if (!m_options.screenFrontEnd) {
+            m_keys = std::make_unique<pc::FdSource>(m_options.inputFd);
+            m_console = std::make_unique<pc::FdSink>(m_options.outputFd);
+            config.input = m_keys.get();
+            config.output = m_console.get();
+        }
+        m_machine = std::make_unique<pc::Machine>(config);
+    }
+    return *m_machine;
+}
+
+void Interpreter::write(const std::string& text) {
+    if (m_options.screenFrontEnd && !m_outputRedirected)
+        machine().consoleWrite(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    else
+        writeAll(m_options.outputFd, text);
+}
+
+void Interpreter::writeError(const std::string& text) {
+    if (m_options.screenFrontEnd) machine().consoleWrite(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    else writeAll(m_options.errorFd, text);
+}
+
+// On the text screen a line is typed into the machine's keyboard and edited there, as COMMAND.COM does.
+bool Interpreter::readScreenLine(std::string& line) {
+    line.clear();
+    for (;;) {
+        std::optional<pc::Machine::Key> key = machine().waitForPushedKey();
+        if (!key) return false;
+        if (key->ascii == '\r') {
+            write("\r\n");
+            return true;
+        }
+        if (key->ascii == '\b') {
+            if (!line.empty()) {
+                line.pop_back();
+                write("\b \b");
+            }
+            continue;
+        }
+        if (key->ascii >= 0x20 && line.size() < 255) {
+            line.push_back(static_cast<char>(key->ascii));
+            write(std::string(1, static_cast<char>(key->ascii)));
+        }
+    }
+}
 
 bool Interpreter::readLine(std::string& line) {
+    if (m_options.screenFrontEnd) return readScreenLine(line);
     line.clear();
     bool any = false;
     for (;;) {
@@ -55,6 +106,7 @@ bool Interpreter::readLine(std::string& line) {
 }
 
 bool Interpreter::readKey() {
+    if (m_options.screenFrontEnd) return machine().waitForPushedKey().has_value();
     for (;;) {
         char c;
         ssize_t n = ::read(m_options.inputFd, &c, 1);
@@ -175,6 +227,10 @@ void Interpreter::runBatch(const std::filesystem::path& file, const std::vector<
 }
 
 void Interpreter::clearScreen() {
+    if (m_options.screenFrontEnd) {
+        machine().clearScreen();
+        return;
+    }
     write(::isatty(m_options.outputFd) ? "\x1b[2J\x1b[H" : "\f");
 }
 

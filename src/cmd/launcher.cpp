@@ -86,15 +86,9 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     Redirections red;
     if (!openRedirections(cmd, red, error)) return -1;
     const Options& opt = interp.options();
-    pc::FdSource keys(opt.inputFd);
-    pc::FdSink screen(opt.outputFd);
-    pc::MachineConfig config;
-    config.driveRoot = file.parent_path();
-    config.input = opt.screenFrontEnd ? nullptr : &keys;
-    config.output = opt.screenFrontEnd ? nullptr : &screen;
-    config.stdinFd = red.in;
-    config.stdoutFd = red.out;
-    pc::Machine machine(config);
+    pc::Machine& machine = interp.machine();
+    machine.setDriveRoot(file.parent_path());
+    machine.setStandardFiles(red.in, red.out);
     pc::LoadResult loaded = machine.load(file, cmd.rest);
     if (!loaded.ok) {
         error = "无法运行 " + file.filename().string() + ": " + loaded.error;
@@ -103,6 +97,7 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     if (opt.onMachine) opt.onMachine(&machine);
     pc::RunOutcome outcome = machine.run({opt.maxInstructions, opt.timeLimitMs});
     if (opt.onMachine) opt.onMachine(nullptr);
+    machine.releaseProgram();  // files closed and memory free before the redirections close
     for (const auto& n : machine.notes()) interp.writeError("krvscmd: " + n + "\r\n");
     switch (outcome) {
     case pc::RunOutcome::Halted:

@@ -48,8 +48,7 @@ void stackedReturn(Machine& m, std::uint16_t& cs, std::uint16_t& ip) {
 std::uint16_t divideError(Machine& m) {
     static const char kText[] = "\r\nDivide overflow\r\n";
     m.consoleWrite(reinterpret_cast<const std::uint8_t*>(kText), sizeof kText - 1);
-    m.dos().lastReturn = 0x0100;  // ended as by Ctrl+C, code 0
-    m.terminate(0);
+    m.terminate(0, Termination::CtrlBreak);  // DOS ends the program as Ctrl+C does
     return 0;
 }
 

@@ -14,14 +14,6 @@ void Machine::initDos() {
 
 Machine::DosState::~DosState() = default;
 
-void Machine::terminate(std::uint8_t code) {
-    if (m_exited) return;
-    dos::closeAll(*this);
-    m_exitCode = code;
-    if ((m_dos->lastReturn & 0xFF00) == 0) m_dos->lastReturn = code;
-    m_exited = true;
-}
-
 namespace dos {
 
 namespace {
@@ -35,30 +27,6 @@ struct Function {
     ServiceFn fn = nullptr;
     Convention convention = Convention::Plain;
 };
-
-std::uint16_t terminateProcess(Machine& m) {  // 00h and INT 20h
-    m.terminate(0);
-    return 0;
-}
-
-std::uint16_t exitProcess(Machine& m) {  // 4Ch
-    m.terminate(lo(m.regs().gp[AX]));
-    return 0;
-}
-
-std::uint16_t keepResident(Machine& m) {  // 31h
-    m.dos().lastReturn = static_cast<std::uint16_t>(0x0300 | lo(m.regs().gp[AX]));
-    std::uint16_t largest;
-    resize(m, m.pspSegment(), std::max<std::uint16_t>(m.regs().gp[DX], 6), largest);
-    m.terminate(lo(m.regs().gp[AX]));
-    return 0;
-}
-
-std::uint16_t returnCode(Machine& m) {  // 4Dh
-    m.regs().gp[AX] = m.dos().lastReturn;
-    m.dos().lastReturn = 0;
-    return 0;
-}
 
 std::uint16_t setVector(Machine& m) {  // 25h
     auto& r = m.regs();
@@ -81,11 +49,6 @@ std::uint16_t version(Machine& m) {  // 30h
     r.gp[AX] = 0x0005;  // DOS 5.0
     r.gp[BX] = 0;
     r.gp[CX] = 0;
-    return 0;
-}
-
-std::uint16_t getPsp(Machine& m) {  // 51h, 62h
-    m.regs().gp[BX] = m.pspSegment();
     return 0;
 }
 
@@ -194,8 +157,6 @@ std::uint16_t setTime(Machine& m) {  // 2Dh
     return 0;
 }
 
-std::uint16_t setPsp(Machine&) { return 0; }  // 50h: one process runs at a time; nothing to switch
-
 constexpr std::array<Function, 256> buildTable() {
     std::array<Function, 256> t{};
     auto plain = [&t](int n, ServiceFn f) { t[n] = {f, Convention::Plain}; };
@@ -244,6 +205,7 @@ constexpr std::array<Function, 256> buildTable() {
     carry(0x48, allocateMemory);
     carry(0x49, freeMemory);
     carry(0x4A, resizeMemory);
+    plain(0x4B, exec);
     plain(0x4C, exitProcess);
     plain(0x4D, returnCode);
     carry(0x4E, findFirst);
@@ -261,6 +223,16 @@ constexpr std::array<Function, 256> buildTable() {
 
 constexpr auto kFunctions = buildTable();
 
+// A function DOS does not have here fails visibly: the old character and FCB functions report AL=FFh,
+// the handle-era ones the carry flag with error 1; both get the carry flag, which old callers ignore.
+std::uint16_t unsupported(Machine& m, std::uint8_t ah) {
+    auto& r = m.regs();
+    if (ah < 0x2F) setLo(r.gp[AX], 0xFF);
+    else r.gp[AX] = doserr::kInvalidFunction;
+    m.setReturnFlag(x86::flag::CF, true);
+    return 0;
+}
+
 }  // namespace
 
 std::uint16_t int21(Machine& m) {
@@ -271,8 +243,7 @@ std::uint16_t int21(Machine& m) {
         char text[64];
         std::snprintf(text, sizeof text, "INT 21h function %02Xh is not supported", ah);
         m.note(text);
-        setLo(r.gp[AX], 0);
-        return 0;
+        return unsupported(m, ah);
     }
     std::uint16_t result = f.fn(m);
     if (result == kServiceRetry || result == kServiceWait) return result;
@@ -280,17 +251,6 @@ std::uint16_t int21(Machine& m) {
         if (result != 0) r.gp[AX] = result;
         m.setReturnFlag(x86::flag::CF, result != 0);
     }
-    return 0;
-}
-
-std::uint16_t int20(Machine& m) { return terminateProcess(m); }
-
-std::uint16_t int27(Machine& m) {
-    m.dos().lastReturn = 0x0300;
-    std::uint16_t largest;
-    auto paragraphs = static_cast<std::uint16_t>((m.regs().gp[DX] + 15u) >> 4);
-    resize(m, m.pspSegment(), std::max<std::uint16_t>(paragraphs, 6), largest);
-    m.terminate(0);
     return 0;
 }
 

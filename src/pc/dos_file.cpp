@@ -30,7 +30,6 @@ std::uint16_t hostError(int err) {
     }
 }
 
-std::string dosString(Machine& m, std::uint16_t seg, std::uint16_t off) { return m.memory().readString(seg, off, 128); }
 
 // CON, NUL, AUX, PRN name devices in any directory and with any extension.
 std::optional<Kind> deviceNamed(const std::string& name) {
@@ -141,6 +140,8 @@ void fillFindRecord(Machine& m, std::uint16_t id, std::uint16_t index, const Dri
 
 }  // namespace
 
+std::string dosString(Machine& m, std::uint16_t seg, std::uint16_t off) { return m.memory().readString(seg, off, 128); }
+
 OpenFile* fileOf(Machine& m, std::uint16_t handle) {
     std::uint8_t index = sftIndex(m, handle);
     if (index >= m.dos().files.size()) return nullptr;
@@ -177,6 +178,16 @@ void openStandardHandles(Machine& m, std::uint16_t psp) {
     const std::uint8_t jft[Machine::DosState::kJftSize] = {in, out, 1, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     m.memory().writeBlock(psp, Machine::DosState::kJftOffset, jft, sizeof jft);
+}
+
+void inheritHandles(Machine& m, std::uint16_t parent, std::uint16_t child) {
+    Memory& mem = m.memory();
+    for (std::uint16_t h = 0; h < Machine::DosState::kJftSize; ++h) {
+        std::uint8_t index = mem.read8(parent, jftOffset(h));
+        if (index < m.dos().files.size() && m.dos().files[index]) m.dos().files[index]->refs++;
+        else index = kClosed;
+        mem.write8(child, jftOffset(h), index);
+    }
 }
 
 void closeAll(Machine& m) {

@@ -2,6 +2,9 @@
 // Private to the pc library: the INT 21h functions, one small handler each, and what they share.
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "dos_state.h"
 #include "services.h"
@@ -60,6 +63,31 @@ std::uint16_t fileTime(Machine& m);        // 57h
 void closeAll(Machine& m);
 // Sets up handles 0-4 in the program's PSP.
 void openStandardHandles(Machine& m, std::uint16_t psp);
+// A child's handles are its parent's, each open file shared.
+void inheritHandles(Machine& m, std::uint16_t parent, std::uint16_t child);
+// A DOS name as read from the program's memory.
+std::string dosString(Machine& m, std::uint16_t seg, std::uint16_t off);
+
+// Processes (dos_process.cpp, loader.cpp)
+struct ProcessImage {
+    const std::vector<std::uint8_t>& file;
+    std::string dosPath;           // the full DOS name the environment gives the program
+    std::string tail;              // the command tail without its count and CR
+    std::uint16_t parent = 0;      // 0: the first program of a session, with the standard handles
+    std::uint16_t environment = 0; // strings to copy; 0: DOS's own
+};
+// Builds environment and PSP and places the image; `r` gets the registers the program starts with.
+LoadResult loadProcess(Machine& m, const ProcessImage& image, x86::Registers& r, std::uint16_t& psp);
+// EXEC's "load overlay": the image at `segment`, an MZ image relocated by `factor`; returns a DOS error.
+std::uint16_t loadOverlay(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t segment,
+                          std::uint16_t factor);
+std::uint16_t exec(Machine& m);            // 4Bh
+std::uint16_t returnCode(Machine& m);      // 4Dh
+std::uint16_t terminateProcess(Machine& m);// 00h and INT 20h
+std::uint16_t exitProcess(Machine& m);     // 4Ch
+std::uint16_t keepResident(Machine& m);    // 31h
+std::uint16_t getPsp(Machine& m);          // 51h, 62h
+std::uint16_t setPsp(Machine& m);          // 50h
 
 // Memory (dos_memory.cpp)
 constexpr std::uint16_t kFirstMcb = 0x0100;
@@ -72,5 +100,7 @@ std::uint16_t freeMemory(Machine& m);      // 49h
 std::uint16_t resizeMemory(Machine& m);    // 4Ah
 std::uint16_t resize(Machine& m, std::uint16_t segment, std::uint16_t paragraphs, std::uint16_t& largest);
 void setOwner(Machine& m, std::uint16_t segment, std::uint16_t owner);
+// Frees every block `owner` holds; returns the linear ranges [first, end) given back.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> freeOwnedBy(Machine& m, std::uint16_t owner);
 
 }  // namespace krvs::pc::dos

@@ -119,6 +119,24 @@ std::uint16_t resize(Machine& m, std::uint16_t segment, std::uint16_t paragraphs
     return doserr::kNoMemory;
 }
 
+std::vector<std::pair<std::uint32_t, std::uint32_t>> freeOwnedBy(Machine& m, std::uint16_t owner) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> freed;
+    std::uint16_t seg = kFirstMcb;
+    for (int guard = 0; guard < 0x10000; ++guard) {
+        Mcb b = readMcb(m, seg);
+        if (!valid(b)) break;
+        if (b.owner == owner && owner != 0) {
+            b.owner = 0;
+            writeMcb(m, b);
+            freed.push_back({linear(static_cast<std::uint16_t>(seg + 1), 0), linear(nextOf(b), 0)});
+        }
+        if (b.type == 'Z') break;
+        seg = nextOf(b);
+    }
+    coalesce(m);
+    return freed;
+}
+
 std::uint16_t allocateMemory(Machine& m) {
     auto& r = m.regs();
     std::uint16_t largest;

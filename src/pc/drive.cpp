@@ -144,6 +144,15 @@ std::string Drive::currentDirectory() const {
     return s;
 }
 
+std::string Drive::dosPathOf(const fs::path& host) const {
+    std::string s = "C:";
+    for (const auto& part : host.lexically_relative(m_root)) {
+        if (part == ".") continue;
+        s += '\\' + upper(part.string());
+    }
+    return s == "C:" ? "C:\\" : s;
+}
+
 bool matchesDosPattern(const std::string& name, const std::string& pattern) {
     auto split = [](const std::string& s, std::string& base, std::string& ext) {
         auto dot = s.rfind('.');

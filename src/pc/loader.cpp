@@ -96,17 +96,42 @@ std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out) {
     return {};
 }
 
-LoadResult Machine::load(const std::filesystem::path& program, const std::string& args) {
+// No program is larger than conventional memory; the cap also keeps a device or endless file from being read.
+std::string readProgramFile(const std::filesystem::path& program, std::vector<std::uint8_t>& out) {
+    constexpr std::size_t kLimit = 0xA0000;
     std::ifstream in(program, std::ios::binary);
-    if (!in) return {false, "cannot read " + program.string()};
-    std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in) return "cannot read " + program.string();
+    out.resize(kLimit + 1);
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    if (out.size() > kLimit) return program.filename().string() + " is larger than conventional memory";
+    return {};
+}
+
+LoadResult Machine::load(const std::filesystem::path& program, const std::string& args) {
+    std::vector<std::uint8_t> file;
+    if (std::string e = readProgramFile(program, file); !e.empty()) return {false, e};
     return loadImage(file, upper(program.filename().string()), args);
 }
 
 namespace {
 
-std::uint16_t buildEnvironment(Machine& m, const std::string& programPath) {
-    std::string env = std::string("COMSPEC=C:\\COMMAND.COM") + '\0' + "PATH=C:\\" + '\0' + '\0';
+// DOS's own environment for the first program; a program started by EXEC gets a copy of its parent's (or
+// of the one EXEC names). The program's full name follows the strings, as DOS 3 and later put it there.
+std::uint16_t buildEnvironment(Machine& m, std::uint16_t from, const std::string& programPath) {
+    std::string env;
+    if (from) {
+        const Memory& mem = m.memory();
+        std::uint16_t at = 0;
+        for (std::string entry = mem.readString(from, at, 0x400); !entry.empty() && at < 0x7C00;
+             entry = mem.readString(from, at, 0x400)) {
+            env += entry + '\0';
+            at = static_cast<std::uint16_t>(at + entry.size() + 1);
+        }
+        env += '\0';
+    } else {
+        env = std::string("COMSPEC=C:\\COMMAND.COM") + '\0' + "PATH=C:\\" + '\0' + '\0';
+    }
     env += std::string("\x01\x00", 2) + programPath + '\0';
     std::uint16_t largest;
     std::uint16_t seg = dos::allocate(m, static_cast<std::uint16_t>((env.size() + 15) / 16), 0, largest);
@@ -127,7 +152,8 @@ std::uint16_t allocateProgram(Machine& m, bool exe, const MzImage& mz, std::size
     return dos::allocate(m, static_cast<std::uint16_t>(want), 0, largest);
 }
 
-void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16_t envSeg, const std::string& args) {
+void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16_t envSeg, std::uint16_t parent,
+              const std::string& tail, x86::Registers& r) {
     Memory& mem = m.memory();
     for (int i = 0; i < 0x100; ++i) mem.write8(psp, static_cast<std::uint16_t>(i), 0);
     mem.write16(psp, 0x00, 0x20CD);
@@ -139,8 +165,9 @@ void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16
         mem.write16(psp, static_cast<std::uint16_t>(0x0A + v * 4), mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4)));
         mem.write16(psp, static_cast<std::uint16_t>(0x0C + v * 4), mem.read16(0, static_cast<std::uint16_t>((0x22 + v) * 4 + 2)));
     }
-    mem.write16(psp, 0x16, psp);
-    dos::openStandardHandles(m, psp);
+    mem.write16(psp, 0x16, parent ? parent : psp);
+    if (parent) dos::inheritHandles(m, parent, psp);
+    else dos::openStandardHandles(m, psp);
     mem.write16(psp, 0x2C, envSeg);
     mem.write16(psp, 0x32, Machine::DosState::kJftSize);
     mem.write16(psp, 0x34, Machine::DosState::kJftOffset);
@@ -149,38 +176,35 @@ void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16
     mem.write16(psp, 0x3A, 0xFFFF);
     const std::uint8_t dosCall[] = {0xCD, 0x21, 0xCB};
     mem.writeBlock(psp, 0x50, dosCall, sizeof dosCall);
-    // The command tail keeps the blank after the program name; trailing blanks are dropped.
-    std::string tail = args;
-    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
-    if (!tail.empty() && tail.front() != ' ') tail.insert(tail.begin(), ' ');
-    if (tail.size() > 126) tail.resize(126);
-    mem.write8(psp, 0x80, static_cast<std::uint8_t>(tail.size()));
-    mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size());
-    mem.write8(psp, static_cast<std::uint16_t>(0x81 + tail.size()), 0x0D);
-    m.regs().gp[x86::AX] = writeCommandTailFcbs(mem, psp, tail);
+    std::size_t size = std::min<std::size_t>(tail.size(), 126);
+    mem.write8(psp, 0x80, static_cast<std::uint8_t>(size));
+    mem.writeBlock(psp, 0x81, reinterpret_cast<const std::uint8_t*>(tail.data()), size);
+    mem.write8(psp, static_cast<std::uint16_t>(0x81 + size), 0x0D);
+    r.gp[x86::AX] = writeCommandTailFcbs(mem, psp, tail.substr(0, size));
 }
 
-void placeExe(Machine& m, const std::vector<std::uint8_t>& file, const MzImage& mz, std::uint16_t psp,
-              std::uint16_t blockEnd) {
-    Memory& mem = m.memory();
-    auto& r = m.regs();
-    std::uint16_t loadSeg = static_cast<std::uint16_t>(psp + 0x10);
+void relocate(Memory& mem, const std::vector<std::uint8_t>& file, const MzImage& mz, std::uint16_t loadSeg,
+              std::uint16_t factor, std::uint32_t limit) {
     for (std::uint32_t i = 0; i < mz.imageSize; ++i) mem.write8(linear(loadSeg, 0) + i, file[mz.imageOffset + i]);
-    std::uint32_t limit = static_cast<std::uint32_t>(blockEnd) * 16;
     for (const auto& rel : mz.relocations) {
         std::uint32_t at = linear(loadSeg, 0) + static_cast<std::uint32_t>(rel.segment) * 16 + rel.offset;
         if (at + 1 >= limit) continue;  // a fixup outside the program's memory would damage DOS
-        mem.write16(at, static_cast<std::uint16_t>(mem.read16(at) + loadSeg));
+        mem.write16(at, static_cast<std::uint16_t>(mem.read16(at) + factor));
     }
+}
+
+void placeExe(Memory& mem, const std::vector<std::uint8_t>& file, const MzImage& mz, std::uint16_t psp,
+              std::uint16_t blockEnd, x86::Registers& r) {
+    std::uint16_t loadSeg = static_cast<std::uint16_t>(psp + 0x10);
+    relocate(mem, file, mz, loadSeg, loadSeg, static_cast<std::uint32_t>(blockEnd) * 16);
     r.seg[x86::CS] = static_cast<std::uint16_t>(mz.cs + loadSeg);
     r.ip = mz.ip;
     r.seg[x86::SS] = static_cast<std::uint16_t>(mz.ss + loadSeg);
     r.gp[x86::SP] = mz.sp;
 }
 
-void placeCom(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t psp, std::uint16_t blockEnd) {
-    Memory& mem = m.memory();
-    auto& r = m.regs();
+void placeCom(Memory& mem, const std::vector<std::uint8_t>& file, std::uint16_t psp, std::uint16_t blockEnd,
+              x86::Registers& r) {
     mem.writeBlock(psp, 0x100, file.data(), file.size());
     std::uint32_t bytes = static_cast<std::uint32_t>(blockEnd - psp) * 16;
     std::uint16_t sp = bytes >= 0x10000 ? 0xFFFE : static_cast<std::uint16_t>((bytes - 2) & ~1u);
@@ -192,37 +216,85 @@ void placeCom(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t p
 
 }  // namespace
 
-LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args) {
-    MzImage mz;
-    bool exe = isMz(file);
-    if (exe) {
-        if (std::string e = parseMz(file, mz); !e.empty()) return {false, e};
-    } else if (file.size() > 0xFF00 - 2) {
-        return {false, "the .COM program is larger than 64 KB"};
-    }
-    std::string dir = m_drive->currentDirectory();
-    std::uint16_t envSeg = buildEnvironment(*this, "C:\\" + (dir.empty() ? "" : dir + "\\") + dosName);
-    if (!envSeg) return {false, "not enough memory for the environment"};
-    std::uint16_t psp = allocateProgram(*this, exe, mz, file.size());
-    if (!psp) return {false, "not enough memory to load the program"};
-    m_psp = psp;
-    dos::setOwner(*this, envSeg, psp);
-    auto blockEnd = static_cast<std::uint16_t>(psp + m_mem.read16(static_cast<std::uint16_t>(psp - 1), 3));
+namespace dos {
 
-    auto& r = regs();
+std::string checkImage(const std::vector<std::uint8_t>& file, MzImage& mz) {
+    if (isMz(file)) return parseMz(file, mz);
+    if (file.size() > 0xFF00 - 2) return "the .COM program is larger than 64 KB";
+    return {};
+}
+
+LoadResult loadProcess(Machine& m, const ProcessImage& image, x86::Registers& r, std::uint16_t& psp) {
+    MzImage mz;
+    const bool exe = isMz(image.file);
+    if (std::string e = checkImage(image.file, mz); !e.empty()) return {false, e, doserr::kBadFormat};
+    std::uint16_t envSeg = buildEnvironment(m, image.environment, image.dosPath);
+    if (!envSeg) return {false, "not enough memory for the environment", doserr::kNoMemory};
+    psp = allocateProgram(m, exe, mz, image.file.size());
+    if (!psp) {
+        setOwner(m, envSeg, 0);
+        return {false, "not enough memory to load the program", doserr::kNoMemory};
+    }
+    setOwner(m, envSeg, psp);
+    setOwner(m, psp, psp);
+    Memory& mem = m.memory();
+    auto blockEnd = static_cast<std::uint16_t>(psp + mem.read16(static_cast<std::uint16_t>(psp - 1), 3));
     r = x86::Registers{};
     r.flags = 0xF202;
-    buildPsp(*this, psp, blockEnd, envSeg, args);
-    m_dos->dtaSegment = psp;
-    m_dos->dtaOffset = 0x80;
+    buildPsp(m, psp, blockEnd, envSeg, image.parent, image.tail, r);
     r.seg[x86::DS] = r.seg[x86::ES] = psp;
-    if (exe) placeExe(*this, file, mz, psp, blockEnd);
-    else placeCom(*this, file, psp, blockEnd);
+    if (exe) placeExe(mem, image.file, mz, psp, blockEnd, r);
+    else placeCom(mem, image.file, psp, blockEnd, r);
     r.gp[x86::CX] = 0x00FF;
     r.gp[x86::DX] = psp;
     r.gp[x86::SI] = r.ip;
     r.gp[x86::DI] = r.gp[x86::SP];
     r.gp[x86::BP] = 0x091C;
+    return {true, {}};
+}
+
+std::uint16_t loadOverlay(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t segment,
+                          std::uint16_t factor) {
+    MzImage mz;
+    if (!checkImage(file, mz).empty() && isMz(file)) return doserr::kBadFormat;
+    std::uint32_t size = isMz(file) ? mz.imageSize : static_cast<std::uint32_t>(file.size());
+    // Below video memory only: an overlay never lands on the screen or the ROM.
+    if (static_cast<std::uint32_t>(segment) * 16 + size > 0xA0000) return doserr::kNoMemory;
+    if (!isMz(file)) {
+        m.memory().writeBlock(segment, 0, file.data(), file.size());
+        return 0;
+    }
+    relocate(m.memory(), file, mz, segment, factor, 0xA0000);
+    return 0;
+}
+
+}  // namespace dos
+
+// The command tail keeps the blank after the program name; trailing blanks are dropped.
+std::string commandTail(const std::string& args) {
+    std::string tail = args;
+    while (!tail.empty() && (tail.back() == ' ' || tail.back() == '\t')) tail.pop_back();
+    if (!tail.empty() && tail.front() != ' ') tail.insert(tail.begin(), ' ');
+    return tail;
+}
+
+LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args) {
+    releaseProgram();
+    m_notes.clear();
+    std::string dir = m_drive->currentDirectory();
+    dos::ProcessImage image{file, "C:\\" + (dir.empty() ? "" : dir + "\\") + dosName, commandTail(args), 0, 0};
+    x86::Registers start;
+    std::uint16_t psp = 0;
+    LoadResult r = dos::loadProcess(*this, image, start, psp);
+    if (!r.ok) return r;
+    regs() = start;
+    m_psp = psp;
+    m_dos->dtaSegment = psp;
+    m_dos->dtaOffset = 0x80;
+    Machine::DosState::Process process;
+    process.psp = psp;
+    m_mem.readBlock(0, 0, process.vectors.data(), process.vectors.size());
+    m_dos->processes = {process};
     m_exited = false;
     m_exitCode = 0;
     return {true, {}};

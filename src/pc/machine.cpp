@@ -23,6 +23,16 @@ Machine::Machine(MachineConfig config) : m_config(std::move(config)) {
 
 Machine::~Machine() = default;
 
+void Machine::setDriveRoot(const std::filesystem::path& root) {
+    m_config.driveRoot = root;
+    m_drive = std::make_unique<Drive>(root);
+}
+
+void Machine::setStandardFiles(int stdinFd, int stdoutFd) {
+    m_config.stdinFd = stdinFd;
+    m_config.stdoutFd = stdoutFd;
+}
+
 void Machine::registerPort(std::uint16_t port, PortIn in, PortOut out) {
     m_ports[port] = {std::move(in), std::move(out)};
 }
@@ -113,6 +123,18 @@ void Machine::pushKey(std::uint8_t scan, std::uint8_t ascii) {
         m_pushedKeys.push_back({scan, ascii});
     }
     m_keyCv.notify_all();
+}
+
+std::optional<Machine::Key> Machine::waitForPushedKey() {
+    std::unique_lock lock(m_keyMutex);
+    m_keyCv.wait(lock, [this] { return !m_pushedKeys.empty() || m_stop; });
+    if (m_stop.exchange(false)) {
+        m_cpu->run(0);  // the CPU's copy of the request too, so the next program starts clean
+        return std::nullopt;
+    }
+    auto [scan, ascii] = m_pushedKeys.front();
+    m_pushedKeys.pop_front();
+    return Key{scan, ascii};
 }
 
 void Machine::movePushedKeys() {
@@ -268,6 +290,8 @@ void Machine::consoleWrite(const std::uint8_t* data, std::size_t size) {
         bios::teletype(*this, data[i], page, 0, false);
     }
 }
+
+void Machine::clearScreen() { bios::setMode(*this, m_mem.read8(bda::kSegment, bda::kVideoMode), true); }
 
 TextScreen Machine::screen() const {
     TextScreen s;

@@ -274,3 +274,56 @@ TEST(CmdEngine, OnTheScreenFrontEndProgramsWriteToTheScreenAndTakePushedKeys) {
 
 }  // namespace
 }  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+// Tiny .COM programs for the session tests, each with its source.
+struct ComFile { const char* name; std::string bytes; };
+const ComFile kSessionPrograms[] = {
+    // mov ax,0B800h / mov es,ax / mov byte ptr es:[0],'Z' / mov ax,4C00h / int 21h
+    {"W.COM", std::string("\xB8\x00\xB8\x8E\xC0\x26\xC6\x06\x00\x00\x5A\xB8\x00\x4C\xCD\x21", 16)},
+    // mov ax,0B800h / mov es,ax / mov al,es:[0] / mov ah,4Ch / int 21h
+    {"R.COM", std::string("\xB8\x00\xB8\x8E\xC0\x26\xA0\x00\x00\xB4\x4C\xCD\x21", 13)},
+    // mov dx,offset handler / mov ax,2560h / int 21h / mov dx,offset last+1 / int 27h / handler: mov al,42h / iret
+    {"TSR.COM", std::string("\xBA\x0D\x01\xB8\x60\x25\xCD\x21\xBA\x10\x01\xCD\x27\xB0\x42\xCF", 16)},
+    // the same hook, then mov ax,4C00h / int 21h: the handler's memory is given back
+    {"HOOK.COM", std::string("\xBA\x0D\x01\xB8\x60\x25\xCD\x21\xB8\x00\x4C\xCD\x21\xB0\x42\xCF", 16)},
+    // int 60h / mov ah,4Ch / int 21h
+    {"CALL60.COM", std::string("\xCD\x60\xB4\x4C\xCD\x21", 6)},
+    // mov bx,100h / mov ah,4Ah / int 21h / mov bx,0FFFFh / mov ah,48h / int 21h / mov al,bh / mov ah,4Ch / int 21h
+    {"FREE.COM", std::string("\xBB\x00\x01\xB4\x4A\xCD\x21\xBB\xFF\xFF\xB4\x48\xCD\x21\x88\xF8\xB4\x4C\xCD\x21", 20)},
+    // mov bx,100h / mov ah,4Ah / int 21h / mov bx,1000h / mov ah,48h / int 21h / mov ax,4C00h / int 21h
+    {"LEAK.COM", std::string("\xBB\x00\x01\xB4\x4A\xCD\x21\xBB\x00\x10\xB4\x48\xCD\x21\xB8\x00\x4C\xCD\x21", 19)},
+    {"SPIN.COM", std::string("\xEB\xFE", 2)},  // jmp $
+};
+
+// The error level after running `commands` one after another in one interpreter.
+int lastErrorLevel(const std::vector<std::string>& commands) {
+    TempDir dir;
+    for (const auto& p : kSessionPrograms) std::ofstream(dir.path() / p.name, std::ios::binary) << p.bytes;
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    Options options;
+    options.inputFd = options.outputFd = options.errorFd = null;
+    options.maxInstructions = 200000;
+    Interpreter interp(options);
+    for (const auto& c : commands) interp.execute((dir.path() / c).string());
+    ::close(null);
+    return interp.errorLevel();
+}
+
+TEST(CmdSession, OneSessionIsOneMachine) {
+    EXPECT_EQ(lastErrorLevel({"W.COM", "R.COM"}), 'Z');        // video memory stays
+    EXPECT_EQ(lastErrorLevel({"TSR.COM", "CALL60.COM"}), 0x42);  // a resident handler stays
+    EXPECT_EQ(lastErrorLevel({"HOOK.COM", "CALL60.COM"}), 0);    // a handler in freed memory is unhooked
+}
+
+TEST(CmdSession, EachProgramGetsTheMemoryTheLastOneLeft) {
+    const int fresh = lastErrorLevel({"FREE.COM"});
+    EXPECT_GT(fresh, 0x90);
+    EXPECT_EQ(lastErrorLevel({"LEAK.COM", "FREE.COM"}), fresh);
+    EXPECT_EQ(lastErrorLevel({"SPIN.COM", "FREE.COM"}), fresh);  // also after a program that was ended
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test

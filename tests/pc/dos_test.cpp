@@ -183,19 +183,27 @@ TEST_F(PcDos, NoPathReachesOutsideTheProgramsDirectory) {
     EXPECT_TRUE(std::filesystem::is_symlink(drive() / "LINK.TXT"));
 }
 
-TEST_F(PcDos, UnknownFunctionReturnsAlZeroAndIsNotedOnce) {
-    Code c;
-    c.mov16(Code::kCX, 1000);
-    std::size_t loop = c.bytes().size();
-    c.mov16(Code::kAX, 0xF0FF);
-    c.intr(0x21);
-    c.raw({0xE2, static_cast<int>(static_cast<std::uint8_t>(loop - (c.bytes().size() + 2)))});  // loop
-    c.exitAl();
-    RunResult r = run(c);
-    EXPECT_EQ(r.outcome, RunOutcome::Exited);
-    EXPECT_EQ(r.exitCode, 0);
-    ASSERT_EQ(m_machine->notes().size(), 1u);
-    EXPECT_NE(m_machine->notes()[0].find("F0h"), std::string::npos);
+// A function that does not exist here must not look like a success: AL=FFh for the old ones, error 1 for
+// the handle-era ones, the carry flag for both. The exit code is AL plus the carry.
+TEST_F(PcDos, UnknownFunctionsFailVisiblyAndAreNotedOnce) {
+    struct Case { std::uint16_t ax; int exitCode; const char* note; };
+    for (const Case& k : {Case{0xF0FF, 2, "F0h"}, Case{0x1F00, 0, "1Fh"}}) {
+        Code c;
+        c.mov16(Code::kCX, 1000);
+        std::size_t loop = c.bytes().size();
+        c.mov16(Code::kAX, k.ax);
+        c.intr(0x21);
+        c.raw({0xE2, static_cast<int>(static_cast<std::uint8_t>(loop - (c.bytes().size() + 2)))});  // loop
+        c.mov16(Code::kAX, k.ax);
+        c.intr(0x21);
+        c.raw({0x14, 0x00});  // adc al,0
+        c.exitAl();
+        RunResult r = run(c);
+        EXPECT_EQ(r.outcome, RunOutcome::Exited);
+        EXPECT_EQ(r.exitCode, k.exitCode) << k.note;
+        ASSERT_EQ(m_machine->notes().size(), 1u);
+        EXPECT_NE(m_machine->notes()[0].find(k.note), std::string::npos);
+    }
 }
 
 TEST_F(PcDos, MemoryBlocksAreAllocatedResizedAndFreed) {

@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace krvs::pc {
 class Machine;
+class ByteSource;
+class ByteSink;
 }
 
 namespace krvs::cmd {
@@ -21,8 +24,8 @@ struct Options {
     int errorFd = 2;
     bool interactiveTerminal = false;      // standard input is a terminal: lines are not echoed back
     std::filesystem::path toolsDir;        // where the interpreter lives; searched after the current directory
-    // DOS programs use the text screen and take keys pushed into the machine (a console window), instead of
-    // the byte streams on inputFd and outputFd.
+    // The text screen and keys pushed into the machine (a console window) instead of the byte streams on
+    // inputFd and outputFd: DOS programs use them, and so do the interpreter's prompt, echo and pause.
     bool screenFrontEnd = false;
     // Limits for each DOS program (0: none), for batch runs that must end.
     std::uint64_t maxInstructions = 0;
@@ -46,6 +49,7 @@ std::string expandPrompt(const std::string& prompt, const std::string& directory
 class Interpreter {
 public:
     explicit Interpreter(Options options);
+    ~Interpreter();
     // Reads and runs lines until standard input ends or the outermost level exits; returns the exit code.
     int runInteractive();
     // `krvscmd /c COMMAND`: one command, no prompt and no echo; returns its exit code.
@@ -75,14 +79,23 @@ public:
     const Options& options() const { return m_options; }
     void runBatch(const std::filesystem::path& file, const std::vector<std::string>& args);
     void clearScreen();
+    // The PC the session's DOS programs run in, one after another, as in one DOS session: the screen, the
+    // BIOS data and a resident program's vectors stay from program to program. Created on first use; a
+    // console window shows its screen and pushes keys into it.
+    pc::Machine& machine();
 
 private:
     void printPrompt();
+    bool readScreenLine(std::string& line);
     bool runBuiltin(const std::string& line, const CommandLine& cmd);
     Options m_options;
     std::vector<Level> m_levels{Level{}};
     int m_errorLevel = 0;
     int m_batchDepth = 0;
+    bool m_outputRedirected = false;  // a built-in command's output goes to a file
+    std::unique_ptr<pc::ByteSource> m_keys;
+    std::unique_ptr<pc::ByteSink> m_console;
+    std::unique_ptr<pc::Machine> m_machine;
 };
 
 // Finds a program as DOS does: the name as given, then with .exe, .com, .bat, letter case ignored; in the

@@ -13,7 +13,7 @@ namespace krvs::pc {
 namespace doserr {
 constexpr std::uint16_t kInvalidFunction = 1, kFileNotFound = 2, kPathNotFound = 3, kTooManyFiles = 4,
                         kAccessDenied = 5, kInvalidHandle = 6, kMcbDestroyed = 7, kNoMemory = 8,
-                        kInvalidBlock = 9, kInvalidAccess = 12, kInvalidDrive = 15, kNoMoreFiles = 18,
+                        kInvalidBlock = 9, kBadEnvironment = 10, kBadFormat = 11, kInvalidAccess = 12, kInvalidDrive = 15, kNoMoreFiles = 18,
                         kFileExists = 80;
 }
 
@@ -32,6 +32,8 @@ public:
     // Maps a DOS name (with or without "C:", "\" or "/" separators) relative to the current directory.
     HostPath resolve(const std::string& dosName) const;
     std::uint16_t changeDirectory(const std::string& dosName);
+    // "C:\DIR\NAME.EXT" for a host path inside the drive.
+    std::string dosPathOf(const std::filesystem::path& host) const;
     // The current directory as DOS shows it, without drive and leading backslash ("" at the root).
     std::string currentDirectory() const;
 

@@ -2,6 +2,7 @@
 // The MZ header of a DOS executable, read and checked before anything is put into memory.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ struct MzImage {
 bool isMz(const std::vector<std::uint8_t>& file);
 // Returns an empty error and fills `out`, or a message saying what is wrong with the file.
 std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out);
+
+// Reads a program file of at most conventional memory's size; returns an empty string or what is wrong.
+std::string readProgramFile(const std::filesystem::path& program, std::vector<std::uint8_t>& out);
+
+// The command tail a command line gives a program: a leading blank, no trailing blanks.
+std::string commandTail(const std::string& args);
 
 // Fills the unopened FCBs at PSP:5Ch and PSP:6Ch from the first two words of a command tail, as the
 // command interpreter (and DEBUG's N) does, and returns the AX a program starts with: FFh in AL or AH for

@@ -53,7 +53,11 @@ enum class RunOutcome : std::uint8_t {
 struct LoadResult {
     bool ok = false;
     std::string error;
+    std::uint16_t dosError = 0;  // what EXEC tells a program that asked for this load
 };
+
+// How a program ended, as function 4Dh reports it in AH.
+enum class Termination : std::uint8_t { Normal = 0, CtrlBreak = 1, CriticalError = 2, Resident = 3 };
 
 class Machine;
 // A BIOS or DOS service. Returns 0, a DOS error code, or one of the codes below.
@@ -68,9 +72,20 @@ public:
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    // Loads a .COM or MZ program with its command tail, ready to run or step; nothing runs yet.
+    // Loads a .COM or MZ program with its command tail, ready to run or step; nothing runs yet. A machine
+    // runs one program after another as a DOS session does: a program that has not ended is ended first,
+    // the memory of each ended program is free again, and the screen, the BIOS data and the vectors a
+    // resident program set stay as they were.
     LoadResult load(const std::filesystem::path& program, const std::string& args);
     LoadResult loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args);
+
+    // What the next program loaded sees as drive C: (its own directory) and as standard input and output
+    // (host files, -1 for the console).
+    void setDriveRoot(const std::filesystem::path& root);
+    void setStandardFiles(int stdinFd, int stdoutFd);
+    // Ends a loaded program that has not ended (stopped, or out of time) as DOS would end it: its files
+    // are closed and its memory is free again. Nothing happens when no program is loaded.
+    void releaseProgram();
 
     RunOutcome run(const RunLimits& limits = {});
     // One instruction (with any interrupt it takes), waiting for input when the instruction needs a key.
@@ -79,6 +94,12 @@ public:
     void requestStop();
     // From any thread: a key press for the text-screen front end (make and break codes go through IRQ1).
     void pushKey(std::uint8_t scan, std::uint8_t ascii);
+    // While no program runs: waits for the next key pushed; nullopt when a stop was requested instead (the
+    // request is used up). For a command interpreter that reads its lines on the text screen.
+    struct Key { std::uint8_t scan, ascii; };
+    std::optional<Key> waitForPushedKey();
+    // Clears the text screen and puts the cursor home, as CLS does.
+    void clearScreen();
 
     x86::Cpu& cpu() { return *m_cpu; }
     x86::Registers& regs() { return m_cpu->regs(); }
@@ -122,7 +143,8 @@ public:
     std::uint64_t clocks() const { return m_clocks; }
     // Sets or clears flag bits in the FLAGS image that the stub's IRET will restore.
     void setReturnFlag(std::uint16_t mask, bool on);
-    void terminate(std::uint8_t code);
+    void terminate(std::uint8_t code, Termination how = Termination::Normal);
+    void setCurrentPsp(std::uint16_t psp) { m_psp = psp; }
 
     // Console keyboard: the BIOS buffer first, then the input stream's next byte (fed through IRQ1).
     // Returns the key (scan << 8 | ascii), or kServiceRetry / kServiceWait, or -1 when none and !wait.
