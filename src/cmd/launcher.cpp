@@ -88,7 +88,11 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     const Options& opt = interp.options();
     pc::Machine& machine = interp.machine();
     machine.setDriveRoot(file.parent_path());
-    machine.setStandardFiles(red.in, red.out);
+    // A DOS program started with krvscmd's own input not a terminal reads that input as a redirected file,
+    // as it would have been started with "<": no echo, no line editing, an end. A terminal is the console.
+    int in = red.in;
+    if (in < 0 && !opt.interactiveTerminal && !opt.screenFrontEnd) in = opt.inputFd;
+    machine.setStandardFiles(in, red.out);
     pc::LoadResult loaded = machine.load(file, cmd.rest);
     if (!loaded.ok) {
         error = "无法运行 " + file.filename().string() + ": " + loaded.error;

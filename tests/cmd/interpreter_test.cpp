@@ -327,3 +327,30 @@ TEST(CmdSession, EachProgramGetsTheMemoryTheLastOneLeft) {
 
 }  // namespace
 }  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+// Copies handle 0 to handle 1 with AH=3Fh/40h until a read returns nothing, then exits with 0:
+//   again: mov ah,3Fh / xor bx,bx / mov cx,100 / mov dx,200h / int 21h / jc done / test ax,ax / jz done
+//          mov cx,ax / mov ah,40h / mov bx,1 / int 21h / jmp again / done: mov ax,4C00h / int 21h
+const std::string kCopyInput("\xB4\x3F\x31\xDB\xB9\x64\x00\xBA\x00\x02\xCD\x21\x72\x0F\x85\xC0\x74\x0B\x89\xC1"
+                             "\xB4\x40\xBB\x01\x00\xCD\x21\xEB\xE3\xB8\x00\x4C\xCD\x21", 34);
+
+// krvscmd's own input from a pipe or file is what "<" would give the program: no echo, no editing, an end.
+TEST(CmdStdin, InputThatIsNoTerminalIsARedirectedFile) {
+    TempDir dir;
+    std::ofstream(dir.path() / "COPYIN.COM", std::ios::binary) << kCopyInput;
+    const std::string input = "abc\b\r\ndef\r\n";
+    std::ofstream(dir.path() / "IN.TXT", std::ios::binary) << input;
+    Session viaFile({"/c", "copyin < in.txt"}, dir.path());
+    EXPECT_EQ(viaFile.finish(), 0);
+    EXPECT_EQ(viaFile.output(), input);
+    Session viaPipe({"/c", "copyin"}, dir.path());
+    viaPipe.write(input);
+    EXPECT_EQ(viaPipe.finish(), 0);
+    EXPECT_EQ(viaPipe.output(), input);
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
