@@ -32,6 +32,8 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
+    // Counted in a local and stored when run() returns.
+    std::uint64_t count = m_count;
     // Kept in locals so that they stay in registers across the handler calls.
     const Handler* const table = x.table;
     std::uint8_t* const mem = m_mem;
@@ -45,8 +47,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             std::uint8_t signals = m_signals.load(std::memory_order_relaxed);
             if (signals & kSignalStop) {
                 m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed);
-                settleFlags(x);
-                return StopReason::StopRequested;
+                return finishRun(x, count, StopReason::StopRequested);
             }
             if (!m_inhibit && (m_regs.flags & flag::IF) && (signals & kSignalIntr)) {
                 int vector = m_bus.acknowledgeInterrupt();
@@ -56,12 +57,10 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 }
             }
             if (m_halted) {
-                settleFlags(x);
-                return StopReason::Halted;
+                return finishRun(x, count, StopReason::Halted);
             }
-            if (m_count >= end) {
-                settleFlags(x);
-                return StopReason::InstructionLimit;  // an inhibition still holds for the next run
+            if (count >= end) {
+                return finishRun(x, count, StopReason::InstructionLimit);  // an inhibition still holds
             }
             m_inhibit = false;
             slow = (m_regs.flags & flag::TF) != 0;
@@ -70,23 +69,28 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 x.special |= kTrapLatched;
             }
         }
-        if (m_count >= end) [[unlikely]] {
-            settleFlags(x);
-            return StopReason::InstructionLimit;
+        if (count >= end) [[unlikely]] {
+            return finishRun(x, count, StopReason::InstructionLimit);
         }
         const std::uint16_t ip = m_regs.ip;
         x.startIp = ip;
         m_regs.ip = static_cast<std::uint16_t>(ip + 1);
         table[mem[(segBase(m_regs.seg[CS]) + ip) & kAddrMask]](x);
-        ++m_count;
+        ++count;
         if (x.special != 0) [[unlikely]] {
             if (afterSpecial(x)) {
-                settleFlags(x);
-                return StopReason::HostRequest;
+                return finishRun(x, count, StopReason::HostRequest);
             }
             slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
         }
     }
+}
+
+// Leaves the state as callers see it between runs: the count stored, FLAGS settled.
+StopReason Cpu::finishRun(interp::Exec& x, std::uint64_t count, StopReason reason) {
+    m_count = count;
+    settleFlags(x);
+    return reason;
 }
 
 // Handles what an instruction left in Exec::special and resets the per-instruction state.

@@ -99,10 +99,12 @@ public:
     // Enters interrupt `vector` now, as INT n does (pushes FLAGS, CS, IP; clears IF and TF).
     void interrupt(std::uint8_t vector);
     bool halted() const { return m_halted; }
+    // Instructions executed so far; during a run (from a Bus call) it shows the count at its start.
     std::uint64_t instructionCount() const { return m_count; }
 
 private:
     bool afterSpecial(interp::Exec& x);
+    StopReason finishRun(interp::Exec& x, std::uint64_t count, StopReason reason);
 
     std::uint8_t* m_mem;
     Bus& m_bus;
