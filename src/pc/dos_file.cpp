@@ -77,6 +77,13 @@ void release(Machine& m, std::uint8_t index) {
     slot.reset();
 }
 
+// The read-only attribute is the owner's write permission. DOS refuses to change such a file, and the host
+// would not when running as root, so the check is made here.
+bool readOnly(const HostPath& p) {
+    struct stat st;
+    return p.exists && !p.isDirectory && ::stat(p.path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
+
 std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::uint8_t mode, std::uint16_t& handle) {
     if (auto dev = deviceNamed(name)) {
         OpenFile f;
@@ -89,6 +96,7 @@ std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::ui
     if (p.error) return create && p.error == doserr::kFileNotFound ? doserr::kPathNotFound : p.error;
     if (p.isDirectory) return doserr::kAccessDenied;
     if (!create && !p.exists) return doserr::kFileNotFound;
+    if ((create || mode != 0) && readOnly(p)) return doserr::kAccessDenied;
     int flags = create ? (O_RDWR | O_CREAT | O_TRUNC) : (mode == 0 ? O_RDONLY : mode == 1 ? O_WRONLY : O_RDWR);
     int fd = ::open(p.path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return hostError(errno);
@@ -316,7 +324,7 @@ std::uint16_t remove(Machine& m) {
     HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
     if (p.error) return p.error;
     if (!p.exists) return doserr::kFileNotFound;
-    if (p.isDirectory) return doserr::kAccessDenied;
+    if (p.isDirectory || readOnly(p)) return doserr::kAccessDenied;
     return ::unlink(p.path.c_str()) == 0 ? 0 : hostError(errno);
 }
 

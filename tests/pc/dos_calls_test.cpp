@@ -117,6 +117,27 @@ TEST_F(PcDosCalls, FindRenameDeleteAndDirectories) {
     EXPECT_TRUE(std::filesystem::exists(drive() / "FRESH.TXT"));
 }
 
+// DOS keeps a read-only file as it is, also where the host would let root change it.
+TEST_F(PcDosCalls, AReadOnlyFileIsNeitherDeletedNorTruncatedNorOpenedForWriting) {
+    call({.ax = 0x4301, .cx = 0x01, .dx = kText}, "A.TXT");
+    ASSERT_FALSE(carry);
+    EXPECT_EQ(call({.ax = 0x4300, .dx = kText}, "A.TXT").cx, 0x21);
+    const Regs attempts[] = {{.ax = 0x4100, .dx = kText}, {.ax = 0x3C00, .dx = kText}, {.ax = 0x3D01, .dx = kText},
+                             {.ax = 0x3D02, .dx = kText}};
+    for (const Regs& a : attempts) {
+        Regs r = call(a, "a.txt");
+        EXPECT_TRUE(carry) << std::hex << a.ax;
+        EXPECT_EQ(r.ax, 5) << std::hex << a.ax;
+    }
+    EXPECT_EQ(std::filesystem::file_size(drive() / "a.txt"), 5u);
+    call({.ax = 0x3D00, .dx = kText}, "a.txt");
+    EXPECT_FALSE(carry);  // reading is allowed
+    call({.ax = 0x4301, .cx = 0x20, .dx = kText}, "A.TXT");
+    call({.ax = 0x4100, .dx = kText}, "a.txt");
+    EXPECT_FALSE(carry);
+    EXPECT_FALSE(std::filesystem::exists(drive() / "a.txt"));
+}
+
 TEST_F(PcDosCalls, ConsoleReadsThroughAHandleTakeEditedLinesInPieces) {
     Code c;
     c.raw({0xCD, 0x21, 0xFA, 0xF4});
