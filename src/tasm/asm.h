@@ -41,6 +41,9 @@ struct Symbol {
     bool everDefined = false;
     std::vector<std::uint8_t> init;  // structures: the default contents
     std::vector<int> fields;         // structures and records: their fields in order
+    // Cross reference of the last pass: listing lines that name the symbol, sorted; `true` where the
+    // line defines it.
+    std::vector<std::pair<int, bool>> refs;
 };
 
 enum class Combine : std::uint8_t { Private, Public, Stack, Common, Memory, At };
@@ -310,6 +313,20 @@ public:
     void finishCollect(Collect& c);
     char m_commentDelim = 0;
     bool m_listSuppressed = false;
+    bool m_listOff = false;   // .XLIST / %NOLIST in force
+    bool m_lineListsOffset = false;  // the line shows the location counter even without code (.MODEL)
+    bool m_jumps = false;     // JUMPS: far conditional jumps become the inverse jump over a JMP
+    // Pass-1 errors forced by .ERR1: only the last pass's diagnostics are reported, so they are kept
+    // aside and put back where the last pass meets the same line.
+    std::vector<Diagnostic> m_pass1Errors;
+    std::vector<bool> m_pass1ErrorShown;
+    void pass1Error();
+    // Symbols the current line names (for the cross reference), with whether it defines them.
+    std::vector<std::pair<int, bool>> m_lineRefs;
+    void noteRef(int sym, bool defines = false) {
+        if (m_opts.crossRef && m_opts.listing && sym >= 0) m_lineRefs.emplace_back(sym, defines);
+    }
+    bool longConditionalJump(const std::string& mnem, const InstrOperand& o);
     bool m_lineEmitted = false;
     int m_exitm = 0;
 

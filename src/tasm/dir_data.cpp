@@ -516,7 +516,9 @@ void dirPublic(Assembler& a, const DirArgs& d) {
             a.error("Need name");
             return;
         }
-        a.m_syms[a.lookupOrCreate(d.toks[p].text)].isPublic = true;
+        int sym = a.lookupOrCreate(d.toks[p].text);
+        a.m_syms[sym].isPublic = true;
+        a.noteRef(sym);
     }
 }
 

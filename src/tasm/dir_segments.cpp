@@ -97,7 +97,10 @@ void enter(Assembler& a, int seg) {
 int Assembler::openSegment(const std::string& name, bool create) {
     int sym = lookupOrCreate(name);
     Symbol& s = m_syms[sym];
-    if (s.kind == SymKind::Segment && s.definedPass == m_pass) return s.seg;
+    if (s.kind == SymKind::Segment && s.definedPass == m_pass) {
+        noteRef(sym);
+        return s.seg;
+    }
     if (!create) return -1;
     if (!defineSymbol(sym, SymKind::Segment)) return -1;
     Segment seg;
@@ -232,6 +235,7 @@ void dirAssume(Assembler& a, const DirArgs& d) {
                 return;
             }
             a.m_assume[r.num] = sym;
+            a.noteRef(sym);
             ++p;
         }
         if (p < d.toks.size()) {
@@ -313,6 +317,7 @@ void Assembler::closeOpenBlocks() {
 
 void dirModel(Assembler& a, const DirArgs& d) {
     static const char* kModels[] = {"TINY", "SMALL", "COMPACT", "MEDIUM", "LARGE", "HUGE", "TPASCAL", "FLAT"};
+    a.m_lineListsOffset = true;  // the classic listing shows 0000 on the .MODEL line
     if (d.pos >= d.toks.size()) {
         a.error("Need expression");
         return;

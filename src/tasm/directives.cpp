@@ -54,10 +54,10 @@ const DirectiveInfo kDirectives[] = {
     {".XLIST", dirListing}, {".LALL", dirIgnore}, {".SALL", dirIgnore}, {".XALL", dirIgnore},
     {".CREF", dirIgnore}, {".XCREF", dirIgnore}, {".SFCOND", dirIgnore}, {".LFCOND", dirIgnore},
     {".TFCOND", dirIgnore}, {"%LIST", dirListing}, {"%NOLIST", dirListing}, {"MASM", dirIgnore},
-    {"MASM51", dirIgnore}, {"JUMPS", dirIgnore}, {"NOJUMPS", dirIgnore}, {"LOCALS", dirIgnore},
+    {"MASM51", dirIgnore}, {"JUMPS", dirJumps}, {"NOJUMPS", dirJumps}, {"LOCALS", dirIgnore},
     {"NOLOCALS", dirIgnore}, {"SMART", dirIgnore}, {"NOSMART", dirIgnore}, {".MSFLOAT", dirIgnore},
     {".ERR", dirErr}, {".ERRE", dirErr}, {".ERRNZ", dirErr}, {".ERRB", dirErr}, {".ERRNB", dirErr},
-    {".ERRDEF", dirErr}, {".ERRNDEF", dirErr}, {".ERR1", dirIgnore}, {".ERR2", dirIgnore},
+    {".ERRDEF", dirErr}, {".ERRNDEF", dirErr}, {".ERR1", dirErr}, {".ERR2", dirErr},
     {"IDEAL", dirUnsupported},
 };
 
@@ -120,7 +120,13 @@ void dirOut(Assembler& a, const DirArgs& d) {
     if (a.m_finalPass) a.m_outMessages.push_back(a.sourceText(d.line, d.toks, d.pos));
 }
 
-void dirListing(Assembler&, const DirArgs&) {}
+// .XLIST and %NOLIST stop the listing (their own line included), .LIST and %LIST start it again.
+// Lines with a diagnostic are listed all the same.
+void dirListing(Assembler& a, const DirArgs& d) {
+    a.m_listOff = iequals(d.word, ".XLIST") || iequals(d.word, "%NOLIST");
+}
+
+void dirJumps(Assembler& a, const DirArgs& d) { a.m_jumps = iequals(d.word, "JUMPS"); }
 
 void dirComment(Assembler& a, const DirArgs& d) {
     if (d.pos >= d.toks.size()) {
@@ -136,7 +142,12 @@ void dirComment(Assembler& a, const DirArgs& d) {
 
 void dirErr(Assembler& a, const DirArgs& d) {
     std::string w = upper(d.word);
-    bool fire = w == ".ERR";
+    if (w == ".ERR1") {
+        a.pass1Error();
+        return;
+    }
+    // Every pass from the second may be the last; only the last one's diagnostics are reported.
+    bool fire = w == ".ERR" || (w == ".ERR2" && a.m_pass >= 2);
     if (w == ".ERRE" || w == ".ERRNZ") {
         size_t p = d.pos;
         std::int32_t v = 0;
@@ -151,6 +162,26 @@ void dirErr(Assembler& a, const DirArgs& d) {
         fire = w == ".ERRB" ? blank : !blank;
     }
     if (fire) a.error("User error");
+}
+
+void Assembler::pass1Error() {
+    if (m_pass == 1) {
+        error("User error");
+        m_pass1Errors.push_back(m_diags.back());
+        return;
+    }
+    // A later pass shows the pass-1 error of this very line (in order, and in the listing).
+    error("User error");
+    const Diagnostic& here = m_diags.back();
+    for (size_t i = 0; i < m_pass1Errors.size(); ++i) {
+        const Diagnostic& e = m_pass1Errors[i];
+        if (!m_pass1ErrorShown[i] && e.file == here.file && e.line == here.line && e.macro == here.macro &&
+            e.macroLine == here.macroLine) {
+            m_pass1ErrorShown[i] = true;
+            return;
+        }
+    }
+    m_diags.pop_back();
 }
 
 std::string Assembler::sourceText(const std::string& line, const std::vector<Token>& toks, size_t from) const {

@@ -77,6 +77,7 @@ void dirOut(Assembler&, const DirArgs&);
 void dirTitle(Assembler&, const DirArgs&);
 void dirComment(Assembler&, const DirArgs&);
 void dirListing(Assembler&, const DirArgs&);
+void dirJumps(Assembler&, const DirArgs&);
 void dirIgnore(Assembler&, const DirArgs&);
 void dirErr(Assembler&, const DirArgs&);
 void dirUnsupported(Assembler&, const DirArgs&);

@@ -107,9 +107,13 @@ void Assembler::resetPass() {
     m_listMute = 0;
     m_title.clear();
     m_subttl.clear();
+    m_listOff = false;
+    m_jumps = false;
+    m_pass1ErrorShown.assign(m_pass1Errors.size(), false);
     for (Symbol& s : m_syms) {
         if (s.kind == SymKind::Extern) s.ext = -1;
         s.isPublic = false;
+        s.refs.clear();
     }
 }
 

@@ -435,6 +435,7 @@ private:
                 }
                 return fail("Undefined symbol: " + m_a.displayName(name));
             }
+            m_a.noteRef(s);
             regToMem(v);
             v.num += m_a.m_syms[s].value;
             v.type = m_a.m_syms[s].type;
@@ -558,6 +559,7 @@ private:
 
     bool symbolValue(int s, Value& v) {
         const Symbol& sym = m_a.m_syms[s];
+        m_a.noteRef(s);
         v.sym = s;
         switch (sym.kind) {
             case SymKind::Label:

@@ -261,6 +261,7 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     }
     for (InstrOperand& o : ops)
         if (!toOperand(mnem, o.v, o.op)) return;
+    if (m_jumps && ops.size() == 1 && isConditional(mnem) && longConditionalJump(mnem, ops[0])) return;
     std::array<x86::Operand, 3> xs{};
     for (size_t k = 0; k < ops.size(); ++k) xs[k] = ops[k].op;
     eo.origin = static_cast<std::uint16_t>(here());
@@ -273,6 +274,36 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
         return;
     }
     emitEncoded(r, ops);
+}
+
+// With JUMPS, a conditional jump whose target is out of reach becomes the inverse jump over a near
+// JMP (5 bytes). Like JMP it starts short and grows, never shrinking, when a pass finds it too far.
+bool Assembler::longConditionalJump(const std::string& mnem, const InstrOperand& o) {
+    if (o.op.kind != x86::OperandKind::Rel || o.op.dist != x86::JumpDist::Auto || o.v.isShort) return false;
+    size_t idx = m_jmpIndex++;
+    if (m_jmpLong.size() <= idx) m_jmpLong.resize(idx + 1, 0);
+    std::int32_t target = o.op.value;
+    if (!m_jmpLong[idx] && !o.v.undefined) {
+        std::int32_t d = static_cast<std::int16_t>(static_cast<std::uint16_t>(target - (here() + 2)));
+        if (d < -128 || d > 127) {
+            m_jmpLong[idx] = 1;
+            m_changed = true;
+        }
+    }
+    if (!m_jmpLong[idx]) return false;
+    x86::EncodeOptions eo;
+    eo.origin = static_cast<std::uint16_t>(here());
+    x86::Operand near = x86::Operand::rel(here() + 2, x86::JumpDist::Short, true);
+    x86::EncodeResult cc = x86::encode(mnem, std::span<const x86::Operand>(&near, 1), eo);
+    if (!cc.ok() || cc.length != 2) return false;
+    m_lineInstr = true;
+    emitListedByte(static_cast<std::uint8_t>(cc.bytes[0] ^ 1));  // Jcc and its inverse differ in bit 0
+    emitListedByte(3);
+    emitListedByte(0xE9);
+    std::uint16_t disp = static_cast<std::uint16_t>(target - (here() + 2));
+    emitWord(disp);
+    listField(disp, 2, false, false);
+    return true;
 }
 
 void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrOperand>& ops) {

@@ -120,11 +120,20 @@ void Assembler::listLine(const std::string& line, std::uint32_t startLc, int sta
     if (!m_opts.listing) return;
     bool expansion = !m_frames.empty() && m_frames.back().kind != Frame::Kind::File;
     bool hasDiag = m_diags.size() > diagStart;
-    if (m_listSuppressed && !hasDiag) return;
+    if ((m_listSuppressed || m_listOff) && !hasDiag) {
+        m_lineRefs.clear();
+        return;
+    }
     if (expansion && !m_opts.listingAll && !m_lineEmitted && !hasDiag && code.empty()) return;
     ListLine l;
     l.listNo = ++m_listNo;
-    l.hasOffset = startSeg >= 0 && (m_lineEmitted || label) && m_strucOpen < 0;
+    for (const auto& [sym, defines] : m_lineRefs) {
+        auto& refs = m_syms[static_cast<size_t>(sym)].refs;
+        if (!refs.empty() && refs.back().first == l.listNo) refs.back().second |= defines;
+        else refs.emplace_back(l.listNo, defines);
+    }
+    m_lineRefs.clear();
+    l.hasOffset = (startSeg >= 0 && (m_lineEmitted || label) && m_strucOpen < 0) || m_lineListsOffset;
     l.offset = startLc;
     l.code = std::move(code);
     l.source = line;
@@ -240,6 +249,27 @@ constexpr size_t kBitCol = 24, kSizeCol = 28, kAlignCol = 33, kCombineCol = 40, 
 
 std::string column(const std::string& row, size_t col) { return row.size() >= col ? row + " " : pad(row, col); }
 
+// With /c: the listing lines that name a symbol, from col 59, each followed by two blanks, the
+// defining one marked "#"; a row that is full ends with "+" at col 130 and goes on at col 59.
+constexpr size_t kCrefCol = 59, kCrefEnd = 128, kCrefPlusCol = 130;
+
+std::vector<std::string> crossReference(const std::string& row, const Symbol* s) {
+    std::vector<std::string> lines;
+    std::string cur = column(row, kCrefCol);
+    bool any = false;
+    for (const auto& [line, defines] : s ? s->refs : std::vector<std::pair<int, bool>>{}) {
+        std::string ref = (defines ? "#" : "") + std::to_string(line);
+        if (any && cur.size() + ref.size() > kCrefEnd) {
+            lines.push_back(pad(cur, kCrefPlusCol) + "+");
+            cur = pad("", kCrefCol);
+        }
+        cur += ref + "  ";
+        any = true;
+    }
+    lines.push_back(any ? cur : row);
+    return lines;
+}
+
 std::string segmentRow(const Segment& s, bool indent) {
     std::string row = column((indent ? "  " : "") + s.name, kBitCol) + "16";
     row = column(row, kSizeCol) + hex(s.size >= 0x10000 ? 0 : s.size, 4);
@@ -278,8 +308,15 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     p.header = header;
     p.page = page;
     p.newPage("Symbol Table", 4);
-    p.line(pad(pad("Symbol Name", kTypeCol) + "Type", kValueCol) + "Value", "Symbol Table");
+    const bool cref = m_opts.crossRef;
+    auto rows = [&](const std::string& row, const Symbol* s) {
+        if (!cref) return p.line(row, "Symbol Table");
+        for (const std::string& l : crossReference(row, s)) p.line(l, "Symbol Table");
+    };
+    std::string heading = pad(pad("Symbol Name", kTypeCol) + "Type", kValueCol) + "Value";
+    p.line(cref ? pad(heading, kCrefCol) + "Cref (defined at #)" : heading, "Symbol Table");
     p.line("", "Symbol Table");
+    auto symbolOf = [&](int sym) { return sym >= 0 ? &m_syms[static_cast<size_t>(sym)] : nullptr; };
     std::vector<const Symbol*> syms;
     for (const Symbol& s : m_syms) {
         if (!s.everDefined || s.kind == SymKind::Segment || s.kind == SymKind::Group || s.kind == SymKind::Macro) continue;
@@ -292,10 +329,11 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
         if (type.empty()) continue;
         std::string row = column(s->name, kTypeCol) + type;
         row = column(row, kValueCol) + valueText(*this, *s);
-        p.line(row, "Symbol Table");
+        rows(row, s);
     }
     p.line("", "Symbol Table");
-    p.line(pad("Groups & Segments", kBitCol) + "Bit Size Align  Combine Class", "Symbol Table");
+    heading = pad("Groups & Segments", kBitCol) + "Bit Size Align  Combine Class";
+    p.line(cref ? pad(heading, kCrefCol) + "Cref (defined at #)" : heading, "Symbol Table");
     p.line("", "Symbol Table");
     std::vector<std::pair<std::string, int>> tops;  // groups (index >= 0) and loose segments (-1 - index)
     for (size_t g = 0; g < m_groups.size(); ++g) tops.emplace_back(upper(m_groups[g].name), static_cast<int>(g));
@@ -304,12 +342,12 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     std::sort(tops.begin(), tops.end());
     for (const auto& [name, idx] : tops) {
         if (idx >= 0) {
-            p.line(column(m_groups[idx].name, kBitCol) + "Group", "Symbol Table");
+            rows(column(m_groups[idx].name, kBitCol) + "Group", symbolOf(m_groups[idx].sym));
             std::vector<int> members = m_groups[idx].segs;
             std::sort(members.begin(), members.end(), [&](int x, int y) { return upper(m_segs[x].name) < upper(m_segs[y].name); });
-            for (int s : members) p.line(segmentRow(m_segs[s], true), "Symbol Table");
+            for (int s : members) rows(segmentRow(m_segs[s], true), symbolOf(m_segs[s].sym));
         } else {
-            p.line(segmentRow(m_segs[-1 - idx], false), "Symbol Table");
+            rows(segmentRow(m_segs[-1 - idx], false), symbolOf(m_segs[-1 - idx].sym));
         }
     }
     out += p.out;

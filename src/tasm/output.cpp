@@ -187,6 +187,11 @@ AssemblyResult Assembler::finish() {
     AssemblyResult r;
     if (!m_fatal) checkPublics();
     r.passes = m_pass;
+    // Pass-1 errors whose line the last pass did not reach again (a skipped branch) go first.
+    std::vector<Diagnostic> early;
+    for (size_t i = 0; i < m_pass1Errors.size(); ++i)
+        if (i >= m_pass1ErrorShown.size() || !m_pass1ErrorShown[i]) early.push_back(m_pass1Errors[i]);
+    r.errorCount = static_cast<int>(early.size());
     for (const Diagnostic& d : m_diags) {
         if (d.severity == Severity::Warning) ++r.warningCount;
         else ++r.errorCount;
@@ -207,7 +212,8 @@ AssemblyResult Assembler::finish() {
         header += time;
         r.listing = buildListing(header);
     }
-    r.diagnostics = std::move(m_diags);
+    r.diagnostics = std::move(early);
+    r.diagnostics.insert(r.diagnostics.end(), m_diags.begin(), m_diags.end());
     return r;
 }
 

@@ -32,6 +32,8 @@ void Assembler::processLine(const std::string& line) {
     m_lineEmitted = false;
     m_lineInstr = false;
     m_listSuppressed = false;
+    m_lineRefs.clear();
+    m_lineListsOffset = false;
 
     if (m_commentDelim) {
         if (line.find(m_commentDelim) != std::string::npos) m_commentDelim = 0;
@@ -88,9 +90,13 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
         defineLabel(sym, kTypeNear);
         if (pos == toks.size()) return;
     }
-    if (toks[pos].is('%') && pos + 1 < toks.size() && iequals(toks[pos + 1].text, "OUT")) {
-        callDirective(*findDirective("%OUT"), "%OUT", -1, toks, pos + 2, line);
-        return;
+    // %OUT, %LIST, %NOLIST: the lexer splits off the percent sign.
+    if (toks[pos].is('%') && pos + 1 < toks.size() && toks[pos + 1].kind == Tok::Ident) {
+        std::string word = "%" + upper(toks[pos + 1].text);
+        if (const DirectiveInfo* d = findDirective(word)) {
+            callDirective(*d, word, -1, toks, pos + 2, line);
+            return;
+        }
     }
     const Token& first = toks[pos];
     if (first.kind != Tok::Ident) {

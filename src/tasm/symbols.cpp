@@ -73,6 +73,7 @@ bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
     s.definedPass = m_pass;
     s.definedLine = m_listNo;
     s.everDefined = true;
+    noteRef(idx, true);
     return true;
 }
 

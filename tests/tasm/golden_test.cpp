@@ -1,6 +1,9 @@
 // Golden cases: each folder of tests/data/tasm holds one .asm source, optional options.txt (command-line
 // switches), and the expected diagnostics (expected.diag), object dump (expected.obj.txt) and listing
-// (expected.lst). Set KRVS_UPDATE_GOLDEN=1 to rewrite the expected files after a reviewed change.
+// (expected.lst). These files were written by this assembler, so they guard against regressions only;
+// classic_test.cpp checks against the classic assembler's own output. Set KRVS_UPDATE_GOLDEN=1 to
+// rewrite the expected files after a reviewed change: the cases then report themselves skipped, since
+// nothing was checked.
 
 #include <gtest/gtest.h>
 
@@ -22,7 +25,7 @@ std::string goldenRoot() { return std::string(KRVS_TEST_DATA) + "/tasm"; }
 std::vector<std::string> cases() {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(goldenRoot()))
-        if (e.is_directory()) names.push_back(e.path().filename().string());
+        if (e.is_directory() && e.path().filename() != "classic") names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -76,6 +79,7 @@ TEST_P(TasmGolden, MatchesExpectedFiles) {
         compareOrUpdate(dir + "/expected.obj.txt", test::dumpModule(*m), false);
     }
     if (o.listing) compareOrUpdate(dir + "/expected.lst", r.listing, false);
+    if (std::getenv("KRVS_UPDATE_GOLDEN")) GTEST_SKIP() << "expected files of " << GetParam() << " rewritten, not checked";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TasmGolden, ::testing::ValuesIn(cases()), [](const auto& info) { return info.param; });
