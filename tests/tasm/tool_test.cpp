@@ -27,11 +27,11 @@ protected:
 
     void write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
-    // Runs the tool (Bin/TASM.Exe unless `tool` names another path) in src/ and returns its output;
-    // `rc` gets the exit code.
-    std::string run(int& rc, const std::string& tool = "") {
+    // Runs the tool (Bin/TASM.Exe unless `tool` names another path) with `args` in src/ and returns
+    // its output; `rc` gets the exit code.
+    std::string run(int& rc, const std::string& tool = "", const std::string& args = "") {
         std::string exe = tool.empty() ? (m_dir / "Bin" / "TASM.Exe").string() : tool;
-        std::string cmd = "cd '" + (m_dir / "src").string() + "' && '" + exe + "' 2>&1";
+        std::string cmd = "cd '" + (m_dir / "src").string() + "' && '" + exe + "' " + args + " 2>&1";
         FILE* p = popen(cmd.c_str(), "r");
         std::string out;
         char buf[4096];
@@ -116,6 +116,26 @@ TEST_F(TasmTool, AnOutputNamedLikeAnInputIsRefusedAndTouchesNothing) {
         EXPECT_EQ(test::readText((m_dir / "src" / "DEFS.INC").string()), "x equ 1\n") << c.cfg;
         EXPECT_FALSE(fs::exists(m_dir / "src" / "X.OBJ"));
     }
+}
+
+// A program for the 80286 as a course writes it: assembled, linked and run on the emulated PC.
+TEST_F(TasmTool, A286ProgramBuildsAndRunsOnThePc) {
+    write(m_dir / "src" / "P286.ASM",
+          ".286\ndata segment\nmsg db 'result: $'\ndata ends\nstack segment stack\n dw 64 dup (?)\nstack ends\n"
+          "code segment\nassume cs:code, ds:data, ss:stack\nstart: mov ax, data\n mov ds, ax\n"
+          " push 1234h\n pop ax\n shl ax, 4\n pusha\n mov dx, offset msg\n mov ah, 9\n int 21h\n popa\n"
+          " mov bx, ax\n mov cx, 4\nnext: rol bx, 4\n mov dl, bl\n and dl, 0Fh\n add dl, '0'\n cmp dl, '9'\n"
+          " jbe digit\n add dl, 7\ndigit: mov ah, 2\n int 21h\n loop next\n mov ax, 4C00h\n int 21h\n"
+          "code ends\nend start\n");
+    const std::string tools = KRVS_TOOLS_DIR;
+    int rc = 0;
+    std::string out = run(rc, tools + "/TASM.Exe", "/t P286.ASM");
+    ASSERT_EQ(rc, 0) << out;
+    out = run(rc, tools + "/TLink.Exe", "P286");
+    ASSERT_EQ(rc, 0) << out;
+    out = run(rc, tools + "/krvscmd", "/c P286.EXE");
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(out, "result: 2340");  // 1234h pushed as an immediate, shifted left by 4
 }
 
 TEST_F(TasmTool, UnknownSwitchIsFatal) {
