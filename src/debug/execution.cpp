@@ -54,8 +54,11 @@ int proceedLength(const pc::Memory& mem, std::uint16_t cs, std::uint16_t ip) {
 
 }  // namespace
 
+// The machine's own stop request, not the CPU's: the machine runs the CPU in slices and only a request it
+// has seen itself ends its run; one made to the CPU alone is used up by the slice it lands in.
 void Session::interrupt() {
-    if (m_running.load()) m_machine->cpu().requestStop();
+    std::lock_guard lock(m_runMutex);
+    if (m_running) m_machine->requestStop();
 }
 
 void Session::installDebugVectors() {
@@ -82,9 +85,15 @@ StopKind Session::runUntilStop(bool trapFlag) {
     installDebugVectors();
     auto& r = regs();
     if (trapFlag) r.flags |= x86::flag::TF;
-    m_running.store(true);
+    {
+        std::lock_guard lock(m_runMutex);
+        m_running = true;
+    }
     const pc::RunOutcome outcome = m_machine->run();
-    m_running.store(false);
+    {
+        std::lock_guard lock(m_runMutex);
+        m_running = false;
+    }
     if (outcome == pc::RunOutcome::Exited) {
         m_terminated = true;
         return StopKind::Terminated;

@@ -4,9 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "debug/console.h"
 #include "debug/session.h"
@@ -21,11 +25,30 @@ constexpr const char* kUsage =
     "                          the file you want to test.\r\n\r\n"
     "After DEBUG starts, type ? to display a list of debugging commands.\r\n";
 
+// Ctrl-C stops a running program and shows where it stood, as Ctrl-Break does under DOS. SIGINT is
+// blocked in every thread and taken by one thread of its own, because stopping the machine wakes waiters
+// on a condition variable, which a signal handler may not do. The thread outlives the session (it stays
+// in sigwait until the process ends), so it reaches the session only through this guarded pointer.
+std::mutex g_sessionMutex;
 krvs::debug::Session* g_session = nullptr;
 
-// Ctrl-C stops a running program and shows where it stood, as Ctrl-Break does under DOS.
-extern "C" void onInterrupt(int) {
-    if (g_session) g_session->interrupt();
+void setInterruptTarget(krvs::debug::Session* session) {
+    std::lock_guard lock(g_sessionMutex);
+    g_session = session;
+}
+
+void startInterruptThread() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+    std::thread([set] {
+        int sig = 0;
+        while (::sigwait(&set, &sig) == 0) {
+            std::lock_guard lock(g_sessionMutex);
+            if (g_session) g_session->interrupt();
+        }
+    }).detach();
 }
 
 class RawTerminal {
@@ -72,9 +95,14 @@ int main(int argc, char** argv) {
     krvs::debug::Console console(in, out, terminal.active());
     krvs::debug::Session session(console);
     if (terminal.active()) {
-        g_session = &session;
-        std::signal(SIGINT, onInterrupt);
+        setInterruptTarget(&session);
+        startInterruptThread();
     }
-    if (std::string e = session.start(program, args); !e.empty()) console.write(e + "\r\n");
-    return session.run();
+    // A program that cannot be loaded is reported, and the session goes on as the classic DEBUG's does,
+    // but the exit code says that it failed, as the other tools' do.
+    const std::string error = session.start(program, args);
+    if (!error.empty()) console.write(error + "\r\n");
+    const int code = session.run();
+    setInterruptTarget(nullptr);
+    return error.empty() ? code : 1;
 }

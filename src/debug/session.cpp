@@ -38,12 +38,6 @@ void Session::freshPsp() {
     m_defaults.dump = m_defaults.unassemble = m_defaults.assemble = {psp, 0x100};
 }
 
-std::string Session::start(const std::string& program, const std::string& args) {
-    if (program.empty()) return {};
-    setProgramName(args.empty() ? program : program + " " + args);
-    return loadFile(std::nullopt);
-}
-
 void Session::printError(int column, std::size_t promptWidth) {
     m_console.write(std::string(static_cast<std::size_t>(column) + promptWidth, ' ') + "^ Error\r\n");
 }

@@ -1,8 +1,13 @@
 // Program names and loading: N builds the command tail and FCBs, L loads .COM and .EXE programs into a
-// fresh machine (as EXEC would) and other files raw at CS:0100.
+// fresh machine (as EXEC would) and other files raw at CS:0100. Every name a command gives is a DOS name
+// on the program's drive C:; only the program named on DEBUG's own command line is a host path, and its
+// directory becomes that drive.
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "debug/session.h"
 #include "pc/loader.h"
@@ -11,12 +16,45 @@ namespace krvs::debug {
 
 namespace {
 
+namespace fs = std::filesystem;
+
+// No file larger than conventional memory can be loaded; reading stops one byte past it, so a device
+// that never ends (/dev/zero) or a huge file is refused without being read whole.
+constexpr std::uint32_t kConventionalMemory = 0xA0000;
+
 std::string upper(std::string s) { return upperOutsideQuotes(s); }
 
 std::string extensionOf(const std::string& name) {
     const auto dot = name.rfind('.');
     if (dot == std::string::npos || name.find_first_of("\\/", dot) != std::string::npos) return {};
     return upper(name.substr(dot + 1));
+}
+
+// The last part of a DOS or host path: the name the loaded program sees as its own.
+std::string lastPart(const std::string& name) {
+    const auto cut = name.find_last_of("\\/:");
+    return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+// Reads a file for L. Non-blocking, so a FIFO or terminal gives what is there instead of waiting.
+std::string readForLoad(const fs::path& path, std::vector<std::uint8_t>& out) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == EACCES ? "Access denied" : "File not found";
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return "File not found";
+    }
+    std::uint8_t buf[65536];
+    while (out.size() <= kConventionalMemory) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.insert(out.end(), buf, buf + n);
+    }
+    ::close(fd);
+    return out.size() > kConventionalMemory ? "Insufficient memory" : "";
 }
 
 }  // namespace
@@ -37,33 +75,47 @@ void Session::setProgramName(const std::string& text) {
     regs().gp[x86::AX] = pc::writeCommandTailFcbs(mem, psp, m_fileArgs);
 }
 
-std::filesystem::path Session::hostPath(const std::string& name) const {
+std::string Session::start(const std::string& program, const std::string& args) {
+    if (program.empty()) return {};
+    // A host path, as a shell or the IDE gives it: the program's directory becomes drive C: and the
+    // program is read from where it was named. A name that is no host file is a DOS name on the drive
+    // of the current directory ("DEBUG hello.exe" for HELLO.EXE).
+    const fs::path given(program);
     std::error_code ec;
-    if (std::filesystem::exists(name, ec)) return name;
-    pc::HostPath h = m_machine->drive().resolve(name);
-    if (h.error == 0 && h.exists) return h.path;
-    // A full DOS path from another machine's layout ("C:\WORK\HELLO.EXE"): the file in the current directory.
-    if (const auto cut = name.find_last_of("\\/:"); cut != std::string::npos) {
-        pc::HostPath base = m_machine->drive().resolve(name.substr(cut + 1));
-        if (base.error == 0 && base.exists) return base.path;
+    if (!fs::exists(given, ec)) {
+        setProgramName(args.empty() ? program : program + " " + args);
+        return loadFile(std::nullopt);
     }
-    return h.error == 0 && !h.path.empty() ? h.path : std::filesystem::path(name);
+    m_options.driveRoot = given.has_parent_path() ? given.parent_path() : fs::path(".");
+    newMachine();
+    freshPsp();
+    const std::string name = given.filename().string();
+    setProgramName(args.empty() ? name : name + " " + args);
+    std::vector<std::uint8_t> file;
+    if (std::string e = readForLoad(given, file); !e.empty()) return e;
+    return place(file, std::nullopt);
 }
+
+pc::HostPath Session::resolveFile(const std::string& name) const { return m_machine->drive().resolve(name); }
 
 std::string Session::loadFile(std::optional<Address> at) {
     if (m_fileName.empty()) return "File not found";
-    const std::filesystem::path path = hostPath(m_fileName);
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    if (!in || std::filesystem::is_directory(path, ec)) return "File not found";
-    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const pc::HostPath h = resolveFile(m_fileName);
+    if (h.error == pc::doserr::kAccessDenied) return "Access denied";
+    if (h.error || !h.exists || h.isDirectory) return "File not found";
+    std::vector<std::uint8_t> file;
+    if (std::string e = readForLoad(h.path, file); !e.empty()) return e;
+    return place(file, at);
+}
+
+std::string Session::place(const std::vector<std::uint8_t>& file, std::optional<Address> at) {
     const std::string ext = extensionOf(m_fileName);
     const auto size = static_cast<std::uint32_t>(file.size());
 
     if (ext == "COM" || ext == "EXE") {
         const x86::Registers before = regs();
         newMachine();
-        const pc::LoadResult r = m_machine->loadImage(file, upper(path.filename().string()), m_fileArgs);
+        const pc::LoadResult r = m_machine->loadImage(file, upper(lastPart(m_fileName)), m_fileArgs);
         if (!r.ok) {
             // The old program is gone with its machine: DEBUG stands on a fresh PSP, as after a failed EXEC.
             freshPsp();
@@ -87,7 +139,9 @@ std::string Session::loadFile(std::optional<Address> at) {
 
     auto& reg = regs();
     const Address to = at.value_or(Address{reg.seg[x86::CS], 0x100});
-    const std::uint32_t base = pc::linear(to.segment, to.offset);
+    const std::uint32_t base = (static_cast<std::uint32_t>(to.segment) << 4) + to.offset;
+    // Past the end of the address space the bytes would wrap onto the interrupt vectors.
+    if (base + size > x86::kMemorySize) return "Insufficient memory";
     for (std::uint32_t i = 0; i < size; ++i) m_machine->memory().write8(base + i, file[i]);
     reg.gp[x86::BX] = static_cast<std::uint16_t>(size >> 16);
     reg.gp[x86::CX] = static_cast<std::uint16_t>(size);

@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(DebugFiles, LoadsByDosNameInAnyCaseAndFromAFullDosPath) {
-    for (const char* name : {"hello.com", "C:\\ELSEWHERE\\HELLO.COM"}) {
+    for (const char* name : {"hello.com", "C:\\HELLO.COM", "\\Hello.Com"}) {
         const std::string out = run(std::string("n ") + name + "\nl\nr\nq\n");
         EXPECT_NE(out.find("BX=0000  CX=004C"), std::string::npos) << name << "\n" << out;
         EXPECT_NE(out.find("IP=0100"), std::string::npos);
@@ -57,6 +57,32 @@ TEST_F(DebugFiles, WriteSavesBxCxBytesFromTheAddressAndLeavesNoTemporaryFile) {
     const std::vector<char> expected{'C', 'D', 'E', 'F'};
     EXPECT_EQ(bytesOf(m_dir / "OUT.BIN"), expected);
     for (const auto& e : fs::directory_iterator(m_dir)) EXPECT_EQ(e.path().filename().string().find('$'), std::string::npos);
+}
+
+// A name on another directory is that name, not a file of the same name somewhere else: L finds nothing
+// and W creates nothing (it would overwrite the program of the same name here).
+TEST_F(DebugFiles, AFullDosPathElsewhereIsNotTheFileHere) {
+    const std::string out = run("n C:\\ELSEWHERE\\HELLO.COM\nl\nr cx\n4\nw\nq\n");
+    EXPECT_NE(out.find("-l\r\r\nFile not found\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("File creation error\r\n"), std::string::npos) << out;
+    EXPECT_EQ(fs::file_size(m_dir / "HELLO.COM"), 0x4Cu);
+}
+
+// Two DEBUGs writing the same file each use a temporary name of their own; one left by the other (here a
+// directory in the way of the classic NAME.$$$) changes nothing.
+TEST_F(DebugFiles, WriteUsesATemporaryNameOfItsOwn) {
+    fs::create_directory(m_dir / "OUT.BIN.$$$");
+    const std::string out = run("e 100 'AB'\nn out.bin\nr cx\n2\nw\nq\n");
+    EXPECT_NE(out.find("Writing 00002 bytes\r\n-"), std::string::npos) << out;
+    EXPECT_EQ(bytesOf(m_dir / "OUT.BIN"), (std::vector<char>{'A', 'B'}));
+}
+
+TEST_F(DebugFiles, WriteRefusesAReadOnlyFile) {
+    std::ofstream(m_dir / "RO.BIN", std::ios::binary) << "old";
+    fs::permissions(m_dir / "RO.BIN", fs::perms::owner_read | fs::perms::group_read);
+    const std::string out = run("n ro.bin\nr cx\n2\nw\nq\n");
+    EXPECT_NE(out.find("Access denied\r\n"), std::string::npos) << out;
+    EXPECT_EQ(bytesOf(m_dir / "RO.BIN"), (std::vector<char>{'o', 'l', 'd'}));
 }
 
 TEST_F(DebugFiles, RawFilesLoadAtTheAddressWithTheirSize) {

@@ -3,69 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
+#include "debug_process.h"
+
 namespace {
 
-class DebugProcess {
-public:
-    explicit DebugProcess(const std::string& program) {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[0]); ::close(in[1]); ::close(out[0]); ::close(out[1]);
-            const std::string exe = std::string(KRVS_TOOLS_DIR) + "/DEBUG.EXE";
-            if (program.empty()) ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-            else ::execl(exe.c_str(), exe.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        m_to = in[1];
-        m_from = out[0];
-    }
-    ~DebugProcess() {
-        if (m_to >= 0) ::close(m_to);
-        if (m_from >= 0) ::close(m_from);
-        if (m_pid > 0) {
-            int status;
-            if (::waitpid(m_pid, &status, WNOHANG) == 0) {
-                ::kill(m_pid, SIGKILL);
-                ::waitpid(m_pid, &status, 0);
-            }
-        }
-    }
-    void send(const std::string& bytes) { ASSERT_EQ(::write(m_to, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
-    // One read, as the IDE's reader makes it; "" when nothing came within the time.
-    std::string readOnce(int timeoutMs = 10000) {
-        pollfd p{m_from, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) return {};
-        char buf[4096];
-        ssize_t n = ::read(m_from, buf, sizeof buf);
-        return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-    }
-    void closeInput() { ::close(m_to); m_to = -1; }
-    int wait() {
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_to = -1, m_from = -1;
-};
+using krvs::debug::test::DebugProcess;
 
 std::vector<std::string> lines(const std::string& reply) {
     std::vector<std::string> out;

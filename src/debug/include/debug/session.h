@@ -3,10 +3,10 @@
 // Commands are looked up in a table by their letter; each one parses its parameters and returns either
 // success or the column for "^ Error". The session reads and writes only through its Console.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,7 +54,8 @@ public:
     // Executes one command line (without its CR); output goes to the console.
     CommandResult execute(const std::string& line);
 
-    // Safe from a signal handler: ends a running G, P or T at the next instruction (Ctrl-C in a terminal).
+    // From any thread (not a signal handler): ends a running G, P or T at the next instruction boundary,
+    // also while the program waits for a key (Ctrl-C in a terminal). Does nothing at DEBUG's prompt.
     void interrupt();
 
     pc::Machine& machine() { return *m_machine; }
@@ -81,14 +82,16 @@ public:
     void setProgramName(const std::string& text);
     // L of the N file: returns the error text or "".
     std::string loadFile(std::optional<Address> at);
-    // Resolves a DOS or host file name to a host path.
-    std::filesystem::path hostPath(const std::string& name) const;
+    // Maps a DOS file name onto drive C:, the same drive the program's INT 21h calls use.
+    pc::HostPath resolveFile(const std::string& name) const;
     void printError(int column, std::size_t promptWidth = 1);
     // The command line as typed (original case), for the file names of N.
     const std::string& rawLine() const { return m_rawLine; }
 
 private:
     void newMachine();
+    // Puts a file's bytes where L puts them: a .COM or .EXE into a fresh machine, others raw at `at`.
+    std::string place(const std::vector<std::uint8_t>& file, std::optional<Address> at);
     void freshPsp();
     void installDebugVectors();
     StopKind runUntilStop(bool trapFlag);
@@ -103,7 +106,9 @@ private:
     std::string m_fileArgs;
     std::string m_rawLine;
     bool m_terminated = false;
-    std::atomic<bool> m_running{false};
+    // interrupt() comes from another thread; the lock keeps the machine from being replaced under it.
+    std::mutex m_runMutex;
+    bool m_running = false;
 };
 
 // The table of commands: letter, handler.
