@@ -30,6 +30,7 @@ void Cpu::interrupt(std::uint8_t vector) {
 StopReason Cpu::run(std::uint64_t maxInstructions) {
     const Dispatch& dispatch = dispatchFor(m_model);
     Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
+    csLoaded(x);
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
     // Counted in a local and stored when run() returns.
@@ -54,6 +55,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 if (vector >= 0) {
                     settleFlags(x);
                     interrupt(static_cast<std::uint8_t>(vector));
+                    csLoaded(x);
                 }
             }
             if (m_halted) {
@@ -75,7 +77,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         const std::uint16_t ip = m_regs.ip;
         x.startIp = ip;
         m_regs.ip = static_cast<std::uint16_t>(ip + 1);
-        table[mem[(segBase(m_regs.seg[CS]) + ip) & kAddrMask]](x);
+        table[mem[(x.csBase + ip) & kAddrMask]](x);
         ++count;
         if (x.special != 0) [[unlikely]] {
             if (afterSpecial(x)) {
@@ -109,6 +111,7 @@ bool Cpu::afterSpecial(interp::Exec& x) {
     if ((special & kTrapLatched) && !(special & kInhibitTrap)) {
         settleFlags(x);
         interrupt(1);
+        csLoaded(x);
     }
     return (special & kEventHostStop) != 0;
 }

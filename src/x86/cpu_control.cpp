@@ -79,6 +79,7 @@ void jmpFar(Exec& x) {
     std::uint16_t off = fetch16(x);
     x.r.seg[CS] = fetch16(x);
     x.r.ip = off;
+    csLoaded(x);
 }
 void callFar(Exec& x) {
     std::uint16_t off = fetch16(x);
@@ -87,6 +88,7 @@ void callFar(Exec& x) {
     push16(x, x.r.ip);
     x.r.seg[CS] = seg;
     x.r.ip = off;
+    csLoaded(x);
 }
 
 template <bool Far, bool Imm>
@@ -94,7 +96,10 @@ void ret(Exec& x) {
     std::uint16_t extra = 0;
     if constexpr (Imm) extra = fetch16(x);
     x.r.ip = pop16(x);
-    if constexpr (Far) x.r.seg[CS] = pop16(x);
+    if constexpr (Far) {
+        x.r.seg[CS] = pop16(x);
+        csLoaded(x);
+    }
     x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] + extra);
 }
 
@@ -106,6 +111,7 @@ void into(Exec& x) {
 void iret(Exec& x) {
     x.r.ip = pop16(x);
     x.r.seg[CS] = pop16(x);
+    csLoaded(x);
     loadFlags(x, normalizeFlags(x.model, pop16(x)));
     x.special |= kFlagsLoaded;
 }

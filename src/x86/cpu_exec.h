@@ -63,6 +63,7 @@ struct Exec {
     const Handler* table;   // the one-byte opcode map of the model
     const Handler* twoByte;  // the map after 0Fh
     CpuModel model;
+    std::uint32_t csBase = 0;  // CS * 16, refreshed by every instruction or event that loads CS
 
     // State of the instruction being executed.
     std::uint16_t startIp = 0;       // IP of its first prefix
@@ -146,8 +147,11 @@ inline void writeMem(Exec& x, std::uint32_t base, std::uint16_t off, T v) {
 
 // ---- instruction stream ---------------------------------------------------------------------------
 
+// After anything that may have loaded CS.
+inline void csLoaded(Exec& x) { x.csBase = segBase(x.r.seg[CS]); }
+
 inline std::uint8_t fetch8(Exec& x) {
-    std::uint8_t v = x.mem[(segBase(x.r.seg[CS]) + x.r.ip) & kAddrMask];
+    std::uint8_t v = x.mem[(x.csBase + x.r.ip) & kAddrMask];
     ++x.r.ip;
     return v;
 }
@@ -384,6 +388,7 @@ void pushRegister(Exec& x, unsigned reg);
 inline void enterInterrupt(Exec& x, std::uint8_t vector) {
     settleFlags(x);
     x.cpu.interrupt(vector);
+    csLoaded(x);
 }
 
 // The divide error returns past the instruction on the 8086, to the instruction itself on later chips.

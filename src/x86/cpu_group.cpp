@@ -34,6 +34,7 @@ void farTransfer(Exec& x, bool isCall) {
     }
     x.r.seg[CS] = seg;
     x.r.ip = off;
+    csLoaded(x);
 }
 
 void group5(Exec& x) {

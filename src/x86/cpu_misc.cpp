@@ -30,7 +30,7 @@ void lockPrefix(Exec& x) { dispatchAfterPrefix(x); }
 
 // F1h xx traps to the host inside the ROM area; elsewhere it is a copy of LOCK.
 void f1(Exec& x) {
-    std::uint32_t at = (segBase(x.r.seg[CS]) + static_cast<std::uint16_t>(x.r.ip - 1)) & kAddrMask;
+    std::uint32_t at = (x.csBase + static_cast<std::uint16_t>(x.r.ip - 1)) & kAddrMask;
     if (at < kHostTrapBase) {
         lockPrefix(x);
         return;
@@ -39,6 +39,7 @@ void f1(Exec& x) {
     settleFlags(x);  // the host reads and sets FLAGS (CF for errors)
     x.special |= kFlagsLoaded;
     if (!x.bus.hostTrap(x.cpu, number)) x.special |= kEventHostStop;
+    csLoaded(x);  // the host may have moved CS:IP (a program started or ended)
 }
 
 template <bool Word, bool Immediate>

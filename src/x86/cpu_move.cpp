@@ -42,6 +42,7 @@ void movToSeg(Exec& x) {
         return;
     }
     x.r.seg[seg] = readRm<std::uint16_t>(x);
+    csLoaded(x);  // MOV CS on the 8086
     afterSegmentLoad(x, seg);
 }
 

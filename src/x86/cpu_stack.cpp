@@ -23,6 +23,7 @@ void pushSeg(Exec& x) {
 template <int S>
 void popSeg(Exec& x) {
     x.r.seg[S] = pop16(x);
+    if constexpr (S == CS) csLoaded(x);  // POP CS on the 8086
     afterSegmentLoad(x, S);
 }
 
