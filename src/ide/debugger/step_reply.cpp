@@ -11,7 +11,7 @@ const char* const kTraceNames[kTraceCount] = {"AX", "BX", "CX", "DX", "SP",   "B
 namespace {
 
 constexpr std::size_t kInstructionMax = 39;
-constexpr std::size_t kFlagsColumn = 47;  // in the second register line
+constexpr std::size_t kFlagsColumn = 46;  // ten after the "I" of "IP="
 constexpr std::size_t kFlagsWidth = 23;
 
 bool isHex4(std::string_view s, std::size_t at) {
