@@ -56,6 +56,8 @@ class TSys {
   bool WaitStarted(int timeoutMs);
   // True once the interpreter's output has ended or it never started: no more output will come.
   bool Ended() const { return m_ended.load(); }
+  // The interpreter's process id while it runs as started, else -1.
+  int ProcessId() const { return m_started.load() ? m_process.pid() : -1; }
 
  private:
   void run();
