@@ -1,8 +1,7 @@
 // Arbitrary command lines through DEBUG's parser and commands. Crashes and sanitizer reports are what
 // libFuzzer finds by itself; this property traps when broken:
 //  - an "^ Error" mark never points beyond the end of the line it belongs to.
-// Commands that run the program or touch files (G, P, T, L, N, W, Q) are left out: an endless program
-// is not a parser fault.
+// Commands that run the program or touch files are left out (script_filter.h).
 //
 //   fuzz_debug -max_total_time=60 corpus_dir/
 
@@ -13,29 +12,10 @@
 
 #include "debug/console.h"
 #include "debug/session.h"
-
-namespace {
-
-bool leftOut(const std::string& line) {
-    auto b = line.find_first_not_of(" \t,");
-    if (b == std::string::npos) return false;
-    const char c = static_cast<char>(line[b] & ~0x20);
-    return c == 'G' || c == 'P' || c == 'T' || c == 'L' || c == 'N' || c == 'W' || c == 'Q';
-}
-
-}  // namespace
+#include "script_filter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string script;
-    std::string line;
-    for (std::size_t i = 0; i <= size; ++i) {
-        if (i == size || data[i] == '\r') {
-            if (!leftOut(line)) script += line + '\r';
-            line.clear();
-        } else if (data[i] != '\n') {  // a LF would split the echo across screen lines
-            line.push_back(static_cast<char>(data[i]));
-        }
-    }
+    const std::string script = krvs::debug::fuzz::safeScript(data, size);
     krvs::pc::StringSource in(script);
     krvs::pc::StringSink out;
     krvs::debug::Console console(in, out, false);
