@@ -1,36 +1,18 @@
 // Opening a 20,000-line source: read, decode, format every line, colour and show it.
 // Run: QT_QPA_PLATFORM=offscreen build/bin/bench_ide --benchmark_filter=Open
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <benchmark/benchmark.h>
 
+#include "bench_source.h"
 #include "editor/tide.h"
 
 using namespace krvs::ide;
+using krvs::ide::bench::corpusSource;
 
 namespace {
-
-// The student corpus repeated until it reaches the wanted length: realistic lines, comments and CJK.
-QByteArray corpusSource(int lines) {
-  QByteArray all;
-  const QDir corpus(QStringLiteral(KRVS_BENCH_DATA "/corpus"));
-  for (const QString& name : corpus.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    QFile f(corpus.filePath(name + "/" + name + ".ASM"));
-    if (f.open(QIODevice::ReadOnly)) all += f.readAll();
-  }
-  QByteArray out;
-  int count = 0;
-  while (count < lines && !all.isEmpty()) {
-    for (const QByteArray& line : all.split('\n')) {
-      if (count++ >= lines) break;
-      out += line + '\n';
-    }
-  }
-  return out;
-}
 
 void BM_OpenLargeSource(benchmark::State& state) {
   QTemporaryDir dir;

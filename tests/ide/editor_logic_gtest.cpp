@@ -134,15 +134,24 @@ struct DecodeCase {
   const char* name;
   QByteArray bytes;
   TextEncoding encoding;
-  QString text;
+  QByteArray text;  // the document's UTF-8 bytes
 };
 
-TEST(TextFileTest, DecodesUtf8WithAndWithoutBomElseGb18030) {
+// Bytes that no GB18030 character explains stay in the document raw and are written back raw, so a
+// file's bytes round-trip; the raw bytes never join into a UTF-8 character of their own.
+TEST(TextFileTest, DecodesUtf8WithAndWithoutBomElseGb18030KeepingUnknownBytes) {
   const DecodeCase cases[] = {
-      {"utf8", QByteArray("mov ;\xe4\xb8\xad"), TextEncoding::Utf8, QStringLiteral("mov ;中")},
-      {"utf8_bom", QByteArray("\xEF\xBB\xBFmov"), TextEncoding::Utf8Bom, QStringLiteral("mov")},
-      {"gbk", QByteArray("mov ;\xd6\xd0"), TextEncoding::Gbk, QStringLiteral("mov ;中")},
-      {"ascii", QByteArray("int 21h"), TextEncoding::Utf8, QStringLiteral("int 21h")},
+      {"utf8", QByteArray("mov ;\xe4\xb8\xad"), TextEncoding::Utf8, QByteArray("mov ;\xe4\xb8\xad")},
+      {"utf8_bom", QByteArray("\xEF\xBB\xBFmov"), TextEncoding::Utf8Bom, QByteArray("mov")},
+      {"gbk", QByteArray("mov ;\xd6\xd0"), TextEncoding::Gbk, QByteArray("mov ;\xe4\xb8\xad")},
+      {"ascii", QByteArray("int 21h"), TextEncoding::Utf8, QByteArray("int 21h")},
+      {"nul", QByteArray("a\0b", 3), TextEncoding::Utf8, QByteArray("a\0b", 3)},
+      {"gbk_0x80", QByteArray("\xd6\xd0\x80x"), TextEncoding::Gbk, QByteArray("\xe4\xb8\xad\x80x")},
+      {"gbk_0xff", QByteArray("\xff\xd6\xd0"), TextEncoding::Gbk, QByteArray("\xff\xe4\xb8\xad")},
+      {"lead_then_ascii", QByteArray("\xd6;\xd6\xd0"), TextEncoding::Gbk, QByteArray("\xd6;\xe4\xb8\xad")},
+      {"cut_lead", QByteArray("x\xd6"), TextEncoding::Gbk, QByteArray("x\xd6")},
+      {"four_byte_unmapped", QByteArray("\xd6\xd0\x84\x31\xa5\x30"), TextEncoding::Gbk,
+       QByteArray("\xe4\xb8\xad\x84\x31\xa5\x30")},
   };
   for (const DecodeCase& c : cases) {
     TextEncoding enc = TextEncoding::Gbk;
@@ -153,9 +162,9 @@ TEST(TextFileTest, DecodesUtf8WithAndWithoutBomElseGb18030) {
 }
 
 TEST(TextFileTest, EveryLineEndEndsALine) {
-  EXPECT_EQ(splitLines(QStringLiteral("a\r\nb\nc\rd")), (QStringList{"a", "b", "c", "d"}));
-  EXPECT_EQ(splitLines(QStringLiteral("a\r\n\r\n")), (QStringList{"a", ""}));
-  EXPECT_EQ(splitLines(QString()), QStringList());
+  EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (QList<QByteArray>{"a", "b", "c", "d"}));
+  EXPECT_EQ(splitLines("a\r\n\r\n"), (QList<QByteArray>{"a", ""}));
+  EXPECT_EQ(splitLines(QByteArray()), QList<QByteArray>());
 }
 
 }  // namespace

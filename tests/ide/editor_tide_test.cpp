@@ -151,7 +151,7 @@ class EditorTideTest : public QObject {
     m_ide->SetView(2);  // no map file: empty and read-only, the copy still holds the source
     QCOMPARE(m_ide->LineCount(), 0);
     QVERIFY(m_ide->isReadOnly());
-    QCOMPARE(m_ide->FSourceCopy, QStringList{"nop"});
+    QCOMPARE(m_ide->FSourceCopy, QByteArray("nop"));
     m_ide->SetView(0);
     QCOMPARE(m_ide->Lines(), QStringList{"nop"});
     QVERIFY(!m_ide->isReadOnly());

@@ -141,10 +141,14 @@ void TIDE::ColorOff() {
 
 bool TIDE::ColorShown() const { return lexer() == m_asmSyn; }
 
-void TIDE::onModified(int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+void TIDE::onModified(int position, int type, const char*, int, int linesAdded, int, int, int, int token, int) {
+  if ((type & SC_MOD_CONTAINER) && token == kLayoutStepToken) {
+    m_undoingBulk = !m_undoingBulk;
+    return;
+  }
   if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))) return;
   m_modified = true;
-  if (linesAdded == 0 || m_bulk > 0) return;
+  if (linesAdded == 0 || m_bulk > 0 || m_undoingBulk) return;
   // A change that starts at a line's beginning moves that line's own breakpoint as well.
   const long line0 = SendScintilla(SCI_LINEFROMPOSITION, position);
   const bool atLineStart = SendScintilla(SCI_POSITIONFROMLINE, line0) == position;

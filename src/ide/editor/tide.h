@@ -36,7 +36,9 @@ class TIDE : public QsciScintilla {
   // Up-to-date flags and views (names as the rest of the IDE uses them).
   bool FCompiled = false;
   bool FLinked = false;
-  QStringList FSourceCopy;
+  // The source while a listing or map is shown, and what saving writes: document bytes, lines joined
+  // by CR LF with no line break after the last.
+  QByteArray FSourceCopy;
   bool FHasFile = false;
   bool FLocked = false;
   int FFormatLine = 0;
@@ -53,6 +55,12 @@ class TIDE : public QsciScintilla {
   bool LoadFromFile(const QString& path, QString* error = nullptr);
   // False with a message in *error when the file cannot be written; the old file stays intact.
   bool SaveToFile(const QString& path, QString* error = nullptr);
+  // True when the file last loaded or saved at path was changed on disk by another program since.
+  bool FileChangedOnDisk(const QString& path) const { return m_diskStamp.changedOnDisk(path); }
+  // False when saving would not give back the loaded file's bytes (besides line ends): the caller
+  // asks first. Saving, or AcceptByteChanges, makes it true again.
+  bool SavesBytesExactly() const { return m_exact; }
+  void AcceptByteChanges() { m_exact = true; }
   void SetView(int kind);
   void FormatAll();
   void FormatLeftLine(int newLine);
@@ -81,6 +89,12 @@ class TIDE : public QsciScintilla {
   QStringList Lines() const;
   // Replaces the whole text in one load; no lines-inserted or lines-deleted calls are made.
   void SetLines(const QStringList& lines);
+  // The same with document bytes (lines joined by CR LF); every byte, a NUL included, goes in.
+  void SetDocumentBytes(const QByteArray& bytes);
+  // The whole document as bytes, lines joined by CR LF, no line break after the last.
+  QByteArray DocumentBytes() const;
+  QByteArray LineBytes(int index) const { return lineBytes(index); }
+  void PutLineBytes(int index, const QByteArray& bytes);
   // Every line followed by CR LF, as UTF-8 bytes: the text that positions index.
   QByteArray WholeTextBytes() const;
   QString WholeText() const;
@@ -123,10 +137,11 @@ class TIDE : public QsciScintilla {
  private:
   friend class CaretNotifyBlock;
   void setupWidget();
-  void onModified(int position, int type, const char*, int, int linesAdded, int, int, int, int, int);
+  void onModified(int position, int type, const char*, int, int linesAdded, int, int, int, int token, int);
   void onCaretMoved();
   void updateGutterWidth();
   void formatLines(std::vector<std::string>& lines);
+  void replaceLinesAsOneStep(int first, int last, const QByteArray& bytes);
   QByteArray lineBytes(int index) const;
   long positionOfColumn(int line0, int column0, int* virtualSpace) const;
   bool handleEnter(QKeyEvent* e);
@@ -135,6 +150,12 @@ class TIDE : public QsciScintilla {
   TDebugSupportPlugin* m_plugin = nullptr;
   bool m_modified = false;
   int m_bulk = 0;
+  // A container action of the undo history brackets a whole-text layout; undoing or redoing the
+  // step meets it once before and once after the text change.
+  static constexpr int kLayoutStepToken = 0x4B46;
+  bool m_undoingBulk = false;  // between the two brackets while undoing or redoing a layout
+  bool m_exact = true;
+  DiskStamp m_diskStamp;
   int m_caretNotifyBlocked = 0;
   long m_lastCaretPos = -1;
   long m_lastAnchorPos = -1;

@@ -42,11 +42,13 @@ QString findCaseInsensitive(const QString& path) {
   return {};
 }
 
-std::vector<std::string> toStdLines(const QStringList& lines) {
-  std::vector<std::string> out;
-  out.reserve(size_t(lines.size()));
-  for (const QString& l : lines) out.push_back(l.toStdString());
-  return out;
+QByteArray joinLines(const std::vector<std::string>& lines, size_t first, size_t last) {
+  QByteArray joined;
+  for (size_t i = first; i <= last && i < lines.size(); ++i) {
+    if (i > first) joined += "\r\n";
+    joined += QByteArray::fromStdString(lines[i]);
+  }
+  return joined;
 }
 
 }  // namespace
@@ -68,6 +70,8 @@ void TIDE::NewFile() {
   FCompiled = false;
   FLinked = false;
   m_encoding = TextEncoding::Gbk;
+  m_exact = true;
+  m_diskStamp = {};
   keywordDatabase().ClearNames();
   GetDebugger().ClearBreakpoints();
   SetCaretXY(1, 1);
@@ -83,20 +87,14 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
   SetView(0);
   // Formatting before the text goes in gives the same text as formatting afterwards, in one load.
   keywordDatabase().ClearNames();
-  std::vector<std::string> lines = toStdLines(file.lines);
+  std::vector<std::string> lines;
+  lines.reserve(size_t(file.lines.size()));
+  for (const QByteArray& l : file.lines) lines.push_back(l.toStdString());
   formatLines(lines);
-  QByteArray joined;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) joined += "\r\n";
-    joined += QByteArray::fromStdString(lines[i]);
-  }
-  {
-    CaretNotifyBlock block(*this);
-    ++m_bulk;
-    SendScintilla(SCI_SETTEXT, 0UL, joined.constData());
-    --m_bulk;
-  }
+  SetDocumentBytes(joinLines(lines, 0, lines.size()));
   m_encoding = file.encoding;
+  m_exact = file.exact;
+  m_diskStamp = DiskStamp::of(path);
   FCompiled = false;
   FLinked = false;
   m_modified = false;
@@ -109,12 +107,16 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
 }
 
 bool TIDE::SaveToFile(const QString& path, QString* error) {
-  if (FView == 0) FSourceCopy = Lines();
-  const QString failure = writeTextFile(path, FSourceCopy, m_encoding);
+  if (FView == 0) FSourceCopy = DocumentBytes();
+  // Every line is followed by CR LF; a document without text gives an empty file.
+  const QByteArray text = FSourceCopy.isEmpty() && LineCount() == 0 && FView == 0 ? QByteArray() : FSourceCopy + "\r\n";
+  const QString failure = writeTextFile(path, text, m_encoding);
   if (!failure.isEmpty()) {
     if (error) *error = failure;
     return false;
   }
+  m_diskStamp = DiskStamp::of(path);
+  m_exact = true;
   FCompiled = FCompiled && !m_modified;
   m_modified = false;
   FHasFile = true;
@@ -125,7 +127,7 @@ void TIDE::SetView(int kind) {
   if (kind == 0) {
     if (FView == 0) return;
     setReadOnly(false);
-    SetLines(FSourceCopy);
+    SetDocumentBytes(FSourceCopy);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     FView = 0;
     SetSelStart(1);
@@ -136,14 +138,14 @@ void TIDE::SetView(int kind) {
   QString path = sourcePath();
   const QFileInfo src(path);
   path = src.dir().filePath(src.completeBaseName() + (kind == 2 ? QStringLiteral(".MAP") : QStringLiteral(".LST")));
-  if (FView == 0) FSourceCopy = Lines();
+  if (FView == 0) FSourceCopy = DocumentBytes();
   const bool modified = m_modified;
   // The view changes before the text does, so nothing formats a line of the listing or map.
   FView = kind;
   setReadOnly(false);
   const QString found = findCaseInsensitive(path);
   TextReadResult file = found.isEmpty() ? TextReadResult{} : readTextFile(found);
-  SetLines(file.ok ? file.lines : QStringList());
+  SetDocumentBytes(file.ok ? file.lines.join("\r\n") : QByteArray());
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   // The listing or map is not the document: its load leaves the source's modified flag alone.
   m_modified = modified;
@@ -152,29 +154,42 @@ void TIDE::SetView(int kind) {
 }
 
 void TIDE::FormatAll() {
-  std::vector<std::string> lines = toStdLines(Lines());
   keywordDatabase().ClearNames();
+  const int count = LineCount();
+  std::vector<std::string> lines;
+  lines.reserve(size_t(count));
+  for (int i = 0; i < count; ++i) lines.push_back(lineBytes(i).toStdString());
+  std::vector<std::string> formatted = lines;
+  formatLines(formatted);
+  size_t first = 0;
+  while (first < lines.size() && lines[first] == formatted[first]) ++first;
+  if (first == lines.size()) return;  // already laid out: no undo step, nothing to repaint
+  size_t last = lines.size() - 1;
+  while (last > first && lines[last] == formatted[last]) --last;
   const int x = CaretX();
   const int y = CaretY();
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
   const bool modified = m_modified;
-  formatLines(lines);
-  {
-    CaretNotifyBlock block(*this);
-    // Line by line inside one undo step: the undo of a layout keeps breakpoints on their lines.
-    SendScintilla(SCI_BEGINUNDOACTION);
-    ++m_bulk;
-    for (int i = 0; i < int(lines.size()); ++i) {
-      const QByteArray bytes = QByteArray::fromStdString(lines[size_t(i)]);
-      if (bytes == lineBytes(i)) continue;
-      SendScintilla(SCI_SETTARGETSTART, SendScintilla(SCI_POSITIONFROMLINE, i));
-      SendScintilla(SCI_SETTARGETEND, SendScintilla(SCI_GETLINEENDPOSITION, i));
-      SendScintilla(SCI_REPLACETARGET, bytes.size(), bytes.constData());
-    }
-    --m_bulk;
-    SendScintilla(SCI_ENDUNDOACTION);
-  }
+  replaceLinesAsOneStep(int(first), int(last), joinLines(formatted, first, last));
   SetCaretXY(x, y);
+  SendScintilla(SCI_SETFIRSTVISIBLELINE, top);
   m_modified = modified;
+}
+
+// Lines first..last become bytes (the same number of lines) in one replacement that is one undo step.
+// Layout never adds or removes a line, so breakpoints stay where they are: neither the replacement
+// nor its undo or redo reaches the gutter plug-in as lines deleted and inserted.
+void TIDE::replaceLinesAsOneStep(int first, int last, const QByteArray& bytes) {
+  CaretNotifyBlock block(*this);
+  SendScintilla(SCI_BEGINUNDOACTION);
+  SendScintilla(SCI_ADDUNDOACTION, kLayoutStepToken, 0L);
+  ++m_bulk;
+  SendScintilla(SCI_SETTARGETSTART, SendScintilla(SCI_POSITIONFROMLINE, first));
+  SendScintilla(SCI_SETTARGETEND, SendScintilla(SCI_GETLINEENDPOSITION, last));
+  SendScintilla(SCI_REPLACETARGET, bytes.size(), bytes.constData());
+  --m_bulk;
+  SendScintilla(SCI_ADDUNDOACTION, kLayoutStepToken, 0L);
+  SendScintilla(SCI_ENDUNDOACTION);
 }
 
 void TIDE::FormatLeftLine(int newLine) {
@@ -183,9 +198,9 @@ void TIDE::FormatLeftLine(int newLine) {
   const int x = CaretX();
   const int y = CaretY();
   const bool modified = m_modified;
-  std::string line = Line(FFormatLine).toStdString();
+  std::string line = lineBytes(FFormatLine).toStdString();
   sourceFormatter().FormatLine(line, formatSettings());
-  PutLine(FFormatLine, QString::fromStdString(line));
+  PutLineBytes(FFormatLine, QByteArray::fromStdString(line));
   SetCaretXY(x, y);
   FFormatLine = newLine;
   m_modified = modified;

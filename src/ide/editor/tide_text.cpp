@@ -37,9 +37,10 @@ QString TIDE::Line(int index) const {
   return QString::fromUtf8(lineBytes(index));
 }
 
-void TIDE::PutLine(int index, const QString& text) {
+void TIDE::PutLine(int index, const QString& text) { PutLineBytes(index, text.toUtf8()); }
+
+void TIDE::PutLineBytes(int index, const QByteArray& bytes) {
   if (index < 0 || index >= LineCount()) return;
-  const QByteArray bytes = text.toUtf8();
   if (bytes == lineBytes(index)) return;
   SendScintilla(SCI_SETTARGETSTART, SendScintilla(SCI_POSITIONFROMLINE, index));
   SendScintilla(SCI_SETTARGETEND, SendScintilla(SCI_GETLINEENDPOSITION, index));
@@ -53,22 +54,31 @@ QStringList TIDE::Lines() const {
   return lines;
 }
 
-void TIDE::SetLines(const QStringList& lines) {
+void TIDE::SetLines(const QStringList& lines) { SetDocumentBytes(lines.join(QStringLiteral("\r\n")).toUtf8()); }
+
+void TIDE::SetDocumentBytes(const QByteArray& bytes) {
   // A new text is no caret movement of the user's: nothing is formatted on the way.
   CaretNotifyBlock block(*this);
   ++m_bulk;
-  const QByteArray bytes = lines.join(QStringLiteral("\r\n")).toUtf8();
-  SendScintilla(SCI_SETTEXT, 0UL, bytes.constData());
+  // Replacing by length, not as a C string, so a NUL byte and everything after it stays.
+  SendScintilla(SCI_SETTARGETSTART, 0L);
+  SendScintilla(SCI_SETTARGETEND, SendScintilla(SCI_GETLENGTH));
+  SendScintilla(SCI_REPLACETARGET, bytes.size(), bytes.constData());
+  SendScintilla(SCI_SETEMPTYSELECTION, 0L);
   --m_bulk;
 }
 
-QByteArray TIDE::WholeTextBytes() const {
+QByteArray TIDE::DocumentBytes() const {
   const long len = SendScintilla(SCI_GETLENGTH);
-  if (len == 0) return {};
   QByteArray buf(int(len) + 1, '\0');
   SendScintilla(SCI_GETTEXT, len + 1, buf.data());
   buf.resize(int(len));
-  return buf + "\r\n";
+  return buf;
+}
+
+QByteArray TIDE::WholeTextBytes() const {
+  if (SendScintilla(SCI_GETLENGTH) == 0) return {};
+  return DocumentBytes() + "\r\n";
 }
 
 QString TIDE::WholeText() const { return QString::fromUtf8(WholeTextBytes()); }
