@@ -7,6 +7,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "platform/dosnames.h"
+
 namespace krvs::pc {
 
 namespace fs = std::filesystem;
@@ -33,19 +35,14 @@ std::vector<std::string> splitDos(const std::string& s) {
     return parts;
 }
 
-bool validChars(const std::string& name) {
-    for (unsigned char c : name)
-        if (c < 0x20 || std::string_view("\"*+,:;<=>?[]|").find(static_cast<char>(c)) != std::string_view::npos)
-            return false;
-    return true;
-}
-
-// Finds the entry of `dir` named `want` without regard to case; empty when there is none.
+// The entry of `dir` whose name is the DOS name `want` in any letter case; empty when there is none. Only
+// host names that are DOS names take part, so nothing else in the directory can be reached.
 std::string findEntry(const fs::path& dir, const std::string& want) {
     DIR* d = ::opendir(dir.c_str());
     if (!d) return {};
     std::string exact, folded;
     while (dirent* e = ::readdir(d)) {
+        if (!platform::isShortName(e->d_name)) continue;
         if (want == e->d_name) { exact = e->d_name; break; }
         if (folded.empty() && ::strcasecmp(want.c_str(), e->d_name) == 0) folded = e->d_name;
     }
@@ -87,8 +84,7 @@ std::uint16_t Drive::walk(const std::string& dosName, std::vector<std::string>& 
             comps.pop_back();
             continue;
         }
-        if (!validChars(part)) return doserr::kPathNotFound;
-        std::string host = findEntry(hostOf(comps), part);
+        std::string host = findEntry(hostOf(comps), platform::toShortName(part));
         if (host.empty()) return doserr::kPathNotFound;
         struct stat st;
         fs::path next = hostOf(comps) / host;
@@ -115,13 +111,15 @@ HostPath Drive::resolve(const std::string& dosName) const {
         out.exists = out.isDirectory = true;
         return out;
     }
-    if (!validChars(last)) { out.error = doserr::kFileNotFound; return out; }
-    std::string host = findEntry(hostOf(comps), last);
-    out.path = hostOf(comps) / (host.empty() ? upper(last) : host);
+    std::string name = platform::toShortName(last);
+    if (name.empty()) { out.error = doserr::kFileNotFound; return out; }
+    std::string host = findEntry(hostOf(comps), name);
+    out.path = hostOf(comps) / (host.empty() ? name : host);
     if (host.empty()) return out;
     struct stat st;
     if (::lstat(out.path.c_str(), &st) != 0) return out;
-    if (S_ISLNK(st.st_mode)) { out.error = doserr::kAccessDenied; return out; }
+    // Links, pipes and devices are no files a program may use.
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) { out.error = doserr::kAccessDenied; return out; }
     out.exists = true;
     out.isDirectory = S_ISDIR(st.st_mode);
     return out;
@@ -195,11 +193,7 @@ std::uint16_t Drive::find(const std::string& pattern, std::uint8_t attributes, s
         std::string n = e->d_name;
         bool dots = n == "." || n == "..";
         if (dots && comps.empty()) continue;  // the root has no . and ..
-        auto dot = n.find('.', dots ? n.size() : 0);
-        bool fits = dots || (dot == std::string::npos ? n.size() <= 8
-                                                     : dot >= 1 && dot <= 8 && n.size() - dot - 1 <= 3 &&
-                                                           n.find('.', dot + 1) == std::string::npos);
-        if (!fits || (!dots && !validChars(n)) || n.find(' ') != std::string::npos) continue;
+        if (!dots && !platform::isShortName(n)) continue;
         if (!dots && !matchesDosPattern(n, last)) continue;
         if (dots && last != "*.*" && last != "*") continue;
         struct stat st;

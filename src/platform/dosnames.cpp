@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <unistd.h>
+#include <string_view>
 #include <vector>
 
 #include "platform/files.h"
@@ -27,7 +28,38 @@ std::vector<std::string> caseVariants(const std::string& path) {
   return found;
 }
 
+bool dosCharacter(unsigned char c) {
+  static constexpr std::string_view kRefused = " \"*+,./:;<=>?[\\]|";
+  return c >= 0x20 && c != 0x7F && kRefused.find(static_cast<char>(c)) == std::string_view::npos;
+}
+
+bool allDosCharacters(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return dosCharacter(static_cast<unsigned char>(c)); });
+}
+
 }  // namespace
+
+bool isShortName(const std::string& name) {
+  std::size_t dot = name.find('.');
+  std::string base = name.substr(0, dot);
+  std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
+  if (dot != std::string::npos && ext.empty()) return false;
+  return allDosCharacters(base) && allDosCharacters(ext);
+}
+
+std::string toShortName(const std::string& name) {
+  std::size_t dot = name.find('.');
+  std::string base = name.substr(0, dot);
+  std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  if (base.empty() || !allDosCharacters(base) || !allDosCharacters(ext)) return {};
+  base.resize(std::min<std::size_t>(base.size(), 8));
+  ext.resize(std::min<std::size_t>(ext.size(), 3));
+  std::string out = base + (ext.empty() ? "" : "." + ext);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&

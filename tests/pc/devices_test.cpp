@@ -1,6 +1,7 @@
 // The parts of the machine that stand alone: memory wrap, interrupt controller, timer, drive mapping.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -85,6 +86,13 @@ protected:
         std::ofstream(m_dir.path() / "outside.txt") << "secret";
         fs::create_symlink(m_dir.path() / "outside.txt", root / "LINK.TXT");
         fs::create_directory_symlink(m_dir.path(), root / "UP");
+        // Host names that are no DOS names: they do not exist on drive C:.
+        fs::create_directories(root / ".git");
+        std::ofstream(root / ".git" / "config") << "[core]";
+        std::ofstream(root / "x.tar.gz") << "z";
+        std::ofstream(root / "Long file.txt") << "l";
+        std::ofstream(root / "LongerName.txt") << "l";
+        ::mkfifo((root / "PIPE").c_str(), 0644);
     }
     test::TempDir m_dir;
     std::filesystem::path root;
@@ -106,6 +114,13 @@ TEST_F(PcDrive, MapsNamesWithoutCaseAndNeverLeavesItsRoot) {
         {"LINK.TXT", doserr::kAccessDenied, false},
         {"UP\\outside.txt", doserr::kAccessDenied, false},
         {"NOPE\\X.TXT", doserr::kPathNotFound, false},
+        {".git\\config", doserr::kPathNotFound, false},
+        {".GIT", doserr::kFileNotFound, false},
+        {"x.tar.gz", doserr::kFileNotFound, false},
+        {"Long file.txt", doserr::kFileNotFound, false},
+        {"LONGERNAME.TXT", 0, false},  // DOS cuts it to LONGERNA.TXT, which is not there
+        {"PIPE", doserr::kAccessDenied, false},
+        {"longfilename.text", 0, false},
     };
     Drive drive(root);
     for (const auto& c : cases) {
@@ -116,6 +131,7 @@ TEST_F(PcDrive, MapsNamesWithoutCaseAndNeverLeavesItsRoot) {
             EXPECT_EQ(p.path.string().rfind(drive.root().string(), 0), 0u) << c.dos;
         }
     }
+    EXPECT_EQ(drive.resolve("longfilename.text").path.filename(), "LONGFILE.TEX");
 }
 
 TEST_F(PcDrive, ChangesDirectoryAndFindsByWildcard) {
@@ -131,7 +147,7 @@ TEST_F(PcDrive, ChangesDirectoryAndFindsByWildcard) {
     EXPECT_EQ(found[0].name, "TOP.ASM");
     EXPECT_EQ(found[0].size, 1u);
     found.clear();
-    EXPECT_EQ(drive.find("*.*", 0x10, found), 0);  // the link is not listed
+    EXPECT_EQ(drive.find("*.*", 0x10, found), 0);  // neither the link, the pipe nor the long names are listed
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].name, "SUB");
 }

@@ -77,3 +77,25 @@ TEST(DosNames, ReplaceExtension) {
 
 }  // namespace
 }  // namespace krvs::platform
+
+namespace krvs::platform {
+namespace {
+
+TEST(DosNames, ShortNamesAndWhatDosMakesOfALongOne) {
+  struct Case { const char* name; bool isShort; const char* asDos; };
+  const Case cases[] = {
+      {"HELLO.ASM", true, "HELLO.ASM"},   {"hello.asm", true, "HELLO.ASM"}, {"README", true, "README"},
+      {"A.B", true, "A.B"},               {"\xBB\xE3\xB1\xE0.ASM", true, "\xBB\xE3\xB1\xE0.ASM"},
+      {".git", false, ""},                {".ssh", false, ""},              {"x.tar.gz", false, ""},
+      {"Long file.txt", false, ""},       {"LongerName.txt", false, "LONGERNA.TXT"},
+      {"name.text", false, "NAME.TEX"},   {"NAME.", false, "NAME"},         {"a+b.c", false, ""},
+      {"", false, ""},                    {"..", false, ""},                {"tab\t.x", false, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(isShortName(c.name), c.isShort) << c.name;
+    EXPECT_EQ(toShortName(c.name), c.asDos) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace krvs::platform

@@ -7,6 +7,16 @@ namespace krvs::platform {
 
 bool equalsNoCase(const std::string& a, const std::string& b);  // ASCII letters only
 
+// True for a name DOS can hold as it is: 1-8 characters, optionally a dot and 1-3 more, none of them a
+// blank, a control character or one of "*+,./:;<=>?[\]|. Host names that are not ("x.tar.gz", ".git",
+// "Long file name.txt") do not exist for a DOS program.
+bool isShortName(const std::string& name);
+
+// A name a DOS program gives, as DOS stores it: the base cut to 8 characters, the extension to 3, in upper
+// case ("longfilename.text" is "LONGFILE.TEX"). Empty when it cannot be one (no base, a second dot, a
+// character DOS refuses).
+std::string toShortName(const std::string& name);
+
 // The existing file that `path` names, ignoring the case of its last component. The exact name
 // wins; among several case variants the first in byte order is taken. nullopt when none exists.
 std::optional<std::string> findNoCase(const std::string& path);
