@@ -52,15 +52,20 @@ pc::Machine& Interpreter::machine() {
     return *m_machine;
 }
 
+void Interpreter::writeScreen(const std::string& text) {
+    const std::string bytes = m_options.screenText ? m_options.screenText(text) : text;
+    machine().consoleWrite(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
 void Interpreter::write(const std::string& text) {
     if (m_options.screenFrontEnd && !m_outputRedirected)
-        machine().consoleWrite(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        writeScreen(text);
     else
         writeAll(m_options.outputFd, text);
 }
 
 void Interpreter::writeError(const std::string& text) {
-    if (m_options.screenFrontEnd) machine().consoleWrite(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (m_options.screenFrontEnd) writeScreen(text);
     else writeAll(m_options.errorFd, text);
 }
 

@@ -33,6 +33,9 @@ struct Options {
     // Told of the machine a DOS program runs in (and of nullptr when it has ended), so a front end can stop it
     // or look at its screen from another thread.
     std::function<void(pc::Machine*)> onMachine;
+    // On the text screen: turns the interpreter's own messages (UTF-8) into the bytes the screen shows
+    // (a console window passes a GBK encoder). Unset, the bytes go to the screen as they are.
+    std::function<std::string(const std::string&)> screenText;
 };
 
 // A command line split into words, with its redirections taken out.
@@ -86,6 +89,7 @@ public:
 
 private:
     void printPrompt();
+    void writeScreen(const std::string& text);
     bool readScreenLine(std::string& line);
     bool runBuiltin(const std::string& line, const CommandLine& cmd);
     Options m_options;
