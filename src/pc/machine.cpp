@@ -199,6 +199,29 @@ void Machine::idleBriefly() {
     m_keyCv.wait_for(lock, std::chrono::milliseconds(1), [this] { return !m_pushedKeys.empty() || m_stop; });
 }
 
+void Machine::setSpeed(std::uint64_t instructionsPerSecond) {
+    m_speed = instructionsPerSecond;
+    m_paceStart = std::chrono::steady_clock::now();
+    m_paceBase = instructions();
+}
+
+// Holds the CPU back to the set speed. After a wait (for a key, a stop) the machine does not race to catch
+// up: more than 100 ms behind starts the count afresh.
+void Machine::pace() {
+    if (!m_speed) return;
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    const double seconds = static_cast<double>(instructions() - m_paceBase) / static_cast<double>(m_speed);
+    const auto due = m_paceStart + duration_cast<nanoseconds>(duration<double>(seconds));
+    if (now > due + milliseconds(100)) {
+        m_paceStart = now;
+        m_paceBase = instructions();
+        return;
+    }
+    std::unique_lock lock(m_keyMutex);
+    m_keyCv.wait_until(lock, due, [this] { return m_stop.load(); });
+}
+
 bool Machine::consumeStop() {
     if (!m_stop.exchange(false)) return false;
     m_cpu->run(0);  // takes the CPU's copy of the request, so the next run starts clean
@@ -256,10 +279,12 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
             if (done >= limits.maxInstructions) return RunOutcome::InstructionLimit;
             slice = std::min(slice, limits.maxInstructions - done);
         }
+        if (m_speed) slice = std::min<std::uint64_t>(slice, std::max<std::uint64_t>(1, m_speed / 100));
         if (single) slice = 1;
         const std::uint64_t before = instructions();
         x86::StopReason reason = m_cpu->run(slice);
         advanceTime(instructions() - before);
+        pace();
         if (reason == x86::StopReason::Halted) {
             if (!(regs().flags & x86::flag::IF)) return RunOutcome::Halted;
             idleBriefly();

@@ -4,6 +4,7 @@
 // real PC. A driver (krvscmd, DEBUG, the console window) loads a program, then runs or steps it.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <ctime>
@@ -100,6 +101,9 @@ public:
     std::optional<Key> waitForPushedKey();
     // Clears the text screen and puts the cursor home, as CLS does.
     void clearScreen();
+    // Before run(): paces the CPU to this many instructions per second of host time (0: as fast as the host
+    // allows, the default). Emulated time still advances by instructions, so programs see no difference.
+    void setSpeed(std::uint64_t instructionsPerSecond);
 
     x86::Cpu& cpu() { return *m_cpu; }
     x86::Registers& regs() { return m_cpu->regs(); }
@@ -169,6 +173,7 @@ private:
     void feedHookedKeyboard();
     bool consumeStop();
     void idleBriefly();
+    void pace();
 
     MachineConfig m_config;
     Memory m_mem;
@@ -199,6 +204,10 @@ private:
     std::mutex m_keyMutex;
     std::condition_variable m_keyCv;
     std::deque<std::pair<std::uint8_t, std::uint8_t>> m_pushedKeys;
+
+    std::uint64_t m_speed = 0;  // instructions per second; 0: unpaced
+    std::chrono::steady_clock::time_point m_paceStart;
+    std::uint64_t m_paceBase = 0;
 };
 
 }  // namespace krvs::pc
