@@ -128,7 +128,7 @@ bool Interpreter::runBuiltin(const std::string& line, const CommandLine& cmd) {
     int savedOut = m_options.outputFd;
     int fd = -1;
     if (!cmd.outputFile.empty()) {
-        fd = ::open(cmd.outputFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (cmd.append ? O_APPEND : O_TRUNC), 0644);
+        fd = openRedirection(cmd.outputFile, true, cmd.append);
         if (fd < 0) {
             writeError("系统找不到指定的路径。\r\n");
             return true;

@@ -186,7 +186,7 @@ void Interpreter::execute(const std::string& text) {
 }
 
 void Interpreter::runBatch(const std::filesystem::path& file, const std::vector<std::string>& args) {
-    if (m_batchDepth >= 16) {
+    if (m_batchDirs.size() >= 16) {
         writeError("批处理文件嵌套太深。\r\n");
         return;
     }
@@ -204,7 +204,8 @@ void Interpreter::runBatch(const std::filesystem::path& file, const std::vector<
     // A batch file's ECHO OFF lasts until it ends, so the caller's prompt (the IDE's marker) comes back.
     const std::size_t depth = m_levels.size();
     const bool savedEcho = level().echo;
-    ++m_batchDepth;
+    std::error_code ec;
+    m_batchDirs.push_back(std::filesystem::absolute(file, ec).parent_path());
     for (const std::string& raw : lines) {
         if (finished() || m_levels.size() < depth) break;
         std::string line;
@@ -227,7 +228,7 @@ void Interpreter::runBatch(const std::filesystem::path& file, const std::vector<
             write("\r\n" + expandPrompt(level().prompt, currentDirectory()) + line + "\r\n");
         execute(line);
     }
-    --m_batchDepth;
+    m_batchDirs.pop_back();
     if (!finished() && m_levels.size() == depth) level().echo = savedEcho;
 }
 

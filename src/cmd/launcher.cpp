@@ -50,18 +50,6 @@ std::string extensionOf(const fs::path& p) {
     return e;
 }
 
-int openRedirection(const std::string& name, bool output, bool append) {
-    std::string path = name;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (!output) {
-        fs::path found = findInDirectory(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path(),
-                                         fs::path(path).filename().string());
-        if (!found.empty()) path = found.string();
-        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    }
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
-}
-
 struct Redirections {
     int in = -1, out = -1;
     ~Redirections() {
@@ -70,12 +58,12 @@ struct Redirections {
     }
 };
 
-bool openRedirections(const CommandLine& cmd, Redirections& r, std::string& error) {
-    if (!cmd.inputFile.empty() && (r.in = openRedirection(cmd.inputFile, false, false)) < 0) {
+bool openRedirections(const Interpreter& interp, const CommandLine& cmd, Redirections& r, std::string& error) {
+    if (!cmd.inputFile.empty() && (r.in = interp.openRedirection(cmd.inputFile, false, false)) < 0) {
         error = "系统找不到指定的文件。";
         return false;
     }
-    if (!cmd.outputFile.empty() && (r.out = openRedirection(cmd.outputFile, true, cmd.append)) < 0) {
+    if (!cmd.outputFile.empty() && (r.out = interp.openRedirection(cmd.outputFile, true, cmd.append)) < 0) {
         error = "系统找不到指定的路径。";
         return false;
     }
@@ -84,7 +72,7 @@ bool openRedirections(const CommandLine& cmd, Redirections& r, std::string& erro
 
 int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, std::string& error) {
     Redirections red;
-    if (!openRedirections(cmd, red, error)) return -1;
+    if (!openRedirections(interp, cmd, red, error)) return -1;
     const Options& opt = interp.options();
     pc::Machine& machine = interp.machine();
     machine.setDriveRoot(file.parent_path());
@@ -118,9 +106,26 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     }
 }
 
-int runHost(const fs::path& file, const CommandLine& cmd, const Options& opt, std::string& error) {
+// Only the toolchain runs natively: a host program anywhere else, or any host program named by a batch file
+// (which a DOS program may have written), is refused, so no file a program writes makes the host run it.
+bool mayRunOnHost(const Interpreter& interp, const fs::path& file, std::string& error) {
+    if (interp.inBatch()) {
+        error = "krvscmd: a batch file runs DOS programs and built-in commands only; " + file.string() + " is not run";
+        return false;
+    }
+    std::error_code ec;
+    fs::path tools = fs::weakly_canonical(interp.options().toolsDir, ec);
+    fs::path dir = fs::weakly_canonical(file, ec).parent_path();
+    if (!interp.options().toolsDir.empty() && !ec && dir == tools) return true;
+    error = "krvscmd: " + file.string() + " is a host program outside the toolchain directory and is not run";
+    return false;
+}
+
+int runHost(const Interpreter& interp, const fs::path& file, const CommandLine& cmd, std::string& error) {
+    if (!mayRunOnHost(interp, file, error)) return -1;
+    const Options& opt = interp.options();
     Redirections red;
-    if (!openRedirections(cmd, red, error)) return -1;
+    if (!openRedirections(interp, cmd, red, error)) return -1;
     std::vector<std::string> args = cmd.words;
     args[0] = file.string();
     std::vector<char*> argv;
@@ -146,6 +151,24 @@ int runHost(const fs::path& file, const CommandLine& cmd, const Options& opt, st
 }
 
 }  // namespace
+
+int Interpreter::openRedirection(const std::string& name, bool output, bool append) const {
+    const int mode = output ? (O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC)) : O_RDONLY;
+    std::string path = name;
+    if (::strcasecmp(path.c_str(), "nul") == 0) return ::open("/dev/null", mode | O_CLOEXEC);
+    if (inBatch()) {
+        pc::HostPath p = pc::Drive(m_batchDirs.back()).resolve(name);
+        if (p.error || p.isDirectory || (!output && !p.exists)) return -1;
+        return ::open(p.path.c_str(), mode | O_CLOEXEC | O_NOFOLLOW, 0644);
+    }
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (!output) {
+        fs::path found = findInDirectory(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path(),
+                                         fs::path(path).filename().string());
+        if (!found.empty()) path = found.string();
+    }
+    return ::open(path.c_str(), mode | O_CLOEXEC, 0644);
+}
 
 fs::path findProgram(const std::string& name, const fs::path& toolsDir) {
     if (name.empty()) return {};
@@ -197,7 +220,7 @@ ProgramKind classify(const fs::path& file) {
 int runProgram(Interpreter& interp, const fs::path& file, const CommandLine& cmd, std::string& error) {
     switch (classify(file)) {
     case ProgramKind::Dos: return runDos(interp, file, cmd, error);
-    case ProgramKind::Host: return runHost(file, cmd, interp.options(), error);
+    case ProgramKind::Host: return runHost(interp, file, cmd, error);
     case ProgramKind::Batch: {
         std::vector<std::string> args{cmd.words[0]};
         // Batch parameters keep their quotes, as %1 does.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <atomic>
@@ -174,8 +175,8 @@ TEST(CmdSlashC, ExitCodesComeFromProgramsAndExit) {
     const Case cases[] = {
         {"ECHOKEY", "A", 'A', "A"},
         {"exit 3", "", 3, ""},
-        {"printf abc", "", 0, "abc"},
-        {"false", "", 1, ""},
+        {"krvscmd /c exit 7", "", 7, ""},  // a host program of the toolchain
+        {"printf abc", "", 1, nullptr},     // any other host program is not run
         {"nosuchprogram", "", 9009 & 0xFF, nullptr},
     };
     for (const auto& c : cases) {
@@ -350,6 +351,46 @@ TEST(CmdStdin, InputThatIsNoTerminalIsARedirectedFile) {
     viaPipe.write(input);
     EXPECT_EQ(viaPipe.finish(), 0);
     EXPECT_EQ(viaPipe.output(), input);
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+// Every file below `dir` with its content.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) files[fs::relative(e.path(), dir).string()] = slurp(e.path());
+    return files;
+}
+
+// A program that tries every way out of its directory, then the IDE's next "Debug" in that directory,
+// which finds the batch file the program left there before the real DEBUG.
+TEST(CmdSandbox, AHostileProgramChangesNothingOutsideItsDirectoryAndRunsNoHostProgram) {
+    TempDir home;
+    const fs::path work = home.path() / "work";
+    fs::create_directories(work / ".git");
+    std::ofstream(work / ".git" / "config") << "[core]\n";
+    std::ofstream(home.path() / "victim.txt") << "keep";
+    fs::copy_file(kData / "pc" / "HOSTILE.COM", work / "HOSTILE.COM");
+    const auto before = snapshot(home.path());
+
+    Session run({"/c", "hostile"}, work);
+    EXPECT_EQ(run.finish(), 0);
+    EXPECT_EQ(run.output(), "done\r\n");
+    ASSERT_TRUE(fs::exists(work / "DEBUG.BAT"));  // inside its directory a program may write what it likes
+    Session ide({}, work);
+    ide.write("prompt " + kMarker + "\ndebug hostile.com\nexit\n");
+    ide.finish();
+    EXPECT_NE(ide.output().find("is not run"), std::string::npos) << ide.output();
+
+    auto after = snapshot(home.path());
+    after.erase("work/DEBUG.BAT");
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(fs::exists(home.path() / "PWNED") || fs::exists(work / "PWNED"));
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ public:
     const Options& options() const { return m_options; }
     void runBatch(const std::filesystem::path& file, const std::vector<std::string>& args);
     void clearScreen();
+    bool inBatch() const { return !m_batchDirs.empty(); }
+    // Opens a redirection target: a host path typed at the prompt, a DOS name inside the batch file's own
+    // directory in a batch file; NUL in any letter case is the null device. -1 when it cannot be opened.
+    int openRedirection(const std::string& name, bool output, bool append) const;
     // The PC the session's DOS programs run in, one after another, as in one DOS session: the screen, the
     // BIOS data and a resident program's vectors stay from program to program. Created on first use; a
     // console window shows its screen and pushes keys into it.
@@ -95,7 +99,9 @@ private:
     Options m_options;
     std::vector<Level> m_levels{Level{}};
     int m_errorLevel = 0;
-    int m_batchDepth = 0;
+    // The directories of the batch files being run, innermost last. A batch file may have been written by a
+    // DOS program, so what it runs and where it redirects stays inside what a DOS program can reach.
+    std::vector<std::filesystem::path> m_batchDirs;
     bool m_outputRedirected = false;  // a built-in command's output goes to a file
     std::unique_ptr<pc::ByteSource> m_keys;
     std::unique_ptr<pc::ByteSink> m_console;
