@@ -30,6 +30,7 @@
 #include "app/main_menus.h"
 #include "app/prompter.h"
 #include "app/shell_rules.h"
+#include "build/trun.h"
 #include "debugger/tdebugger.h"
 #include "editor/mark_images.h"
 #include "editor/navigation_tree.h"
@@ -102,6 +103,7 @@ void TForm_Main::FormCreate(const QString& programFile, const QStringList& argum
   ImageList2 = makeMarkImages();
   buildPanes();
   buildMenus();
+  createBuildDriver();
 
   offerAsmAssociation(m_set, m_prompter);
 
@@ -478,11 +480,7 @@ void TForm_Main::closeEvent(QCloseEvent* e) {
 }
 
 void TForm_Main::FormDestroy() {
-  if (Editor && Editor->FHasFile) {
-    for (const char* ext : {".Lst", ".Map", ".Obj", ".Xrf", ".Tr"}) {
-      platform::removeNoCase(platform::replaceExtension(m_set.SourceFile.toStdString(), ext));
-    }
-  }
+  if (Editor && Editor->FHasFile) deleteByProducts(m_set.SourceFile, m_set.SourceFile);
   WindowPlacement placement{windowState(), QRect(pos(), size()), PageControlBottom->height(),
                             PageControl_Left->width()};
   // A window that was never shown has no sizes of its own to keep.
@@ -497,7 +495,8 @@ void TForm_Main::runHandler(void (TForm_Main::*handler)()) {
 }
 
 void TForm_Main::setCaption(const QString& documentName) {
-  setWindowTitle(QStringLiteral("Korvash - ") + documentName);
+  // The star tells a student that the text differs from the file.
+  setWindowTitle(QStringLiteral("Korvash - ") + documentName + (Editor && Editor->Modified() ? QStringLiteral("*") : QString()));
 }
 
 void TForm_Main::MainMenu_ExitClick() { close(); }
@@ -508,7 +507,11 @@ void TForm_Main::MainMenu_HelpContextClick() {
     m_prompter.inform(QStringLiteral("帮助文件KRVS.html丢失，请重新安装Korvash。"));
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*help)));
+  const QString manual = QString::fromStdString(*help);
+  // Without a program for HTML pages nothing would open; the student learns where the manual is.
+  if (!htmlHandlerKnown() || !QDesktopServices::openUrl(QUrl::fromLocalFile(manual))) {
+    m_prompter.inform(QStringLiteral("没有找到打开网页的程序。帮助手册在：\r\n") + manual);
+  }
 }
 
 void TForm_Main::MainItem_NewVersionClick() {

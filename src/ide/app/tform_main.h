@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <utility>
 
 class QButtonGroup;
@@ -34,6 +35,7 @@ class TForm_About;
 class TForm_Set;
 class TFormReminder;
 class TIDE;
+class TRun;
 class TSet;
 struct MenuSpec;
 
@@ -99,6 +101,14 @@ class TForm_Main : public QMainWindow {
   void FindDialogFind();
   void MainMenu_GotoLineClick();
   void MainMenu_BreakClick();
+  // Build and run (tform_main_build.cpp).
+  void MainMenu_CompileClick();
+  void MainMenu_MakeClick();
+  void MainMenu_RunProClick();
+  void TSpinEdit();
+  void LoadErrorList();
+  void ListBox_ErrorClick();
+  TRun* buildDriver() const { return m_run.get(); }
 
   // The file dialogs; tests replace them. An empty result means cancelled.
   std::function<QString(const QString& preset)> chooseOpenFile;
@@ -187,6 +197,8 @@ class TForm_Main : public QMainWindow {
   void runHandler(void (TForm_Main::*handler)());
   void setCaption(const QString& documentName);
   void createSearch();
+  void createBuildDriver();
+  bool markErrorLine(int line);
   void updateEncodingPanel();
   // The editor now holds `path`: caption, encoding panel and the settings' source file follow it.
   void adoptDocument(const QString& path);
@@ -196,6 +208,7 @@ class TForm_Main : public QMainWindow {
 
   TSet& m_set;
   Prompter& m_prompter;
+  std::unique_ptr<TRun> m_run;
   QHash<QString, QAction*> m_actions;
   QList<QLabel*> m_statusPanels;
   QStringList m_statusTexts;
