@@ -54,6 +54,31 @@ TEST(FindDirectionTest, ForwardAndBackward) {
   EXPECT_EQ(findBackwardIn(t, "mov", 2, 0), -1);
 }
 
+// The one-pass backward search answers exactly as the classic loop of findText calls from the start,
+// overlapping occurrences, letter case and every start position included.
+TEST(FindDirectionTest, BackwardAgreesWithTheRepeatedForwardLoop) {
+  const auto loop = [](const QByteArray& whole, const QByteArray& pattern, int from, int flags) {
+    int found = -1;
+    for (int c = 0;;) {
+      const int q = findText(whole, pattern, c + 1, flags, from - c);
+      if (q < 0) return found;
+      found = c + q;
+      c = found + 1;
+    }
+  };
+  const QByteArray texts[] = {"aaaa", "Mov mov MOV", "x\r\naAa\r\n", "", "ab"};
+  const QByteArray patterns[] = {"a", "aa", "mov", "MOV", "\r\n", "b"};
+  for (const QByteArray& t : texts) {
+    for (const QByteArray& p : patterns) {
+      for (int flags : {0, kMatchCase}) {
+        for (int from = 0; from <= t.size(); ++from) {
+          EXPECT_EQ(findBackwardIn(t, p, from, flags), loop(t, p, from, flags)) << t.constData() << "|" << p.constData() << "|" << from;
+        }
+      }
+    }
+  }
+}
+
 struct MarkCase {
   TDebugState state;
   bool current;

@@ -1,6 +1,8 @@
 #include "app/prompter.h"
 
 #include <QApplication>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -72,6 +74,24 @@ void MessageBoxPrompter::informPlain(const QString& text) {
   });
 }
 
+int MessageBoxPrompter::askChoice(const QString& text, const QStringList& buttons) {
+  int chosen = int(buttons.size()) - 1;
+  onGui([&] {
+    QMessageBox box(QMessageBox::Question, promptCaption(), shown(text), QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton*> made;
+    for (int i = 0; i < buttons.size(); ++i) {
+      const bool last = i + 1 == buttons.size();
+      made << box.addButton(buttons[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    }
+    if (!made.isEmpty()) box.setEscapeButton(made.last());
+    box.exec();
+    const int index = int(made.indexOf(box.clickedButton()));
+    if (index >= 0) chosen = index;
+    return Answer::Ok;
+  });
+  return chosen;
+}
+
 QStringList ScriptedPrompter::texts() const {
   QStringList result;
   for (const Prompt& p : m_prompts) result << p.text;
@@ -98,6 +118,15 @@ Answer ScriptedPrompter::askYesNoCancel(const QString& text) {
 
 void ScriptedPrompter::inform(const QString& text) { m_prompts.append({Kind::Inform, text}); }
 void ScriptedPrompter::informPlain(const QString& text) { m_prompts.append({Kind::InformPlain, text}); }
+
+int ScriptedPrompter::askChoice(const QString& text, const QStringList& buttons) {
+  m_prompts.append({Kind::Choice, text});
+  if (m_choices.isEmpty()) {
+    ++m_unscripted;
+    return int(buttons.size()) - 1;
+  }
+  return m_choices.takeFirst();
+}
 
 Prompter& prompter() {
   if (Prompter* p = g_prompter.load()) return *p;

@@ -3,6 +3,7 @@
 // answers. The real one shows modal message boxes and may be called from any thread.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -21,6 +22,9 @@ class Prompter {
   virtual void inform(const QString& text) = 0;
   // An OK box with the application's title as caption, for the few plain notices.
   virtual void informPlain(const QString& text) = 0;
+  // A question whose buttons say what they do (caption "Korvash 提示"); returns the index of the
+  // button chosen, or the last index (the cancelling one) when the box is closed otherwise.
+  virtual int askChoice(const QString& text, const QStringList& buttons) = 0;
 };
 
 // QMessageBox on the GUI thread; calls from other threads wait for the answer there.
@@ -32,6 +36,7 @@ class MessageBoxPrompter : public Prompter {
   Answer askYesNoCancel(const QString& text) override;
   void inform(const QString& text) override;
   void informPlain(const QString& text) override;
+  int askChoice(const QString& text, const QStringList& buttons) override;
 
  private:
   QWidget* m_parent;
@@ -40,16 +45,23 @@ class MessageBoxPrompter : public Prompter {
 // Answers from a queue and records every prompt; for tests.
 class ScriptedPrompter : public Prompter {
  public:
-  enum class Kind { YesNo, YesNoCancel, Inform, InformPlain };
+  enum class Kind { YesNo, YesNoCancel, Inform, InformPlain, Choice };
   struct Prompt {
     Kind kind;
     QString text;
   };
 
   void queue(Answer answer) { m_answers.append(answer); }
+  // The button index the next askChoice returns; without one it returns the last (cancelling) button.
+  void queueChoice(int index) { m_choices.append(index); }
   const QList<Prompt>& prompts() const { return m_prompts; }
   QStringList texts() const;
-  void clear() { m_prompts.clear(); m_answers.clear(); m_unscripted = 0; }
+  void clear() {
+    m_prompts.clear();
+    m_answers.clear();
+    m_choices.clear();
+    m_unscripted = 0;
+  }
   // Questions asked when the queue was empty (they were answered No or Cancel).
   int unscripted() const { return m_unscripted; }
 
@@ -57,10 +69,12 @@ class ScriptedPrompter : public Prompter {
   Answer askYesNoCancel(const QString& text) override;
   void inform(const QString& text) override;
   void informPlain(const QString& text) override;
+  int askChoice(const QString& text, const QStringList& buttons) override;
 
  private:
   Answer next(Answer fallback);
   QList<Answer> m_answers;
+  QList<int> m_choices;
   QList<Prompt> m_prompts;
   int m_unscripted = 0;
 };

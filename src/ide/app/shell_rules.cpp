@@ -1,11 +1,24 @@
 #include "app/shell_rules.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
 #include "platform/dosnames.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {
 
 namespace {
+
+const char* const kByProducts[] = {".Lst", ".Map", ".Obj", ".Xrf", ".Tr"};
+
+bool sameFile(const QFileInfo& a, const QFileInfo& b) {
+  const QString ca = a.canonicalFilePath();
+  return !ca.isEmpty() && ca == b.canonicalFilePath();
+}
 
 struct RequiredFile {
   const char* name;
@@ -55,6 +68,41 @@ void storeWindowPlacement(TSet& set, const WindowPlacement& p) {
 
 QString caretPanelText(int column0, int line0) {
   return QStringLiteral("第%1行\t第%2列").arg(line0 + 1).arg(column0 + 1);
+}
+
+void deleteByProducts(const QString& source, const QString& keep) {
+  if (source.isEmpty() || !QFileInfo(source).isAbsolute()) return;
+  const QFileInfo kept(keep);
+  for (const char* ext : kByProducts) {
+    // Every file whose name differs only in letter case is the by-product, unless it is the file
+    // that stays (NOTES.LST opened as a document is no by-product of NOTES.ASM).
+    const QFileInfo wanted(QString::fromStdString(platform::replaceExtension(source.toStdString(), ext)));
+    const QDir dir = wanted.absoluteDir();
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+      if (name.compare(wanted.fileName(), Qt::CaseInsensitive) != 0) continue;
+      const QFileInfo found(dir.filePath(name));
+      if (!keep.isEmpty() && sameFile(found, kept)) continue;
+      QFile::remove(found.filePath());  // a by-product that cannot be deleted is left
+    }
+  }
+}
+
+bool htmlHandlerKnown() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (query.isEmpty()) return false;
+  QProcess p;
+  p.start(query, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  if (!p.waitForFinished(3000)) {
+    p.kill();
+    p.waitForFinished(1000);
+    return true;  // no answer in time: let the launcher try
+  }
+  return !p.readAllStandardOutput().trimmed().isEmpty();
+#else
+  return true;
+#endif
 }
 
 }  // namespace krvs::ide

@@ -26,6 +26,17 @@ struct WindowPlacement {
 // the flag when it was maximised (the normal place stays as loaded), nothing when minimised.
 void storeWindowPlacement(TSet& set, const WindowPlacement& placement);
 
+// Deletes the by-products of the document `source` (an absolute path): every file named like it with
+// ".Lst", ".Map", ".Obj", ".Xrf" or ".Tr", letter case ignored, except the file `keep`, which is
+// never deleted whatever its extension (the document itself, or the one being opened). Failures are
+// ignored. A relative or empty source deletes nothing.
+void deleteByProducts(const QString& source, const QString& keep);
+
+// Whether the desktop names a program that opens HTML pages. Opening a page starts the desktop's
+// launcher, which reports success even when no program is set up for the page; on a freedesktop
+// system the answer comes from $BROWSER or from xdg-mime, elsewhere it is taken as yes.
+bool htmlHandlerKnown();
+
 // The status panel text of a caret position (0-based column and line).
 QString caretPanelText(int column0, int line0);
 

@@ -41,8 +41,8 @@ int runKorvash(int argc, char** argv) {
   QElapsedTimer startClock;
   startClock.start();
   QApplication app(argc, argv);
+  // No display name: the desktop would append it to every window and message-box title.
   QApplication::setApplicationName(QStringLiteral("Korvash"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Korvash"));
   // The interface is Chinese throughout, so the standard buttons and dialogs are too.
   QTranslator qtTranslations;
   if (qtTranslations.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

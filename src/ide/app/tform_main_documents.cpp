@@ -1,4 +1,6 @@
 // The document operations the shell needs at start and at close.
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
@@ -6,6 +8,7 @@
 #include <QToolButton>
 
 #include "app/prompter.h"
+#include "app/shell_rules.h"
 #include "app/tform_main.h"
 #include "debugger/tdebugger.h"
 #include "editor/navigation_tree.h"
@@ -17,13 +20,38 @@ namespace krvs::ide {
 
 namespace {
 
-const char* const kByProducts[] = {".Lst", ".Map", ".Obj", ".Xrf", ".Tr"};
+const QString kReload = QStringLiteral("重新载入");
+const QString kOverwrite = QStringLiteral("覆盖");
+const QString kCancel = QStringLiteral("取消");
 
-void deleteByProducts(const QString& source) {
-  if (source.isEmpty()) return;
-  for (const char* ext : kByProducts) {
-    platform::removeNoCase(platform::replaceExtension(source.toStdString(), ext));
+// Before the document's own file is replaced: when another program changed it since it was loaded
+// or saved, the user chooses. True when the save may go on; a reload puts the disk's text in the
+// editor and the save does not happen.
+bool confirmOverwriteOnDisk(TIDE& editor, Prompter& prompter, const QString& path) {
+  if (!editor.FileChangedOnDisk(path)) return true;
+  const QString text =
+      QStringLiteral("文件%1已被其他程序修改。\r\n重新载入：放弃这里的修改，读入磁盘上的文件；\r\n覆盖：用这里的内容替换磁盘上的文件。")
+          .arg(path);
+  switch (prompter.askChoice(text, {kReload, kOverwrite, kCancel})) {
+    case 0: {
+      QString error;
+      if (!editor.LoadFromFile(path, &error)) prompter.inform(error);
+      return false;
+    }
+    case 1:
+      return true;
+    default:
+      return false;
   }
+}
+
+// A file whose bytes would not come back unchanged is saved only when the user agrees, once.
+bool confirmByteChanges(TIDE& editor, Prompter& prompter, const QString& path) {
+  if (editor.SavesBytesExactly()) return true;
+  const QString text = QStringLiteral("文件%1中有些字节无法按原编码保存，保存后这些字节会改变。是否仍然保存？").arg(path);
+  if (prompter.askYesNo(text) != Answer::Yes) return false;
+  editor.AcceptByteChanges();
+  return true;
 }
 
 }  // namespace
@@ -72,8 +100,12 @@ void TForm_Main::NewDocument(const QString& name) {
   TreeView->clearNames();
 }
 
-bool TForm_Main::OpenDocument(const QString& path) {
-  QString old = m_set.SourceFile;
+bool TForm_Main::OpenDocument(const QString& given) {
+  // A name from the command line may be relative; the document is always named by its full path.
+  const QString path = QFileInfo(given).absoluteFilePath();
+  // Only a document that came from a file or went to one is left behind with by-products; at start
+  // the editor holds none, whatever name the command line gave.
+  const QString old = Editor->FHasFile ? m_set.SourceFile : QString();
   ShowView(0);
   TreeView->NavigationStale = true;
   TreeView->collapseAll();
@@ -86,11 +118,15 @@ bool TForm_Main::OpenDocument(const QString& path) {
   m_set.AddRecent(path);
   ListBox_Error->clear();
   MemoDebugOutput->clear();
-  if (QFileInfo(old).isAbsolute()) deleteByProducts(old);
+  deleteByProducts(old, path);
   return true;
 }
 
 bool TForm_Main::WriteDocument(const QString& path) {
+  if (!confirmOverwriteOnDisk(*Editor, m_prompter, path) || !confirmByteChanges(*Editor, m_prompter, path)) {
+    updateEncodingPanel();
+    return false;
+  }
   QString error;
   if (!Editor->SaveToFile(path, &error)) {
     m_prompter.inform(error);

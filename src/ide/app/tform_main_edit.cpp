@@ -154,6 +154,7 @@ void TForm_Main::createSearch() {
     action(QStringLiteral("MainMenu_ASM"))->setChecked(true);
   };
   connect(PopupMenu, &QMenu::aboutToShow, this, &TForm_Main::PopupMenuPopup);
+  connect(Editor, &TIDE::ModifiedChanged, this, [this] { setCaption(m_set.SourceFile); });
   // The edit keys act on the editor only; elsewhere (the debug input box, the grids) Delete, Ctrl+A and
   // the rest keep their own meaning.
   for (const char* name : {"MainMenu_SelectAll", "MainMenu_Copy", "MainMenu_Cut", "MainMenu_Paster", "MainMenu_Del",

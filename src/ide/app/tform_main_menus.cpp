@@ -14,8 +14,10 @@ namespace krvs::ide {
 namespace {
 
 QAction* makeItem(QObject* parent, const MenuEntry& e) {
-  auto* a = new QAction(QString::fromUtf8(e.caption), parent);
-  if (QString::fromUtf8(e.caption) == "-") a->setSeparator(true);
+  const bool separator = QString::fromUtf8(e.caption) == "-";
+  // A separator keeps no text: some styles draw a separator's text as a section title.
+  auto* a = new QAction(separator ? QString() : QString::fromUtf8(e.caption), parent);
+  a->setSeparator(separator);
   if (*e.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
   a->setObjectName(QString::fromLatin1(e.name));
   a->setCheckable((e.flags & (kCheckable | kRadio)) != 0);

@@ -1,6 +1,8 @@
 #include "editor/navigation_tree.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QPixmap>
 
 #include "asmtext/TDB.h"
 #include "asmtext/TextSearch.h"
@@ -16,8 +18,54 @@ const NavigationRoot kNavigationRoots[kNavigationRootCount] = {
     {"子程序", int(NameList::Procs), 4, 14},
 };
 
+namespace {
+
+// A closed folder for the five roots.
+QIcon folderImage() {
+  QPixmap pix(16, 16);
+  pix.fill(Qt::transparent);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(150, 110, 20));
+  p.setBrush(QColor(240, 200, 80));
+  p.drawRoundedRect(QRectF(1.5, 4.5, 13, 9), 1.5, 1.5);
+  p.drawRect(QRectF(1.5, 2.5, 5, 2));
+  return QIcon(pix);
+}
+
+// A coloured badge with the kind's letter for the names under a root.
+QIcon badgeImage(QChar letter, const QColor& colour) {
+  QPixmap pix(16, 16);
+  pix.fill(Qt::transparent);
+  QPainter p(&pix);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(colour.darker(140));
+  p.setBrush(colour);
+  p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 3, 3);
+  QFont f(QStringLiteral("Sans"));
+  f.setPixelSize(11);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QString(letter));
+  return QIcon(pix);
+}
+
+}  // namespace
+
+QList<QIcon> navigationImages() {
+  QList<QIcon> images(18);
+  images[kNavigationRootImage] = folderImage();
+  images[12] = badgeImage(u'M', QColor(128, 64, 160));  // macros
+  images[13] = badgeImage(u'V', QColor(40, 140, 60));   // variables
+  images[14] = badgeImage(u'P', QColor(40, 90, 180));   // procedures
+  images[16] = badgeImage(u'S', QColor(190, 110, 20));  // segments
+  images[17] = badgeImage(u'L', QColor(200, 50, 50));   // labels
+  return images;
+}
+
 NavigationTree::NavigationTree(TIDE& editor, const asmtext::TDB& db, QWidget* parent)
-    : QTreeWidget(parent), m_editor(editor), m_db(db) {
+    : QTreeWidget(parent), m_editor(editor), m_db(db), m_images(navigationImages()) {
   setHeaderHidden(true);
   setColumnCount(1);
   setIndentation(19);
@@ -105,6 +153,7 @@ bool jumpToDefinition(TIDE& editor, const QString& name, int kind) {
   int line = 0;
   editor.GetCaretPos0(&column, &line);
   editor.HighlightLine(line + 1, QColor(255, 0, 0), QColor(255, 255, 255));
+  editor.CentreLine(line + 1);
   editor.BeginLock();
   return true;
 }

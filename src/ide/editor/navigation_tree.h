@@ -26,6 +26,9 @@ inline constexpr int kNavigationRootCount = 5;
 inline constexpr int kNavigationRootImage = 11;
 extern const NavigationRoot kNavigationRoots[kNavigationRootCount];
 
+// Images 11 (the roots) and 12 to 17 (their names) of the main image list; the others are empty.
+QList<QIcon> navigationImages();
+
 class NavigationTree : public QTreeWidget {
   Q_OBJECT
  public:

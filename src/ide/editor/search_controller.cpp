@@ -136,6 +136,7 @@ void SearchController::MainMenu_GotoLineClick() { GotoLine(m_goto->ask()); }
 void SearchController::GotoLine(int n) {
   if (n < 1 || n > m_editor.LineCount()) return;
   m_editor.HighlightLine(n, kMarkBack, kMarkText);
+  m_editor.CentreLine(n);
   m_editor.BeginLock();
 }
 

@@ -147,7 +147,7 @@ void TIDE::onModified(int position, int type, const char*, int, int linesAdded, 
     return;
   }
   if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))) return;
-  m_modified = true;
+  setModifiedFlag(true);
   if (linesAdded == 0 || m_bulk > 0 || m_undoingBulk) return;
   // A change that starts at a line's beginning moves that line's own breakpoint as well.
   const long line0 = SendScintilla(SCI_LINEFROMPOSITION, position);

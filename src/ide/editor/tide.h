@@ -65,6 +65,8 @@ class TIDE : public QsciScintilla {
   void FormatAll();
   void FormatLeftLine(int newLine);
   void HighlightLine(int n, const QColor& background, const QColor& foreground);
+  // Scrolls so that line n (1-based) stands in the middle of the view, as far as the text allows.
+  void CentreLine(int n);
   void BeginLock();
   void EndLock();
   void DeleteForward();
@@ -107,7 +109,7 @@ class TIDE : public QsciScintilla {
   void SetCaretXY(int x, int y);
 
   bool Modified() const { return m_modified; }
-  void SetModified(bool modified) { m_modified = modified; }
+  void SetModified(bool modified) { setModifiedFlag(modified); }
   bool CanUndo() const { return !isReadOnly() && isUndoAvailable(); }
   bool CanRedo() const { return !isReadOnly() && isRedoAvailable(); }
   bool InsertMode() const { return !overwriteMode(); }
@@ -128,6 +130,8 @@ class TIDE : public QsciScintilla {
   void OnChange();
   void OnCaretMove();
   void OnKeyUp(int key);
+  // The modified flag changed (the window shows it in its caption).
+  void ModifiedChanged(bool modified);
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -137,6 +141,11 @@ class TIDE : public QsciScintilla {
  private:
   friend class CaretNotifyBlock;
   void setupWidget();
+  void setModifiedFlag(bool modified) {
+    if (modified == m_modified) return;
+    m_modified = modified;
+    emit ModifiedChanged(modified);
+  }
   void onModified(int position, int type, const char*, int, int linesAdded, int, int, int, int token, int);
   void onCaretMoved();
   void updateGutterWidth();

@@ -64,7 +64,7 @@ void TIDE::NewFile() {
   for (const char* line : kTemplate) lines << QString::fromUtf8(line);
   SetLines(lines);
   FormatAll();
-  m_modified = false;
+  setModifiedFlag(false);
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   FHasFile = false;
   FCompiled = false;
@@ -97,7 +97,7 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
   m_diskStamp = DiskStamp::of(path);
   FCompiled = false;
   FLinked = false;
-  m_modified = false;
+  setModifiedFlag(false);
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   FHasFile = true;
   GetDebugger().ClearBreakpoints();
@@ -118,7 +118,7 @@ bool TIDE::SaveToFile(const QString& path, QString* error) {
   m_diskStamp = DiskStamp::of(path);
   m_exact = true;
   FCompiled = FCompiled && !m_modified;
-  m_modified = false;
+  setModifiedFlag(false);
   FHasFile = true;
   return true;
 }
@@ -148,7 +148,7 @@ void TIDE::SetView(int kind) {
   SetDocumentBytes(file.ok ? file.lines.join("\r\n") : QByteArray());
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   // The listing or map is not the document: its load leaves the source's modified flag alone.
-  m_modified = modified;
+  setModifiedFlag(modified);
   setReadOnly(true);
   viewport()->update();
 }
@@ -173,7 +173,7 @@ void TIDE::FormatAll() {
   replaceLinesAsOneStep(int(first), int(last), joinLines(formatted, first, last));
   SetCaretXY(x, y);
   SendScintilla(SCI_SETFIRSTVISIBLELINE, top);
-  m_modified = modified;
+  setModifiedFlag(modified);
 }
 
 // Lines first..last become bytes (the same number of lines) in one replacement that is one undo step.
@@ -203,7 +203,7 @@ void TIDE::FormatLeftLine(int newLine) {
   PutLineBytes(FFormatLine, QByteArray::fromStdString(line));
   SetCaretXY(x, y);
   FFormatLine = newLine;
-  m_modified = modified;
+  setModifiedFlag(modified);
 }
 
 }  // namespace krvs::ide

@@ -60,6 +60,9 @@ bool isEditingCommand(const QKeyEvent* e) {
 void TIDE::HighlightLine(int n, const QColor& background, const QColor& foreground) {
   CaretNotifyBlock block(*this);
   if (n < 1 || n > LineCount()) return;
+  // A lock from an earlier highlight ends first; ending it later, from the caret movement below,
+  // would empty the new selection and leave the new line unmarked.
+  EndLock();
   const long start = SendScintilla(SCI_POSITIONFROMLINE, n - 1);
   const long lineEnd = SendScintilla(SCI_GETLINEENDPOSITION, n - 1);
   const long end = std::min<long>(lineEnd + 2, SendScintilla(SCI_GETLENGTH));
@@ -67,6 +70,12 @@ void TIDE::HighlightLine(int n, const QColor& background, const QColor& foregrou
   SetSelectedColors(background, foreground);
   onCaretMoved();
   viewport()->repaint();
+}
+
+void TIDE::CentreLine(int n) {
+  if (n < 1 || n > LineCount()) return;
+  const long onScreen = SendScintilla(SCI_LINESONSCREEN);
+  SendScintilla(SCI_SETFIRSTVISIBLELINE, std::max(0L, long(n - 1) - onScreen / 2));
 }
 
 void TIDE::BeginLock() {
