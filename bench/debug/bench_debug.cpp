@@ -7,6 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -39,6 +43,18 @@ public:
         ::waitpid(m_pid, &status, 0);
     }
     bool ok() const { return m_pid > 0; }
+    // CPU seconds DEBUG.EXE has used so far (user + system), from /proc; steadier than wall time when
+    // other work shares the machine.
+    double cpuSeconds() const {
+        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        double ticks = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i)
+            if (i >= 14) ticks += std::stod(field);  // utime, stime
+        return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
     // Sends a command line and reads until the prompt; returns the number of reads it took.
     int command(const std::string& line) {
         const std::string bytes = line + "\r";
@@ -72,6 +88,7 @@ void stepRoundTrip(benchmark::State& state, const char* step) {
     d.command("e 100 40 e8 0c 00 cd 1c eb f8");
     d.command("e 110 43 c3");
     std::int64_t extraReads = 0;
+    const double cpuBefore = d.cpuSeconds();
     for (auto _ : state) {
         int reads = d.command(step);
         if (reads < 0) {
@@ -83,6 +100,8 @@ void stepRoundTrip(benchmark::State& state, const char* step) {
     state.SetItemsProcessed(state.iterations());
     state.counters["steps_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["split_replies"] = static_cast<double>(extraReads);
+    state.counters["debug_cpu_us_per_step"] =
+        (d.cpuSeconds() - cpuBefore) * 1e6 / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
 }
 
 void BM_ProceedThroughPipe(benchmark::State& state) { stepRoundTrip(state, "p"); }
