@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     // A reader that went away must not kill the session with SIGPIPE; its end of input ends it.
     std::signal(SIGPIPE, SIG_IGN);
     RawTerminal terminal;
-    krvs::pc::FdSource in(STDIN_FILENO);
+    krvs::debug::InputFd in(STDIN_FILENO);
     krvs::pc::FdSink out(STDOUT_FILENO);
     krvs::debug::Console console(in, out, terminal.active());
     krvs::debug::Session session(console);

@@ -13,6 +13,19 @@
 
 namespace krvs::debug {
 
+// DEBUG's standard input. A wait without a time limit is a plain blocking read, one system call per byte
+// instead of a poll and a read: a step through a pipe reads two bytes ("p", CR), and the IDE waits for every
+// reply. Bytes are still read one at a time, never ahead: what follows Q belongs to whoever reads next.
+class InputFd : public pc::ByteSource {
+public:
+    explicit InputFd(int fd) : m_fd(fd), m_polled(fd) {}
+    pc::ReadStatus readByte(std::uint8_t& out, int timeoutMs) override;
+
+private:
+    int m_fd;
+    pc::FdSource m_polled;
+};
+
 class Console {
 public:
     Console(pc::ByteSource& in, pc::ByteSink& out, bool live) : m_in(in), m_out(out), m_live(live) {}
