@@ -89,6 +89,23 @@ std::uint16_t keepResident(Machine& m);    // 31h
 std::uint16_t getPsp(Machine& m);          // 51h, 62h
 std::uint16_t setPsp(Machine& m);          // 50h
 
+// File control blocks (dos_fcb.cpp)
+std::uint16_t fcbOpen(Machine& m);            // 0Fh
+std::uint16_t fcbClose(Machine& m);           // 10h
+std::uint16_t fcbFindFirst(Machine& m);       // 11h
+std::uint16_t fcbFindNext(Machine& m);        // 12h
+std::uint16_t fcbDelete(Machine& m);          // 13h
+std::uint16_t fcbReadSequential(Machine& m);  // 14h
+std::uint16_t fcbWriteSequential(Machine& m); // 15h
+std::uint16_t fcbCreate(Machine& m);          // 16h
+std::uint16_t fcbRename(Machine& m);          // 17h
+std::uint16_t fcbReadRandom(Machine& m);      // 21h
+std::uint16_t fcbWriteRandom(Machine& m);     // 22h
+std::uint16_t fcbFileSize(Machine& m);        // 23h
+std::uint16_t fcbSetRandom(Machine& m);       // 24h
+std::uint16_t fcbReadBlock(Machine& m);       // 27h
+std::uint16_t fcbWriteBlock(Machine& m);      // 28h
+
 // Memory (dos_memory.cpp)
 constexpr std::uint16_t kFirstMcb = 0x0100;
 constexpr std::uint16_t kMemoryTop = 0xA000;

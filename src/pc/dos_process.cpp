@@ -199,6 +199,7 @@ void Machine::releaseProgram() {
     m_dos->lineActive = false;
     m_dos->pendingConsoleBytes.clear();
     m_dos->searches.clear();
+    m_dos->fcbSearch.clear();
     // A program stopped inside an interrupt handler never sent its end of interrupt.
     for (int i = 0; i < 8 && m_pic.inService(); ++i) m_pic.endOfInterrupt();
     updateInterruptLine();

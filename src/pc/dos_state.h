@@ -45,6 +45,7 @@ struct Machine::DosState {
     std::string pendingConsoleBytes;  // the rest of a console line that a read did not take yet
     std::unordered_map<std::uint16_t, std::vector<Drive::Entry>> searches;
     std::uint16_t nextSearch = 1;
+    std::vector<Drive::Entry> fcbSearch;  // what FCB find-next has still to hand out
     std::optional<std::uint8_t> pendingScan;  // an extended key's scan code, due on the next read
     bool flushed = false;                     // function 0Ch has flushed and now waits
     bool breakCheck = false;

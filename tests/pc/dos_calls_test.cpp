@@ -1,7 +1,9 @@
 // INT 21h file and handle services called one at a time with registers set by the test, in one machine,
 // so each call sees the state the previous ones left.
 
+#include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "fixture.h"
 
@@ -136,6 +138,86 @@ TEST_F(PcDosCalls, AReadOnlyFileIsNeitherDeletedNorTruncatedNorOpenedForWriting)
     call({.ax = 0x4100, .dx = kText}, "a.txt");
     EXPECT_FALSE(carry);
     EXPECT_FALSE(std::filesystem::exists(drive() / "a.txt"));
+}
+
+// The FCB functions on drive C:, in one sequence: create and write, open and read sequentially and at
+// random, block transfers, size, search, rename and delete.
+TEST_F(PcDosCalls, FileControlBlocksCreateReadWriteFindRenameAndDelete) {
+    constexpr std::uint16_t kFcb = 0x300;
+    Memory& mem = m_machine->memory();
+    auto fcb = [&](const char* name11, std::uint8_t drive = 0) {
+        std::uint8_t bytes[37] = {drive};
+        std::memcpy(bytes + 1, name11, 11);
+        mem.writeBlock(psp, kFcb, bytes, sizeof bytes);
+    };
+    auto al = [&](std::uint8_t ah, std::uint16_t cx = 0) { return call({.ax = static_cast<std::uint16_t>(ah << 8), .cx = cx, .dx = kFcb}).ax & 0xFF; };
+    auto setWord = [&](int at, std::uint16_t v) { mem.write16(psp, static_cast<std::uint16_t>(kFcb + at), v); };
+    auto dta = [&](int n) { std::string s(static_cast<std::size_t>(n), '\0'); mem.readBlock(psp, 0x80, reinterpret_cast<std::uint8_t*>(s.data()), s.size()); return s; };
+    auto putDta = [&](const char* text) { mem.writeBlock(psp, 0x80, reinterpret_cast<const std::uint8_t*>(text), std::strlen(text)); };
+    auto host = [&](const char* name) { std::ifstream in(drive() / name, std::ios::binary); return std::string(std::istreambuf_iterator<char>(in), {}); };
+
+    fcb("NEW     DAT");
+    ASSERT_EQ(al(0x16), 0x00);
+    EXPECT_EQ(mem.read8(psp, kFcb), 3);               // the default drive became C:
+    EXPECT_EQ(mem.read16(psp, kFcb + 0x0E), 128);     // record size
+    setWord(0x0E, 4);
+    putDta("abcd");
+    EXPECT_EQ(al(0x15), 0x00);
+    putDta("efgh");
+    EXPECT_EQ(al(0x15), 0x00);
+    EXPECT_EQ(mem.read16(psp, kFcb + 0x10), 8);       // file size
+    EXPECT_EQ(al(0x10), 0x00);
+    EXPECT_EQ(host("NEW.DAT"), "abcdefgh");
+
+    fcb("new     dat");
+    ASSERT_EQ(al(0x0F), 0x00);
+    setWord(0x0E, 4);
+    EXPECT_EQ(al(0x14), 0x00);
+    EXPECT_EQ(dta(4), "abcd");
+    EXPECT_EQ(al(0x14), 0x00);
+    EXPECT_EQ(dta(4), "efgh");
+    EXPECT_EQ(al(0x14), 0x01);                        // end of file
+    setWord(0x21, 1);
+    EXPECT_EQ(al(0x21), 0x00);
+    EXPECT_EQ(dta(4), "efgh");
+    setWord(0x0E, 3);
+    EXPECT_EQ(al(0x23), 0x00);
+    EXPECT_EQ(mem.read16(psp, kFcb + 0x21), 3);       // 8 bytes are three records of 3
+    setWord(0x0E, 4);
+    setWord(0x21, 0);
+    putDta("........");
+    Regs r = call({.ax = 0x2700, .cx = 5, .dx = kFcb});
+    EXPECT_EQ(r.ax & 0xFF, 0x01);
+    EXPECT_EQ(r.cx, 2);
+    EXPECT_EQ(dta(8), "abcdefgh");
+    setWord(0x21, 1);
+    EXPECT_EQ(al(0x28, 0), 0x00);                     // CX=0: the file is cut to one record
+    EXPECT_EQ(host("NEW.DAT"), "abcd");
+    setWord(0x21, 2);
+    putDta("wxyz");
+    EXPECT_EQ(al(0x22), 0x00);
+    EXPECT_EQ(host("NEW.DAT"), std::string("abcd\0\0\0\0wxyz", 12));
+
+    fcb("????????DAT");
+    EXPECT_EQ(al(0x11), 0x00);
+    EXPECT_EQ(dta(12), std::string("\x03NEW     DAT", 12));
+    EXPECT_EQ(al(0x12), 0xFF);
+    fcb("NEW     DAT");
+    mem.writeBlock(psp, kFcb + 0x11, reinterpret_cast<const std::uint8_t*>("OLD     ???"), 11);
+    EXPECT_EQ(al(0x17), 0x00);
+    EXPECT_TRUE(std::filesystem::exists(drive() / "OLD.DAT"));
+    fcb("OLD     DAT", 1);                             // drive A: does not exist
+    EXPECT_EQ(al(0x13), 0xFF);
+    fcb("OLD     DAT");
+    EXPECT_EQ(al(0x13), 0x00);
+    EXPECT_FALSE(std::filesystem::exists(drive() / "OLD.DAT"));
+    EXPECT_EQ(al(0x13), 0xFF);
+
+    call({.ax = 0x4301, .cx = 0x01, .dx = kText}, "A.TXT");
+    fcb("A       TXT");
+    EXPECT_EQ(al(0x13), 0xFF);                        // read-only: not deleted
+    EXPECT_EQ(al(0x16), 0xFF);                        // nor truncated
+    EXPECT_EQ(host("a.txt"), "hello");
 }
 
 TEST_F(PcDosCalls, ConsoleReadsThroughAHandleTakeEditedLinesInPieces) {
