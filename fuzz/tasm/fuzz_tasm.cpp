@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string src(reinterpret_cast<const char*>(data), size);
     krvs::tasm::Options opts;
     opts.listing = size % 2 == 0;
+    opts.crossRef = size % 3 == 0;  // the cross reference is written only into a listing
     opts.date = "01/01/26";
     opts.time = "00:00:00";
     krvs::tasm::FileReader reader = [&](const std::string&) { return std::optional<std::string>(src); };

@@ -385,6 +385,11 @@ void dirDosseg(Assembler& a, const DirArgs&) { a.m_dosseg = true; }
 // .8086/.186/.286 (and the P8086/P186/P286 spellings) select the processor whose instructions the
 // encoder accepts from here on; .287/.8087 only add the coprocessor.
 void dirCpu(Assembler& a, const DirArgs& d) {
+    if (d.pos < d.toks.size()) {
+        // "P186 db 0" names a variable like a directive: say so rather than drop the data.
+        a.error("Extra characters on line", d.toks[d.pos].col);
+        return;
+    }
     std::string w = upper(d.word);
     if (w[0] == 'P') w[0] = '.';
     bool privileged = false;

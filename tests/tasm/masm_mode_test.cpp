@@ -62,6 +62,10 @@ TEST(TasmProcessorDirective, EightySixAndCoprocessorDirectivesKeepThe8086) {
               std::string::npos);
 }
 
+TEST(TasmProcessorDirective, AWordAfterTheDirectiveIsAnError) {
+    EXPECT_EQ(assembleCode("P186 db 0").diags, "**Error** T.ASM(3) Extra characters on line\n");
+}
+
 TEST(TasmProcessorDirective, The386IsRefusedByName) {
     for (const char* d : {".386", ".386P", "P386"}) {
         Assembled a = assembleCode(std::string(d) + "\n nop");
