@@ -86,6 +86,7 @@ std::string Session::start(const std::string& program, const std::string& args) 
         setProgramName(args.empty() ? program : program + " " + args);
         return loadFile(std::nullopt);
     }
+    if (fs::is_directory(given, ec)) return "File not found";  // no program, and no reason to move drive C:
     m_options.driveRoot = given.has_parent_path() ? given.parent_path() : fs::path(".");
     newMachine();
     freshPsp();

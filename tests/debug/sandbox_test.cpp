@@ -96,6 +96,7 @@ TEST_F(DebugSandbox, AProgramThatCannotBeLoadedIsReportedAndGivesAnExitCode) {
         {"/dev/zero", "Insufficient memory"},
         {big.string(), "Insufficient memory"},
         {(drive() / "NOPE.EXE").string(), "File not found"},
+        {m_top.string(), "File not found"},  // a directory
     };
     for (const Case& c : cases) {
         const ProcessRun r = runDebugExe({c.program}, "r\rq\r");
