@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -137,6 +138,9 @@ int runHost(const Interpreter& interp, const fs::path& file, const CommandLine& 
         return -1;
     }
     if (pid == 0) {
+        sigset_t none;  // the interpreter may block SIGINT for itself; a program it starts must not inherit that
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         int in = red.in >= 0 ? red.in : opt.inputFd, out = red.out >= 0 ? red.out : opt.outputFd;
         if (in != 0) ::dup2(in, 0);
         if (out != 1) ::dup2(out, 1);

@@ -1,10 +1,47 @@
 // krvscmd: `krvscmd` reads commands from standard input; `krvscmd /c COMMAND` runs one and exits with its code.
 
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "cmd/interpreter.h"
+#include "pc/machine.h"
+
+namespace {
+
+// In a terminal, Ctrl-C ends the DOS program that runs, not the interpreter. SIGINT is blocked in every
+// thread and taken by one of its own, which may lock and ask the machine to stop as no signal handler may.
+// Host programs get SIGINT unblocked again (the launcher resets the mask) and end as usual.
+class CtrlC {
+public:
+    void install(krvs::cmd::Options& options) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        std::thread([this, set] {
+            for (int sig = 0;;) {
+                if (sigwait(&set, &sig) != 0) continue;
+                std::lock_guard lock(m_mutex);
+                if (m_running) m_running->requestStop();
+            }
+        }).detach();
+        options.onMachine = [this](krvs::pc::Machine* m) {
+            std::lock_guard lock(m_mutex);
+            m_running = m;
+        };
+    }
+
+private:
+    std::mutex m_mutex;
+    krvs::pc::Machine* m_running = nullptr;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     krvs::cmd::Options options;
@@ -14,6 +51,8 @@ int main(int argc, char** argv) {
     if (n > 0) options.toolsDir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
     // Batch runs (tests, CI) may bound each DOS program; an interactive session runs them as long as they like.
     if (const char* limit = std::getenv("KRVSCMD_TIME_LIMIT_MS")) options.timeLimitMs = std::atoll(limit);
+    static CtrlC ctrlC;
+    if (options.interactiveTerminal) ctrlC.install(options);
     krvs::cmd::Interpreter interpreter(options);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

@@ -280,6 +280,7 @@ std::string commandTail(const std::string& args) {
 
 LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::string& dosName, const std::string& args) {
     releaseProgram();
+    consumeStop();  // a stop asked for after the last program ended is not meant for this one
     m_notes.clear();
     std::string dir = m_drive->currentDirectory();
     dos::ProcessImage image{file, "C:\\" + (dir.empty() ? "" : dir + "\\") + dosName, commandTail(args), 0, 0};

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <cstdlib>
+#include <sys/ioctl.h>
 #include <map>
 #include <sstream>
 
@@ -391,6 +393,71 @@ TEST(CmdSandbox, AHostileProgramChangesNothingOutsideItsDirectoryAndRunsNoHostPr
     after.erase("work/DEBUG.BAT");
     EXPECT_EQ(after, before);
     EXPECT_FALSE(fs::exists(home.path() / "PWNED") || fs::exists(work / "PWNED"));
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+// Ctrl-C typed in a terminal ends the DOS program that runs, and the interpreter goes on. The interpreter
+// runs on a pseudo-terminal whose line discipline turns the typed ^C into SIGINT, as a real terminal does.
+TEST(CmdTerminal, CtrlCEndsTheProgramNotTheInterpreter) {
+    TempDir dir;
+    std::ofstream(dir.path() / "SPIN.COM", std::ios::binary) << "\xEB\xFE";  // jmp $
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::string slaveName = ::ptsname(master);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        int slave = ::open(slaveName.c_str(), O_RDWR);
+        ::ioctl(slave, TIOCSCTTY, 0);
+        ::dup2(slave, 0);
+        ::dup2(slave, 1);
+        ::dup2(slave, 2);
+        if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+        std::string exe = interpreterPath();
+        char* argv[] = {exe.data(), nullptr};
+        ::execv(exe.c_str(), argv);
+        ::_exit(127);
+    }
+    std::string seen;
+    auto waitFor = [&](const std::string& text, int timeoutMs = 10000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buf[256];
+            ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            seen.append(buf, static_cast<std::size_t>(n));
+        }
+        return seen.find(text) != std::string::npos;
+    };
+    auto type = [&](const std::string& keys) { EXPECT_EQ(::write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); };
+    EXPECT_TRUE(waitFor(">"));
+    type("spin\r");
+    EXPECT_TRUE(waitFor("spin"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    type("\x03");
+    type("echo still here\r");
+    EXPECT_TRUE(waitFor("still here\r\n")) << seen;
+    type("exit 4\r");
+    int status = 0;
+    for (int i = 0; i < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        waitFor("never", 100);  // keeps the terminal drained while the interpreter ends
+    }
+    if (::waitpid(pid, &status, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status)) << seen;
+    EXPECT_EQ(WEXITSTATUS(status), 4);
 }
 
 }  // namespace
