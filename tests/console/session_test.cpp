@@ -81,9 +81,7 @@ TEST_F(RunnerTest, ClassicRunKeepsTheProgramsScreenThenPausesAndEndsOnAKey) {
     RtmSession session(config("SCREEN.COM"));
     session.start();
     ScreenImage s;
-    bool paused = waitFor(session, s, [](const ScreenImage& i) { return contains(i, kPause); });
-    for (auto& r : rows(s)) std::printf("[%s]\n", r.c_str());
-    ASSERT_TRUE(paused);
+    ASSERT_TRUE(waitFor(session, s, [](const ScreenImage& i) { return contains(i, kPause); }));
     std::vector<std::string> text = rows(s);
     EXPECT_EQ(text[0], "");                                   // cls, and the program left row 0 alone
     EXPECT_EQ(text[1].substr(2, 3), "\xC9\xCD\xCD");          // its box, drawn into video memory
@@ -94,6 +92,41 @@ TEST_F(RunnerTest, ClassicRunKeepsTheProgramsScreenThenPausesAndEndsOnAKey) {
     EXPECT_FALSE(session.finished());
     session.type({{0x39, ' '}});
     EXPECT_TRUE(session.join(5000));
+}
+
+TEST_F(RunnerTest, KeysReachIntTwentyOneIntSixteenAndAnIntNineHook) {
+    RtmSession session(config("KEYS.COM"));
+    session.start();
+    ScreenImage s;
+    ASSERT_TRUE(waitFor(session, s, [](const ScreenImage& i) { return contains(i, "Line?"); }));
+    auto typeKey = [&](int key, Qt::KeyboardModifiers m, const char* text) {
+        session.type(keyStrokes(key, m, QString::fromLatin1(text)));
+    };
+    for (char c : std::string("hi")) typeKey(Qt::Key_A + (c - 'a'), Qt::NoModifier, std::string(1, c).c_str());
+    typeKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    typeKey(Qt::Key_F1, Qt::NoModifier, "");
+    typeKey(Qt::Key_Left, Qt::ControlModifier, "");
+    typeKey(Qt::Key_X, Qt::AltModifier, "");
+    typeKey(Qt::Key_Z, Qt::ControlModifier, "\x1a");
+    typeKey(Qt::Key_Escape, Qt::NoModifier, "\x1b");
+    ASSERT_TRUE(waitFor(session, s, [](const ScreenImage& i) { return contains(i, kPause); }))
+        << rows(s)[0] << "|" << rows(s)[1] << "|" << rows(s)[2] << "|" << rows(s)[3];
+    std::vector<std::string> text = rows(s);
+    EXPECT_EQ(text[0], "Line? hi");
+    EXPECT_EQ(text[1], "Got hi");
+    EXPECT_EQ(text[2], "Keys? 3B00 7300 2D00 2C1A");
+    EXPECT_EQ(text[3], "INT9 0008 0001");  // eight presses seen by the hook, Esc (01h) the last
+    session.type({{0x1C, '\r'}});
+    EXPECT_TRUE(session.join(5000));
+}
+
+TEST_F(RunnerTest, StoppingEndsARunawayProgramAndTheRestOfTheBatchAtOnce) {
+    RtmSession session(config("SPIN.COM"));
+    session.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well inside the endless loop
+    EXPECT_FALSE(session.finished());
+    session.stop();
+    EXPECT_TRUE(session.join(3000));  // PAUSE after it does not wait for a key either
 }
 
 }  // namespace
