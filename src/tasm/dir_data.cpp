@@ -117,14 +117,20 @@ bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, 
     }
 }
 
-// Bytes the nodes make (stops counting past 128K). `minOne`: an empty string counts as one, so
-// that the same sum bounds the work of emitting them.
+// Bytes the nodes make (stops counting past 128K). `minOne`: an empty string, and a repeat of
+// nothing, count as one byte, so that the same sum bounds the work of emitting them.
 std::uint64_t nodeSize(const std::vector<DataNode>& nodes, int size, bool minOne = false) {
     std::uint64_t total = 0;
     for (const DataNode& n : nodes) {
         switch (n.kind) {
             case DataNode::Kind::Bytes: total += std::max<std::uint64_t>(n.bytes.size(), minOne ? 1 : 0); break;
-            case DataNode::Kind::Dup: total += static_cast<std::uint64_t>(n.count) * nodeSize(n.kids, size, minOne); break;
+            case DataNode::Kind::Dup: {
+                std::uint64_t kids = nodeSize(n.kids, size, minOne);
+                // Emitting repeats the kids even when they make nothing (a count not known yet is 0).
+                if (minOne) kids = std::max<std::uint64_t>(kids, 1);
+                total += static_cast<std::uint64_t>(n.count) * kids;
+                break;
+            }
             default: total += static_cast<std::uint64_t>(size); break;
         }
         if (total > 0x20000) return total;

@@ -96,6 +96,7 @@ TEST(TasmRobustness, DataLargerThanASegmentIsRefusedAtOnce) {
         " db 65535 dup (65535 dup (65535 dup (1)))",
         " dw 65535 dup (65535 dup (65535 dup (?)))",
         " db 65535 dup (65535 dup (''))",
+        " db 65535 dup (65535 dup (later dup (1)))\nlater equ 0",  // a count not known in the first pass
         " db 8000h dup (1)\n db 8001h dup (1)",
         "st struc\nf db 1000 dup (1)\nst ends\nv st 100 dup (<>)",
     };
