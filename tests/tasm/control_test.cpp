@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 #include "object_dump.h"
@@ -144,9 +145,21 @@ TEST(TasmCrossReference, TablesCarryTheReferencesByListingLine) {
     AssemblyResult plain = assembleListed(src, false);
     EXPECT_EQ(plain.listing.find("Cref"), std::string::npos);
     EXPECT_NE(plain.listing.find("START\t\t\tNear   C:0000\r\n"), std::string::npos);
-    // What the IDE's listing reader looks for stays in place.
+    // What the IDE's listing reader looks for stays in place: the two headings, and on each symbol row
+    // the name before the first TAB and the offset in the four characters after the first colon (the
+    // predefined ?? and @ names are skipped).
     EXPECT_NE(r.listing.find("Symbol Name\t\tType   Value"), std::string::npos);
     EXPECT_NE(r.listing.find("Groups & Segments\tBit Size Align"), std::string::npos);
+    std::istringstream raw(r.listing);
+    std::map<std::string, std::string> offsets;
+    bool inTable = false;
+    for (std::string l; std::getline(raw, l);) {
+        if (l.find("Symbol Name\t\tType   Value") != std::string::npos) inTable = true;
+        else if (l.find("Groups & Segments\tBit Size Align") != std::string::npos) break;
+        else if (inTable && l.find(':') != std::string::npos && l[0] != '\t' && l[0] != '?' && l[0] != '@')
+            offsets[l.substr(0, l.find('\t'))] = l.substr(l.find(':') + 1, 4);
+    }
+    EXPECT_EQ(offsets, (std::map<std::string, std::string>{{"START", "0000"}, {"V", "0000"}}));
 }
 
 }  // namespace
