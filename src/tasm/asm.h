@@ -12,39 +12,11 @@
 #include <x86/encoder.h>
 
 #include "lexer.h"
+#include "symbols.h"
 #include "tasm/assembler.h"
 #include "value.h"
 
 namespace krvs::tasm {
-
-enum class SymKind : std::uint8_t {
-    Label, Var, Number, Text, Segment, Group, Extern, Struc, Field, Record, RecField, Macro, Proc
-};
-
-struct Symbol {
-    std::string name;  // as written at its definition
-    SymKind kind = SymKind::Label;
-    int seg = -1;
-    std::int32_t value = 0;
-    int type = kTypeNone;
-    int length = 1;     // LENGTH: count of the first initializer
-    int size = 0;       // SIZE in bytes
-    std::string text;   // text equates
-    Value val;          // numeric equates that carry a relocation
-    int definedPass = 0;
-    int definedLine = 0;  // listing line, for the cross reference
-    bool redefinable = false;
-    bool isPublic = false;
-    int ext = -1;
-    int owner = -1;        // structure or record of a field
-    int width = 0;         // record fields: width in bits
-    bool everDefined = false;
-    std::vector<std::uint8_t> init;  // structures: the default contents
-    std::vector<int> fields;         // structures and records: their fields in order
-    // Cross reference of the last pass: listing lines that name the symbol, sorted; `true` where the
-    // line defines it.
-    std::vector<std::pair<int, bool>> refs;
-};
 
 enum class Combine : std::uint8_t { Private, Public, Stack, Common, Memory, At };
 
@@ -145,13 +117,13 @@ public:
     bool parseNumber(std::string_view text, std::int32_t& out);
     int typeKeyword(std::string_view word) const;  // BYTE WORD ... or a structure's size; 0 if none
 
-    // Symbols (symbols.cpp).
-    std::string key(std::string_view name) const;
-    int findSymbol(std::string_view name) const;
-    int lookupOrCreate(std::string_view name);
+    // Symbols: names live in m_syms; defining one is a rule of the pass (symbols.cpp).
+    std::string key(std::string_view name) const { return m_syms.key(name); }
+    int findSymbol(std::string_view name) const { return m_syms.find(name); }
+    int lookupOrCreate(std::string_view name) { return m_syms.lookupOrCreate(name); }
     bool defineSymbol(int idx, SymKind kind, bool redefinable = false);
-    bool isReserved(std::string_view name) const;
-    std::string displayName(std::string_view name) const;
+    bool isReserved(std::string_view name) const { return SymbolTable::isReserved(name); }
+    std::string displayName(std::string_view name) const { return m_syms.displayName(name); }
 
     // Emission (emit.cpp).
     bool needSegment();
@@ -170,24 +142,8 @@ public:
     bool groupExists(int g) const { return g >= 0 && g < static_cast<int>(m_groups.size()); }
 
     // State shared with the directive, data and instruction parts.
-    std::vector<Symbol> m_syms;
-    // Names hash and compare without copying; upper and lower case fold unless /ml is in force.
-    struct NameHash {
-        using is_transparent = void;
-        bool fold = true;
-        size_t operator()(std::string_view s) const {
-            size_t h = 1469598103934665603ull;
-            for (char c : s) h = (h ^ static_cast<unsigned char>(fold ? upperChar(c) : c)) * 1099511628211ull;
-            return h;
-        }
-    };
-    struct NameEq {
-        using is_transparent = void;
-        bool fold = true;
-        bool operator()(std::string_view a, std::string_view b) const { return fold ? iequals(a, b) : a == b; }
-    };
-    std::unordered_map<std::string, int, NameHash, NameEq> m_symIndex;
-    std::unordered_map<std::string, Macro, NameHash, NameEq> m_macros;
+    SymbolTable m_syms;
+    std::unordered_map<std::string, Macro, NameHash, NameEq> m_macros;  // by SymbolTable::key
     std::vector<Segment> m_segs;
     std::vector<Group> m_groups;
     std::vector<Extern> m_exts;
@@ -270,7 +226,6 @@ public:
     void strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos,
                     const std::string& line);
     void structVariable(int sym, int type, const std::vector<Token>& toks, size_t pos);
-    int m_localScope = 0;
     int m_exprNesting = 0;  // levels of the expression being evaluated
     int m_lastErrorCol = -1;
     bool m_singleLine = false;

@@ -223,7 +223,7 @@ void defineVar(Assembler& a, int sym, int type, int length, int size) {
     s.type = type;
     s.length = length;
     s.size = size;
-    if (s.name.rfind("@@", 0) != 0) ++a.m_localScope;
+    if (s.name.rfind("@@", 0) != 0) a.m_syms.enterLocalScope();
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 }
 
 Assembler::Assembler(const Options& options, FileReader reader)
-    : m_symIndex(256, NameHash{options.caseMode != CaseMode::All}, NameEq{options.caseMode != CaseMode::All}),
+    : m_syms(options.caseMode),
       m_macros(16, NameHash{options.caseMode != CaseMode::All}, NameEq{options.caseMode != CaseMode::All}),
       m_opts(options),
       m_reader(std::move(reader)) {}
@@ -101,7 +101,7 @@ void Assembler::resetPass() {
     m_exitm = 0;
     m_fatal = false;
     m_changed = false;
-    m_localScope = 0;
+    m_syms.resetLocalScope();
     m_localCounter = 0;
     m_lineCode.clear();
     m_listMute = 0;

@@ -174,7 +174,7 @@ void Assembler::defineLabel(int sym, int type) {
     s.seg = m_curSeg;
     s.type = type;
     m_lineLabel = true;
-    if (s.name.rfind("@@", 0) != 0) ++m_localScope;
+    if (s.name.rfind("@@", 0) != 0) m_syms.enterLocalScope();
 }
 
 void Assembler::conditionalWhileSkipping(const std::vector<Token>& toks) {

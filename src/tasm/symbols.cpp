@@ -1,5 +1,4 @@
-// The symbol table: one entry per name for the whole run, so that a later pass sees the values that
-// the previous pass found for forward references.
+// The symbol table's names, and the rule for defining a symbol in a pass.
 
 #include <algorithm>
 
@@ -8,37 +7,40 @@
 
 namespace krvs::tasm {
 
-std::string Assembler::key(std::string_view name) const {
-    std::string k = m_opts.caseMode == CaseMode::All ? std::string(name) : upper(name);
+SymbolTable::SymbolTable(CaseMode mode)
+    : m_mode(mode), m_index(256, NameHash{mode != CaseMode::All}, NameEq{mode != CaseMode::All}) {}
+
+std::string SymbolTable::key(std::string_view name) const {
+    std::string k = m_mode == CaseMode::All ? std::string(name) : upper(name);
     // @@ labels are local to the stretch between two ordinary labels.
     if (k.size() > 2 && k[0] == '@' && k[1] == '@') k += "#" + std::to_string(m_localScope);
     return k;
 }
 
-std::string Assembler::displayName(std::string_view name) const {
-    return m_opts.caseMode == CaseMode::Upper ? upper(name) : std::string(name);
+std::string SymbolTable::displayName(std::string_view name) const {
+    return m_mode == CaseMode::Upper ? upper(name) : std::string(name);
 }
 
 static bool isLocalName(std::string_view name) { return name.size() > 2 && name[0] == '@' && name[1] == '@'; }
 
-int Assembler::findSymbol(std::string_view name) const {
-    auto it = isLocalName(name) ? m_symIndex.find(key(name)) : m_symIndex.find(name);
-    return it == m_symIndex.end() ? -1 : it->second;
+int SymbolTable::find(std::string_view name) const {
+    auto it = isLocalName(name) ? m_index.find(key(name)) : m_index.find(name);
+    return it == m_index.end() ? -1 : it->second;
 }
 
-int Assembler::lookupOrCreate(std::string_view name) {
-    auto it = isLocalName(name) ? m_symIndex.find(key(name)) : m_symIndex.find(name);
-    if (it != m_symIndex.end()) return it->second;
+int SymbolTable::lookupOrCreate(std::string_view name) {
+    auto it = isLocalName(name) ? m_index.find(key(name)) : m_index.find(name);
+    if (it != m_index.end()) return it->second;
     std::string k = key(name);
     Symbol s;
     s.name = displayName(name);
-    m_syms.push_back(std::move(s));
-    int idx = static_cast<int>(m_syms.size()) - 1;
-    m_symIndex.emplace(std::move(k), idx);
+    m_list.push_back(std::move(s));
+    int idx = static_cast<int>(m_list.size()) - 1;
+    m_index.emplace(std::move(k), idx);
     return idx;
 }
 
-bool Assembler::isReserved(std::string_view name) const {
+bool SymbolTable::isReserved(std::string_view name) {
     static constexpr std::string_view kWords[] = {
         "OFFSET", "SEG", "TYPE", "PTR", "BYTE", "WORD", "DWORD", "QWORD", "TBYTE", "NEAR", "FAR",
         "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",

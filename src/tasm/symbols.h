@@ -1,0 +1,94 @@
+#pragma once
+// The symbol table: one entry per name for the whole run, so that a later pass sees the values that
+// the previous pass found for forward references. Names are found without copying; upper and lower
+// case fold unless /ml is in force, and @@ labels are local to the stretch between two other labels.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "lexer.h"
+#include "tasm/assembler.h"
+#include "value.h"
+
+namespace krvs::tasm {
+
+enum class SymKind : std::uint8_t {
+    Label, Var, Number, Text, Segment, Group, Extern, Struc, Field, Record, RecField, Macro, Proc
+};
+
+struct Symbol {
+    std::string name;  // as written at its definition
+    SymKind kind = SymKind::Label;
+    int seg = -1;
+    std::int32_t value = 0;
+    int type = kTypeNone;
+    int length = 1;     // LENGTH: count of the first initializer
+    int size = 0;       // SIZE in bytes
+    std::string text;   // text equates
+    Value val;          // numeric equates that carry a relocation
+    int definedPass = 0;
+    int definedLine = 0;  // listing line, for the cross reference
+    bool redefinable = false;
+    bool isPublic = false;
+    int ext = -1;
+    int owner = -1;        // structure or record of a field
+    int width = 0;         // record fields: width in bits
+    bool everDefined = false;
+    std::vector<std::uint8_t> init;  // structures: the default contents
+    std::vector<int> fields;         // structures and records: their fields in order
+    // Cross reference of the last pass: listing lines that name the symbol, sorted; `true` where the
+    // line defines it.
+    std::vector<std::pair<int, bool>> refs;
+};
+
+// Names hash and compare without copying; upper and lower case fold unless /ml is in force.
+struct NameHash {
+    using is_transparent = void;
+    bool fold = true;
+    size_t operator()(std::string_view s) const {
+        size_t h = 1469598103934665603ull;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(fold ? upperChar(c) : c)) * 1099511628211ull;
+        return h;
+    }
+};
+struct NameEq {
+    using is_transparent = void;
+    bool fold = true;
+    bool operator()(std::string_view a, std::string_view b) const { return fold ? iequals(a, b) : a == b; }
+};
+
+class SymbolTable {
+public:
+    explicit SymbolTable(CaseMode mode);
+
+    int find(std::string_view name) const;  // -1 when the name was never seen
+    int lookupOrCreate(std::string_view name);
+    // The name as the index knows it: case folded unless /ml, @@ names with their scope.
+    std::string key(std::string_view name) const;
+    // The name as messages and the listing show it.
+    std::string displayName(std::string_view name) const;
+    static bool isReserved(std::string_view name);
+
+    // A label that is no @@ label starts a new scope for @@ labels.
+    void enterLocalScope() { ++m_localScope; }
+    void resetLocalScope() { m_localScope = 0; }
+
+    Symbol& operator[](size_t i) { return m_list[i]; }
+    const Symbol& operator[](size_t i) const { return m_list[i]; }
+    size_t size() const { return m_list.size(); }
+    std::vector<Symbol>::iterator begin() { return m_list.begin(); }
+    std::vector<Symbol>::iterator end() { return m_list.end(); }
+    std::vector<Symbol>::const_iterator begin() const { return m_list.begin(); }
+    std::vector<Symbol>::const_iterator end() const { return m_list.end(); }
+
+private:
+    CaseMode m_mode;
+    std::vector<Symbol> m_list;
+    std::unordered_map<std::string, int, NameHash, NameEq> m_index;
+    int m_localScope = 0;
+};
+
+}  // namespace krvs::tasm
