@@ -49,7 +49,9 @@ void TDebugger::sendNextStep() {
 }
 
 int TDebugger::Step() {
-  if (GetState() == dsIdle) return 0;
+  // A running program (or a dump, or the end of the session) owns DEBUG's next reply: no step now.
+  TDebugState state = GetState();
+  if (state == dsIdle || state == dsGo || state == dsDump || state == dsQuit) return 0;
   setBusy(true);
   int polls = kPollsBeforeInput;
   if (GetState() != dsStep) {

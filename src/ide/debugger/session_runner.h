@@ -12,6 +12,8 @@ class ReplySink {
   virtual ~ReplySink() = default;
   // One chunk of interpreter output; called on the runner's reader thread.
   virtual void OnOutput(const std::string& chunk) = 0;
+  // The interpreter's output ended without being asked to (it exited or was killed).
+  virtual void OnRunnerEnded() {}
 };
 
 class SessionRunner {

@@ -136,12 +136,8 @@ void TDebugger::learnLoadBase() {
 }
 
 int TDebugger::lineAt(const std::string& cs, const std::string& ip) const {
-  int segment = hexNumber(cs);
-  if (m_loadBase >= 0 && segment >= 0) {
-    char relative[8];
-    std::snprintf(relative, sizeof relative, "%04X", unsigned(segment - m_loadBase) & 0xFFFFu);
-    return m_lines.findLine(relative, ip);
-  }
+  std::string relative = MapSegmentOf(cs);
+  if (!relative.empty()) return m_lines.findLine(relative, ip);
   // Without the load base an offset that two segments share names no line for sure.
   return m_lines.ambiguous(ip) ? -1 : m_lines.findLine(ip);
 }
@@ -234,8 +230,36 @@ void TDebugger::waitWhileBusy(int maxMs) {
   m_busyChanged.wait_for(lock, std::chrono::milliseconds(maxMs), [this] { return !m_busy.load(); });
 }
 
+void TDebugger::SetMainForm(DebugNotifier notifier) {
+  std::lock_guard<std::mutex> guard(m_notifyLock);
+  m_notify = std::move(notifier);
+}
+
 void TDebugger::post(int wParam, int lParam) {
+  std::lock_guard<std::mutex> guard(m_notifyLock);
   if (m_notify) m_notify(wParam, lParam);
+}
+
+void TDebugger::OnRunnerEnded() {
+  // Without the interpreter no reply will come: whoever waits for one is released.
+  m_ended = true;
+  if (GetState() == dsGo) {
+    m_state = dsIdle;
+    m_continuation = Continuation::None;
+    m_stepTime = 0;
+    setBusy(false);
+    post(1, 1);
+    return;
+  }
+  setBusy(false);
+}
+
+std::string TDebugger::MapSegmentOf(const std::string& cs) const {
+  int segment = hexNumber(cs);
+  if (m_loadBase < 0 || segment < 0) return {};
+  char relative[8];
+  std::snprintf(relative, sizeof relative, "%04X", unsigned(segment - m_loadBase) & 0xFFFFu);
+  return relative;
 }
 
 void TDebugger::postCoalesced(int wParam, int lParam, std::atomic<bool>& queued) {

@@ -45,7 +45,7 @@ class TDebugger : public ReplySink {
   void SetRunnerFactory(RunnerFactory factory) { m_factory = std::move(factory); }
   void SetDebugProgram(std::string path) { m_debugProgram = std::move(path); }
   void SetLog(DebugLog log) { m_log = std::move(log); }
-  void SetMainForm(DebugNotifier notifier) { m_notify = std::move(notifier); }
+  void SetMainForm(DebugNotifier notifier);
   // The main window has acted on a notification; the next one of its kind may be posted.
   void NotifyHandled(int wParam, int lParam);
   // How long StartDebug waits for DEBUG's first prompt.
@@ -101,6 +101,11 @@ class TDebugger : public ReplySink {
 
   // The runner's reader thread.
   void OnOutput(const std::string& chunk) override;
+  void OnRunnerEnded() override;
+
+  // The source line of CS:IP (-1 when none), and the map's segment text of CS ("" while unknown).
+  int LineOfAddress(const std::string& cs, const std::string& ip) const { return lineAt(cs, ip); }
+  std::string MapSegmentOf(const std::string& cs) const;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -131,6 +136,7 @@ class TDebugger : public ReplySink {
   RunnerFactory m_factory;
   DebugLog m_log;
   DebugNotifier m_notify;
+  std::mutex m_notifyLock;
   std::string m_debugProgram = "Debug";
   int m_startTimeoutMs = 10000;
   int m_stackWords = 0;
