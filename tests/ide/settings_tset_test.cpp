@@ -181,6 +181,47 @@ class TSetTest : public QObject {
     QCOMPARE(sectionLines(file, "界面控制").count(QStringLiteral("窗口宽度=777")), 1);
   }
 
+  // One byte that is neither UTF-8 nor GBK costs only its own line: the rest is read, the damaged
+  // original is kept as KRVS.Ini.bad, and the new file has the right section names.
+  void damagedLineLosesOnlyItselfAndTheOriginalIsKept() {
+    const QByteArray original("[界面控制]\n窗口宽度=777\n窗口高度=6\xff\n[编辑环境]\n字体=宋体\n");
+    writeFile(iniPath(), original);
+    {
+      TSet set(programFile(), kScreen);
+      QCOMPARE(set.WindowWidth, 777);
+      QCOMPARE(set.EditorFont.Name, QStringLiteral("宋体"));
+      QCOMPARE(set.WindowHeight, 656);  // the damaged line's key keeps its default
+    }
+    QCOMPARE(readAll(iniPath() + ".bad"), original);
+    const QByteArray file = readAll(iniPath());
+    QVERIFY(sectionLines(file, "界面控制").contains(QStringLiteral("窗口宽度=777")));
+    QVERIFY(sectionLines(file, "编辑环境").contains(QStringLiteral("字体=宋体")));
+  }
+
+  void binaryGarbageIsKeptAsBad() {
+    const QByteArray garbage("\x00\xff\xfe[[[\n=\x01\x02\n", 14);
+    writeFile(iniPath(), garbage);
+    { TSet set(programFile(), kScreen); }
+    QCOMPARE(readAll(iniPath() + ".bad"), garbage);
+    QVERIFY(!sectionLines(readAll(iniPath()), "界面控制").isEmpty());
+  }
+
+  void aSymbolicLinkIsWrittenThroughToItsTarget() {
+    const QString target = QFileInfo(iniPath()).absolutePath() + "/real.ini";
+    writeFile(target, "[界面控制]\n窗口宽度=701\n");
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(QFile::link(target, iniPath()));
+    {
+      TSet set(programFile(), kScreen);
+      QCOMPARE(set.WindowWidth, 701);
+      set.WindowWidth = 702;
+    }
+    QVERIFY(QFileInfo(iniPath()).isSymLink());
+    QVERIFY(sectionLines(readAll(target), "界面控制").contains(QStringLiteral("窗口宽度=702")));
+    QCOMPARE(QFileInfo(target).permissions() & 0x7077, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(!QFileInfo::exists(iniPath() + ".bad"));
+  }
+
   void unreadableSettingsGiveDefaultsAndAreNotLost() {
     // A directory where the file should be: it cannot be read, and saving reports the failure.
     QVERIFY(QDir().mkpath(iniPath()));

@@ -194,7 +194,11 @@ QString writeTextFile(const QString& path, const QByteArray& text, TextEncoding 
   QSaveFile f(path);
   // Writing straight into the target would lose the old file if the disk fills up half way.
   f.setDirectWriteFallback(false);
-  if (!f.open(QIODevice::WriteOnly)) return QStringLiteral("无法保存文件%1：%2").arg(path, f.errorString());
+  // Unbuffered, so a short write (a full disk) shows in write()'s count: a buffered QSaveFile would
+  // commit the cut file as if all had gone well.
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    return QStringLiteral("无法保存文件%1：%2").arg(path, f.errorString());
+  }
   if (f.write(bytes) != bytes.size()) {
     const QString why = f.errorString();
     f.cancelWriting();

@@ -147,6 +147,7 @@ void TIDE::onModified(int position, int type, const char*, int, int linesAdded, 
     return;
   }
   if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT))) return;
+  m_textFromUndo = (type & (SC_PERFORMED_UNDO | SC_PERFORMED_REDO)) != 0;
   setModifiedFlag(true);
   if (linesAdded == 0 || m_bulk > 0 || m_undoingBulk) return;
   // A change that starts at a line's beginning moves that line's own breakpoint as well.

@@ -163,6 +163,9 @@ class TIDE : public QsciScintilla {
   // step meets it once before and once after the text change.
   static constexpr int kLayoutStepToken = 0x4B46;
   bool m_undoingBulk = false;  // between the two brackets while undoing or redoing a layout
+  // The last text change was an undo or redo: the caret leaving a line it brought back does not lay
+  // that line out again, or undoing F4 would redo part of it at once.
+  bool m_textFromUndo = false;
   bool m_exact = true;
   DiskStamp m_diskStamp;
   int m_caretNotifyBlocked = 0;

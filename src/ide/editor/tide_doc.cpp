@@ -194,6 +194,10 @@ void TIDE::replaceLinesAsOneStep(int first, int last, const QByteArray& bytes) {
 
 void TIDE::FormatLeftLine(int newLine) {
   if (FView != 0 || FFormatLine < 0 || FFormatLine > LineCount() - 1) return;
+  if (m_textFromUndo) {
+    FFormatLine = newLine;
+    return;
+  }
   CaretNotifyBlock block(*this);
   const int x = CaretX();
   const int y = CaretY();

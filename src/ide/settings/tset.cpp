@@ -1,6 +1,8 @@
 #include "settings/tset.h"
 
+#include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 // Bytes pass through unchanged; the file is checked and converted to UTF-8 before parsing.
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
@@ -19,7 +21,10 @@ namespace krvs::ide {
 
 struct TSet::Ini {
   CSimpleIniA data{true};  // UTF-8 text, single keys
-  bool loadFailed = false;  // the file existed but could not be read: keep it aside on save
+  // The file existed but could not be read, or some of its lines not: on save its bytes are kept
+  // as KRVS.Ini.bad beside it before the readable settings replace it.
+  bool loadFailed = false;
+  std::string original;  // the bytes as read
 };
 
 namespace {
@@ -116,19 +121,61 @@ void readEntry(TSet& set, const CSimpleIniA& ini, const Entry& e) {
   }
 }
 
-bool isValidUtf8(const std::string& bytes) {
+bool isValidUtf8(std::string_view bytes) {
   QStringDecoder decoder(QStringDecoder::Utf8);
   QString ignored = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
   return !decoder.hasError();
 }
 
-// A settings file carried over from a GBK system is converted, so its Chinese names match.
-std::string asUtf8(const std::string& bytes) {
-  if (isValidUtf8(bytes)) return bytes;
-  QStringDecoder gbk("GB18030");
-  if (!gbk.isValid()) return bytes;
-  QString text = gbk(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+// One line of the file as UTF-8: as it is when it is UTF-8, converted when it is GBK (a settings file
+// carried over from a GBK system); nullopt when it is neither or holds control characters (garbage).
+std::optional<std::string> lineAsUtf8(std::string_view line) {
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r') return std::nullopt;
+  }
+  if (isValidUtf8(line)) return std::string(line);
+  QStringDecoder gbk("GB18030", QStringDecoder::Flag::Stateless);
+  const QByteArrayView bytes(line.data(), static_cast<qsizetype>(line.size()));
+  const QString text = gbk(bytes);
+  QStringEncoder back("GB18030", QStringEncoder::Flag::Stateless);
+  if (gbk.hasError() || QByteArray(back(text)) != bytes) return std::nullopt;
   return text.toStdString();
+}
+
+// The readable lines of the file as UTF-8 text; *damaged tells whether any line had to be left out.
+std::string readableText(const std::string& bytes, bool* damaged) {
+  std::string text;
+  *damaged = false;
+  std::size_t start = 0;
+  while (start <= bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    if (auto line = lineAsUtf8(std::string_view(bytes).substr(start, end - start))) {
+      text += *line;
+      text += '\n';
+    } else {
+      *damaged = true;
+    }
+    start = end + 1;
+  }
+  return text;
+}
+
+// Writes through a symbolic link to its target and keeps the file's permissions.
+QString writeSettingsFile(const QString& path, const std::string& bytes) {
+  QSaveFile f(path);
+  f.setDirectWriteFallback(false);
+  // Unbuffered, so a short write (a full disk) shows in write()'s count and nothing is committed.
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    return QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
+  }
+  if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+    const QString why = f.errorString();
+    f.cancelWriting();
+    return QStringLiteral("cannot write %1: %2").arg(path, why);
+  }
+  if (!f.commit()) return QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
+  return {};
 }
 
 }  // namespace
@@ -207,12 +254,19 @@ void TSet::LoadSettings() {
   m_ini->data.Reset();
   m_ini->loadFailed = false;
   std::string path = IniFileName.toStdString();
+  m_ini->original.clear();
   if (platform::fileExists(path)) {
     auto bytes = platform::readFile(path);
-    if (!bytes || m_ini->data.LoadData(asUtf8(*bytes)) < 0) {
-      m_ini->data.Reset();
-      m_ini->loadFailed = true;
+    bool damaged = !bytes;
+    if (bytes) {
+      m_ini->original = *bytes;
+      // What can be read is read: a damaged line loses only its own key.
+      if (m_ini->data.LoadData(readableText(*bytes, &damaged)) < 0) {
+        m_ini->data.Reset();
+        damaged = true;
+      }
     }
+    m_ini->loadFailed = damaged;
   }
   for (const Entry& e : kEntries) readEntry(*this, m_ini->data, e);
   readEntry(*this, m_ini->data, kLogLevelEntry);
@@ -239,15 +293,14 @@ bool TSet::SaveSettings() {
     m_lastError = QStringLiteral("cannot format the settings");
     return false;
   }
-  std::string path = IniFileName.toStdString();
-  if (m_ini->loadFailed && platform::fileExists(path)) {
-    // The unreadable file is kept beside the new one rather than silently replaced.
-    std::rename(path.c_str(), (path + ".bad").c_str());
+  if (m_ini->loadFailed && !m_ini->original.empty()) {
+    // The damaged file is kept beside the new one rather than silently replaced.
+    m_lastError = writeSettingsFile(IniFileName + QStringLiteral(".bad"), m_ini->original);
+    if (!m_lastError.isEmpty()) return false;
     m_ini->loadFailed = false;
   }
-  platform::Error error = platform::writeFileAtomic(path, text);
-  m_lastError = QString::fromStdString(error);
-  return error.empty();
+  m_lastError = writeSettingsFile(IniFileName, text);
+  return m_lastError.isEmpty();
 }
 
 int TSet::RecentCount() const {
