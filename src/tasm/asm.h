@@ -11,6 +11,7 @@
 
 #include <x86/encoder.h>
 
+#include "diagnostics.h"
 #include "lexer.h"
 #include "symbols.h"
 #include "tasm/assembler.h"
@@ -170,12 +171,11 @@ public:
     std::vector<std::pair<int, std::string>> m_jmpErrors;
 
     // Diagnostics and listing of the current pass.
-    std::vector<Diagnostic> m_diags;
+    Diagnostics m_diags;
     std::vector<ListLine> m_list;
     std::vector<std::string> m_outMessages;
     std::string m_title, m_subttl;
     int m_listNo = 0;
-    bool m_fatal = false;
 
 private:
     void runPass(const std::string& fileName, const std::string& source);
@@ -271,11 +271,8 @@ public:
     bool m_listOff = false;   // .XLIST / %NOLIST in force
     bool m_lineListsOffset = false;  // the line shows the location counter even without code (.MODEL)
     bool m_jumps = false;     // JUMPS: far conditional jumps become the inverse jump over a JMP
-    // Pass-1 errors forced by .ERR1: only the last pass's diagnostics are reported, so they are kept
-    // aside and put back where the last pass meets the same line.
-    std::vector<Diagnostic> m_pass1Errors;
-    std::vector<bool> m_pass1ErrorShown;
     void pass1Error();
+    Diagnostic located(const std::string& msg, Severity severity) const;  // at the line being read
     // Symbols the current line names (for the cross reference), with whether it defines them.
     std::vector<std::pair<int, bool>> m_lineRefs;
     void noteRef(int sym, bool defines = false) {

@@ -377,7 +377,7 @@ bool tryEvaluate(Assembler& a, const DirArgs& d, Value& v) {
     size_t p = d.pos;
     bool ok = a.evaluate(d.toks, p, v) && p == d.toks.size() && v.kind != Value::Kind::Reg && !v.hasRegs() &&
               v.sreg < 0;
-    if (!ok) a.m_diags.resize(mark);
+    if (!ok) a.m_diags.truncate(mark);
     return ok;
 }
 }  // namespace

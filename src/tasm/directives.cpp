@@ -164,24 +164,16 @@ void dirErr(Assembler& a, const DirArgs& d) {
     if (fire) a.error("User error");
 }
 
+// .ERR1: only the last pass's diagnostics are reported, so the first pass's error is kept and shown
+// again where a later pass reads the same line.
 void Assembler::pass1Error() {
+    Diagnostic d = located("User error", Severity::Error);
     if (m_pass == 1) {
-        error("User error");
-        m_pass1Errors.push_back(m_diags.back());
+        m_diags.keep(d);
+        m_diags.add(std::move(d));
         return;
     }
-    // A later pass shows the pass-1 error of this very line (in order, and in the listing).
-    error("User error");
-    const Diagnostic& here = m_diags.back();
-    for (size_t i = 0; i < m_pass1Errors.size(); ++i) {
-        const Diagnostic& e = m_pass1Errors[i];
-        if (!m_pass1ErrorShown[i] && e.file == here.file && e.line == here.line && e.macro == here.macro &&
-            e.macroLine == here.macroLine) {
-            m_pass1ErrorShown[i] = true;
-            return;
-        }
-    }
-    m_diags.pop_back();
+    m_diags.showKeptAt(d);
 }
 
 std::string Assembler::sourceText(const std::string& line, const std::vector<Token>& toks, size_t from) const {

@@ -41,10 +41,9 @@ Assembler::Assembler(const Options& options, FileReader reader)
       m_opts(options),
       m_reader(std::move(reader)) {}
 
-void Assembler::error(const std::string& msg, int col) {
-    if (col >= 0 && m_lastErrorCol < 0) m_lastErrorCol = col;
+Diagnostic Assembler::located(const std::string& msg, Severity severity) const {
     Diagnostic d;
-    d.severity = Severity::Error;
+    d.severity = severity;
     d.message = msg;
     for (const Frame& f : m_frames) {
         if (f.kind == Frame::Kind::File) {
@@ -56,20 +55,20 @@ void Assembler::error(const std::string& msg, int col) {
         d.macro = m_frames.back().name;
         d.macroLine = m_frames.back().line;
     }
-    m_diags.push_back(std::move(d));
+    return d;
+}
+
+void Assembler::error(const std::string& msg, int col) {
+    if (col >= 0 && m_lastErrorCol < 0) m_lastErrorCol = col;
+    m_diags.add(located(msg, Severity::Error));
 }
 
 void Assembler::warning(const std::string& msg, int level) {
     if (m_opts.warnLevel < level) return;
-    error(msg);
-    m_diags.back().severity = Severity::Warning;
+    m_diags.add(located(msg, Severity::Warning));
 }
 
-void Assembler::fatal(const std::string& msg) {
-    error(msg);
-    m_diags.back().severity = Severity::Fatal;
-    m_fatal = true;
-}
+void Assembler::fatal(const std::string& msg) { m_diags.add(located(msg, Severity::Fatal)); }
 
 void Assembler::resetPass() {
     m_segs.clear();
@@ -89,7 +88,7 @@ void Assembler::resetPass() {
     m_ended = false;
     m_strucOpen = -1;
     m_jmpIndex = 0;
-    m_diags.clear();
+    m_diags.startPass();
     m_list.clear();
     m_outMessages.clear();
     m_listNo = 0;
@@ -99,7 +98,6 @@ void Assembler::resetPass() {
     m_commentDelim = 0;
     m_expansions = 0;
     m_exitm = 0;
-    m_fatal = false;
     m_changed = false;
     m_syms.resetLocalScope();
     m_localCounter = 0;
@@ -109,7 +107,6 @@ void Assembler::resetPass() {
     m_subttl.clear();
     m_listOff = false;
     m_jumps = false;
-    m_pass1ErrorShown.assign(m_pass1Errors.size(), false);
     for (Symbol& s : m_syms) {
         if (s.kind == SymKind::Extern) s.ext = -1;
         s.isPublic = false;
@@ -139,13 +136,13 @@ void Assembler::popFrame() {
 bool Assembler::nextLine(std::string& line) {
     while (!m_frames.empty()) {
         Frame& f = m_frames.back();
-        if (f.next < f.lines->size() && !m_fatal) {
+        if (f.next < f.lines->size() && !m_diags.fatal()) {
             line = (*f.lines)[f.next++];
             f.line = f.bodyLines > 0 ? static_cast<int>((f.next - 1) % static_cast<size_t>(f.bodyLines)) + 1
                                      : static_cast<int>(f.next);
             return true;
         }
-        if (m_frames.size() == 1 || m_fatal) return false;
+        if (m_frames.size() == 1 || m_diags.fatal()) return false;
         popFrame();
     }
     return false;
@@ -195,13 +192,13 @@ void Assembler::runPass(const std::string& fileName, const std::string& source) 
     std::string line;
     while (!m_ended && nextLine(line)) {
         processLine(line);
-        if (m_fatal) return;
+        if (m_diags.fatal()) return;
         if (++m_expansions > kMaxLinesPerPass) {
             fatal("Too many lines");
             return;
         }
     }
-    if (!m_ended && !m_fatal) {
+    if (!m_ended && !m_diags.fatal()) {
         while (m_frames.size() > 1) m_frames.pop_back();
         closeOpenBlocks();
         error("Unexpected end of file encountered");
@@ -255,7 +252,7 @@ AssemblyResult Assembler::run(const std::string& fileName, const std::string& so
     for (m_pass = 1;; ++m_pass) {
         m_finalPass = m_pass >= 2;
         runPass(fileName, source);
-        if (m_fatal) break;
+        if (m_diags.fatal()) break;
         if (m_pass >= 2 && !m_changed) break;
         if (m_pass >= passLimit + 1) {
             error("Pass-dependent construction encountered");

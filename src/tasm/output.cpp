@@ -95,7 +95,7 @@ void Assembler::checkPublics() {
             d.line = 0;
             for (const ListLine& l : m_list) (void)l;
             d.message = "Undefined symbol: " + s.name;
-            m_diags.push_back(d);
+            m_diags.add(d);
         }
     }
 }
@@ -185,12 +185,10 @@ void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
 
 AssemblyResult Assembler::finish() {
     AssemblyResult r;
-    if (!m_fatal) checkPublics();
+    if (!m_diags.fatal()) checkPublics();
     r.passes = m_pass;
     // Pass-1 errors whose line the last pass did not reach again (a skipped branch) go first.
-    std::vector<Diagnostic> early;
-    for (size_t i = 0; i < m_pass1Errors.size(); ++i)
-        if (i >= m_pass1ErrorShown.size() || !m_pass1ErrorShown[i]) early.push_back(m_pass1Errors[i]);
+    std::vector<Diagnostic> early = m_diags.keptNotShown();
     r.errorCount = static_cast<int>(early.size());
     for (const Diagnostic& d : m_diags) {
         if (d.severity == Severity::Warning) ++r.warningCount;
