@@ -283,6 +283,7 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
         if (single) slice = 1;
         const std::uint64_t before = instructions();
         x86::StopReason reason = m_cpu->run(slice);
+        repairRom();
         advanceTime(instructions() - before);
         pace();
         if (reason == x86::StopReason::Halted) {

@@ -153,6 +153,33 @@ TEST_F(PcDos, FilesAreWrittenAndReadBackOnDriveC) {
     EXPECT_EQ(slurp(drive() / "DATA.TXT"), "hello");
 }
 
+// The ROM keeps its entry points: a program that overwrites F000h gets it back by the next tick, and a DOS
+// read into the ROM changes nothing; the services go on working.
+TEST_F(PcDos, TheRomAtF000IsReadOnly) {
+    std::filesystem::create_directories(drive());
+    std::ofstream(drive() / "Z.BIN", std::ios::binary) << std::string(64, '\0');
+    Code c;
+    // mov ax,0F000h / mov es,ax / xor di,di / mov cx,8000h / xor ax,ax / cld / rep stosw / sti / hlt
+    c.mov(Code::kAX, 0xF000).raw({0x8E, 0xC0, 0x31, 0xFF}).mov(Code::kCX, 0x8000).raw({0x31, 0xC0, 0xFC, 0xF3, 0xAB, 0xFB, 0xF4});
+    std::size_t name = c.mov16(Code::kDX, 0);
+    c.mov(Code::kAX, 0x3D00).intr(0x21).raw({0x89, 0xC3});  // open Z.BIN / mov bx,ax
+    // push ds / mov dx,0F000h / mov ds,dx / mov dx,1100h / mov cx,64 / mov ah,3Fh / int 21h / pop ds
+    c.raw({0x1E}).mov(Code::kDX, 0xF000).raw({0x8E, 0xDA}).mov(Code::kDX, 0x1100).mov(Code::kCX, 64).dos(0x3F).raw({0x1F});
+    std::size_t text = c.mov16(Code::kDX, 0);
+    c.dos(0x09).exitWith(0);
+    c.patch16(text, c.here());
+    c.text("ok$");
+    c.patch16(name, c.here());
+    c.text("Z.BIN").raw({0});
+    RunResult r = run(c);
+    EXPECT_EQ(r.outcome, RunOutcome::Exited);
+    EXPECT_EQ(r.output, "ok");
+    EXPECT_EQ(m_machine->memory().read8(0xF000, 0x1108), 0xFB);  // the INT 21h stub starts with STI
+    EXPECT_EQ(m_machine->memory().read8(0xF000, 0x1109), 0xF1);
+    ASSERT_EQ(m_machine->notes().size(), 1u);
+    EXPECT_NE(m_machine->notes()[0].find("ROM"), std::string::npos);
+}
+
 TEST_F(PcDos, NoPathReachesOutsideTheProgramsDirectory) {
     std::ofstream(m_dir.path() / "OUT.TXT") << "keep";
     std::filesystem::create_directories(drive());

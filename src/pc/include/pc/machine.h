@@ -60,6 +60,10 @@ struct LoadResult {
 // How a program ended, as function 4Dh reports it in AH.
 enum class Termination : std::uint8_t { Normal = 0, CtrlBreak = 1, CriticalError = 2, Resident = 3 };
 
+// F000:0000-0FFF is ROM that a debugger may put its own trap code and scratch stack into; from F000:1000 on,
+// where the BIOS and DOS entry points are, the ROM is read-only.
+constexpr std::uint16_t kRomWritableSize = 0x1000;
+
 class Machine;
 // A BIOS or DOS service. Returns 0, a DOS error code, or one of the codes below.
 using ServiceFn = std::uint16_t (*)(Machine&);
@@ -173,6 +177,7 @@ private:
     void feedHookedKeyboard();
     bool consumeStop();
     void idleBriefly();
+    void repairRom();
     void pace();
 
     MachineConfig m_config;
@@ -199,6 +204,7 @@ private:
     bool m_inputEnded = false;
     std::optional<std::uint8_t> m_streamByte;  // read from the stream, not yet handed to the keyboard
     std::vector<std::string> m_notes;
+    std::vector<std::uint8_t> m_rom;  // the read-only part of the ROM as installed
 
     std::atomic<bool> m_stop{false};
     std::mutex m_keyMutex;

@@ -25,7 +25,12 @@ public:
     std::uint16_t read16(std::uint32_t addr) const {
         return static_cast<std::uint16_t>(read8(addr) | (read8(addr + 1) << 8));
     }
-    void write8(std::uint32_t addr, std::uint8_t v) { m_bytes[addr & kMask] = v; }
+    // Writes by the host (DOS and BIOS services, DEBUG) at or above the ROM boundary do nothing, as on a
+    // real PC. The CPU writes into the buffer directly; the machine repairs what it wrote there.
+    void write8(std::uint32_t addr, std::uint8_t v) {
+        if ((addr & kMask) < m_readOnlyFrom) m_bytes[addr & kMask] = v;
+    }
+    void setReadOnlyFrom(std::uint32_t linear) { m_readOnlyFrom = linear; }
     void write16(std::uint32_t addr, std::uint16_t v) {
         write8(addr, static_cast<std::uint8_t>(v));
         write8(addr + 1, static_cast<std::uint8_t>(v >> 8));
@@ -62,6 +67,7 @@ public:
 private:
     static constexpr std::uint32_t kMask = x86::kMemorySize - 1;
     std::vector<std::uint8_t> m_bytes;
+    std::uint32_t m_readOnlyFrom = x86::kMemorySize;
 };
 
 }  // namespace krvs::pc
