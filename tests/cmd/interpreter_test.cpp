@@ -462,3 +462,32 @@ TEST(CmdTerminal, CtrlCEndsTheProgramNotTheInterpreter) {
 
 }  // namespace
 }  // namespace krvs::cmd::test
+
+namespace krvs::cmd::test {
+namespace {
+
+// A console window runs the interpreter on the text screen: its own texts go there (through the front end's
+// converter), and PAUSE takes a key pushed into the machine.
+TEST(CmdEngine, OnTheScreenFrontEndTheInterpreterWritesToTheScreenAndReadsPushedKeys) {
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    Options options;
+    options.inputFd = options.outputFd = options.errorFd = null;
+    options.screenFrontEnd = true;
+    options.screenText = [](const std::string& utf8) { return utf8 == "请按任意键继续. . ." ? std::string("PAUSE") : utf8; };
+    Interpreter interp(options);
+    pc::Machine& machine = interp.machine();
+    std::thread typist([&machine] {
+        while (machine.screen().text().find("PAUSE") == std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        machine.pushKey(0x39, ' ');
+    });
+    interp.execute("echo hello");
+    interp.execute("pause");
+    typist.join();
+    const std::string text = machine.screen().text();
+    EXPECT_EQ(text.substr(0, text.find("\n\n")), "hello\nPAUSE");
+    ::close(null);
+}
+
+}  // namespace
+}  // namespace krvs::cmd::test
