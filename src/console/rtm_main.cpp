@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     const std::string commandLine = joinArguments(argc, argv, 1);
 
     QApplication app(argc, argv);
-    RtmSession session({commandLine, dir, settings});
+    RtmSession session({commandLine, dir, settings, {}});
     session.start();
     ConsoleWindow::Hooks hooks;
     hooks.snapshot = [&session](ScreenImage& image) { session.snapshot(image); };

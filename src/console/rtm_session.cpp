@@ -76,9 +76,12 @@ void RtmSession::run() {
 // A stop request is used up by whatever it ends (a program, a PAUSE); while stopping, each step of the
 // session gets a fresh one so that the rest of a batch file runs through without waiting.
 void RtmSession::onProgram(pc::Machine* machine) {
-    std::lock_guard lock(m_mutex);
-    if (machine) prepare(*machine);
-    if (m_stopping && m_machine) m_machine->requestStop();
+    {
+        std::lock_guard lock(m_mutex);
+        if (machine) prepare(*machine);
+        if (m_stopping && m_machine) m_machine->requestStop();
+    }
+    if (m_config.onProgram) m_config.onProgram(machine);
 }
 
 void RtmSession::snapshot(ScreenImage& out) {

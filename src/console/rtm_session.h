@@ -7,6 +7,7 @@
 #include <atomic>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,6 +29,8 @@ public:
         std::string commandLine;  // empty: an interactive prompt until EXIT
         std::filesystem::path toolsDir;
         ConsoleSettings settings;
+        // Told on the session thread when a DOS program starts (its machine) and ends (nullptr).
+        std::function<void(pc::Machine*)> onProgram;
     };
     explicit RtmSession(Config config);
     ~RtmSession();

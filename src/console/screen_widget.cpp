@@ -42,6 +42,11 @@ void ScreenWidget::setSource(Source source, int refreshMs) {
 }
 
 void ScreenWidget::showImage(const ScreenImage& image) {
+    // Most ticks find the screen as it was: one compare, nothing to draw.
+    const bool phasesSame = m_drawnBlink == m_blinkVisible && m_drawnCursor == m_cursorVisible;
+    if (phasesSame && image == m_image && !m_drawn.empty() && m_drawn.front() != ~std::uint64_t{0}) return;
+    m_drawnBlink = m_blinkVisible;
+    m_drawnCursor = m_cursorVisible;
     bool geometry = image.columns != m_image.columns || image.rows != m_image.rows;
     m_image = image;
     if (geometry) relayout();
@@ -82,6 +87,7 @@ void ScreenWidget::relayout() {
     const int cw = std::max(2, width() / std::max(1, m_image.columns));
     const int ch = std::max(2, height() / std::max(1, m_image.rows));
     m_painter.setGeometry(cw, ch, m_family);
+    m_glyphs.clear();
     m_canvas = QImage(cw * m_image.columns, ch * m_image.rows, QImage::Format_RGB32);
     m_canvas.fill(Qt::black);
     m_origin = QPoint((width() - m_canvas.width()) / 2, (height() - m_canvas.height()) / 2);
@@ -127,16 +133,34 @@ void ScreenWidget::drawCellAt(QPainter& p, int row, int column, const std::vecto
     if (m_image.blinkEnabled && (attr & 0x80) && !m_blinkVisible) fg = bg;
     if (selected(row, column)) std::swap(fg, bg);
     const CellRole role = roles[static_cast<std::size_t>(column)];
-    if (role == CellRole::WideLead)
-        m_painter.drawWide(p, x, y, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(m_image.cell(row, column + 1)), fg, bg);
-    else if (role == CellRole::Single)
-        m_painter.drawCell(p, x, y, static_cast<std::uint8_t>(v), fg, bg);
+    if (role != CellRole::WideTrail) {
+        const bool wide = role == CellRole::WideLead;
+        const std::uint64_t key = static_cast<std::uint64_t>(v & 0xFF) | static_cast<std::uint64_t>(fg.rgb() & 0xFFFFFF) << 8 |
+                                  static_cast<std::uint64_t>(bg.rgb() & 0xFFFFFF) << 32 | static_cast<std::uint64_t>(wide) << 56 |
+                                  (wide ? static_cast<std::uint64_t>(m_image.cell(row, column + 1) & 0xFF) << 57 : 0);
+        p.drawImage(x, y, glyph(key, v, wide ? m_image.cell(row, column + 1) : 0, fg, bg, wide));
+    }
     if (cursorOn(row, column)) {
         // Shapes within 0-7 are CGA scan lines, which a VGA BIOS scales to its taller cell.
         const int lines = m_image.cursorEnd <= 7 || m_image.rows > 25 ? 8 : 16;
         m_painter.drawCursor(p, x, y, std::min<int>(m_image.cursorStart, lines - 1), std::min<int>(m_image.cursorEnd, lines - 1),
                              lines, vgaColor(attr & 15));
     }
+}
+
+// Drawing text is the costly part of a refresh, and a screen uses few distinct cells: each one is drawn
+// once into a small image and copied from then on. The cache is emptied when the cell size changes.
+const QImage& ScreenWidget::glyph(std::uint64_t key, std::uint16_t cell, std::uint16_t trail, QColor fg, QColor bg,
+                                  bool wide) const {
+    auto it = m_glyphs.find(key);
+    if (it != m_glyphs.end()) return it->second;
+    if (m_glyphs.size() > 8192) m_glyphs.clear();
+    QImage image(m_painter.cellWidth() * (wide ? 2 : 1), m_painter.cellHeight(), QImage::Format_RGB32);
+    QPainter p(&image);
+    if (wide) m_painter.drawWide(p, 0, 0, static_cast<std::uint8_t>(cell), static_cast<std::uint8_t>(trail), fg, bg);
+    else m_painter.drawCell(p, 0, 0, static_cast<std::uint8_t>(cell), fg, bg);
+    p.end();
+    return m_glyphs.emplace(key, std::move(image)).first->second;
 }
 
 void ScreenWidget::redrawCells(bool all) {

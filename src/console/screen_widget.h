@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "cell_painter.h"
@@ -63,6 +64,7 @@ private:
     void redrawCells(bool all);
     std::uint64_t cellKey(int row, int column, const std::vector<CellRole>& roles) const;
     void drawCellAt(QPainter& p, int row, int column, const std::vector<CellRole>& roles) const;
+    const QImage& glyph(std::uint64_t key, std::uint16_t cell, std::uint16_t trail, QColor fg, QColor bg, bool wide) const;
     QPoint cellAt(QPoint pos) const;
     bool selected(int row, int column) const;
     bool cursorOn(int row, int column) const;
@@ -77,10 +79,12 @@ private:
     QPoint m_origin;                        // where the canvas sits in the widget
     std::vector<std::uint64_t> m_drawn;     // what each cell of the canvas shows now
     CellPainter m_painter;
+    mutable std::unordered_map<std::uint64_t, QImage> m_glyphs;  // drawn cells by character and colours
     QString m_family = QStringLiteral("Courier New");
     int m_preferredHeight = 16;
     int m_codePage = 936;
     bool m_blinkVisible = true, m_cursorVisible = true;
+    bool m_drawnBlink = true, m_drawnCursor = true;  // the phases the canvas was drawn in
     bool m_selecting = false;
     QPoint m_selFrom{-1, -1}, m_selTo{-1, -1};
 };

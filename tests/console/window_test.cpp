@@ -71,7 +71,7 @@ struct WindowFixture : ::testing::Test {
     struct App { App() { qtApp(); } } app;
     TempDir dir;
     RtmSession::Config config(const char* program) {
-        return {"\"" + (dir.path / "Runner.bat").string() + "\" \"" + (dir.path / program).string() + "\"", dir.path, {}};
+        return {"\"" + (dir.path / "Runner.bat").string() + "\" \"" + (dir.path / program).string() + "\"", dir.path, {}, {}};
     }
     static ConsoleWindow::Hooks hooks(RtmSession& s) {
         ConsoleWindow::Hooks h;
