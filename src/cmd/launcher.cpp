@@ -3,17 +3,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <strings.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cmd/interpreter.h"
 #include "pc/machine.h"
+#include "platform/dosnames.h"
+#include "platform/process.h"
 
 namespace krvs::cmd {
 
@@ -23,20 +23,10 @@ namespace {
 
 constexpr const char* kExtensions[] = {".exe", ".com", ".bat"};
 
-bool isRegular(const fs::path& p) {
-    std::error_code ec;
-    return fs::is_regular_file(p, ec);
-}
-
-// The entry of `dir` named `name` in any letter case.
+// The file of `dir` named `name` in any letter case, the exact spelling first.
 fs::path findInDirectory(const fs::path& dir, const std::string& name) {
-    std::error_code ec;
-    if (isRegular(dir / name)) return dir / name;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        if (::strcasecmp(entry.c_str(), name.c_str()) == 0 && isRegular(it->path())) return it->path();
-    }
-    return {};
+    std::optional<std::string> found = platform::findNoCase((dir / name).string());
+    return found ? fs::path(*found) : fs::path();
 }
 
 fs::path findWithExtensions(const fs::path& dir, const std::string& name) {
@@ -129,29 +119,13 @@ int runHost(const Interpreter& interp, const fs::path& file, const CommandLine& 
     if (!openRedirections(interp, cmd, red, error)) return -1;
     std::vector<std::string> args = cmd.words;
     args[0] = file.string();
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = ::fork();
-    if (pid < 0) {
+    int code = 0;
+    const int in = red.in >= 0 ? red.in : opt.inputFd, out = red.out >= 0 ? red.out : opt.outputFd;
+    if (platform::Error e = platform::runAttached(args, in, out, opt.errorFd, code); !e.empty()) {
         error = "无法启动 " + file.string();
         return -1;
     }
-    if (pid == 0) {
-        sigset_t none;  // the interpreter may block SIGINT for itself; a program it starts must not inherit that
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        int in = red.in >= 0 ? red.in : opt.inputFd, out = red.out >= 0 ? red.out : opt.outputFd;
-        if (in != 0) ::dup2(in, 0);
-        if (out != 1) ::dup2(out, 1);
-        if (opt.errorFd != 2) ::dup2(opt.errorFd, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return code;
 }
 
 }  // namespace

@@ -211,4 +211,36 @@ std::string findInPath(const std::string& program) {
   return {};
 }
 
+Error runAttached(const std::vector<std::string>& argv, int in, int out, int err, int& exitCode) {
+  if (argv.empty()) return "no program";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (in != 0) posix_spawn_file_actions_adddup2(&actions, in, 0);
+  if (out != 1) posix_spawn_file_actions_adddup2(&actions, out, 1);
+  if (err != 2) posix_spawn_file_actions_adddup2(&actions, err, 2);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::vector<std::string> args = argv;
+  std::vector<char*> argp = pointers(args);
+  pid_t pid = -1;
+  int rc = ::posix_spawn(&pid, argp[0], &actions, &attr, argp.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return "cannot start " + argv[0] + ": " + std::strerror(rc);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return std::string("waitpid: ") + std::strerror(errno);
+  }
+  exitCode = decodeStatus(status);
+  return {};
+}
+
 }  // namespace krvs::platform

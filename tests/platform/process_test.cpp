@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <thread>
 
+#include "platform/files.h"
 #include "temp_dir.h"
 
 namespace krvs::platform {
@@ -97,6 +101,35 @@ TEST(Process, CancelReadEndsABlockedReadWhileAnotherProcessHoldsTheOutput) {
 TEST(Process, FindInPath) {
   EXPECT_NE(findInPath("sh"), "");
   EXPECT_EQ(findInPath("krvs-no-such-tool"), "");
+}
+
+}  // namespace
+}  // namespace krvs::platform
+
+namespace krvs::platform {
+namespace {
+
+// A program run attached gets the descriptors it is given and SIGINT at its default, even when the caller
+// blocks SIGINT for itself (krvscmd in a terminal does).
+TEST(Process, RunAttachedUsesTheGivenDescriptorsAndDefaultSignals) {
+  TempDir dir;
+  const std::string outPath = dir.path() + "/out.txt";
+  int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(out, 0);
+  int code = -1;
+  EXPECT_EQ(runAttached({"/bin/sh", "-c", "echo hi; exit 3"}, 0, out, 2, code), "");
+  EXPECT_EQ(code, 3);
+  ::close(out);
+  EXPECT_EQ(readFile(outPath).value_or(""), "hi\n");
+
+  sigset_t set, old;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &set, &old);
+  EXPECT_EQ(runAttached({"/bin/sh", "-c", "kill -INT $$; exit 0"}, 0, 1, 2, code), "");
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  EXPECT_EQ(code, 128 + SIGINT);
+  EXPECT_NE(runAttached({dir.path() + "/none"}, 0, 1, 2, code), "");
 }
 
 }  // namespace

@@ -61,6 +61,11 @@ class Process {
   std::optional<int> m_exitCode;
 };
 
+// Runs `argv` (argv[0] a path) with `in`, `out` and `err` as its standard input, output and error, in the
+// caller's process group (a terminal's Ctrl-C reaches it), with no signal blocked and SIGINT and SIGPIPE at
+// their defaults, and waits for it. `exitCode` gets its exit code, or 128 + the signal number that ended it.
+Error runAttached(const std::vector<std::string>& argv, int in, int out, int err, int& exitCode);
+
 // The full path of `program` found in PATH, empty when it is not there.
 std::string findInPath(const std::string& program);
 
