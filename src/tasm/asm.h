@@ -275,6 +275,10 @@ public:
     Diagnostic located(const std::string& msg, Severity severity) const;  // at the line being read
     // Symbols the current line names (for the cross reference), with whether it defines them.
     std::vector<std::pair<int, bool>> m_lineRefs;
+    // Cross reference of the pass, by symbol (kept apart from the symbols, which most runs do not
+    // need it for): listing lines that name the symbol, in order, `true` where the line defines it.
+    using CrossRefs = std::vector<std::pair<int, bool>>;
+    std::vector<CrossRefs> m_crossRefs;
     void noteRef(int sym, bool defines = false) {
         if (m_opts.crossRef && m_opts.listing && sym >= 0) m_lineRefs.emplace_back(sym, defines);
     }

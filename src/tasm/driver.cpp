@@ -106,11 +106,11 @@ void Assembler::resetPass() {
     m_title.clear();
     m_subttl.clear();
     m_listOff = false;
+    m_crossRefs.clear();
     m_jumps = false;
     for (Symbol& s : m_syms) {
         if (s.kind == SymKind::Extern) s.ext = -1;
         s.isPublic = false;
-        s.refs.clear();
     }
 }
 

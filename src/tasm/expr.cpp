@@ -14,7 +14,7 @@ namespace {
 constexpr int kMaxTextDepth = 40;
 // Parentheses, brackets and prefix operators nest by recursion; far beyond anything written by hand,
 // a limit turns a runaway line into a message instead of a stack overflow.
-constexpr int kMaxNesting = 1000;  // counted per operator level: some 250 parentheses
+constexpr int kMaxNesting = 256;  // parentheses, brackets and prefix operators, counted alike
 
 class Evaluator {
 public:
@@ -22,8 +22,6 @@ public:
         : m_a(a), m_t(t), m_p(p), m_depth(depth) {}
 
     bool expr(Value& v) {
-        Nest nest(m_a.m_exprNesting);
-        if (nest.tooDeep()) return tooComplex();
         if (kw(Kw::Short)) {
             ++m_p;
             if (!orExpr(v)) return false;
@@ -35,6 +33,9 @@ public:
         if (m_p < m_t.size() && m_t[m_p].kind != Tok::Punct && m_t[m_p].kw == Kw::None &&
             (m_p + 1 == m_t.size() || m_t[m_p + 1].is(',')))
             return primary(v);
+        // Counted only here, off the one-token path that most operands take.
+        Nest nest(m_a.m_exprNesting);
+        if (nest.tooDeep()) return tooComplex();
         return orExpr(v);
     }
 
@@ -109,9 +110,9 @@ private:
         return true;
     }
     bool notExpr(Value& v) {
-        Nest nest(m_a.m_exprNesting);
-        if (nest.tooDeep()) return tooComplex();
         if (kw(Kw::Not)) {
+            Nest nest(m_a.m_exprNesting);
+            if (nest.tooDeep()) return tooComplex();
             ++m_p;
             if (!notExpr(v)) return false;
             if (!needConst(v, v)) return false;
@@ -256,8 +257,15 @@ private:
     }
 
     bool unaryExpr(Value& v) {
-        Nest nest(m_a.m_exprNesting);
-        if (nest.tooDeep()) return tooComplex();
+        if (punct('-') || punct('+') || kw(Kw::High) || kw(Kw::Low)) {
+            Nest nest(m_a.m_exprNesting);
+            if (nest.tooDeep()) return tooComplex();
+            return prefixExpr(v);
+        }
+        return ptrExpr(v);
+    }
+
+    bool prefixExpr(Value& v) {
         if (punct('-') || punct('+')) {
             bool neg = punct('-');
             ++m_p;
@@ -281,8 +289,15 @@ private:
     }
 
     bool ptrExpr(Value& v) {
-        Nest nest(m_a.m_exprNesting);
-        if (nest.tooDeep()) return tooComplex();
+        if (cur().kind == Tok::Ident && (cur().kw != Kw::None || (m_p + 1 < m_t.size() && m_t[m_p + 1].kw == Kw::Ptr))) {
+            Nest nest(m_a.m_exprNesting);
+            if (nest.tooDeep()) return tooComplex();
+            return prefixOperator(v);
+        }
+        return colonExpr(v);
+    }
+
+    bool prefixOperator(Value& v) {
         if (cur().kind == Tok::Ident) {
             int t = m_p + 1 < m_t.size() && m_t[m_p + 1].kw == Kw::Ptr ? m_a.typeKeyword(cur().text) : 0;
             if (t != 0) {

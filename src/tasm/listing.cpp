@@ -128,7 +128,8 @@ void Assembler::listLine(const std::string& line, std::uint32_t startLc, int sta
     ListLine l;
     l.listNo = ++m_listNo;
     for (const auto& [sym, defines] : m_lineRefs) {
-        auto& refs = m_syms[static_cast<size_t>(sym)].refs;
+        if (m_crossRefs.size() <= static_cast<size_t>(sym)) m_crossRefs.resize(m_syms.size());
+        CrossRefs& refs = m_crossRefs[static_cast<size_t>(sym)];
         if (!refs.empty() && refs.back().first == l.listNo) refs.back().second |= defines;
         else refs.emplace_back(l.listNo, defines);
     }
@@ -253,11 +254,11 @@ std::string column(const std::string& row, size_t col) { return row.size() >= co
 // defining one marked "#"; a row that is full ends with "+" at col 130 and goes on at col 59.
 constexpr size_t kCrefCol = 59, kCrefEnd = 128, kCrefPlusCol = 130;
 
-std::vector<std::string> crossReference(const std::string& row, const Symbol* s) {
+std::vector<std::string> crossReference(const std::string& row, const Assembler::CrossRefs& refs) {
     std::vector<std::string> lines;
     std::string cur = column(row, kCrefCol);
     bool any = false;
-    for (const auto& [line, defines] : s ? s->refs : std::vector<std::pair<int, bool>>{}) {
+    for (const auto& [line, defines] : refs) {
         std::string ref = (defines ? "#" : "") + std::to_string(line);
         if (any && cur.size() + ref.size() > kCrefEnd) {
             lines.push_back(pad(cur, kCrefPlusCol) + "+");
@@ -309,14 +310,15 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     p.page = page;
     p.newPage("Symbol Table", 4);
     const bool cref = m_opts.crossRef;
-    auto rows = [&](const std::string& row, const Symbol* s) {
+    auto rows = [&](const std::string& row, int sym) {
         if (!cref) return p.line(row, "Symbol Table");
-        for (const std::string& l : crossReference(row, s)) p.line(l, "Symbol Table");
+        static const CrossRefs kNone;
+        const CrossRefs& refs = sym >= 0 && static_cast<size_t>(sym) < m_crossRefs.size() ? m_crossRefs[static_cast<size_t>(sym)] : kNone;
+        for (const std::string& l : crossReference(row, refs)) p.line(l, "Symbol Table");
     };
     std::string heading = pad(pad("Symbol Name", kTypeCol) + "Type", kValueCol) + "Value";
     p.line(cref ? pad(heading, kCrefCol) + "Cref (defined at #)" : heading, "Symbol Table");
     p.line("", "Symbol Table");
-    auto symbolOf = [&](int sym) { return sym >= 0 ? &m_syms[static_cast<size_t>(sym)] : nullptr; };
     std::vector<const Symbol*> syms;
     for (const Symbol& s : m_syms) {
         if (!s.everDefined || s.kind == SymKind::Segment || s.kind == SymKind::Group || s.kind == SymKind::Macro) continue;
@@ -329,7 +331,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
         if (type.empty()) continue;
         std::string row = column(s->name, kTypeCol) + type;
         row = column(row, kValueCol) + valueText(*this, *s);
-        rows(row, s);
+        rows(row, static_cast<int>(s - &m_syms[0]));
     }
     p.line("", "Symbol Table");
     heading = pad("Groups & Segments", kBitCol) + "Bit Size Align  Combine Class";
@@ -342,12 +344,12 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     std::sort(tops.begin(), tops.end());
     for (const auto& [name, idx] : tops) {
         if (idx >= 0) {
-            rows(column(m_groups[idx].name, kBitCol) + "Group", symbolOf(m_groups[idx].sym));
+            rows(column(m_groups[idx].name, kBitCol) + "Group", m_groups[idx].sym);
             std::vector<int> members = m_groups[idx].segs;
             std::sort(members.begin(), members.end(), [&](int x, int y) { return upper(m_segs[x].name) < upper(m_segs[y].name); });
-            for (int s : members) rows(segmentRow(m_segs[s], true), symbolOf(m_segs[s].sym));
+            for (int s : members) rows(segmentRow(m_segs[s], true), m_segs[s].sym);
         } else {
-            rows(segmentRow(m_segs[-1 - idx], false), symbolOf(m_segs[-1 - idx].sym));
+            rows(segmentRow(m_segs[-1 - idx], false), m_segs[-1 - idx].sym);
         }
     }
     out += p.out;

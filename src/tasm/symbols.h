@@ -39,9 +39,6 @@ struct Symbol {
     bool everDefined = false;
     std::vector<std::uint8_t> init;  // structures: the default contents
     std::vector<int> fields;         // structures and records: their fields in order
-    // Cross reference of the last pass: listing lines that name the symbol, sorted; `true` where the
-    // line defines it.
-    std::vector<std::pair<int, bool>> refs;
 };
 
 // Names hash and compare without copying; upper and lower case fold unless /ml is in force.
