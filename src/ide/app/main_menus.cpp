@@ -54,11 +54,11 @@ const MenuEntry kRunItems[] = {
 const MenuEntry kDebugItems[] = {
     {"TD调试...", "Ctrl+D", "MainMenu_TD", &F::TSpinEdit},
     {"-", "", "", nullptr},
-    {"集成调试", "F5", "MainMenu_DebugAss", nullptr},
-    {"单步", "F10", "MainMenu_Trace", nullptr},
+    {"集成调试", "F5", "MainMenu_DebugAss", &F::MainMenu_DebugAssClick},
+    {"单步", "F10", "MainMenu_Trace", &F::MainMenu_TraceClick},
     {"设置/取消断点", "F9", "MainMenu_Break", &F::MainMenu_BreakClick},
-    {"终止调试", "", "MainMenu_Abort", nullptr},
-    {"暂停", "", "MainMenu_Pause", nullptr},
+    {"终止调试", "", "MainMenu_Abort", &F::MainMenu_AbortClick},
+    {"暂停", "", "MainMenu_Pause", &F::MainMenu_PauseClick},
 };
 
 const MenuEntry kSettingsItems[] = {
@@ -99,7 +99,7 @@ const MenuSpec kMainMenus[] = {
     {"编辑(&E)", "MainMenu_Edit", kEditItems, count(kEditItems), &F::MainMenu_EditClick},
     {"查找(&F)", "MainMenu_Search", kFindItems, count(kFindItems), nullptr},
     {"运行(&R)", "MainMenu_Run", kRunItems, count(kRunItems), nullptr},
-    {"调试(&R)", "MainMenu_DebugManger", kDebugItems, count(kDebugItems), nullptr},
+    {"调试(&R)", "MainMenu_DebugManger", kDebugItems, count(kDebugItems), &F::MainMenu_DebugMangerClick},
     {"设置(&S)", "MainMenu_Settings", kSettingsItems, count(kSettingsItems), nullptr},
     {"窗口(&W)", "MainMenu_Window", kWindowItems, count(kWindowItems), nullptr},
     {"帮助(&H)", "MainMenu_Help", kHelpItems, count(kHelpItems), nullptr},
@@ -136,7 +136,7 @@ const ToolButtonSpec kToolButtons[] = {
     {"编译", 6, "Tool_Compile", &F::MainMenu_CompileClick},
     {"生成", 10, "Tool_Make", &F::MainMenu_MakeClick},
     {"运行", 4, "Tool_RunPro", &F::MainMenu_RunProClick},
-    {"调试", 7, "Tool_DebugAss", nullptr},
+    {"调试", 7, "Tool_DebugAss", &F::MainMenu_DebugAssClick},
     {nullptr, 0, "", nullptr},
     {"设置", 8, "Tool_EnvSet", &F::MainMenu_EnvSetClick},
     {nullptr, 0, "", nullptr},

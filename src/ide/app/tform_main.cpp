@@ -109,6 +109,7 @@ void TForm_Main::FormCreate(const QString& programFile, const QStringList& argum
 
   createEditor();
   createSearch();
+  setupDebugger();
   SpeedButton_ASM->setFixedHeight(kViewButtonHeight);
   SpeedButton_MAP->setFixedHeight(kViewButtonHeight);
   SpeedButton_LST->setFixedHeight(kViewButtonHeight);
@@ -444,6 +445,10 @@ bool TForm_Main::event(QEvent* e) {
 }
 
 bool TForm_Main::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == MemoDebugInput && e->type() == QEvent::KeyPress &&
+      MemoDebugInputKeyPress(static_cast<QKeyEvent*>(e)->text())) {
+    return true;
+  }
   if (watched == Image_About && e->type() == QEvent::MouseButtonRelease) {
     if (QAction* about = action(QStringLiteral("MainMenu_About")); about && about->isEnabled()) about->trigger();
     return true;
@@ -480,6 +485,9 @@ void TForm_Main::closeEvent(QCloseEvent* e) {
 }
 
 void TForm_Main::FormDestroy() {
+  // The session outlives no window: its reader thread would post to a window that is gone.
+  GetDebugger().StopDebug();
+  GetDebugger().SetMainForm({});
   if (Editor && Editor->FHasFile) deleteByProducts(m_set.SourceFile, m_set.SourceFile);
   WindowPlacement placement{windowState(), QRect(pos(), size()), PageControlBottom->height(),
                             PageControl_Left->width()};

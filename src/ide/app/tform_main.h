@@ -11,6 +11,8 @@
 #include <memory>
 #include <utility>
 
+#include "debugger/watch_list.h"
+
 class QButtonGroup;
 class QComboBox;
 class QLabel;
@@ -18,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QPushButton;
 class QSplitter;
 class QTabWidget;
 class QTableWidget;
@@ -118,6 +121,26 @@ class TForm_Main : public QMainWindow {
   void MainMenu_ExtAssClick();
   void MainMenu_AboutClick();
 
+  // The integrated debugger (tform_main_debug.cpp).
+  void MainMenu_DebugAssClick();
+  void MainMenu_TraceClick();
+  void MainMenu_PauseClick();
+  void MainMenu_AbortClick();
+  void MainMenu_DebugMangerClick();
+  void RefreshDebugPanels();
+  void Button_AddClick();
+  void Button_DelClick();
+  void ComboBox_AddrChange();
+  // A key typed into the debug input box; true when it was taken (always, for a character key).
+  bool MemoDebugInputKeyPress(const QString& text);
+  void TimerTimer();
+  void DelayForInput();
+  void FillInCharWhileGo();
+  QPushButton* Button_Add = nullptr;
+  QPushButton* Button_Del = nullptr;
+  QTableWidget* StringGrid_Stack = nullptr;
+  TMonVariableArray MonVariables{TMonVariable{}};
+
   // What the debugger's notification pairs do; the debugger registers its handlers here.
   void setDebugNotifyHandler(int wParam, int lParam, std::function<void()> handler);
   // Shown by FormShow when the machine differs from the one the settings file last saw.
@@ -195,6 +218,15 @@ class TForm_Main : public QMainWindow {
   void setLeftPaneShown(bool shown);
   void setBottomPaneShown(bool shown);
   void runHandler(void (TForm_Main::*handler)());
+  void setupDebugger();
+  void startDebugging(bool step);
+  void refreshRegisterGrid();
+  void refreshWatchValues();
+  void refreshStackView();
+  void redrawWatchGrid();
+  void onInputTimer();
+  enum class InputStage { Initial, None, DelayForInput, FillInCharWhileGo };
+  InputStage m_inputStage = InputStage::Initial;
   void setCaption(const QString& documentName);
   void createSearch();
   void createBuildDriver();

@@ -147,8 +147,9 @@ bool TForm_Main::SaveDocument() {
 bool TForm_Main::CheckDebugging() {
   if (GetDebugger().GetState() == dsIdle) return true;
   Answer a = m_prompter.askYesNoCancel(QStringLiteral("程序") + m_set.SourceFile + QStringLiteral("正在调试，是否退出调试？"));
-  // Stopping a session comes with the integrated debugger; until then a session cannot run.
-  return a == Answer::Yes;
+  if (a != Answer::Yes) return false;
+  MainMenu_AbortClick();
+  return true;
 }
 
 bool TForm_Main::CheckSaved() {
