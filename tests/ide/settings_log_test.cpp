@@ -1,5 +1,6 @@
 // The scrambled log and the .asm association offer at start.
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,6 +140,15 @@ class LogAndAssociationTest : public QObject {
       QVERIFY(offerAsmAssociation(set, prompter));
       QCOMPARE(prompter.texts(), QStringList{kQuestion});
       QCOMPARE(prompter.prompts().first().kind, ScriptedPrompter::Kind::YesNo);
+      // The desktop entry names a picture that exists.
+      QFile desktop(QString::fromStdString(set.AssociationPaths.applicationsDir) + "/korvash.desktop");
+      QVERIFY(desktop.open(QIODevice::ReadOnly));
+      QString icon;
+      for (const QByteArray& line : desktop.readAll().split('\n')) {
+        if (line.startsWith("Icon=")) icon = QString::fromUtf8(line.mid(5));
+      }
+      QVERIFY(!icon.isEmpty());
+      QVERIFY(!QImage(icon).isNull());
     }
     prompter.clear();
     TSet next(programFile(), QSize(800, 600));

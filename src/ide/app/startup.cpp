@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QLibraryInfo>
@@ -15,6 +17,7 @@
 #include "forms/about_splash.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "settings/association.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {
@@ -43,6 +46,7 @@ int runKorvash(int argc, char** argv) {
   QApplication app(argc, argv);
   // No display name: the desktop would append it to every window and message-box title.
   QApplication::setApplicationName(QStringLiteral("Korvash"));
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(korvashIconImage(64))));
   // The interface is Chinese throughout, so the standard buttons and dialogs are too.
   QTranslator qtTranslations;
   if (qtTranslations.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -1,5 +1,9 @@
 #include "settings/association.h"
 
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+
 #include "app/prompter.h"
 #include "platform/files.h"
 #include "settings/log.h"
@@ -12,10 +16,38 @@ bool TSet::IsAsmAssociated() const {
   return platform::isAsmAssociated(AssociationPaths, ProgramFile.toStdString());
 }
 
+QImage korvashIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 64.0, size / 64.0);
+  p.setPen(QPen(QColor(20, 50, 110), 2));
+  p.setBrush(QColor(40, 90, 170));
+  p.drawRoundedRect(QRectF(3, 3, 58, 58), 10, 10);
+  QFont big(QStringLiteral("Sans"));
+  big.setPixelSize(34);
+  big.setBold(true);
+  p.setFont(big);
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 2, 64, 40), Qt::AlignCenter, QStringLiteral("K"));
+  QFont small(QStringLiteral("Monospace"));
+  small.setPixelSize(15);
+  small.setBold(true);
+  p.setFont(small);
+  p.setPen(QColor(255, 220, 90));
+  p.drawText(QRect(0, 38, 64, 20), Qt::AlignCenter, QStringLiteral("asm"));
+  return image;
+}
+
 bool TSet::AssociateAsm() {
   platform::AsmAssociation entry;
   entry.programFile = ProgramFile.toStdString();
-  entry.iconFile = (ProgramDir() + "korvash.png").toStdString();
+  // The desktop shows this picture for .asm files and the program; it is drawn into the program's
+  // home the first time it is needed.
+  const QString icon = ProgramDir() + "korvash.png";
+  if (!QFileInfo::exists(icon)) korvashIconImage(64).save(icon, "PNG");
+  entry.iconFile = icon.toStdString();
   if (!platform::fileExists(entry.iconFile)) entry.iconFile.clear();
   entry.typeName = "汇编文件";
   entry.description = "汇编源程序";

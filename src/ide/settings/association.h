@@ -1,6 +1,11 @@
 #pragma once
 // The start-up check of the .asm association and the offer to make it.
+#include <QImage>
+
 namespace krvs::ide {
+
+// The program's picture (window icon and the desktop entry's Icon=), size pixels square.
+QImage korvashIconImage(int size);
 
 class Prompter;
 class TSet;
