@@ -4,7 +4,6 @@
 #include <cctype>
 #include <ctime>
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include "platform/dosnames.h"
@@ -35,20 +34,8 @@ std::vector<std::string> splitDos(const std::string& s) {
     return parts;
 }
 
-// The entry of `dir` whose name is the DOS name `want` in any letter case; empty when there is none. Only
-// host names that are DOS names take part, so nothing else in the directory can be reached.
-std::string findEntry(const fs::path& dir, const std::string& want) {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return {};
-    std::string exact, folded;
-    while (dirent* e = ::readdir(d)) {
-        if (!platform::isShortName(e->d_name)) continue;
-        if (want == e->d_name) { exact = e->d_name; break; }
-        if (folded.empty() && ::strcasecmp(want.c_str(), e->d_name) == 0) folded = e->d_name;
-    }
-    ::closedir(d);
-    return exact.empty() ? folded : exact;
-}
+// Only host names that are DOS names take part, so nothing else in the directory can be reached.
+std::string findEntry(const fs::path& dir, const std::string& want) { return platform::findShortEntry(dir.string(), want); }
 
 }  // namespace
 

@@ -61,6 +61,22 @@ std::string toShortName(const std::string& name) {
   return out;
 }
 
+std::string findShortEntry(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return {};
+  std::string exact, folded;
+  while (const dirent* e = ::readdir(d)) {
+    if (!isShortName(e->d_name)) continue;
+    if (name == e->d_name) {
+      exact = e->d_name;
+      break;
+    }
+    if (folded.empty() && equalsNoCase(name, e->d_name)) folded = e->d_name;
+  }
+  ::closedir(d);
+  return exact.empty() ? folded : exact;
+}
+
 bool equalsNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),

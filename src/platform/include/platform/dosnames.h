@@ -17,6 +17,10 @@ bool isShortName(const std::string& name);
 // character DOS refuses).
 std::string toShortName(const std::string& name);
 
+// The entry of directory `dir` named `name` in any letter case, among the entries whose names are DOS
+// short names only (a file, directory or anything else); the exact spelling wins. Empty when there is none.
+std::string findShortEntry(const std::string& dir, const std::string& name);
+
 // The existing file that `path` names, ignoring the case of its last component. The exact name
 // wins; among several case variants the first in byte order is taken. nullopt when none exists.
 std::optional<std::string> findNoCase(const std::string& path);
