@@ -164,6 +164,11 @@ TRun::ToolRun TRun::runTool(const QString& tool, const QString& name) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     wait = m_handler->WaitForPrompt(kPromptMarker, *toolPath, std::clamp(left, 0ms, 50ms));
     if (wait != TCMDHandler::Wait::TimedOut || left <= 0ms) break;
+    // A program the interpreter started may keep the output open after the interpreter died.
+    if (m_sys->Exited()) {
+      wait = TCMDHandler::Wait::Ended;
+      break;
+    }
     if (m_options.whileWaiting) m_options.whileWaiting();
   }
   if (wait == TCMDHandler::Wait::TimedOut) {

@@ -70,6 +70,10 @@ class TRun {
   int RunProgram(const QString& exe);
   int StartExternalDebugger(const QString& exe);
 
+  // For tests and for a later owner that starts windows its own way.
+  void setStarter(Starter start) { m_options.start = std::move(start); }
+  void setStepTimeLimit(std::chrono::milliseconds limit) { m_options.stepTimeLimit = limit; }
+
   // What went wrong in the last step that returned kBuildTimedOut or a higher code.
   QString lastProblem() const { return m_problem; }
   // The interpreter's process id, -1 when none runs (for tests that end it from outside).

@@ -56,6 +56,9 @@ class TSys {
   bool WaitStarted(int timeoutMs);
   // True once the interpreter's output has ended or it never started: no more output will come.
   bool Ended() const { return m_ended.load(); }
+  // True once the interpreter itself has exited, even while a program it started still holds its
+  // output open. Call from the thread that owns the runner (it reaps the process).
+  bool Exited() { return startAttempted() && m_process.started() && m_process.exitCode().has_value(); }
   // The interpreter's process id while it runs as started, else -1.
   int ProcessId() const { return m_started.load() ? m_process.pid() : -1; }
 
@@ -63,6 +66,10 @@ class TSys {
   void run();
   void Start();
   void log(const std::string& tag, const std::string& text) const;
+  bool startAttempted() {
+    std::lock_guard lock(m_startMutex);
+    return m_startAttempted;
+  }
 
   TExecute& m_handler;
   platform::ProcessOptions m_options;
