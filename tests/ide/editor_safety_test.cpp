@@ -144,6 +144,18 @@ class EditorSafetyTest : public QObject {
     QCOMPARE(readAll(file("NOTES.LST")), QByteArray("my notes\r\n"));
   }
 
+  void aFileFromTheCommandLineShowsLineOne() {
+    QByteArray text;
+    for (int i = 1; i <= 400; ++i) text += "mov ax," + QByteArray::number(i) + " ;line\r\n";
+    writeBytes(file("LONG.ASM"), text);
+    TForm_Main window(*m_set, m_prompter, program(), {file("LONG.ASM")});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+    QCOMPARE(window.Editor->SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE), 0L);
+    QCOMPARE(window.Editor->CaretY(), 1);
+  }
+
   void openingAFileNamedLikeAByProductKeepsIt() {
     writeBytes(file("a.asm"), "nop\r\n");
     QVERIFY(m_main->OpenDocument(file("a.asm")));

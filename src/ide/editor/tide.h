@@ -151,6 +151,7 @@ class TIDE : public QsciScintilla {
   void updateGutterWidth();
   void formatLines(std::vector<std::string>& lines);
   void replaceLinesAsOneStep(int first, int last, const QByteArray& bytes);
+  void showTextStart();
   QByteArray lineBytes(int index) const;
   long positionOfColumn(int line0, int column0, int* virtualSpace) const;
   bool handleEnter(QKeyEvent* e);

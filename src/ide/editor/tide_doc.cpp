@@ -74,8 +74,7 @@ void TIDE::NewFile() {
   m_diskStamp = {};
   keywordDatabase().ClearNames();
   GetDebugger().ClearBreakpoints();
-  SetCaretXY(1, 1);
-  viewport()->update();
+  showTextStart();
 }
 
 bool TIDE::LoadFromFile(const QString& path, QString* error) {
@@ -101,8 +100,7 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   FHasFile = true;
   GetDebugger().ClearBreakpoints();
-  SetCaretXY(1, 1);
-  viewport()->update();
+  showTextStart();
   return true;
 }
 
@@ -121,6 +119,16 @@ bool TIDE::SaveToFile(const QString& path, QString* error) {
   setModifiedFlag(false);
   FHasFile = true;
   return true;
+}
+
+// The caret at the first character and the view at the first line. Scrolling to the caret alone is
+// not enough: before the window has its size the view shows no line, and scrolling the caret into
+// such a view leaves line 1 above the top once the window appears.
+void TIDE::showTextStart() {
+  SetCaretXY(1, 1);
+  SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
+  SendScintilla(SCI_SETXOFFSET, 0L);
+  viewport()->update();
 }
 
 void TIDE::SetView(int kind) {
