@@ -443,6 +443,36 @@ class BuildMainTest : public QObject {
     QVERIFY(!QFileInfo::exists(deep + "/HELLO.OBJ"));
   }
 
+  // The real console window: Rtm.EXe runs Runner.bat on a program that never ends; closing the
+  // window (here by the signal a desktop sends at logout) stops the program and leaves no process.
+  void theConsoleWindowRunsTheProgramAndClosingItStopsIt() {
+    if (!QFileInfo::exists(bin() + "Rtm.EXe")) QSKIP("Rtm.EXe is not built");
+    QString source = work() + "/LOOP.ASM";
+    write(source, sourceWith(5, {{1, "code segment"}, {2, "assume cs:code"}, {3, "start: jmp start"},
+                                 {4, "code ends"}, {5, "end start"}}));
+    TForm_Main& f = start(source);
+    trigger("MainMenu_Compile");
+    trigger("MainMenu_Make");
+    QCOMPARE(list().value(0), QStringLiteral("链接成功!"));
+    qint64 pid = 0;
+    f.buildDriver()->setStarter([&pid](const QString& p, const QStringList& a, const QString& d) {
+      return QProcess::startDetached(p, a, d, &pid);
+    });
+    trigger("MainMenu_RunPro");
+    QCOMPARE(list(), QStringList{"运行成功！"});
+    QVERIFY(pid > 0);
+    auto alive = [pid] {
+      QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+      if (!stat.open(QIODevice::ReadOnly)) return false;
+      QByteArray line = stat.readAll();
+      return !line.mid(line.lastIndexOf(')') + 2, 1).startsWith('Z');
+    };
+    QTest::qWait(1500);
+    QVERIFY2(alive(), "the console window ended on its own");
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(!alive(), 10000);
+  }
+
   void aMissingToolIsNoSuccess() {
     QString source = work() + "/HELLO.ASM";
     write(source, readAll(kCorpus + "/HELLOEXE/HELLOEXE.ASM"));
