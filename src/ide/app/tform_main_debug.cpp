@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTabWidget>
@@ -168,12 +169,16 @@ void TForm_Main::startDebugging(bool step) {
       break;
   }
   RefreshDebugPanels();
-  ComboBox_Addr->clear();
-  for (const TSymble& s : dbg.GetSymbols()) {
-    if (!s.Name.empty()) ComboBox_Addr->addItem(fromBytes(s.Name));
+  {
+    // Refilling the box is no choice of the user's: the address field stays as it is.
+    QSignalBlocker quiet(ComboBox_Addr);
+    ComboBox_Addr->clear();
+    for (const TSymble& s : dbg.GetSymbols()) {
+      if (!s.Name.empty()) ComboBox_Addr->addItem(fromBytes(s.Name));
+    }
+    ComboBox_Addr->addItem(QStringLiteral("自定义"));
+    ComboBox_Addr->setCurrentText(QString());
   }
-  ComboBox_Addr->addItem(QStringLiteral("自定义"));
-  ComboBox_Addr->setCurrentText(QString());
   Button_Add->setEnabled(true);
   Button_Del->setEnabled(true);
   if (dbg.GetState() == dsIdle) MainMenu_AbortClick();
@@ -322,6 +327,8 @@ void TForm_Main::refreshRegisterGrid() {
   }
   row->addStretch(1);
   StringGrid_Reg->setCellWidget(int(TTraceInfo::SIGN), 1, strip);
+  // The item keeps the whole field as text for readers of the grid; the labels are what is seen.
+  StringGrid_Reg->item(int(TTraceInfo::SIGN), 1)->setForeground(Qt::transparent);
 }
 
 void TForm_Main::refreshWatchValues() {
