@@ -180,6 +180,14 @@ class BuildMainTest : public QObject {
     QCOMPARE(list().value(0), QStringLiteral("链接成功!"));
     QVERIFY(f.Editor->FLinked);
     QVERIFY(QFileInfo::exists(work() + "/NONAME.Exe"));
+    QTest::keyClick(f.Editor, Qt::Key_F5, Qt::ControlModifier);
+    QCOMPARE(list(), QStringList{"运行成功！"});
+    // Ctrl+D is the external debugger's, not the editing widget's line duplication.
+    int lines = f.Editor->LineCount();
+    QTest::keyClick(f.Editor, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(list(), QStringList{"调试成功！"});
+    QCOMPARE(f.Editor->LineCount(), lines);
+    QCOMPARE(m_starts.size(), 2);
     QCOMPARE(m_prompter.prompts().size(), 0);
   }
 

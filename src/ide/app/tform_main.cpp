@@ -108,6 +108,7 @@ void TForm_Main::FormCreate(const QString& programFile, const QStringList& argum
   offerAsmAssociation(m_set, m_prompter);
 
   createEditor();
+  freeMenuKeysFromEditor();
   createSearch();
   setupDebugger();
   SpeedButton_ASM->setFixedHeight(kViewButtonHeight);

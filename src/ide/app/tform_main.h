@@ -230,6 +230,7 @@ class TForm_Main : public QMainWindow {
   void setCaption(const QString& documentName);
   void createSearch();
   void createBuildDriver();
+  void freeMenuKeysFromEditor();
   bool markErrorLine(int line);
   void updateEncodingPanel();
   // The editor now holds `path`: caption, encoding panel and the settings' source file follow it.

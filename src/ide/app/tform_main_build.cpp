@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QStatusBar>
+#include <Qsci/qscicommandset.h>
 
 #include "app/prompter.h"
 #include "app/tform_main.h"
@@ -56,6 +57,11 @@ void TForm_Main::createBuildDriver() {
       statusBar()->showMessage(help);
     }
   });
+}
+
+void TForm_Main::freeMenuKeysFromEditor() {
+  // The editing widget binds Ctrl+D to duplicating a line; here it is the menu's "TD调试...".
+  if (QsciCommand* duplicate = Editor->standardCommands()->boundTo(Qt::CTRL | Qt::Key_D)) duplicate->setKey(0);
 }
 
 void TForm_Main::MainMenu_CompileClick() {
