@@ -18,11 +18,12 @@ namespace {
 
 void prepareHome(const QString& home) {
   QDir().mkpath(home + "/Bin");
-  for (const char* name : {"Bin/TASM.Exe", "Bin/TLink.Exe", "Bin/TD.Exe", "Bin/Rtm.EXe", "Bin/TDConfig.TD",
-                           "Bin/TD.Pif", "KRVS.html"}) {
-    QFile f(home + "/" + name);
-    f.open(QIODevice::WriteOnly);
+  // The toolchain the build produced, as an installation has it.
+  for (const char* name : {"TASM.Exe", "TLink.Exe", "TD.Exe", "Rtm.EXe", "TDConfig.TD", "TD.Pif"}) {
+    QFile::link(QStringLiteral(KRVS_TOOLS_DIR "/") + name, home + "/Bin/" + name);
   }
+  QFile help(home + "/KRVS.html");
+  help.open(QIODevice::WriteOnly);
   QFile ini(home + "/KRVS.Ini");
   ini.open(QIODevice::WriteOnly);
   ini.write("[编辑环境]\n用Korvash打开=0\n");

@@ -87,7 +87,8 @@ class AuxWindowsTest : public QObject {
     if (!ini.isEmpty()) writeFile(home() + "/KRVS.Ini", "[编辑环境]\n用Korvash打开=0\n" + ini);
     writeFile(home() + "/KRVS.html", "<html>");
     for (const char* tool : {"TASM.Exe", "TLink.Exe", "TD.Exe", "Rtm.EXe", "TDConfig.TD", "TD.Pif"}) {
-      writeFile(home() + "/Bin/" + tool, "x");
+      QDir().mkpath(home() + "/Bin");
+      QFile::link(QStringLiteral(KRVS_TOOLS_DIR "/") + tool, home() + "/Bin/" + tool);  // the built files
     }
     settings();
     m_main = std::make_unique<TForm_Main>(*m_set, m_prompter, home() + "/korvash", QStringList{});
