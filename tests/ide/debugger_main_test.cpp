@@ -218,7 +218,10 @@ class DebuggerMainTest : public QObject {
 
     // F10 onto the read returns with the prompt; the key then completes the step.
     trigger("MainMenu_Trace");
-    QVERIFY(waitState(dsReady));
+    QVERIFY2(waitState(dsReady), qPrintable(QString("state %1, prompts %2, last reply %3")
+                                                 .arg(int(dbg().GetState()))
+                                                 .arg(m_prompter.texts().join('|'))
+                                                 .arg(QString::fromStdString(dbg().GetTraceInfo(TTraceInfo::ALL)))));
     QCOMPARE(dbg().GetCurrentLine(), 5);
     trigger("MainMenu_Trace");
     QCOMPARE(dbg().GetState(), dsStep);

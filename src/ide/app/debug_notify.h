@@ -16,13 +16,18 @@ class DebugNotifyEvent : public QEvent {
         static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + kDebugNotifyMessage));
     return type;
   }
-  DebugNotifyEvent(int wParam, int lParam) : QEvent(eventType()), m_wParam(wParam), m_lParam(lParam) {}
+  // `session` names the debug session that posted it (0: none); a notification of a session that has
+  // ended since is not acted on.
+  DebugNotifyEvent(int wParam, int lParam, int session = 0)
+      : QEvent(eventType()), m_wParam(wParam), m_lParam(lParam), m_session(session) {}
   int wParam() const { return m_wParam; }
   int lParam() const { return m_lParam; }
+  int session() const { return m_session; }
 
  private:
   int m_wParam;
   int m_lParam;
+  int m_session;
 };
 
 // The pairs the debugger posts.
@@ -34,8 +39,8 @@ struct DebugNotify {
 };
 
 // Safe from any thread; the event is delivered on `target`'s thread.
-inline void postDebugNotify(QObject* target, int wParam, int lParam) {
-  if (target) QCoreApplication::postEvent(target, new DebugNotifyEvent(wParam, lParam));
+inline void postDebugNotify(QObject* target, int wParam, int lParam, int session = 0) {
+  if (target) QCoreApplication::postEvent(target, new DebugNotifyEvent(wParam, lParam, session));
 }
 
 }  // namespace krvs::ide

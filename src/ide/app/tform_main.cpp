@@ -438,6 +438,7 @@ void TForm_Main::setDebugNotifyHandler(int wParam, int lParam, std::function<voi
 bool TForm_Main::event(QEvent* e) {
   if (e->type() == DebugNotifyEvent::eventType()) {
     auto* notify = static_cast<DebugNotifyEvent*>(e);
+    if (notify->session() != 0 && notify->session() != GetDebugger().SessionId()) return true;
     auto it = m_debugNotify.find({notify->wParam(), notify->lParam()});
     if (it != m_debugNotify.end() && it->second) it->second();
     return true;

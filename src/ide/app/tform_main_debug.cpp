@@ -78,7 +78,7 @@ void TForm_Main::setupDebugger() {
     WriteLog(QString::fromStdString(tag), QByteArray::fromStdString(text), level);
   });
   dbg.SetStackWords(kStackWords);
-  dbg.SetMainForm([this](int w, int l) { postDebugNotify(this, w, l); });
+  dbg.SetMainForm([this](int w, int l) { postDebugNotify(this, w, l, GetDebugger().SessionId()); });
 
   setDebugNotifyHandler(1, 0, [this] {
     m_inputStage = InputStage::None;

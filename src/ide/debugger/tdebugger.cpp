@@ -86,6 +86,7 @@ int TDebugger::StartDebug(const std::string& exePath) {
   if (!std::filesystem::is_regular_file(exePath)) return 2;
   if (!LoadDebugInfo(withExtension(exePath, ".Lst"), withExtension(exePath, ".Map"))) return 1;
 
+  ++m_sessionId;
   m_state = dsReady;
   setBusy(true);
   m_runner = m_factory ? m_factory(*this) : nullptr;

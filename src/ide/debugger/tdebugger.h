@@ -58,6 +58,8 @@ class TDebugger : public ReplySink {
   int StopDebug();
 
   TDebugState GetState() const { return m_state.load(); }
+  // Numbers the sessions from 1; a notification carries the number of the session that posted it.
+  int SessionId() const { return m_sessionId.load(); }
   int GetCurrentLine() const { return m_currentLine.load(); }
   std::string GetTraceInfo(TTraceInfo which) const;
   // The register texts before the last step (AX .. IP, SIGN), and the instruction that step executed.
@@ -145,6 +147,7 @@ class TDebugger : public ReplySink {
   std::atomic<SessionRunner*> m_runnerPtr{nullptr};  // stays valid until the reader thread has ended
 
   std::atomic<TDebugState> m_state{dsIdle};
+  std::atomic<int> m_sessionId{0};
   std::array<int, kMaxLine + 1> m_breakpoints{};
   LineTable m_lines;
   TSymbleArray m_symbols;
