@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "keymap.h"
+#include "pc/machine.h"
 #include "rtm_session.h"
 
 namespace krvs::console::test {
@@ -127,6 +129,24 @@ TEST_F(RunnerTest, StoppingEndsARunawayProgramAndTheRestOfTheBatchAtOnce) {
     EXPECT_FALSE(session.finished());
     session.stop();
     EXPECT_TRUE(session.join(3000));  // PAUSE after it does not wait for a key either
+}
+
+TEST_F(RunnerTest, TheSpeedSettingHoldsTheCpuBack) {
+    RtmSession::Config c = config("SPIN.COM");
+    c.settings.speed = 1'000'000;  // a million instructions a second; unpaced it runs a hundred times that
+    std::atomic<std::uint64_t> executed{0};
+    pc::Machine* running = nullptr;
+    c.onProgram = [&](pc::Machine* m) {
+        if (!m && running) executed = running->instructions();
+        running = m;
+    };
+    RtmSession session(c);
+    session.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    session.stop();
+    ASSERT_TRUE(session.join(3000));
+    EXPECT_GT(executed.load(), 0u);
+    EXPECT_LT(executed.load(), 3'000'000u);  // 0.3 s at the set speed is 300,000, whatever the machine's load
 }
 
 }  // namespace
