@@ -25,6 +25,19 @@ cp "$data"/console/*.COM "$work"/
 printf 'echo off\r\ncls\r\n%%1\r\necho.\r\nPause\r\n' > "$work/Runner.bat"
 cd "$work"
 
+# Waits up to 15 s for the window titled with $1 and gives it the keyboard (a loaded machine is slow).
+activate() {
+  for _ in $(seq 150); do
+    win=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    if [ -n "$win" ]; then
+      xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowfocus --sync "$win" >/dev/null 2>&1 || true
+      return
+    fi
+    sleep 0.1
+  done
+  fail "no window titled $1"
+}
+
 # Waits for the Rtm.EXe whose pid is $1 to end within 10 s; its exit code goes to $code.
 await() {
   for _ in $(seq 100); do
@@ -40,7 +53,7 @@ await() {
 
 # The box: yellow (FFFF55) on blue drawn by SCREEN.COM into B800h must be on the X screen.
 "$tools/Rtm.EXe" "$work/Runner.bat" "$work/SCREEN.COM" 2>/dev/null & rtm=$!; pids+=($rtm)
-xdotool search --sync --name SCREEN.COM windowactivate --sync >/dev/null 2>&1 || fail "no window"
+activate SCREEN.COM
 sleep 1
 import -window root "$work/shot.png"
 [ -n "${KRVS_CONSOLE_SHOT:-}" ] && cp "$work/shot.png" "$KRVS_CONSOLE_SHOT"
@@ -53,7 +66,7 @@ await $rtm
 
 # KEYS.COM ends with the number of keys it read through INT 16h as its exit code, which Rtm.EXe returns.
 "$tools/Rtm.EXe" "$work/Runner.bat" "$work/KEYS.COM" 2>/dev/null & rtm=$!; pids+=($rtm)
-xdotool search --sync --name KEYS.COM windowactivate --sync >/dev/null 2>&1 || fail "no window"
+activate KEYS.COM
 sleep 0.5
 xdotool type --delay 30 "hello"
 xdotool key --delay 30 Return a Left F1 ctrl+Right alt+x End Escape
