@@ -1,6 +1,7 @@
 // DEBUG's replies against the classic DEBUG's own: tests/data/debug/classic/ holds examples of its output,
 // copied as they are (register display, memory operand and prefix lines, dumps, unassembly, error marks,
-// program end, a trace step). Segment values there are 0B3E, so each case sets the segment registers to
+// program end, a trace step). The dump examples were reconstructed from the classic DEBUG's dump rules rather
+// than captured from a run; the others are its captured output. Segment values there are 0B3E, so each case sets the segment registers to
 // that first; the memory each example shows is put there with E. Unlike the transcripts in
 // tests/data/debug/*.out, which this DEBUG wrote itself, these come from outside and are never rewritten.
 
