@@ -61,7 +61,7 @@ void TForm_Main::createBuildDriver() {
 
 void TForm_Main::freeMenuKeysFromEditor() {
   // The editing widget binds Ctrl+D to duplicating a line; here it is the menu's "TD调试...".
-  if (QsciCommand* duplicate = Editor->standardCommands()->boundTo(Qt::CTRL | Qt::Key_D)) duplicate->setKey(0);
+  if (QsciCommand* duplicate = Editor->standardCommands()->boundTo((Qt::CTRL | Qt::Key_D).toCombined())) duplicate->setKey(0);
 }
 
 void TForm_Main::MainMenu_CompileClick() {
