@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "case_name.h"
 #include "listing.h"
 #include "object_dump.h"
 #include "options.h"
@@ -35,6 +36,8 @@ struct ExprCase {
     const char* expr;
     const char* hex;  // the word, low byte first
 };
+const char* textOf(const ExprCase& c) { return c.expr; }
+void PrintTo(const ExprCase& c, std::ostream* os) { *os << c.expr; }
 
 class TasmExpression : public ::testing::TestWithParam<ExprCase> {};
 
@@ -53,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Values, TasmExpression, ::testing::Values(
     ExprCase{"low 1234h", "3400"}, ExprCase{"101b", "0500"}, ExprCase{"17o + 17q", "1E00"},
     ExprCase{"99d", "6300"}, ExprCase{"'AB'", "4241"}, ExprCase{"'a'", "6100"},
     ExprCase{"$ + 2", "0200"}, ExprCase{"type w", "0200"}, ExprCase{"size arr", "0800"},
-    ExprCase{"length arr", "0400"}, ExprCase{"offset w", "0200"}));
+    ExprCase{"length arr", "0400"}, ExprCase{"offset w", "0200"}), test::CaseNamer());
 
 TEST(TasmExpression, ForwardSymbolsAndRadix) {
     // The word at 0 refers to a later label; .RADIX 16 makes plain numbers hexadecimal.
@@ -65,6 +68,8 @@ struct CodeCase {
     const char* body;
     const char* hex;
 };
+const char* textOf(const CodeCase& c) { return c.body; }
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.body; }
 
 class TasmInstruction : public ::testing::TestWithParam<CodeCase> {};
 
@@ -93,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Forms, TasmInstruction, ::testing::Values(
     CodeCase{"s2 equ 300h\n mov dx, s2\n out dx, al", "BA0003EE"},
     CodeCase{" mov ax, seg s", "B80000"},
     CodeCase{" xchg ax, bx", "93"},
-    CodeCase{" int 21h", "CD21"}));
+    CodeCase{" int 21h", "CD21"}), test::CaseNamer());
 
 TEST(TasmJumps, ForwardJumpGrowsOnlyWhenTheTargetIsOutOfReach) {
     // 128 bytes between: the short form no longer reaches, so the jump takes three bytes.
@@ -134,6 +139,8 @@ struct LineCase {
     const char* hex;  // empty: an error is expected
     int errorColumn;
 };
+const char* textOf(const LineCase& c) { return c.text; }
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.text; }
 
 class TasmLineAssembler : public ::testing::TestWithParam<LineCase> {};
 
@@ -160,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(DebugA, TasmLineAssembler, ::testing::Values(
     LineCase{"call 200", 0x100, "E8FD00", -1},
     LineCase{"mov ax,bl", 0x100, "", 0},
     LineCase{"mov ax,[bx", 0x100, "", 0},
-    LineCase{"nosuch ax", 0x100, "", 0}));
+    LineCase{"nosuch ax", 0x100, "", 0}), test::CaseNamer());
 
 struct SwitchCase {
     const char* words;

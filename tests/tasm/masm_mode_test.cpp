@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "case_name.h"
 #include "object_dump.h"
 #include "tasm/assembler.h"
 
@@ -36,6 +37,8 @@ struct CpuCase {
     const char* directive;
     const char* hex;  // push 1234h / shl ax,4 / pusha
 };
+const char* textOf(const CpuCase& c) { return c.directive; }
+void PrintTo(const CpuCase& c, std::ostream* os) { *os << c.directive; }
 
 class TasmProcessorDirective : public ::testing::TestWithParam<CpuCase> {};
 
@@ -50,7 +53,7 @@ TEST_P(TasmProcessorDirective, EnablesTheProcessorsInstructions) {
 INSTANTIATE_TEST_SUITE_P(Directives, TasmProcessorDirective, ::testing::Values(
     CpuCase{".186", "683412C1E00460"}, CpuCase{".286", "683412C1E00460"}, CpuCase{".286C", "683412C1E00460"},
     CpuCase{".286P", "683412C1E00460"}, CpuCase{"P186", "683412C1E00460"}, CpuCase{"P286", "683412C1E00460"},
-    CpuCase{"P286N", "683412C1E00460"}, CpuCase{"start: .286", "683412C1E00460"}));
+    CpuCase{"P286N", "683412C1E00460"}, CpuCase{"start: .286", "683412C1E00460"}), test::CaseNamer());
 
 TEST(TasmProcessorDirective, EightySixAndCoprocessorDirectivesKeepThe8086) {
     for (const char* d : {".8086", "P8086", ".287", ".8087", "P287", "P8087"}) {
@@ -78,6 +81,8 @@ struct OperandCase {
     const char* body;
     const char* hex;
 };
+const char* textOf(const OperandCase& c) { return c.body; }
+void PrintTo(const OperandCase& c, std::ostream* os) { *os << c.body; }
 
 class TasmMasmOperand : public ::testing::TestWithParam<OperandCase> {};
 
@@ -99,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Spellings, TasmMasmOperand, ::testing::Values(
     OperandCase{" mov ax,5-2", "B80300"},
     OperandCase{" mov al,ds:[0]", "A00000"},
     OperandCase{" mov al,byte ptr [0]", "A00000"},
-    OperandCase{" mov [0],al", "A20000"}));
+    OperandCase{" mov [0],al", "A20000"}), test::CaseNamer());
 
 TEST(TasmMasmOperand, ConstantInBracketsIsAnImmediateWithAWarning) {
     struct Case {
