@@ -62,6 +62,8 @@ Code parent(const ExecCase& k) {
     return c;
 }
 
+void PrintTo(const ExecCase& k, std::ostream* os) { *os << k.what; }
+
 class PcExec : public MachineTest, public ::testing::WithParamInterface<ExecCase> {};
 
 TEST_P(PcExec, RunsTheChildOrLoadsTheOverlayOrFailsWithADosError) {

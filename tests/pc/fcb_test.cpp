@@ -22,6 +22,9 @@ std::string fcbText(const Memory& mem, std::uint16_t seg, std::uint16_t off) {
     return s;
 }
 
+// Test names show the command tail instead of the case's bytes.
+void PrintTo(const FcbCase& c, std::ostream* os) { *os << '"' << c.tail << '"'; }
+
 class FcbTest : public ::testing::TestWithParam<FcbCase> {};
 
 TEST_P(FcbTest, FillsBothFcbsAndTheDriveFlags) {

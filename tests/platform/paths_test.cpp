@@ -62,6 +62,8 @@ struct ShortPathCase {
   bool isDirectory;
 };
 
+void PrintTo(const ShortPathCase& c, std::ostream* os) { *os << c.relative; }
+
 class ShortPathTest : public ::testing::TestWithParam<ShortPathCase> {};
 
 TEST_P(ShortPathTest, HasNoBlankAndNamesTheSameFile) {
