@@ -336,8 +336,12 @@ std::string_view encodeErrorText(EncodeError e) {
 }
 
 EncodeResult encode(std::string_view mnemonic, std::span<const Operand> operands, const EncodeOptions& options) {
+    return encode(formsFor(mnemonic), operands, options);
+}
+
+EncodeResult encode(std::span<const Form* const> forms, std::span<const Operand> operands,
+                    const EncodeOptions& options) {
     EncodeResult result;
-    auto forms = formsFor(mnemonic);
     if (forms.empty()) return fail(result, EncodeError::UnknownMnemonic);
     std::array<Operand, 3> ops{};
     if (operands.size() > ops.size()) return fail(result, EncodeError::NoForm);

@@ -89,4 +89,9 @@ struct EncodeResult {
 EncodeResult encode(std::string_view mnemonic, std::span<const Operand> operands,
                     const EncodeOptions& options);
 
+// The same with the mnemonic's forms already looked up (formsFor): a caller that meets one mnemonic
+// many times, as the assembler does, looks it up once.
+EncodeResult encode(std::span<const Form* const> forms, std::span<const Operand> operands,
+                    const EncodeOptions& options);
+
 }  // namespace krvs::x86
