@@ -1,14 +1,14 @@
 #pragma once
-// Short Chinese explanations of the assembler's and the linker's messages: the usual cause and
-// what to do about it, shown as the error list's tool tip and in the status bar.
+// Short Chinese explanations of the assembler's and the linker's messages, shown as the error
+// list's tool tip and in the status bar. The table itself lives in the doc library, which the
+// manual KRVS.html is generated from too; this is its adapter to the error list's Qt texts.
 #include <QString>
+
+#include "doc/messages.h"
 
 namespace krvs::ide {
 
-struct MessageHelp {
-  const char* message;  // the message's fixed beginning, as the tool prints it
-  const char* help;     // UTF-8
-};
+using MessageHelp = doc::MessageText;
 
 // The entry whose message is the longest beginning of `text`'s message, nullptr when none.
 // `text` may be an error-list line ("错误:第12行  ..."), a linker line ("Error: ...") or the bare
