@@ -1,30 +1,39 @@
 #include "platform/dosnames.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <unistd.h>
 #include <string_view>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/hostfs.h"
 
 namespace krvs::platform {
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char upperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The one case-folding lookup: the entries of `dir` spelled like `name` in any letter case, the exact
+// spelling first, then the others in byte order. `shortOnly` keeps to names DOS can hold.
+std::vector<std::string> entriesNoCase(const std::string& dir, const std::string& name, bool shortOnly) {
+  std::vector<std::string> found;
+  bool exact = false;
+  for (std::string& entry : listDirectory(dir.empty() ? "." : dir).value_or(std::vector<std::string>{})) {
+    if (shortOnly && !isShortName(entry)) continue;
+    if (!equalsNoCase(entry, name)) continue;
+    exact = exact || entry == name;
+    found.push_back(std::move(entry));
+  }
+  std::sort(found.begin(), found.end());
+  if (exact) std::stable_partition(found.begin(), found.end(), [&](const std::string& e) { return e == name; });
+  return found;
+}
 
 std::vector<std::string> caseVariants(const std::string& path) {
   std::string dir = directoryOf(path);
-  std::string name = fileNameOf(path);
-  std::vector<std::string> found;
-  if (DIR* d = ::opendir(dir.empty() ? "." : dir.c_str())) {
-    while (const dirent* e = ::readdir(d)) {
-      if (equalsNoCase(e->d_name, name)) found.push_back(joinPath(dir, e->d_name));
-    }
-    ::closedir(d);
-  }
-  std::sort(found.begin(), found.end());
+  std::vector<std::string> found = entriesNoCase(dir, fileNameOf(path), false);
+  for (std::string& f : found) f = joinPath(dir, f);
   return found;
 }
 
@@ -55,32 +64,45 @@ std::string toShortName(const std::string& name) {
   if (base.empty() || !allDosCharacters(base) || !allDosCharacters(ext)) return {};
   base.resize(std::min<std::size_t>(base.size(), 8));
   ext.resize(std::min<std::size_t>(ext.size(), 3));
-  std::string out = base + (ext.empty() ? "" : "." + ext);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
+  return upperAscii(base + (ext.empty() ? "" : "." + ext));
 }
 
 std::string findShortEntry(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return {};
-  std::string exact, folded;
-  while (const dirent* e = ::readdir(d)) {
-    if (!isShortName(e->d_name)) continue;
-    if (name == e->d_name) {
-      exact = e->d_name;
-      break;
-    }
-    if (folded.empty() && equalsNoCase(name, e->d_name)) folded = e->d_name;
-  }
-  ::closedir(d);
-  return exact.empty() ? folded : exact;
+  std::vector<std::string> found = entriesNoCase(dir, name, true);
+  return found.empty() ? std::string() : found.front();
 }
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+                    [](char x, char y) { return lowerChar(x) == lowerChar(y); });
+}
+
+std::string upperAscii(std::string text) {
+  for (char& c : text) c = upperChar(c);
+  return text;
+}
+
+std::string lowerAscii(std::string text) {
+  for (char& c : text) c = lowerChar(c);
+  return text;
+}
+
+std::string resolvePathNoCase(const std::string& path) {
+  std::string slashed = path;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  if (inspect(slashed).type != EntryType::Missing) return slashed;
+  std::string result = slashed.size() > 0 && slashed[0] == '/' ? "/" : "";
+  std::size_t pos = 0;
+  while (pos <= slashed.size()) {
+    std::size_t slash = slashed.find('/', pos);
+    std::string part = slashed.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    pos = slash == std::string::npos ? slashed.size() + 1 : slash + 1;
+    if (part.empty() || part == ".") continue;
+    std::vector<std::string> found = part == ".." ? std::vector<std::string>{} : entriesNoCase(result, part, false);
+    result = joinPath(result, found.empty() ? part : found.front());
+  }
+  return result;
 }
 
 std::optional<std::string> findNoCase(const std::string& path) {
@@ -96,7 +118,7 @@ std::string resolveNoCase(const std::string& path) { return findNoCase(path).val
 int removeNoCase(const std::string& path) {
   int removed = 0;
   for (const std::string& candidate : caseVariants(path)) {
-    if (fileExists(candidate) && ::unlink(candidate.c_str()) == 0) ++removed;
+    if (fileExists(candidate) && removeFile(candidate) == FsError::None) ++removed;
   }
   return removed;
 }

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/hostfs.h"
 
 namespace krvs::platform {
 
@@ -21,15 +22,8 @@ bool isOwnFile(const std::string& name) {
                      [&](const char* own) { return name == own; });
 }
 
-std::vector<std::string> listDirectory(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (const dirent* e = ::readdir(d)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
+std::vector<std::string> sortedNames(const std::string& dir) {
+  std::vector<std::string> names = listDirectory(dir).value_or(std::vector<std::string>{});
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -53,7 +47,7 @@ Error ensureLink(const std::string& target, const std::string& link) {
 }
 
 Error linkEntries(const std::string& fromDir, const std::string& toDir, bool skipOwn) {
-  for (const std::string& name : listDirectory(fromDir)) {
+  for (const std::string& name : sortedNames(fromDir)) {
     if (skipOwn && isOwnFile(name)) continue;
     if (Error e = ensureLink(joinPath(fromDir, name), joinPath(toDir, name)); !e.empty()) return e;
   }

@@ -60,6 +60,39 @@ TEST(DosNames, EqualsNoCaseFoldsAsciiLettersOnly) {
   EXPECT_TRUE(equalsNoCase("文件.ASM", "文件.asm"));
 }
 
+TEST(DosNames, PathsResolveComponentByComponent) {
+  TempDir dir;
+  dir.write("Sub/Deep/PROG.OBJ", "");
+  dir.write("Sub/deep/prog.obj", "");
+  struct Case {
+    const char* asked;
+    const char* found;
+  } cases[] = {
+      {"sub/DEEP/prog.OBJ", "Sub/Deep/PROG.OBJ"},   // the first variant in byte order
+      {"Sub\\deep\\prog.obj", "Sub/deep/prog.obj"},  // exact, with DOS separators
+      {"SUB/DEEP/NEW.EXE", "Sub/Deep/NEW.EXE"},     // a file about to be created keeps its name
+      {"sub/none/x.obj", "Sub/none/x.obj"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(resolvePathNoCase(dir.file(c.asked)), dir.file(c.found)) << c.asked;
+}
+
+TEST(DosNames, FoldsOnlyAsciiLetters) {
+  EXPECT_EQ(upperAscii("prog.asm[{文件}]"), "PROG.ASM[{文件}]");
+  EXPECT_EQ(lowerAscii("PROG.ASM@\xC4\xE3"), "prog.asm@\xC4\xE3");
+}
+
+TEST(DosNames, ShortEntriesSkipLongNamesAndPreferTheExactSpelling) {
+  TempDir dir;
+  dir.write(".git", "");
+  dir.write("Long file name.txt", "");
+  dir.write("prog.asm", "");
+  dir.write("PROG.ASM", "");
+  EXPECT_EQ(findShortEntry(dir.path(), ".GIT"), "");
+  EXPECT_EQ(findShortEntry(dir.path(), "LONG FILE NAME.TXT"), "");
+  EXPECT_EQ(findShortEntry(dir.path(), "prog.asm"), "prog.asm");
+  EXPECT_EQ(findShortEntry(dir.path(), "Prog.Asm"), "PROG.ASM");
+}
+
 TEST(DosNames, ReplaceExtension) {
   struct Case {
     const char* path;
