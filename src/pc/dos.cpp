@@ -269,5 +269,7 @@ std::uint16_t int21(Machine& m) {
     return 0;
 }
 
+bool serves(std::uint8_t ah) { return kFunctions[ah].fn != nullptr; }
+
 }  // namespace dos
 }  // namespace krvs::pc

@@ -51,6 +51,8 @@ namespace dos {
 std::uint16_t int20(Machine& m);
 std::uint16_t int21(Machine& m);
 std::uint16_t int27(Machine& m);
+// True when INT 21h has function `ah`.
+bool serves(std::uint8_t ah);
 }  // namespace dos
 
 }  // namespace krvs::pc
