@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libqscintilla2-qt6-dev libsimpleini-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   fonts-noto-cjk qt6-translations-l10n desktop-file-utils nasm xvfb xauth xdotool openbox imagemagick
+  librsvg2-bin
 )
 
 missing=()
