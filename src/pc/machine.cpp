@@ -11,7 +11,7 @@ const std::array<ServiceFn, 256>& trapTable();
 
 Machine::Machine(MachineConfig config) : m_config(std::move(config)) {
     m_cpu = std::make_unique<x86::Cpu>(m_mem.data(), *this, m_config.model);
-    m_drive = std::make_unique<Drive>(m_config.driveRoot);
+    m_drive = std::make_unique<HostDrive>(m_config.driveRoot);
     m_dos = std::make_unique<DosState>();
     m_powerOn = m_config.clockStart ? m_config.clockStart : std::time(nullptr);
 
@@ -25,7 +25,7 @@ Machine::~Machine() = default;
 
 void Machine::setDriveRoot(const std::filesystem::path& root) {
     m_config.driveRoot = root;
-    m_drive = std::make_unique<Drive>(root);
+    m_drive = std::make_unique<HostDrive>(root);
 }
 
 void Machine::setStandardFiles(int stdinFd, int stdoutFd) {
@@ -283,7 +283,7 @@ RunOutcome Machine::runSlices(const RunLimits& limits, bool single) {
         if (single) slice = 1;
         const std::uint64_t before = instructions();
         x86::StopReason reason = m_cpu->run(slice);
-        repairRom();
+        noteRomWrites();
         advanceTime(instructions() - before);
         pace();
         if (reason == x86::StopReason::Halted) {

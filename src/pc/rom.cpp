@@ -1,7 +1,6 @@
 // The ROM: one small stub per serviced vector, each trapping into the host with F1 xx.
 
 #include <array>
-#include <cstring>
 #include <vector>
 
 #include "services.h"
@@ -83,18 +82,15 @@ void Machine::installRom() {
     m_mem.write8(kRomSegment, 0xFFFE, 0xFF);
     const char date[] = "01/01/92";
     m_mem.writeBlock(kRomSegment, 0xFFF5, reinterpret_cast<const std::uint8_t*>(date), 8);
+    // From here up the ROM is read-only to the CPU as well as to the host: a program that writes over
+    // an entry point changes nothing, even within the slice of its next INT 21h.
     const std::uint32_t base = linear(kRomSegment, kRomWritableSize);
-    m_rom.assign(m_mem.data() + base, m_mem.data() + x86::kMemorySize);
     m_mem.setReadOnlyFrom(base);
+    m_cpu->setWriteLimit(base);
 }
 
-// The CPU writes into memory directly, so a program can damage the ROM for the rest of a slice; it is put
-// back after every slice, before the next timer tick or service call that the slice ended for.
-void Machine::repairRom() {
-    std::uint8_t* rom = m_mem.data() + linear(kRomSegment, kRomWritableSize);
-    if (std::memcmp(rom, m_rom.data(), m_rom.size()) == 0) return;
-    std::memcpy(rom, m_rom.data(), m_rom.size());
-    note("the program wrote into the ROM at F000h; the ROM was restored");
+void Machine::noteRomWrites() {
+    if (m_cpu->takeIgnoredWrite()) note("the program wrote into the ROM at F000h; the ROM ignored it");
 }
 
 void Machine::initBiosData() {

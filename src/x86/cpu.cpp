@@ -15,7 +15,7 @@ void Cpu::interrupt(std::uint8_t vector) {
     std::uint32_t ss = segBase(r.seg[SS]);
     auto push = [&](std::uint16_t v) {
         r.gp[SP] = static_cast<std::uint16_t>(r.gp[SP] - 2);
-        write16(m_mem, ss, r.gp[SP], v);
+        if (!store16(m_mem, m_writeLimit, ss, r.gp[SP], v)) m_ignoredWrite = true;
     };
     push(flagsImage(m_model, r.flags));
     push(r.seg[CS]);
@@ -30,6 +30,7 @@ void Cpu::interrupt(std::uint8_t vector) {
 StopReason Cpu::run(std::uint64_t maxInstructions) {
     const Dispatch& dispatch = dispatchFor(m_model);
     Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
+    x.writeLimit = m_writeLimit;
     csLoaded(x);
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
@@ -91,6 +92,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
 // Leaves the state as callers see it between runs: the count stored, FLAGS settled.
 StopReason Cpu::finishRun(interp::Exec& x, std::uint64_t count, StopReason reason) {
     m_count = count;
+    m_ignoredWrite |= x.romWritten;
     settleFlags(x);
     return reason;
 }

@@ -77,7 +77,10 @@ struct Exec {
     std::uint8_t special = 0;  // Special bits
     bool tfLatched = false;    // TF was set when the instruction began
     LazyFlags lazy = {};       // arithmetic flags not yet written to r.flags
+    std::uint32_t writeLimit = kMemorySize;  // writes from this linear address up are dropped (ROM)
+    bool romWritten = false;                 // a write was dropped during this run
 };
+
 
 // ---- registers ------------------------------------------------------------------------------------
 
@@ -116,17 +119,35 @@ inline std::uint16_t read16(const std::uint8_t* m, std::uint32_t base, std::uint
     }
     return static_cast<std::uint16_t>(m[a] | (m[(base + static_cast<std::uint16_t>(off + 1)) & kAddrMask] << 8));
 }
-inline void write8(std::uint8_t* m, std::uint32_t base, std::uint16_t off, std::uint8_t v) {
-    m[(base + off) & kAddrMask] = v;
-}
-inline void write16(std::uint8_t* m, std::uint32_t base, std::uint16_t off, std::uint16_t v) {
-    std::uint32_t a = (base + off) & kAddrMask;
-    if (off != 0xFFFF && a != kAddrMask) [[likely]] {
-        std::memcpy(m + a, &v, 2);
-        return;
+// Stores stop at `limit`: the bytes from there up are ROM, which ignores writes. The common case costs
+// one compare; the rest (ROM, the segment and address-space wrap) goes byte by byte. Returns false when a
+// byte fell on the ROM.
+inline bool store8(std::uint8_t* m, std::uint32_t limit, std::uint32_t a, std::uint8_t v) {
+    if (a < limit) [[likely]] {
+        m[a] = v;
+        return true;
     }
-    m[a] = static_cast<std::uint8_t>(v);
-    m[(base + static_cast<std::uint16_t>(off + 1)) & kAddrMask] = static_cast<std::uint8_t>(v >> 8);
+    return false;
+}
+inline bool store8(std::uint8_t* m, std::uint32_t limit, std::uint32_t base, std::uint16_t off, std::uint8_t v) {
+    return store8(m, limit, (base + off) & kAddrMask, v);
+}
+inline bool store16(std::uint8_t* m, std::uint32_t limit, std::uint32_t base, std::uint16_t off, std::uint16_t v) {
+    std::uint32_t a = (base + off) & kAddrMask;
+    // limit <= kMemorySize, so a + 1 < limit also rules out a word at the top of the address space.
+    if (off != 0xFFFF && a + 1 < limit) [[likely]] {
+        std::memcpy(m + a, &v, 2);
+        return true;
+    }
+    const bool lo = store8(m, limit, a, static_cast<std::uint8_t>(v));
+    const bool hi = store8(m, limit, (base + static_cast<std::uint16_t>(off + 1)) & kAddrMask, static_cast<std::uint8_t>(v >> 8));
+    return lo && hi;
+}
+inline void write8(Exec& x, std::uint32_t base, std::uint16_t off, std::uint8_t v) {
+    if (!store8(x.mem, x.writeLimit, base, off, v)) [[unlikely]] x.romWritten = true;
+}
+inline void write16(Exec& x, std::uint32_t base, std::uint16_t off, std::uint16_t v) {
+    if (!store16(x.mem, x.writeLimit, base, off, v)) [[unlikely]] x.romWritten = true;
 }
 template <typename T>
 inline T readMem(Exec& x, std::uint32_t base, std::uint16_t off) {
@@ -139,9 +160,9 @@ inline T readMem(Exec& x, std::uint32_t base, std::uint16_t off) {
 template <typename T>
 inline void writeMem(Exec& x, std::uint32_t base, std::uint16_t off, T v) {
     if constexpr (sizeof(T) == 1) {
-        write8(x.mem, base, off, v);
+        write8(x, base, off, v);
     } else {
-        write16(x.mem, base, off, v);
+        write16(x, base, off, v);
     }
 }
 
@@ -250,7 +271,7 @@ inline void writeRm(Exec& x, T v) {
 
 inline void push16(Exec& x, std::uint16_t v) {
     x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] - 2);
-    write16(x.mem, segBase(x.r.seg[SS]), x.r.gp[SP], v);
+    write16(x, segBase(x.r.seg[SS]), x.r.gp[SP], v);
 }
 inline std::uint16_t pop16(Exec& x) {
     std::uint16_t v = read16(x.mem, segBase(x.r.seg[SS]), x.r.gp[SP]);

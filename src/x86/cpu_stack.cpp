@@ -46,7 +46,7 @@ void popf(Exec& x) {
 void pushRegister(Exec& x, unsigned reg) {
     if (reg == SP && x.model != CpuModel::I80286) {
         x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] - 2);
-        write16(x.mem, segBase(x.r.seg[SS]), x.r.gp[SP], x.r.gp[SP]);
+        write16(x, segBase(x.r.seg[SS]), x.r.gp[SP], x.r.gp[SP]);
         return;
     }
     push16(x, x.r.gp[reg]);

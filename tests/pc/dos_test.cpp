@@ -153,14 +153,14 @@ TEST_F(PcDos, FilesAreWrittenAndReadBackOnDriveC) {
     EXPECT_EQ(slurp(drive() / "DATA.TXT"), "hello");
 }
 
-// The ROM keeps its entry points: a program that overwrites F000h gets it back by the next tick, and a DOS
-// read into the ROM changes nothing; the services go on working.
+// The ROM keeps its entry points: a program that overwrites F000h and calls INT 21h at once (in the same
+// slice) still reaches the services, and a DOS read into the ROM changes nothing.
 TEST_F(PcDos, TheRomAtF000IsReadOnly) {
     std::filesystem::create_directories(drive());
     std::ofstream(drive() / "Z.BIN", std::ios::binary) << std::string(64, '\0');
     Code c;
-    // mov ax,0F000h / mov es,ax / xor di,di / mov cx,8000h / xor ax,ax / cld / rep stosw / sti / hlt
-    c.mov(Code::kAX, 0xF000).raw({0x8E, 0xC0, 0x31, 0xFF}).mov(Code::kCX, 0x8000).raw({0x31, 0xC0, 0xFC, 0xF3, 0xAB, 0xFB, 0xF4});
+    // mov ax,0F000h / mov es,ax / xor di,di / mov cx,8000h / xor ax,ax / cld / rep stosw
+    c.mov(Code::kAX, 0xF000).raw({0x8E, 0xC0, 0x31, 0xFF}).mov(Code::kCX, 0x8000).raw({0x31, 0xC0, 0xFC, 0xF3, 0xAB});
     std::size_t name = c.mov16(Code::kDX, 0);
     c.mov(Code::kAX, 0x3D00).intr(0x21).raw({0x89, 0xC3});  // open Z.BIN / mov bx,ax
     // push ds / mov dx,0F000h / mov ds,dx / mov dx,1100h / mov cx,64 / mov ah,3Fh / int 21h / pop ds

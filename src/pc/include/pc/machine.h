@@ -177,7 +177,7 @@ private:
     void feedHookedKeyboard();
     bool consumeStop();
     void idleBriefly();
-    void repairRom();
+    void noteRomWrites();
     void pace();
 
     MachineConfig m_config;
@@ -204,7 +204,6 @@ private:
     bool m_inputEnded = false;
     std::optional<std::uint8_t> m_streamByte;  // read from the stream, not yet handed to the keyboard
     std::vector<std::string> m_notes;
-    std::vector<std::uint8_t> m_rom;  // the read-only part of the ROM as installed
 
     std::atomic<bool> m_stop{false};
     std::mutex m_keyMutex;

@@ -26,7 +26,7 @@ public:
         return static_cast<std::uint16_t>(read8(addr) | (read8(addr + 1) << 8));
     }
     // Writes by the host (DOS and BIOS services, DEBUG) at or above the ROM boundary do nothing, as on a
-    // real PC. The CPU writes into the buffer directly; the machine repairs what it wrote there.
+    // real PC. The CPU gets the same boundary as its write limit (Cpu::setWriteLimit).
     void write8(std::uint32_t addr, std::uint8_t v) {
         if ((addr & kMask) < m_readOnlyFrom) m_bytes[addr & kMask] = v;
     }

@@ -99,6 +99,16 @@ public:
     // Enters interrupt `vector` now, as INT n does (pushes FLAGS, CS, IP; clears IF and TF).
     void interrupt(std::uint8_t vector);
     bool halted() const { return m_halted; }
+    // Writes by the CPU at or above `linear` (e.g. the PC's BIOS/DOS ROM) are ignored, as a real ROM
+    // ignores them; nothing the program does can change those bytes. kMemorySize (the default) drops none.
+    void setWriteLimit(std::uint32_t linear) { m_writeLimit = linear < kMemorySize ? linear : kMemorySize; }
+    std::uint32_t writeLimit() const { return m_writeLimit; }
+    // Whether a write was ignored by the limit since the last call; the call clears it.
+    bool takeIgnoredWrite() {
+        const bool was = m_ignoredWrite;
+        m_ignoredWrite = false;
+        return was;
+    }
     // Instructions executed so far; during a run (from a Bus call) it shows the count at its start.
     std::uint64_t instructionCount() const { return m_count; }
 
@@ -114,6 +124,8 @@ private:
     static constexpr std::uint8_t kSignalStop = 1, kSignalIntr = 2;
     std::atomic<std::uint8_t> m_signals{0};
     bool m_halted = false;
+    bool m_ignoredWrite = false;
+    std::uint32_t m_writeLimit = kMemorySize;
     std::uint64_t m_count = 0;
     // Set after MOV SS, POP SS and STI: the next instruction runs before any interrupt or trap,
     // also when it is the first one of the next run().
