@@ -137,3 +137,12 @@ function(krvs_targets_below dir out)
   endforeach()
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
+
+# krvs_fuzz(target SOURCES... LINKS...): a libFuzzer target over the libraries it links, which the fuzz
+# build compiles with coverage and the sanitizers (cmake/Sanitize.cmake).
+function(krvs_fuzz target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LINKS})
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+endfunction()

@@ -1,10 +1,18 @@
 # The sanitizer build: KRVS_SANITIZE is handed to -fsanitize= for every target (compile and link).
+# The fuzz build: every library carries the fuzzer's coverage and the sanitizers, so that the fuzz
+# targets (fuzz/, krvs_fuzz) link the libraries as the product does instead of compiling their sources.
+if(KRVS_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KRVS_BUILD_FUZZ needs clang: configure a build directory of its own with "
+                        "CXX=clang++ -DKRVS_BUILD_FUZZ=ON -DKRVS_BUILD_GUI=OFF")
+  endif()
+  if(NOT KRVS_SANITIZE)
+    set(KRVS_SANITIZE address,undefined)
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(NOT KRVS_SANITIZE)
   return()
-endif()
-if(KRVS_BUILD_FUZZ)
-  message(FATAL_ERROR "KRVS_SANITIZE and KRVS_BUILD_FUZZ: the fuzz targets bring their own sanitizers; "
-                      "configure them in a build directory of their own")
 endif()
 if(NOT KRVS_SANITIZE MATCHES "^[a-z,]+$")
   message(FATAL_ERROR "KRVS_SANITIZE must be a comma-separated list such as address,undefined (got '${KRVS_SANITIZE}')")
