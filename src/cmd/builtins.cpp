@@ -2,19 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "cmd/interpreter.h"
+#include "platform/dosnames.h"
 
 namespace krvs::cmd {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
+std::string lower(const std::string& s) { return platform::lowerAscii(s); }
 
 // `line` is the command as typed (without leading blanks and @), `cmd` its parsed form.
 using Builtin = void (*)(Interpreter&, const std::string& line, const CommandLine& cmd);
@@ -126,19 +122,18 @@ bool Interpreter::runBuiltin(const std::string& line, const CommandLine& cmd) {
         effective = parseCommandLine("cd " + afterWord);
     }
     int savedOut = m_options.outputFd;
-    int fd = -1;
+    platform::File redirected;
     if (!cmd.outputFile.empty()) {
-        fd = openRedirection(cmd.outputFile, true, cmd.append);
-        if (fd < 0) {
+        redirected = openRedirection(cmd.outputFile, true, cmd.append);
+        if (!redirected.isOpen()) {
             writeError("系统找不到指定的路径。\r\n");
             return true;
         }
-        m_options.outputFd = fd;
+        m_options.outputFd = redirected.descriptor();
         m_outputRedirected = true;
     }
     found->fn(*this, line, effective);
-    if (fd >= 0) {
-        ::close(fd);
+    if (redirected.isOpen()) {
         m_options.outputFd = savedOut;
         m_outputRedirected = false;
     }

@@ -2,12 +2,11 @@
 
 #include "cmd/interpreter.h"
 
-#include "pc/machine.h"
-
-#include <cerrno>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
+
+#include "pc/machine.h"
+#include "platform/hostfs.h"
 
 namespace krvs::cmd {
 
@@ -19,17 +18,10 @@ std::string currentDirectory() {
     return ec ? std::string("?") : p.string();
 }
 
-void writeAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-}
+void writeAll(int fd, const std::string& text) { platform::writeAll(fd, text.data(), text.size()); }
+
+// One byte of standard input; false at its end or on an error.
+bool readByte(int fd, char& c) { return platform::readSome(fd, &c, 1).count == 1; }
 
 bool isBlankLine(const std::string& line) { return line.find_first_not_of(" \t@") == std::string::npos; }
 
@@ -97,11 +89,7 @@ bool Interpreter::readLine(std::string& line) {
     if (m_options.screenFrontEnd) return readScreenLine(line);
     line.clear();
     bool any = false;
-    for (;;) {
-        char c;
-        ssize_t n = ::read(m_options.inputFd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+    for (char c; readByte(m_options.inputFd, c);) {
         any = true;
         if (c == '\n') break;
         line.push_back(c);
@@ -112,12 +100,8 @@ bool Interpreter::readLine(std::string& line) {
 
 bool Interpreter::readKey() {
     if (m_options.screenFrontEnd) return machine().waitForPushedKey().has_value();
-    for (;;) {
-        char c;
-        ssize_t n = ::read(m_options.inputFd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        return n == 1;
-    }
+    char c;
+    return readByte(m_options.inputFd, c);
 }
 
 void Interpreter::pushLevel() {

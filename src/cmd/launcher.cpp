@@ -2,15 +2,11 @@
 // executables natively with the standard handles they inherit, batch files line by line.
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cmd/interpreter.h"
+#include "pc/loader.h"
 #include "pc/machine.h"
 #include "platform/dosnames.h"
 #include "platform/process.h"
@@ -35,26 +31,21 @@ fs::path findWithExtensions(const fs::path& dir, const std::string& name) {
     return findInDirectory(dir, name);
 }
 
-std::string extensionOf(const fs::path& p) {
-    std::string e = p.extension().string();
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return e;
-}
+std::string extensionOf(const fs::path& p) { return platform::lowerAscii(p.extension().string()); }
 
+// The files "<" and ">" name, closed when the program has ended; -1 stands for no redirection.
 struct Redirections {
-    int in = -1, out = -1;
-    ~Redirections() {
-        if (in >= 0) ::close(in);
-        if (out >= 0) ::close(out);
-    }
+    platform::File in, out;
+    int inFd() const { return in.isOpen() ? in.descriptor() : -1; }
+    int outFd() const { return out.isOpen() ? out.descriptor() : -1; }
 };
 
 bool openRedirections(const Interpreter& interp, const CommandLine& cmd, Redirections& r, std::string& error) {
-    if (!cmd.inputFile.empty() && (r.in = interp.openRedirection(cmd.inputFile, false, false)) < 0) {
+    if (!cmd.inputFile.empty() && !(r.in = interp.openRedirection(cmd.inputFile, false, false)).isOpen()) {
         error = "系统找不到指定的文件。";
         return false;
     }
-    if (!cmd.outputFile.empty() && (r.out = interp.openRedirection(cmd.outputFile, true, cmd.append)) < 0) {
+    if (!cmd.outputFile.empty() && !(r.out = interp.openRedirection(cmd.outputFile, true, cmd.append)).isOpen()) {
         error = "系统找不到指定的路径。";
         return false;
     }
@@ -69,9 +60,9 @@ int runDos(Interpreter& interp, const fs::path& file, const CommandLine& cmd, st
     machine.setDriveRoot(file.parent_path());
     // A DOS program started with krvscmd's own input not a terminal reads that input as a redirected file,
     // as it would have been started with "<": no echo, no line editing, an end. A terminal is the console.
-    int in = red.in;
+    int in = red.inFd();
     if (in < 0 && !opt.interactiveTerminal && !opt.screenFrontEnd) in = opt.inputFd;
-    machine.setStandardFiles(in, red.out);
+    machine.setStandardFiles(in, red.outFd());
     pc::LoadResult loaded = machine.load(file, cmd.rest);
     if (!loaded.ok) {
         error = "无法运行 " + file.filename().string() + ": " + loaded.error;
@@ -120,7 +111,7 @@ int runHost(const Interpreter& interp, const fs::path& file, const CommandLine& 
     std::vector<std::string> args = cmd.words;
     args[0] = file.string();
     int code = 0;
-    const int in = red.in >= 0 ? red.in : opt.inputFd, out = red.out >= 0 ? red.out : opt.outputFd;
+    const int in = red.in.isOpen() ? red.inFd() : opt.inputFd, out = red.out.isOpen() ? red.outFd() : opt.outputFd;
     if (platform::Error e = platform::runAttached(args, in, out, opt.errorFd, code); !e.empty()) {
         error = "无法启动 " + file.string();
         return -1;
@@ -130,14 +121,26 @@ int runHost(const Interpreter& interp, const fs::path& file, const CommandLine& 
 
 }  // namespace
 
-int Interpreter::openRedirection(const std::string& name, bool output, bool append) const {
-    const int mode = output ? (O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC)) : O_RDONLY;
+platform::File Interpreter::openRedirection(const std::string& name, bool output, bool append) const {
+    platform::OpenRequest request;
+    request.access = output ? platform::Access::Write : platform::Access::Read;
+    request.create = output;
+    request.append = output && append;
+    request.truncate = output && !append;
+    request.followLink = true;  // a path typed at the prompt is the user's own
     std::string path = name;
-    if (::strcasecmp(path.c_str(), "nul") == 0) return ::open("/dev/null", mode | O_CLOEXEC);
+    platform::File file;
+    if (platform::equalsNoCase(path, "nul")) {
+        platform::File::open("/dev/null", request, file);
+        return file;
+    }
     if (inBatch()) {
-        pc::HostPath p = pc::Drive(m_batchDirs.back()).resolve(name);
-        if (p.error || p.isDirectory || (!output && !p.exists)) return -1;
-        return ::open(p.path.c_str(), mode | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // The batch file's own directory is its drive C:, with no way out and no links.
+        pc::HostPath p = pc::HostDrive(m_batchDirs.back()).resolve(name);
+        if (p.error || p.isDirectory || (!output && !p.exists)) return file;
+        request.followLink = false;
+        platform::File::open(p.path.string(), request, file);
+        return file;
     }
     std::replace(path.begin(), path.end(), '\\', '/');
     if (!output) {
@@ -145,7 +148,8 @@ int Interpreter::openRedirection(const std::string& name, bool output, bool appe
                                          fs::path(path).filename().string());
         if (!found.empty()) path = found.string();
     }
-    return ::open(path.c_str(), mode | O_CLOEXEC, 0644);
+    platform::File::open(path, request, file);
+    return file;
 }
 
 fs::path findProgram(const std::string& name, const fs::path& toolsDir) {
@@ -181,14 +185,14 @@ fs::path findProgram(const std::string& name, const fs::path& toolsDir) {
 }
 
 ProgramKind classify(const fs::path& file) {
-    char head[4] = {};
+    std::uint8_t head[4] = {};
     std::ifstream in(file, std::ios::binary);
-    in.read(head, sizeof head);
-    auto got = in.gcount();
-    if (got >= 2 && ((head[0] == 'M' && head[1] == 'Z') || (head[0] == 'Z' && head[1] == 'M'))) return ProgramKind::Dos;
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    auto got = static_cast<std::size_t>(in.gcount());
+    if (pc::isMz(head, got)) return ProgramKind::Dos;
     bool elf = got == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
     bool script = got >= 2 && head[0] == '#' && head[1] == '!';
-    if ((elf || script) && ::access(file.c_str(), X_OK) == 0) return ProgramKind::Host;
+    if ((elf || script) && platform::isExecutable(file.string())) return ProgramKind::Host;
     std::string ext = extensionOf(file);
     if (ext == ".bat") return ProgramKind::Batch;
     if (ext == ".com") return ProgramKind::Dos;

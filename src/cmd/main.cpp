@@ -1,35 +1,26 @@
 // krvscmd: `krvscmd` reads commands from standard input; `krvscmd /c COMMAND` runs one and exits with its code.
 
-#include <atomic>
-#include <csignal>
 #include <cstdlib>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <unistd.h>
 
 #include "cmd/interpreter.h"
 #include "pc/machine.h"
+#include "platform/paths.h"
+#include "platform/terminal.h"
 
 namespace {
 
-// In a terminal, Ctrl-C ends the DOS program that runs, not the interpreter. SIGINT is blocked in every
-// thread and taken by one of its own, which may lock and ask the machine to stop as no signal handler may.
-// Host programs get SIGINT unblocked again (the launcher resets the mask) and end as usual.
+// In a terminal, Ctrl-C ends the DOS program that runs, not the interpreter. The handler runs on a thread
+// of its own, so it may lock and ask the machine to stop. Host programs get Ctrl-C back (the launcher
+// starts them with it) and end as usual.
 class CtrlC {
 public:
     void install(krvs::cmd::Options& options) {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        std::thread([this, set] {
-            for (int sig = 0;;) {
-                if (sigwait(&set, &sig) != 0) continue;
-                std::lock_guard lock(m_mutex);
-                if (m_running) m_running->requestStop();
-            }
-        }).detach();
+        krvs::platform::handleInterrupts([this] {
+            std::lock_guard lock(m_mutex);
+            if (m_running) m_running->requestStop();
+        });
         options.onMachine = [this](krvs::pc::Machine* m) {
             std::lock_guard lock(m_mutex);
             m_running = m;
@@ -45,10 +36,8 @@ private:
 
 int main(int argc, char** argv) {
     krvs::cmd::Options options;
-    options.interactiveTerminal = ::isatty(0);
-    char self[4096];
-    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) options.toolsDir = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    options.interactiveTerminal = krvs::platform::isTerminal(0);
+    options.toolsDir = krvs::platform::executableDirectory();
     // Batch runs (tests, CI) may bound each DOS program; an interactive session runs them as long as they like.
     if (const char* limit = std::getenv("KRVSCMD_TIME_LIMIT_MS")) options.timeLimitMs = std::atoll(limit);
     static CtrlC ctrlC;

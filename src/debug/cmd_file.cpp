@@ -1,13 +1,6 @@
 // N, L, W, Q and the help list.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include "commands.h"
 #include "debug/format.h"
@@ -55,53 +48,15 @@ bool sectorForm(Session& s, LineParser& p, const char* verb) {
     return true;
 }
 
-// Writes `data` to `path` through a temporary file and a rename, so a failed write leaves no half file.
-// The temporary name is unique (process, counter) and hidden from the drive (it starts with a dot), so two
-// DEBUGs writing the same file do not trip over each other's temporary file.
-std::string writeAtomically(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
-    static std::atomic<unsigned> counter{0};
-    struct stat old {};
-    const bool replacing = ::stat(path.c_str(), &old) == 0;
-    std::filesystem::path tmp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        tmp = path.parent_path() / (".DEBUG-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return errno == EACCES ? "Access denied" : "File creation error";
+// W puts the whole file in place at once through drive C:, so a failed write leaves the old file. A file
+// without the owner's write permission is read-only to DOS and refused, as DOS does (also as root).
+std::string writeToDrive(Session& s, const std::vector<std::uint8_t>& data) {
+    switch (s.machine().drive().replace(s.fileName(), data)) {
+    case 0: return {};
+    case pc::doserr::kAccessDenied: return "Access denied";
+    case pc::doserr::kWriteFault: return "Insufficient space on disk";
+    default: return "File creation error";
     }
-    if (fd < 0) return "File creation error";
-    if (replacing) ::fchmod(fd, old.st_mode & 07777);  // the file keeps its permissions
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const bool written = ::close(fd) == 0 && done == data.size();
-    std::error_code ec;
-    if (!written) {
-        std::filesystem::remove(tmp, ec);
-        return "Insufficient space on disk";
-    }
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        return "Access denied";
-    }
-    return {};
-}
-
-// Where W may write the N file on drive C:, or the error text. A file without the owner's write permission
-// is read-only to DOS and refused, as DOS does (also when the host user could override it, as root).
-std::string writeTarget(Session& s, std::filesystem::path& out) {
-    const pc::HostPath h = s.resolveFile(s.fileName());
-    if (h.error == pc::doserr::kAccessDenied || h.isDirectory) return "Access denied";
-    if (h.error) return "File creation error";
-    struct stat st {};
-    if (h.exists && ::stat(h.path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) return "Access denied";
-    out = h.path;
-    return {};
 }
 
 }  // namespace
@@ -151,10 +106,7 @@ CommandResult write(Session& s, LineParser& p) {
     const std::uint32_t base = pc::linear(from.segment, from.offset);
     for (std::uint32_t i = 0; i < size; ++i) data[i] = s.machine().memory().read8(base + i);
     con.write("Writing " + hex(r.gp[x86::BX], digitsOf(r.gp[x86::BX])) + hex(r.gp[x86::CX], 4) + " bytes\r\n");
-    std::filesystem::path target;
-    std::string e = writeTarget(s, target);
-    if (e.empty()) e = writeAtomically(target, data);
-    if (!e.empty()) con.write(e + "\r\n");
+    if (std::string e = writeToDrive(s, data); !e.empty()) con.write(e + "\r\n");
     return CommandResult::ok();
 }
 

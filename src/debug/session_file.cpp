@@ -97,15 +97,17 @@ std::string Session::start(const std::string& program, const std::string& args) 
     return place(file, std::nullopt);
 }
 
-pc::HostPath Session::resolveFile(const std::string& name) const { return m_machine->drive().resolve(name); }
-
 std::string Session::loadFile(std::optional<Address> at) {
     if (m_fileName.empty()) return "File not found";
-    const pc::HostPath h = resolveFile(m_fileName);
-    if (h.error == pc::doserr::kAccessDenied) return "Access denied";
-    if (h.error || !h.exists || h.isDirectory) return "File not found";
+    pc::Drive& drive = m_machine->drive();
+    pc::Drive::Entry entry;
+    std::unique_ptr<pc::DriveFile> opened;
+    std::uint16_t e = drive.lookup(m_fileName, entry);
+    if (!e && (entry.attributes & pc::attr::kDirectory)) e = pc::doserr::kFileNotFound;
+    if (!e) e = drive.open(m_fileName, pc::OpenMode::Read, opened);
+    if (e) return e == pc::doserr::kAccessDenied ? "Access denied" : "File not found";
     std::vector<std::uint8_t> file;
-    if (std::string e = readForLoad(h.path, file); !e.empty()) return e;
+    if (!pc::readProgramFile(*opened, file).empty()) return file.empty() ? "Access denied" : "Insufficient memory";
     return place(file, at);
 }
 

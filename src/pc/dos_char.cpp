@@ -1,8 +1,6 @@
 // INT 21h character I/O. Console functions go through standard input and output (handles 0 and 1), so
 // they follow a redirection, and the console keyboard when the handle is CON.
 
-#include <unistd.h>
-
 #include "dos_fns.h"
 
 namespace krvs::pc::dos {
@@ -16,12 +14,7 @@ std::uint16_t readStdin(Machine& m, std::uint8_t& out, bool wait = true) {
     auto* f = fileOf(m, 0);
     if (!f || f->kind == Machine::DosState::Kind::Null) return kEndOfInput;
     if (f->kind == Machine::DosState::Kind::File) {
-        for (;;) {
-            ssize_t n = ::read(f->fd, &out, 1);
-            if (n == 1) return 0;
-            if (n < 0 && errno == EINTR) continue;
-            return kEndOfInput;
-        }
+        return f->file->read(&out, 1).value_or(0) == 1 ? 0 : kEndOfInput;
     }
     if (f->kind != Machine::DosState::Kind::Console) return kEndOfInput;
     auto& pendingScan = m.dos().pendingScan;
@@ -163,9 +156,11 @@ std::uint16_t inputStatus(Machine& m) {
         if (key == kServiceRetry) return kServiceRetry;
         ready = key >= 0 || m.dos().pendingScan.has_value();
     } else if (f && f->kind == Machine::DosState::Kind::File) {
-        off_t pos = ::lseek(f->fd, 0, SEEK_CUR), size = ::lseek(f->fd, 0, SEEK_END);
-        ::lseek(f->fd, pos, SEEK_SET);
-        ready = pos < size;
+        // A pipe cannot seek and shows nothing ready.
+        std::optional<std::uint64_t> pos = f->file->seek(0, SeekFrom::Current);
+        std::optional<std::uint64_t> end = f->file->seek(0, SeekFrom::End);
+        if (pos) f->file->seek(static_cast<std::int64_t>(*pos), SeekFrom::Start);
+        ready = pos && end && *pos < *end;
     }
     setLo(m.regs().gp[AX], ready ? 0xFF : 0x00);
     return 0;

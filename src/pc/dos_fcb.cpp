@@ -3,10 +3,7 @@
 // no call reaches outside the program's directory. Results are in AL: 00h success, FFh (or 01h-03h for
 // record transfers) failure.
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
 #include "dos_fns.h"
 
@@ -90,75 +87,64 @@ std::uint8_t done(Machine& m, std::uint8_t al) {
     return 0;
 }
 
-// The existing regular file the FCB names, or an empty path.
-HostPath existingFile(Machine& m, const Fcb& f) {
-    if (!onDriveC(m, f)) return {};
-    std::string name = nameOf(m, f);
-    if (name.find('?') != std::string::npos) return {};
-    HostPath p = m.drive().resolve(name);
-    if (p.error || !p.exists || p.isDirectory) return {};
-    return p;
+// The existing regular file the FCB names: its DOS name and entry, or false.
+bool existingFile(Machine& m, const Fcb& f, std::string& name, Drive::Entry& entry) {
+    if (!onDriveC(m, f)) return false;
+    name = nameOf(m, f);
+    if (name.find('?') != std::string::npos) return false;
+    return m.drive().lookup(name, entry) == 0 && !(entry.attributes & attr::kDirectory);
+}
+
+void setSize(Machine& m, const Fcb& f, std::uint64_t size) {
+    auto clipped = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0xFFFFFFFF));
+    m.memory().write16(f.seg, at(f, kSizeAt), static_cast<std::uint16_t>(clipped));
+    m.memory().write16(f.seg, static_cast<std::uint16_t>(at(f, kSizeAt) + 2), static_cast<std::uint16_t>(clipped >> 16));
 }
 
 // What open and create show in the FCB: the drive, block 0, records of 128 bytes, size, date and time.
-void fillOpened(Machine& m, const Fcb& f, const HostPath& p) {
-    struct stat st{};
-    ::stat(p.path.c_str(), &st);
+void fillOpened(Machine& m, const Fcb& f, const Drive::Entry& e) {
     Memory& mem = m.memory();
     if (mem.read8(f.seg, at(f, kDriveAt)) == 0) mem.write8(f.seg, at(f, kDriveAt), 3);
     mem.write16(f.seg, at(f, kBlockAt), 0);
     mem.write16(f.seg, at(f, kRecordSizeAt), 128);
-    auto size = static_cast<std::uint32_t>(std::min<off_t>(st.st_size, 0xFFFFFFFF));
-    mem.write16(f.seg, at(f, kSizeAt), static_cast<std::uint16_t>(size));
-    mem.write16(f.seg, static_cast<std::uint16_t>(at(f, kSizeAt) + 2), static_cast<std::uint16_t>(size >> 16));
-    std::uint16_t date, time;
-    dosDateTime(st.st_mtime, date, time);
-    mem.write16(f.seg, at(f, kDateAt), date);
-    mem.write16(f.seg, at(f, kTimeAt), time);
-}
-
-bool readOnly(const HostPath& p) {
-    struct stat st{};
-    return ::stat(p.path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+    setSize(m, f, e.size);
+    mem.write16(f.seg, at(f, kDateAt), e.date);
+    mem.write16(f.seg, at(f, kTimeAt), e.time);
 }
 
 // Moves `count` records between the DTA and the file from record `first`; returns the AL code and how many
 // records moved (a partial last record counts).
 std::uint8_t transfer(Machine& m, const Fcb& f, std::uint32_t first, std::uint16_t& count, bool write) {
-    HostPath p = existingFile(m, f);
     const std::uint16_t size = recordSize(m, f);
     const std::uint16_t dtaSeg = m.dos().dtaSegment, dtaOff = m.dos().dtaOffset;
     const std::uint16_t want = count;
     count = 0;
-    if (p.path.empty() || (write && readOnly(p))) return kEndOfFile;
-    int fd = ::open(p.path.c_str(), (write ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return kEndOfFile;
+    std::string name;
+    Drive::Entry entry;
+    std::unique_ptr<DriveFile> file;
+    if (!existingFile(m, f, name, entry) ||
+        m.drive().open(name, write ? OpenMode::ReadWrite : OpenMode::Read, file) != 0)
+        return kEndOfFile;
     std::uint8_t result = kOk;
     std::vector<std::uint8_t> buf(size);
     for (; count < want; ++count) {
         auto dta = static_cast<std::uint32_t>(dtaOff) + static_cast<std::uint32_t>(count + 1) * size;
         if (dta > 0x10000) { result = kWrap; break; }
         auto off = static_cast<std::uint16_t>(dtaOff + count * size);
-        auto pos = static_cast<off_t>(first + count) * size;
+        auto pos = static_cast<std::uint64_t>(first + count) * size;
         if (write) {
             if (pos + size > 0x7FFFFFFF) { result = kEndOfFile; break; }  // beyond what a DOS disk holds
             m.memory().readBlock(dtaSeg, off, buf.data(), size);
-            if (::pwrite(fd, buf.data(), size, pos) != size) { result = kEndOfFile; break; }
+            if (file->writeAt(buf.data(), size, pos) != size) { result = kEndOfFile; break; }
             continue;
         }
-        ssize_t got = ::pread(fd, buf.data(), size, pos);
-        if (got <= 0) { result = kEndOfFile; break; }
-        std::fill(buf.begin() + got, buf.end(), 0);
+        std::size_t got = file->readAt(buf.data(), size, pos).value_or(0);
+        if (got == 0) { result = kEndOfFile; break; }
+        std::fill(buf.begin() + static_cast<std::ptrdiff_t>(got), buf.end(), 0);
         m.memory().writeBlock(dtaSeg, off, buf.data(), size);
         if (got < size) { ++count; result = kPartial; break; }
     }
-    struct stat st{};
-    if (write && ::fstat(fd, &st) == 0) {
-        auto fileSize = static_cast<std::uint32_t>(std::min<off_t>(st.st_size, 0xFFFFFFFF));
-        m.memory().write16(f.seg, at(f, kSizeAt), static_cast<std::uint16_t>(fileSize));
-        m.memory().write16(f.seg, static_cast<std::uint16_t>(at(f, kSizeAt) + 2), static_cast<std::uint16_t>(fileSize >> 16));
-    }
-    ::close(fd);
+    if (write) setSize(m, f, file->size());
     return result;
 }
 
@@ -190,7 +176,7 @@ void fillFound(Machine& m, const Fcb& f, const Drive::Entry& e) {
 std::vector<Drive::Entry> matching(Machine& m, const Fcb& f) {
     std::vector<Drive::Entry> found;
     if (!onDriveC(m, f)) return found;
-    m.drive().find(nameOf(m, f), f.attributes & 0x10, found);
+    m.drive().find(nameOf(m, f), f.attributes & attr::kDirectory, found);
     return found;
 }
 
@@ -198,27 +184,29 @@ std::vector<Drive::Entry> matching(Machine& m, const Fcb& f) {
 
 std::uint16_t fcbOpen(Machine& m) {
     Fcb f = fcbAt(m);
-    HostPath p = existingFile(m, f);
-    if (p.path.empty()) return done(m, kFailed);
-    fillOpened(m, f, p);
+    std::string name;
+    Drive::Entry entry;
+    if (!existingFile(m, f, name, entry)) return done(m, kFailed);
+    fillOpened(m, f, entry);
     return done(m, kOk);
 }
 
 std::uint16_t fcbClose(Machine& m) {
-    return done(m, existingFile(m, fcbAt(m)).path.empty() ? kFailed : kOk);
+    std::string name;
+    Drive::Entry entry;
+    return done(m, existingFile(m, fcbAt(m), name, entry) ? kOk : kFailed);
 }
 
 std::uint16_t fcbCreate(Machine& m) {
     Fcb f = fcbAt(m);
     std::string name = nameOf(m, f);
     if (!onDriveC(m, f) || name.find('?') != std::string::npos) return done(m, kFailed);
-    HostPath p = m.drive().resolve(name);
-    if (p.error || p.isDirectory || (p.exists && readOnly(p))) return done(m, kFailed);
-    int fd = ::open(p.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return done(m, kFailed);
-    ::close(fd);
-    p.exists = true;
-    fillOpened(m, f, p);
+    std::unique_ptr<DriveFile> file;
+    Drive::Entry entry;
+    if (m.drive().create(name, false, file) != 0) return done(m, kFailed);
+    file.reset();
+    if (m.drive().lookup(name, entry) != 0) return done(m, kFailed);
+    fillOpened(m, f, entry);
     return done(m, kOk);
 }
 
@@ -243,11 +231,7 @@ std::uint16_t fcbFindNext(Machine& m) {
 std::uint16_t fcbDelete(Machine& m) {
     Fcb f = fcbAt(m);
     bool any = false;
-    for (const auto& e : matching(m, f)) {
-        HostPath p = m.drive().resolve(e.name);
-        if (p.error || !p.exists || p.isDirectory || readOnly(p)) continue;
-        any |= ::unlink(p.path.c_str()) == 0;
-    }
+    for (const auto& e : matching(m, f)) any |= m.drive().remove(e.name) == 0;
     return done(m, any ? kOk : kFailed);
 }
 
@@ -267,9 +251,7 @@ std::uint16_t fcbRename(Machine& m) {
             return pattern;
         };
         std::string target = merge(toBase, fromBase) + "." + merge(toExt, fromExt);
-        HostPath src = m.drive().resolve(from), dst = m.drive().resolve(target);
-        if (src.error || !src.exists || dst.error || dst.exists) continue;
-        any |= ::rename(src.path.c_str(), dst.path.c_str()) == 0;
+        any |= m.drive().rename(from, target) == 0;
     }
     return done(m, any ? kOk : kFailed);
 }
@@ -311,12 +293,12 @@ std::uint16_t fcbWriteRandom(Machine& m) {
 // The number of records in the file, rounded up, goes into the random record field.
 std::uint16_t fcbFileSize(Machine& m) {
     Fcb f = fcbAt(m);
-    HostPath p = existingFile(m, f);
-    struct stat st{};
-    if (p.path.empty() || ::stat(p.path.c_str(), &st) != 0) return done(m, kFailed);
+    std::string name;
+    Drive::Entry entry;
+    if (!existingFile(m, f, name, entry)) return done(m, kFailed);
     std::uint16_t size = m.memory().read16(f.seg, at(f, kRecordSizeAt));
     if (size == 0) return done(m, kFailed);
-    setRandomRecord(m, f, static_cast<std::uint32_t>((st.st_size + size - 1) / size));
+    setRandomRecord(m, f, static_cast<std::uint32_t>((static_cast<std::uint64_t>(entry.size) + size - 1) / size));
     return done(m, kOk);
 }
 
@@ -344,12 +326,14 @@ std::uint16_t fcbWriteBlock(Machine& m) {
     auto& r = m.regs();
     std::uint32_t rec = randomRecord(m, f);
     if (r.gp[CX] == 0) {
-        HostPath p = existingFile(m, f);
-        if (p.path.empty() || readOnly(p)) return done(m, kEndOfFile);
-        off_t size = static_cast<off_t>(rec) * recordSize(m, f);
-        if (size > 0x7FFFFFFF || ::truncate(p.path.c_str(), size) != 0) return done(m, kEndOfFile);
-        m.memory().write16(f.seg, at(f, kSizeAt), static_cast<std::uint16_t>(size));
-        m.memory().write16(f.seg, static_cast<std::uint16_t>(at(f, kSizeAt) + 2), static_cast<std::uint16_t>(size >> 16));
+        std::string name;
+        Drive::Entry entry;
+        std::unique_ptr<DriveFile> file;
+        std::uint64_t size = static_cast<std::uint64_t>(rec) * recordSize(m, f);
+        if (!existingFile(m, f, name, entry) || size > 0x7FFFFFFF ||
+            m.drive().open(name, OpenMode::ReadWrite, file) != 0 || !file->truncate(size))
+            return done(m, kEndOfFile);
+        setSize(m, f, size);
         return done(m, kOk);
     }
     std::uint16_t count = r.gp[CX];

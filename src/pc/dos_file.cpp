@@ -2,14 +2,9 @@
 // index DOS's open-file table, so programs that inspect or duplicate handles see what DOS shows them.
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include "dos_fns.h"
+#include "platform/dosnames.h"
 
 namespace krvs::pc::dos {
 
@@ -21,15 +16,6 @@ constexpr std::uint8_t kClosed = 0xFF;
 
 std::uint16_t jftOffset(std::uint16_t handle) { return static_cast<std::uint16_t>(Machine::DosState::kJftOffset + handle); }
 
-std::uint16_t hostError(int err) {
-    switch (err) {
-    case ENOENT: return doserr::kFileNotFound;
-    case ENOTDIR: return doserr::kPathNotFound;
-    case EMFILE: case ENFILE: return doserr::kTooManyFiles;
-    default: return doserr::kAccessDenied;
-    }
-}
-
 
 // CON, NUL, AUX, PRN name devices in any directory and with any extension.
 std::optional<Kind> deviceNamed(const std::string& name) {
@@ -40,7 +26,7 @@ std::optional<Kind> deviceNamed(const std::string& name) {
     static constexpr Dev kDevices[] = {{"CON", Kind::Console}, {"NUL", Kind::Null}, {"AUX", Kind::Aux},
                                        {"PRN", Kind::Printer}, {"COM1", Kind::Aux}, {"LPT1", Kind::Printer}};
     for (const auto& d : kDevices)
-        if (::strcasecmp(base.c_str(), d.name) == 0) return d.kind;
+        if (platform::equalsNoCase(base, d.name)) return d.kind;
     return std::nullopt;
 }
 
@@ -65,7 +51,6 @@ std::uint16_t install(Machine& m, OpenFile file, std::uint16_t& handle) {
         handle = h;
         return 0;
     }
-    if (file.ownsFd && file.fd >= 0) ::close(file.fd);
     return doserr::kTooManyFiles;
 }
 
@@ -73,15 +58,7 @@ void release(Machine& m, std::uint8_t index) {
     auto& slot = m.dos().files[index];
     if (!slot) return;
     if (--slot->refs > 0) return;
-    if (slot->ownsFd && slot->fd >= 0) ::close(slot->fd);
     slot.reset();
-}
-
-// The read-only attribute is the owner's write permission. DOS refuses to change such a file, and the host
-// would not when running as root, so the check is made here.
-bool readOnly(const HostPath& p) {
-    struct stat st;
-    return p.exists && !p.isDirectory && ::stat(p.path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
 }
 
 std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::uint8_t mode, std::uint16_t& handle) {
@@ -92,16 +69,11 @@ std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::ui
         f.deviceInfo = deviceInfoFor(*dev);
         return install(m, f, handle);
     }
-    HostPath p = m.drive().resolve(name);
-    if (p.error) return create && p.error == doserr::kFileNotFound ? doserr::kPathNotFound : p.error;
-    if (p.isDirectory) return doserr::kAccessDenied;
-    if (!create && !p.exists) return doserr::kFileNotFound;
-    if ((create || mode != 0) && readOnly(p)) return doserr::kAccessDenied;
-    int flags = create ? (O_RDWR | O_CREAT | O_TRUNC) : (mode == 0 ? O_RDONLY : mode == 1 ? O_WRONLY : O_RDWR);
-    int fd = ::open(p.path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return hostError(errno);
+    std::unique_ptr<DriveFile> file;
+    std::uint16_t e = create ? m.drive().create(name, false, file) : m.drive().open(name, static_cast<OpenMode>(mode), file);
+    if (e) return e;
     OpenFile f;
-    f.fd = fd;
+    f.file = std::move(file);
     f.mode = create ? 2 : mode;
     f.deviceInfo = 2;  // drive C:
     return install(m, f, handle);
@@ -120,11 +92,9 @@ std::uint16_t readHandle(Machine& m, std::uint16_t handle, std::uint8_t* out, st
     case Kind::Console: return readConsoleHandle(m, out, want, got);
     case Kind::File: {
         if (f->mode == 1) return doserr::kAccessDenied;
-        ssize_t n;
-        do n = ::read(f->fd, out, want);
-        while (n < 0 && errno == EINTR);
-        if (n < 0) return doserr::kAccessDenied;
-        got = static_cast<std::uint16_t>(n);
+        std::optional<std::size_t> n = f->file->read(out, want);
+        if (!n) return doserr::kAccessDenied;
+        got = static_cast<std::uint16_t>(*n);
         return 0;
     }
     default: return 0;
@@ -169,8 +139,7 @@ void openStandardHandles(Machine& m, std::uint16_t psp) {
     };
     auto hostFile = [](int fd, std::uint8_t mode) {
         OpenFile f;
-        f.fd = fd;
-        f.ownsFd = false;
+        f.file = borrowHostFile(fd);
         f.mode = mode;
         f.deviceInfo = 2;
         return f;
@@ -220,15 +189,11 @@ std::uint16_t writeHandle(Machine& m, std::uint16_t handle, const std::uint8_t* 
     case Kind::File: {
         if (f->mode == 0) return doserr::kAccessDenied;
         if (size == 0) {  // a write of nothing cuts the file at the current position
-            off_t pos = ::lseek(f->fd, 0, SEEK_CUR);
-            return pos >= 0 && ::ftruncate(f->fd, pos) == 0 ? 0 : doserr::kAccessDenied;
+            std::optional<std::uint64_t> pos = f->file->seek(0, SeekFrom::Current);
+            return pos && f->file->truncate(*pos) ? 0 : doserr::kAccessDenied;
         }
-        while (written < size) {
-            ssize_t n = ::write(f->fd, data + written, size - written);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            written = static_cast<std::uint16_t>(written + n);
-        }
+        // A full disk writes less than asked, which the program sees in AX.
+        written = static_cast<std::uint16_t>(f->file->write(data, size).value_or(0));
         f->written = true;
         return 0;
     }
@@ -249,10 +214,18 @@ std::uint16_t create(Machine& m) {
 std::uint16_t createNew(Machine& m) {
     auto& r = m.regs();
     std::string name = dosString(m, r.seg[DS], r.gp[DX]);
-    HostPath p = m.drive().resolve(name);
-    if (!p.error && p.exists) return doserr::kFileExists;
     std::uint16_t handle;
-    if (std::uint16_t e = openPath(m, name, true, 2, handle)) return e;
+    if (deviceNamed(name)) {
+        if (std::uint16_t e = openPath(m, name, true, 2, handle)) return e;
+        r.gp[AX] = handle;
+        return 0;
+    }
+    std::unique_ptr<DriveFile> file;
+    if (std::uint16_t e = m.drive().create(name, true, file)) return e;
+    OpenFile f;
+    f.file = std::move(file);
+    f.deviceInfo = 2;  // drive C:
+    if (std::uint16_t e = install(m, f, handle)) return e;
     r.gp[AX] = handle;
     return 0;
 }
@@ -260,7 +233,7 @@ std::uint16_t createNew(Machine& m) {
 std::uint16_t commit(Machine& m) {
     OpenFile* f = fileOf(m, m.regs().gp[BX]);
     if (!f) return doserr::kInvalidHandle;
-    if (f->kind == Kind::File) ::fsync(f->fd);
+    if (f->kind == Kind::File) f->file->commit();
     return 0;
 }
 
@@ -321,11 +294,7 @@ std::uint16_t write(Machine& m) {
 
 std::uint16_t remove(Machine& m) {
     auto& r = m.regs();
-    HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    if (p.error) return p.error;
-    if (!p.exists) return doserr::kFileNotFound;
-    if (p.isDirectory || readOnly(p)) return doserr::kAccessDenied;
-    return ::unlink(p.path.c_str()) == 0 ? 0 : hostError(errno);
+    return m.drive().remove(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
 std::uint16_t seek(Machine& m) {
@@ -335,11 +304,13 @@ std::uint16_t seek(Machine& m) {
     std::uint8_t how = lo(r.gp[AX]);
     if (how > 2) return doserr::kInvalidFunction;
     auto distance = static_cast<std::int32_t>(static_cast<std::uint32_t>(r.gp[CX]) << 16 | r.gp[DX]);
-    off_t pos = 0;
+    std::uint64_t pos = 0;
     if (f->kind == Kind::File) {
-        static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-        pos = ::lseek(f->fd, how == 0 ? static_cast<off_t>(static_cast<std::uint32_t>(distance)) : distance, kWhence[how]);
-        if (pos < 0) return doserr::kAccessDenied;
+        // From the start the distance is unsigned: DOS files reach 4 GB.
+        std::int64_t offset = how == 0 ? static_cast<std::int64_t>(static_cast<std::uint32_t>(distance)) : distance;
+        std::optional<std::uint64_t> at = f->file->seek(offset, static_cast<SeekFrom>(how));
+        if (!at) return doserr::kAccessDenied;
+        pos = *at;
     }
     r.gp[DX] = static_cast<std::uint16_t>(pos >> 16);
     r.gp[AX] = static_cast<std::uint16_t>(pos);
@@ -348,20 +319,14 @@ std::uint16_t seek(Machine& m) {
 
 std::uint16_t attributes(Machine& m) {
     auto& r = m.regs();
-    HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    if (p.error) return p.error;
-    if (!p.exists) return doserr::kFileNotFound;
-    struct stat st;
-    if (::stat(p.path.c_str(), &st) != 0) return hostError(errno);
+    std::string name = dosString(m, r.seg[DS], r.gp[DX]);
+    Drive::Entry entry;
+    if (std::uint16_t e = m.drive().lookup(name, entry)) return e;
     switch (lo(r.gp[AX])) {
     case 0:
-        r.gp[CX] = p.isDirectory ? 0x10 : ((st.st_mode & S_IWUSR) ? 0x20 : 0x21);
+        r.gp[CX] = entry.attributes;
         return 0;
-    case 1: {
-        if (p.isDirectory) return doserr::kAccessDenied;
-        mode_t mode = (r.gp[CX] & 1) ? (st.st_mode & ~0222) : (st.st_mode | S_IWUSR);
-        return ::chmod(p.path.c_str(), mode) == 0 ? 0 : hostError(errno);
-    }
+    case 1: return m.drive().setAttributes(name, lo(r.gp[CX]));
     default: return doserr::kInvalidFunction;
     }
 }
@@ -435,19 +400,12 @@ std::uint16_t changeDirectory(Machine& m) {
 
 std::uint16_t makeDirectory(Machine& m) {
     auto& r = m.regs();
-    HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    if (p.error) return p.error == doserr::kFileNotFound ? doserr::kPathNotFound : p.error;
-    if (p.exists) return doserr::kAccessDenied;
-    return ::mkdir(p.path.c_str(), 0755) == 0 ? 0 : hostError(errno);
+    return m.drive().makeDirectory(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
 std::uint16_t removeDirectory(Machine& m) {
     auto& r = m.regs();
-    HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    if (p.error) return p.error;
-    if (!p.exists || !p.isDirectory) return doserr::kPathNotFound;
-    if (p.path == m.drive().root()) return doserr::kAccessDenied;
-    return ::rmdir(p.path.c_str()) == 0 ? 0 : doserr::kAccessDenied;
+    return m.drive().removeDirectory(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
 std::uint16_t findFirst(Machine& m) {
@@ -479,13 +437,7 @@ std::uint16_t findNext(Machine& m) {
 
 std::uint16_t rename(Machine& m) {
     auto& r = m.regs();
-    HostPath from = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    HostPath to = m.drive().resolve(dosString(m, r.seg[ES], r.gp[DI]));
-    if (from.error) return from.error;
-    if (!from.exists) return doserr::kFileNotFound;
-    if (to.error) return to.error == doserr::kFileNotFound ? doserr::kPathNotFound : to.error;
-    if (to.exists) return doserr::kAccessDenied;
-    return ::rename(from.path.c_str(), to.path.c_str()) == 0 ? 0 : hostError(errno);
+    return m.drive().rename(dosString(m, r.seg[DS], r.gp[DX]), dosString(m, r.seg[ES], r.gp[DI]));
 }
 
 std::uint16_t fileTime(Machine& m) {
@@ -495,10 +447,8 @@ std::uint16_t fileTime(Machine& m) {
     if (f->kind != Kind::File) return doserr::kInvalidFunction;
     switch (lo(r.gp[AX])) {
     case 0: {
-        struct stat st;
-        if (::fstat(f->fd, &st) != 0) return doserr::kAccessDenied;
         std::uint16_t date, time;
-        dosDateTime(st.st_mtime, date, time);
+        dosDateTime(f->file->modified(), date, time);
         r.gp[CX] = time;
         r.gp[DX] = date;
         return 0;
@@ -512,8 +462,7 @@ std::uint16_t fileTime(Machine& m) {
         t.tm_min = (r.gp[CX] >> 5) & 0x3F;
         t.tm_sec = (r.gp[CX] & 0x1F) * 2;
         t.tm_isdst = -1;
-        timeval tv[2] = {{std::mktime(&t), 0}, {std::mktime(&t), 0}};
-        return ::futimes(f->fd, tv) == 0 ? 0 : doserr::kAccessDenied;
+        return f->file->setModified(std::mktime(&t)) ? 0 : doserr::kAccessDenied;
     }
     default: return doserr::kInvalidFunction;
     }

@@ -66,13 +66,11 @@ std::uint16_t fail(Machine& m, std::uint16_t error) {
 // The program file EXEC names, read through drive C: like every other file a program opens.
 std::uint16_t readProgram(Machine& m, std::vector<std::uint8_t>& file, std::string& dosPath) {
     auto& r = m.regs();
-    HostPath p = m.drive().resolve(dosString(m, r.seg[DS], r.gp[DX]));
-    if (p.error) return p.error;
-    if (!p.exists) return doserr::kFileNotFound;
-    if (p.isDirectory) return doserr::kAccessDenied;
-    if (!readProgramFile(p.path, file).empty()) return file.empty() ? doserr::kAccessDenied : doserr::kNoMemory;
-    dosPath = m.drive().dosPathOf(p.path);
-    return 0;
+    std::string name = dosString(m, r.seg[DS], r.gp[DX]);
+    std::unique_ptr<DriveFile> program;
+    if (std::uint16_t e = m.drive().open(name, OpenMode::Read, program)) return e;
+    if (!readProgramFile(*program, file).empty()) return file.empty() ? doserr::kAccessDenied : doserr::kNoMemory;
+    return m.drive().fullName(name, dosPath);
 }
 
 std::uint8_t copyFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, std::uint16_t psp, std::uint16_t at) {

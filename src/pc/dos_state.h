@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -16,8 +17,7 @@ struct Machine::DosState {
     enum class Kind : std::uint8_t { Console, Null, Aux, Printer, File };
     struct OpenFile {
         Kind kind = Kind::File;
-        int fd = -1;
-        bool ownsFd = true;
+        std::shared_ptr<DriveFile> file;  // for Kind::File; closed when the last handle to it is
         std::uint8_t mode = 2;  // 0 read, 1 write, 2 read/write
         int refs = 1;
         bool written = false;

@@ -2,12 +2,13 @@
 
 #include "pc/loader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "dos_fns.h"
-
-#include <algorithm>
+#include "pc/drive.h"
+#include "platform/dosnames.h"
 
 namespace krvs::pc {
 
@@ -17,17 +18,12 @@ std::uint16_t word(const std::vector<std::uint8_t>& f, std::size_t at) {
     return static_cast<std::uint16_t>(f[at] | (f[at + 1] << 8));
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Fills one unopened FCB from a file name; returns FFh when it names a drive that does not exist.
 std::uint8_t writeFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, const std::string& text) {
     std::uint8_t blank[12] = {0, ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     mem.writeBlock(seg, off, blank, sizeof blank);
     for (int i = 12; i < 16; ++i) mem.write8(seg, static_cast<std::uint16_t>(off + i), 0);
-    std::string name = upper(text);
+    std::string name = platform::upperAscii(text);
     std::uint8_t result = 0;
     if (name.size() >= 2 && name[1] == ':') {
         std::uint8_t drive = static_cast<std::uint8_t>(name[0] - 'A' + 1);
@@ -67,8 +63,8 @@ std::uint16_t writeCommandTailFcbs(Memory& mem, std::uint16_t psp, const std::st
     return static_cast<std::uint16_t>(ah << 8 | al);
 }
 
-bool isMz(const std::vector<std::uint8_t>& file) {
-    return file.size() >= 2 && ((file[0] == 'M' && file[1] == 'Z') || (file[0] == 'Z' && file[1] == 'M'));
+bool isMz(const std::uint8_t* head, std::size_t size) {
+    return size >= 2 && ((head[0] == 'M' && head[1] == 'Z') || (head[0] == 'Z' && head[1] == 'M'));
 }
 
 std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out) {
@@ -97,21 +93,39 @@ std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out) {
 }
 
 // No program is larger than conventional memory; the cap also keeps a device or endless file from being read.
+constexpr std::size_t kProgramLimit = 0xA0000;
+
 std::string readProgramFile(const std::filesystem::path& program, std::vector<std::uint8_t>& out) {
-    constexpr std::size_t kLimit = 0xA0000;
     std::ifstream in(program, std::ios::binary);
     if (!in) return "cannot read " + program.string();
-    out.resize(kLimit + 1);
+    out.resize(kProgramLimit + 1);
     in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
     out.resize(static_cast<std::size_t>(in.gcount()));
-    if (out.size() > kLimit) return program.filename().string() + " is larger than conventional memory";
+    if (out.size() > kProgramLimit) return program.filename().string() + " is larger than conventional memory";
+    return {};
+}
+
+std::string readProgramFile(DriveFile& program, std::vector<std::uint8_t>& out) {
+    out.resize(kProgramLimit + 1);
+    std::size_t got = 0;
+    while (got < out.size()) {
+        std::optional<std::size_t> n = program.read(out.data() + got, out.size() - got);
+        if (!n) {
+            out.clear();
+            return "the program cannot be read";
+        }
+        if (*n == 0) break;
+        got += *n;
+    }
+    out.resize(got);
+    if (out.size() > kProgramLimit) return "the program is larger than conventional memory";
     return {};
 }
 
 LoadResult Machine::load(const std::filesystem::path& program, const std::string& args) {
     std::vector<std::uint8_t> file;
     if (std::string e = readProgramFile(program, file); !e.empty()) return {false, e};
-    return loadImage(file, upper(program.filename().string()), args);
+    return loadImage(file, platform::upperAscii(program.filename().string()), args);
 }
 
 namespace {

@@ -1,35 +1,19 @@
 #include "pc/stream.h"
 
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
+#include "platform/hostfs.h"
 
 namespace krvs::pc {
 
 ReadStatus FdSource::readByte(std::uint8_t& out, int timeoutMs) {
-    pollfd p{m_fd, POLLIN, 0};
-    int r = ::poll(&p, 1, timeoutMs);
-    if (r < 0) return errno == EINTR ? ReadStatus::Timeout : ReadStatus::End;
-    if (r == 0) return ReadStatus::Timeout;
-    for (;;) {
-        ssize_t n = ::read(m_fd, &out, 1);
-        if (n == 1) return ReadStatus::Ready;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return ReadStatus::Timeout;
-        return ReadStatus::End;
-    }
+    platform::IoStatus ready = platform::waitReadable(m_fd, timeoutMs);
+    if (ready == platform::IoStatus::WouldBlock) return ReadStatus::Timeout;
+    if (ready != platform::IoStatus::Ok) return ReadStatus::End;
+    platform::IoResult r = platform::readSome(m_fd, &out, 1);
+    if (r.status == platform::IoStatus::Ok) return ReadStatus::Ready;
+    return r.status == platform::IoStatus::WouldBlock ? ReadStatus::Timeout : ReadStatus::End;
 }
 
-void FdSink::write(const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(m_fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // a closed pipe: the reader is gone, output has nowhere to go
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
+// A closed pipe ends the write early: the reader is gone, and the output has nowhere to go.
+void FdSink::write(const std::uint8_t* data, std::size_t size) { platform::writeAll(m_fd, data, size); }
 
 }  // namespace krvs::pc

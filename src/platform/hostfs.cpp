@@ -64,6 +64,8 @@ EntryInfo inspect(const std::string& path) {
   return infoOf(st);
 }
 
+bool isExecutable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
+
 std::optional<std::vector<std::string>> listDirectory(const std::string& dir) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "fixture.h"
@@ -122,7 +123,7 @@ TEST_F(PcDrive, MapsNamesWithoutCaseAndNeverLeavesItsRoot) {
         {"PIPE", doserr::kAccessDenied, false},
         {"longfilename.text", 0, false},
     };
-    Drive drive(root);
+    HostDrive drive(root);
     for (const auto& c : cases) {
         HostPath p = drive.resolve(c.dos);
         EXPECT_EQ(p.error, c.error) << c.dos;
@@ -135,7 +136,7 @@ TEST_F(PcDrive, MapsNamesWithoutCaseAndNeverLeavesItsRoot) {
 }
 
 TEST_F(PcDrive, ChangesDirectoryAndFindsByWildcard) {
-    Drive drive(root);
+    HostDrive drive(root);
     EXPECT_EQ(drive.changeDirectory("sub"), 0);
     EXPECT_EQ(drive.currentDirectory(), "SUB");
     EXPECT_TRUE(drive.resolve("file.txt").exists);
@@ -150,6 +151,87 @@ TEST_F(PcDrive, ChangesDirectoryAndFindsByWildcard) {
     EXPECT_EQ(drive.find("*.*", 0x10, found), 0);  // neither the link, the pipe nor the long names are listed
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].name, "SUB");
+}
+
+// Every file operation a program, krvscmd or DEBUG can ask for, with the DOS error it gets.
+TEST_F(PcDrive, FileOperationsKeepInsideAndRefuseWhatDosRefuses) {
+    namespace fs = std::filesystem;
+    std::ofstream(root / "RO.TXT") << "keep";
+    ::chmod((root / "RO.TXT").c_str(), 0444);
+    HostDrive drive(root);
+    std::unique_ptr<DriveFile> f;
+    struct Case { const char* what; std::uint16_t got, want; };
+    const Case cases[] = {
+        {"open missing", drive.open("NONE.TXT", OpenMode::Read, f), doserr::kFileNotFound},
+        {"open a directory", drive.open("SUB", OpenMode::Read, f), doserr::kAccessDenied},
+        {"open a link", drive.open("LINK.TXT", OpenMode::Read, f), doserr::kAccessDenied},
+        {"open outside", drive.open("..\\outside.txt", OpenMode::Read, f), doserr::kPathNotFound},
+        {"write read-only", drive.open("ro.txt", OpenMode::Write, f), doserr::kAccessDenied},
+        {"read read-only", drive.open("ro.txt", OpenMode::Read, f), 0},
+        {"create over read-only", drive.create("RO.TXT", false, f), doserr::kAccessDenied},
+        {"create new over existing", drive.create("top.asm", true, f), doserr::kFileExists},
+        {"create in missing dir", drive.create("NOPE\\X.TXT", false, f), doserr::kPathNotFound},
+        {"create a long name", drive.create(".git", false, f), doserr::kPathNotFound},
+        {"replace read-only", drive.replace("RO.TXT", {'x'}), doserr::kAccessDenied},
+        {"replace through a link", drive.replace("LINK.TXT", {'x'}), doserr::kAccessDenied},
+        {"remove read-only", drive.remove("RO.TXT"), doserr::kAccessDenied},
+        {"remove a directory", drive.remove("SUB"), doserr::kAccessDenied},
+        {"remove missing", drive.remove("NONE.TXT"), doserr::kFileNotFound},
+        {"rename onto existing", drive.rename("top.asm", "RO.TXT"), doserr::kAccessDenied},
+        {"rename out of the drive", drive.rename("top.asm", "..\\top.asm"), doserr::kPathNotFound},
+        {"remove the root", drive.removeDirectory("\\"), doserr::kAccessDenied},
+        {"make existing dir", drive.makeDirectory("sub"), doserr::kAccessDenied},
+        {"attributes of a directory", drive.setAttributes("SUB", attr::kReadOnly), doserr::kAccessDenied},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+    EXPECT_EQ(std::ifstream(root / "RO.TXT").rdbuf() != nullptr, true);
+    std::string kept;
+    std::getline(std::ifstream(root / "RO.TXT"), kept);
+    EXPECT_EQ(kept, "keep");
+    std::string outside;
+    std::getline(std::ifstream(m_dir.path() / "outside.txt"), outside);
+    EXPECT_EQ(outside, "secret");
+    EXPECT_TRUE(fs::exists(root / "top.asm"));
+}
+
+TEST_F(PcDrive, FilesAreWrittenReplacedRenamedAndDeletedInside) {
+    namespace fs = std::filesystem;
+    HostDrive drive(root);
+    std::unique_ptr<DriveFile> f;
+    ASSERT_EQ(drive.create("sub\\new.dat", false, f), 0);
+    const std::uint8_t bytes[] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(f->write(bytes, 4), 4u);
+    EXPECT_EQ(f->seek(1, SeekFrom::Start), 1u);
+    EXPECT_TRUE(f->truncate(3));
+    EXPECT_EQ(f->size(), 3u);
+    f.reset();
+    Drive::Entry e;
+    ASSERT_EQ(drive.lookup("SUB\\NEW.DAT", e), 0);
+    EXPECT_EQ(e.name, "NEW.DAT");
+    EXPECT_EQ(e.size, 3u);
+    EXPECT_EQ(e.attributes, attr::kArchive);
+
+    EXPECT_EQ(drive.replace("SUB\\NEW.DAT", {'x', 'y'}), 0);
+    ASSERT_EQ(drive.lookup("sub\\new.dat", e), 0);
+    EXPECT_EQ(e.size, 2u);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root / "Sub")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"File.Txt", "NEW.DAT"}));  // DOS names, and no temporary file left
+
+    EXPECT_EQ(drive.setAttributes("sub\\new.dat", attr::kReadOnly), 0);
+    ASSERT_EQ(drive.lookup("sub\\new.dat", e), 0);
+    EXPECT_EQ(e.attributes, attr::kArchive | attr::kReadOnly);
+    EXPECT_EQ(drive.setAttributes("sub\\new.dat", 0), 0);
+    EXPECT_EQ(drive.rename("sub\\new.dat", "moved.dat"), 0);
+    EXPECT_TRUE(fs::exists(root / "MOVED.DAT"));
+    std::string full;
+    EXPECT_EQ(drive.fullName("sub\\..\\moved.dat", full), 0);
+    EXPECT_EQ(full, "C:\\MOVED.DAT");
+    EXPECT_EQ(drive.remove("MOVED.DAT"), 0);
+    EXPECT_EQ(drive.makeDirectory("NEWDIR"), 0);
+    EXPECT_EQ(drive.removeDirectory("newdir"), 0);
+    EXPECT_FALSE(fs::exists(root / "NEWDIR"));
 }
 
 TEST(PcDrivePattern, MatchesAsDosDoes) {

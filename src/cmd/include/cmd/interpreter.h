@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/hostfs.h"
+
 namespace krvs::pc {
 class Machine;
 class ByteSource;
@@ -84,8 +86,8 @@ public:
     void clearScreen();
     bool inBatch() const { return !m_batchDirs.empty(); }
     // Opens a redirection target: a host path typed at the prompt, a DOS name inside the batch file's own
-    // directory in a batch file; NUL in any letter case is the null device. -1 when it cannot be opened.
-    int openRedirection(const std::string& name, bool output, bool append) const;
+    // directory in a batch file; NUL in any letter case is the null device. Not open when it cannot be opened.
+    platform::File openRedirection(const std::string& name, bool output, bool append) const;
     // The PC the session's DOS programs run in, one after another, as in one DOS session: the screen, the
     // BIOS data and a resident program's vectors stay from program to program. Created on first use; a
     // console window shows its screen and pushes keys into it.

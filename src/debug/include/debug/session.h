@@ -82,8 +82,6 @@ public:
     void setProgramName(const std::string& text);
     // L of the N file: returns the error text or "".
     std::string loadFile(std::optional<Address> at);
-    // Maps a DOS file name onto drive C:, the same drive the program's INT 21h calls use.
-    pc::HostPath resolveFile(const std::string& name) const;
     void printError(int column, std::size_t promptWidth = 1);
     // The command line as typed (original case), for the file names of N.
     const std::string& rawLine() const { return m_rawLine; }

@@ -9,6 +9,7 @@
 namespace krvs::pc {
 
 class Memory;
+class DriveFile;
 
 struct MzImage {
     std::uint32_t imageOffset = 0;  // where the load image starts in the file
@@ -19,12 +20,16 @@ struct MzImage {
     std::vector<Relocation> relocations;
 };
 
-bool isMz(const std::vector<std::uint8_t>& file);
+// "MZ" or "ZM" at the start: the signature DOS takes as an .EXE whatever the file's name.
+bool isMz(const std::uint8_t* head, std::size_t size);
+inline bool isMz(const std::vector<std::uint8_t>& file) { return isMz(file.data(), file.size()); }
 // Returns an empty error and fills `out`, or a message saying what is wrong with the file.
 std::string parseMz(const std::vector<std::uint8_t>& file, MzImage& out);
 
 // Reads a program file of at most conventional memory's size; returns an empty string or what is wrong.
+// Reading stops one byte past that size, so a huge file is refused without being read whole.
 std::string readProgramFile(const std::filesystem::path& program, std::vector<std::uint8_t>& out);
+std::string readProgramFile(DriveFile& program, std::vector<std::uint8_t>& out);
 
 // The command tail a command line gives a program: a leading blank, no trailing blanks.
 std::string commandTail(const std::string& args);

@@ -24,6 +24,9 @@ struct EntryInfo {
 // What `path` names, without following a link in its last component.
 EntryInfo inspect(const std::string& path);
 
+// True when the user may run `path` (following links).
+bool isExecutable(const std::string& path);
+
 // The names in `dir` without "." and "..", in the order the host lists them; nullopt when it cannot
 // be read.
 std::optional<std::vector<std::string>> listDirectory(const std::string& dir);
