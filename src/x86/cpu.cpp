@@ -38,7 +38,12 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     std::uint64_t count = m_count;
     // Kept in locals so that they stay in registers across the handler calls.
     const Handler* const table = x.table;
+    const FastHandler* const fast = dispatch.fast;
     std::uint8_t* const mem = m_mem;
+    // IP lives in this local while the loop runs and goes to m_regs.ip only around what reads it there:
+    // the plain handlers, interrupts, traps and the return. Kept in memory, each instruction's IP would
+    // wait for the previous instruction's store of it.
+    std::uint16_t ip = m_regs.ip;
     // The rare cases that need a look before the next instruction besides the signals: HLT, an
     // interrupt inhibition, TF. They change only in afterSpecial() (HLT, inhibition, a new FLAGS
     // image) or in the attention block itself, so this local is recomputed only there.
@@ -46,6 +51,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     for (;;) {
         // One test covers them all: a stop request, the INTR line, HLT, inhibition, TF.
         if ((m_signals.load(std::memory_order_relaxed) | static_cast<std::uint8_t>(slow)) != 0) [[unlikely]] {
+            m_regs.ip = ip;
             std::uint8_t signals = m_signals.load(std::memory_order_relaxed);
             if (signals & kSignalStop) {
                 m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed);
@@ -71,19 +77,29 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 x.tfLatched = true;
                 x.special |= kTrapLatched;
             }
+            ip = m_regs.ip;
         }
         if (count >= end) [[unlikely]] {
+            m_regs.ip = ip;
             return finishRun(x, count, StopReason::InstructionLimit);
         }
-        const std::uint16_t ip = m_regs.ip;
-        x.startIp = ip;
-        m_regs.ip = static_cast<std::uint16_t>(ip + 1);
-        table[mem[(x.csBase + ip) & kAddrMask]](x);
+        const std::uint8_t opcode = mem[(x.csBase + ip) & kAddrMask];
+        const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
+        if (const FastHandler f = fast[opcode]) {
+            ip = f(x, next);
+        } else {
+            x.startIp = ip;
+            m_regs.ip = next;
+            table[opcode](x);
+            ip = m_regs.ip;
+        }
         ++count;
         if (x.special != 0) [[unlikely]] {
+            m_regs.ip = ip;
             if (afterSpecial(x)) {
                 return finishRun(x, count, StopReason::HostRequest);
             }
+            ip = m_regs.ip;
             slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
         }
     }

@@ -11,11 +11,10 @@ namespace {
 template <int Form>
 using FormType = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
 
-// The memory forms, kept out of line so that the register forms stay small.
+// The memory forms, kept out of line so that the register forms stay small. The operand is decoded.
 template <int Op, int Form>
-[[gnu::noinline]] void aluMemory(Exec& x, std::uint8_t modrm) {
+[[gnu::noinline]] void aluMemory(Exec& x) {
     using T = FormType<Form>;
-    decodeModrmByte(x, modrm);
     if constexpr (Form < 2) {
         T res = alu<Op, T>(x, readRm<T>(x), regRef<T>(x, x.reg));
         if constexpr (Op != kCmp) writeRm<T>(x, res);
@@ -25,19 +24,30 @@ template <int Op, int Form>
     }
 }
 
+template <typename T>
+T fetchAt(const Exec& x, std::uint16_t ip) {
+    if constexpr (sizeof(T) == 1) {
+        return fetchAt8(x, ip);
+    } else {
+        return fetchAt16(x, ip);
+    }
+}
+
 // Form is the low three opcode bits: r/m8,r8 | r/m16,r16 | r8,r/m8 | r16,r/m16 | AL,imm8 | AX,imm16.
 template <int Op, int Form>
-void aluForm(Exec& x) {
+std::uint16_t aluForm(Exec& x, std::uint16_t ip) {
     using T = FormType<Form>;
     if constexpr (Form >= 4) {
         T& acc = regRef<T>(x, AX);
-        T res = alu<Op, T>(x, acc, fetch<T>(x));
+        T res = alu<Op, T>(x, acc, fetchAt<T>(x, ip));
         if constexpr (Op != kCmp) acc = res;
+        return static_cast<std::uint16_t>(ip + sizeof(T));
     } else {
-        std::uint8_t modrm = fetch8(x);
+        const std::uint8_t modrm = fetchAt8(x, ip);
         if (modrm < 0xC0) {
-            aluMemory<Op, Form>(x, modrm);
-            return;
+            ip = decodeModrmAt(x, ip);
+            aluMemory<Op, Form>(x);
+            return ip;
         }
         T& reg = regRef<T>(x, (modrm >> 3) & 7);
         T& rm = regRef<T>(x, modrm & 7);
@@ -48,6 +58,7 @@ void aluForm(Exec& x) {
             T res = alu<Op, T>(x, reg, rm);
             if constexpr (Op != kCmp) reg = res;
         }
+        return static_cast<std::uint16_t>(ip + 1);
     }
 }
 
@@ -55,36 +66,40 @@ constexpr std::string_view kAluNames[8] = {"ADD", "OR", "ADC", "SBB", "AND", "SU
 
 template <int Op>
 void bindAluRow(Binder& b) {
-    [&]<int... F>(std::integer_sequence<int, F...>) { (b.bind(Op * 8 + F, kAluNames[Op], aluForm<Op, F>), ...); }
+    [&]<int... F>(std::integer_sequence<int, F...>) { (b.bindBoth<aluForm<Op, F>>(Op * 8 + F, kAluNames[Op]), ...); }
     (std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
 }
 
 // The immediate group: the ModR/M reg field picks the operation, each with its own handler.
 template <typename T, bool SignExtend>
-T fetchImmediate(Exec& x) {
+T immediateAt(const Exec& x, std::uint16_t ip) {
     if constexpr (SignExtend) {
-        return static_cast<T>(static_cast<std::int8_t>(fetch8(x)));
+        return static_cast<T>(static_cast<std::int8_t>(fetchAt8(x, ip)));
     } else {
-        return fetch<T>(x);
+        return fetchAt<T>(x, ip);
     }
 }
+template <typename T, bool SignExtend>
+constexpr std::uint16_t kImmediateSize = SignExtend ? 1 : sizeof(T);
 
+// `ip` is at the ModR/M byte.
 template <int Op, typename T, bool SignExtend>
-void aluImm(Exec& x, std::uint8_t modrm) {
+std::uint16_t aluImm(Exec& x, std::uint8_t modrm, std::uint16_t ip) {
     if (modrm >= 0xC0) {
         T& rm = regRef<T>(x, modrm & 7);
-        T res = alu<Op, T>(x, rm, fetchImmediate<T, SignExtend>(x));
+        T res = alu<Op, T>(x, rm, immediateAt<T, SignExtend>(x, static_cast<std::uint16_t>(ip + 1)));
         if constexpr (Op != kCmp) rm = res;
-        return;
+        return static_cast<std::uint16_t>(ip + 1 + kImmediateSize<T, SignExtend>);
     }
-    decodeModrmByte(x, modrm);
+    ip = decodeModrmAt(x, ip);
     T a = readMem<T>(x, x.eaBase, x.eaOff);
-    T res = alu<Op, T>(x, a, fetchImmediate<T, SignExtend>(x));
+    T res = alu<Op, T>(x, a, immediateAt<T, SignExtend>(x, ip));
     if constexpr (Op != kCmp) writeMem<T>(x, x.eaBase, x.eaOff, res);
+    return static_cast<std::uint16_t>(ip + kImmediateSize<T, SignExtend>);
 }
 
 template <typename T, bool SignExtend>
-using ImmFn = void (*)(Exec&, std::uint8_t);
+using ImmFn = std::uint16_t (*)(Exec&, std::uint8_t, std::uint16_t);
 
 template <typename T, bool SignExtend>
 constexpr ImmFn<T, SignExtend> kImmOps[8] = {
@@ -93,20 +108,20 @@ constexpr ImmFn<T, SignExtend> kImmOps[8] = {
 
 // Opcode 80h and its alias 82h take imm8, 81h imm16, 83h imm8 sign-extended to a word.
 template <typename T, bool SignExtend>
-void aluImmGroup(Exec& x) {
-    std::uint8_t modrm = fetch8(x);
-    kImmOps<T, SignExtend>[(modrm >> 3) & 7](x, modrm);
+std::uint16_t aluImmGroup(Exec& x, std::uint16_t ip) {
+    const std::uint8_t modrm = fetchAt8(x, ip);
+    return kImmOps<T, SignExtend>[(modrm >> 3) & 7](x, modrm, ip);
 }
 
 template <typename T>
 void testRm(Exec& x) {
-    decodeModrm(x);
     logicFlags<T>(x, static_cast<T>(readRm<T>(x) & regRef<T>(x, x.reg)));
 }
 
 template <typename T>
-void testAcc(Exec& x) {
-    logicFlags<T>(x, static_cast<T>(regRef<T>(x, AX) & fetch<T>(x)));
+std::uint16_t testAcc(Exec& x, std::uint16_t ip) {
+    logicFlags<T>(x, static_cast<T>(regRef<T>(x, AX) & fetchAt<T>(x, ip)));
+    return static_cast<std::uint16_t>(ip + sizeof(T));
 }
 
 template <typename T>
@@ -138,19 +153,19 @@ void bindAluHandlers(Binder& b) {
     bindAluRow<kSub>(b);
     bindAluRow<kXor>(b);
     bindAluRow<kCmp>(b);
-    b.bind(0x80, "ADD", aluImmGroup<std::uint8_t, false>);
-    b.bind(0x81, "ADD", aluImmGroup<std::uint16_t, false>);
-    b.bind(0x82, "ADD", aluImmGroup<std::uint8_t, false>);
-    b.bind(0x83, "ADD", aluImmGroup<std::uint16_t, true>);
-    b.bind(0x84, "TEST", testRm<std::uint8_t>);
-    b.bind(0x85, "TEST", testRm<std::uint16_t>);
+    b.bindBoth<aluImmGroup<std::uint8_t, false>>(0x80, "ADD");
+    b.bindBoth<aluImmGroup<std::uint16_t, false>>(0x81, "ADD");
+    b.bindBoth<aluImmGroup<std::uint8_t, false>>(0x82, "ADD");
+    b.bindBoth<aluImmGroup<std::uint16_t, true>>(0x83, "ADD");
+    b.bindBoth<modrmOnly<testRm<std::uint8_t>>>(0x84, "TEST");
+    b.bindBoth<modrmOnly<testRm<std::uint16_t>>>(0x85, "TEST");
     b.bind(0x86, "XCHG", xchgRm<std::uint8_t>);
     b.bind(0x87, "XCHG", xchgRm<std::uint16_t>);
-    b.bind(0xA8, "TEST", testAcc<std::uint8_t>);
-    b.bind(0xA9, "TEST", testAcc<std::uint16_t>);
+    b.bindBoth<testAcc<std::uint8_t>>(0xA8, "TEST");
+    b.bindBoth<testAcc<std::uint16_t>>(0xA9, "TEST");
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        (b.bind(0x40 + R, "INC", incReg<R>), ...);
-        (b.bind(0x48 + R, "DEC", decReg<R>), ...);
+        (b.bindBoth<withoutOperands<incReg<R>>>(0x40 + R, "INC"), ...);
+        (b.bindBoth<withoutOperands<decReg<R>>>(0x48 + R, "DEC"), ...);
     }
     (std::make_integer_sequence<int, 8>{});
 }

@@ -40,20 +40,20 @@ bool taken(Exec& x) {
     return (Cond & 1) ? !r : r;
 }
 
-void jumpShort(Exec& x, std::uint8_t disp) {
-    x.r.ip = static_cast<std::uint16_t>(x.r.ip + static_cast<std::int8_t>(disp));
+// `ip` is at the displacement byte; returns the IP after it, or the target when `taken`.
+std::uint16_t jumpShortIf(const Exec& x, std::uint16_t ip, bool taken) {
+    const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
+    return taken ? static_cast<std::uint16_t>(next + static_cast<std::int8_t>(fetchAt8(x, ip))) : next;
 }
 
 template <int Cond>
-void jcc(Exec& x) {
-    std::uint8_t disp = fetch8(x);
-    if (taken<Cond>(x)) jumpShort(x, disp);
+std::uint16_t jcc(Exec& x, std::uint16_t ip) {
+    return jumpShortIf(x, ip, taken<Cond>(x));
 }
 
 // E0h-E3h: LOOPNE, LOOPE, LOOP, JCXZ.
 template <int Kind>
-void loop(Exec& x) {
-    std::uint8_t disp = fetch8(x);
+std::uint16_t loop(Exec& x, std::uint16_t ip) {
     std::uint16_t& cx = x.r.gp[CX];
     bool taken;
     if constexpr (Kind == 3) {
@@ -62,18 +62,18 @@ void loop(Exec& x) {
         --cx;
         taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
     }
-    if (taken) jumpShort(x, disp);
+    return jumpShortIf(x, ip, taken);
 }
 
-void jmpShort(Exec& x) { jumpShort(x, fetch8(x)); }
-void jmpNear(Exec& x) {
-    std::uint16_t disp = fetch16(x);
-    x.r.ip = static_cast<std::uint16_t>(x.r.ip + disp);
+std::uint16_t jmpShort(Exec& x, std::uint16_t ip) { return jumpShortIf(x, ip, true); }
+std::uint16_t jmpNear(Exec& x, std::uint16_t ip) {
+    return static_cast<std::uint16_t>(ip + 2 + fetchAt16(x, ip));
 }
-void callNear(Exec& x) {
-    std::uint16_t disp = fetch16(x);
-    push16(x, x.r.ip);
-    x.r.ip = static_cast<std::uint16_t>(x.r.ip + disp);
+std::uint16_t callNear(Exec& x, std::uint16_t ip) {
+    const std::uint16_t next = static_cast<std::uint16_t>(ip + 2);
+    const std::uint16_t disp = fetchAt16(x, ip);  // before the push, which may land on it
+    push16(x, next);
+    return static_cast<std::uint16_t>(next + disp);
 }
 void jmpFar(Exec& x) {
     std::uint16_t off = fetch16(x);
@@ -91,15 +91,21 @@ void callFar(Exec& x) {
     csLoaded(x);
 }
 
-template <bool Far, bool Imm>
-void ret(Exec& x) {
+template <bool Imm>
+std::uint16_t retNear(Exec& x, std::uint16_t ip) {
+    const std::uint16_t extra = Imm ? fetchAt16(x, ip) : 0;
+    const std::uint16_t to = pop16(x);
+    x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] + extra);
+    return to;
+}
+
+template <bool Imm>
+void retFar(Exec& x) {
     std::uint16_t extra = 0;
     if constexpr (Imm) extra = fetch16(x);
     x.r.ip = pop16(x);
-    if constexpr (Far) {
-        x.r.seg[CS] = pop16(x);
-        csLoaded(x);
-    }
+    x.r.seg[CS] = pop16(x);
+    csLoaded(x);
     x.r.gp[SP] = static_cast<std::uint16_t>(x.r.gp[SP] + extra);
 }
 
@@ -125,7 +131,7 @@ constexpr std::string_view kJccNames[16] = {"JO", "JNO", "JB", "JNB", "JZ", "JNZ
 
 // At 70h-7Fh; the 8086 also runs 60h-6Fh as copies of them.
 void bindJccAt(Binder& b, unsigned base) {
-    [&]<int... C>(std::integer_sequence<int, C...>) { (b.bind(static_cast<std::uint16_t>(base + C), kJccNames[C], jcc<C>), ...); }
+    [&]<int... C>(std::integer_sequence<int, C...>) { (b.bindBoth<jcc<C>>(static_cast<std::uint16_t>(base + C), kJccNames[C]), ...); }
     (std::make_integer_sequence<int, 16>{});
 }
 
@@ -134,24 +140,24 @@ void bindJccAt(Binder& b, unsigned base) {
 void bindControlHandlers(Binder& b) {
     bindJccAt(b, 0x70);
     bindJccAt(b, 0x60);
-    b.bind(0xE0, "LOOPNZ", loop<0>);
-    b.bind(0xE1, "LOOPZ", loop<1>);
-    b.bind(0xE2, "LOOP", loop<2>);
-    b.bind(0xE3, "JCXZ", loop<3>);
-    b.bind(0xE8, "CALL", callNear);
-    b.bind(0xE9, "JMP", jmpNear);
+    b.bindBoth<loop<0>>(0xE0, "LOOPNZ");
+    b.bindBoth<loop<1>>(0xE1, "LOOPZ");
+    b.bindBoth<loop<2>>(0xE2, "LOOP");
+    b.bindBoth<loop<3>>(0xE3, "JCXZ");
+    b.bindBoth<callNear>(0xE8, "CALL");
+    b.bindBoth<jmpNear>(0xE9, "JMP");
     b.bind(0xEA, "JMP", jmpFar);
-    b.bind(0xEB, "JMP", jmpShort);
+    b.bindBoth<jmpShort>(0xEB, "JMP");
     b.bind(0x9A, "CALL", callFar);
-    b.bind(0xC2, "RET", ret<false, true>);
-    b.bind(0xC3, "RET", ret<false, false>);
-    b.bind(0xCA, "RETF", ret<true, true>);
-    b.bind(0xCB, "RETF", ret<true, false>);
+    b.bindBoth<retNear<true>>(0xC2, "RET");
+    b.bindBoth<retNear<false>>(0xC3, "RET");
+    b.bind(0xCA, "RETF", retFar<true>);
+    b.bind(0xCB, "RETF", retFar<false>);
     // The 8086's copies: C0h/C1h as RET imm/RET, C8h/C9h as RETF imm/RETF.
-    b.bind(0xC0, "RET", ret<false, true>);
-    b.bind(0xC1, "RET", ret<false, false>);
-    b.bind(0xC8, "RETF", ret<true, true>);
-    b.bind(0xC9, "RETF", ret<true, false>);
+    b.bindBoth<retNear<true>>(0xC0, "RET");
+    b.bindBoth<retNear<false>>(0xC1, "RET");
+    b.bind(0xC8, "RETF", retFar<true>);
+    b.bind(0xC9, "RETF", retFar<false>);
     b.bind(0xCC, "INT", int3);
     b.bind(0xCD, "INT", intN);
     b.bind(0xCE, "INTO", into);

@@ -65,6 +65,7 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
                std::vector<bool>& used, std::vector<std::string>& problems) {
     std::fill(std::begin(d.one), std::end(d.one), invalidOpcode);
     std::fill(std::begin(d.two), std::end(d.two), invalidOpcode);
+    std::fill(std::begin(d.fast), std::end(d.fast), nullptr);
     const FormsBySlot forms(model);
     bool anyTwoByte = false;
     for (int map = 0; map < 2; ++map) {
@@ -74,15 +75,17 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
             anyTwoByte |= map == 1;
             const unsigned key = map == 1 ? 0x0F00 | b : b;
             const Binding* found = nullptr;
+            const Binding* fast = nullptr;
             for (std::size_t i : bySlot.slot[map][b]) {
                 const Binding& bd = bindings[i];
                 if (!namesAForm(here, bd.mnemonic)) continue;
                 used[i] = true;
-                if (found) {
+                const Binding*& same = bd.fast ? fast : found;
+                if (same) {
                     problems.push_back("opcode " + hex(key) + " bound twice on the " + modelName(model) + ": " +
-                                       std::string(found->mnemonic) + " and " + std::string(bd.mnemonic));
+                                       std::string(same->mnemonic) + " and " + std::string(bd.mnemonic));
                 }
-                found = &bd;
+                same = &bd;
             }
             if (!found) {
                 problems.push_back("no handler for opcode " + hex(key) + " (" + std::string(here.front()->mnemonic) +
@@ -90,6 +93,11 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
                 continue;
             }
             (map == 1 ? d.two : d.one)[b] = found->handler;
+            if (fast && map == 1) {
+                problems.push_back("a fast handler for " + hex(key) + ": only one-byte opcodes have them");
+            } else if (fast) {
+                d.fast[b] = fast->fast;
+            }
         }
     }
     if (anyTwoByte) {

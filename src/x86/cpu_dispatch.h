@@ -17,13 +17,25 @@ namespace krvs::x86::interp {
 struct Binding {
     std::uint16_t opcode;       // one byte, or 0x0Fxx for the map after 0Fh
     std::string_view mnemonic;  // a form at that opcode; the handler runs every form at the opcode
-    Handler handler;
+    Handler handler;            // the handler every opcode has
+    FastHandler fast = nullptr;  // or, instead, the same instruction with IP kept in a register
 };
 
 class Binder {
 public:
     void bind(std::uint16_t opcode, std::string_view mnemonic, Handler handler) {
         m_bindings.push_back({opcode, mnemonic, handler});
+    }
+    // A second way to run a one-byte opcode that already has its handler: the run loop prefers it.
+    // Prefixes and the single-step paths still reach the plain handler, so both must agree.
+    void bindFast(std::uint16_t opcode, std::string_view mnemonic, FastHandler fast) {
+        m_bindings.push_back({opcode, mnemonic, nullptr, fast});
+    }
+    // An instruction written once as a FastHandler, bound both ways.
+    template <FastHandler F>
+    void bindBoth(std::uint16_t opcode, std::string_view mnemonic) {
+        bind(opcode, mnemonic, viaRegisters<F>);
+        bindFast(opcode, mnemonic, F);
     }
     std::vector<Binding> take() { return std::move(m_bindings); }
 
@@ -32,8 +44,9 @@ private:
 };
 
 struct Dispatch {
-    Handler one[256];  // by the first opcode byte
-    Handler two[256];  // by the byte after 0Fh
+    Handler one[256];      // by the first opcode byte
+    Handler two[256];      // by the byte after 0Fh
+    FastHandler fast[256];  // by the first opcode byte when not null, preferred to `one`
 };
 
 constexpr int kModelCount = 3;
@@ -47,7 +60,8 @@ std::vector<Binding> allBindings();
 
 // Fills the dispatch of every model from the instruction table and `bindings`; an opcode without a
 // form on a model raises the invalid-opcode interrupt there. Returns the problems found (an opcode of
-// a form without a handler, an opcode bound twice, a binding that names no form), empty when sound.
+// a form without a handler, an opcode bound twice, a binding that names no form, a fast handler for
+// the map after 0Fh), empty when sound.
 std::vector<std::string> buildDispatch(std::span<const Binding> bindings, DispatchSet& out);
 
 // The model's dispatch, built once from allBindings(). A registration with problems is a fault in

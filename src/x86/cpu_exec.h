@@ -20,6 +20,11 @@ constexpr int kNoSeg = -1;
 
 struct Exec;
 using Handler = void (*)(Exec&);
+// A handler that gets IP in a register instead of in Registers: `ip` is the offset of the byte after
+// the opcode and the handler returns the IP of the next instruction. While one runs, Registers::ip is
+// stale, so these handlers never read it, never call the Bus and never enter an interrupt. Keeping IP
+// out of memory takes a store-to-load round trip off the path from one instruction to the next.
+using FastHandler = std::uint16_t (*)(Exec&, std::uint16_t ip);
 
 // Things to look at after an instruction, collected in Exec::special so that the common case costs
 // one test: events, interrupt inhibition, prefix state to reset, a latched trap flag.
@@ -194,7 +199,13 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     return segBase(x.r.seg[x.seg >= 0 ? static_cast<unsigned>(x.seg) : def]);
 }
 
-[[gnu::always_inline]] inline void computeEa(Exec& x) {
+// The bytes of the instruction stream at `ip`, for handlers that keep IP in a register.
+inline std::uint8_t fetchAt8(const Exec& x, std::uint16_t ip) { return x.mem[(x.csBase + ip) & kAddrMask]; }
+inline std::uint16_t fetchAt16(const Exec& x, std::uint16_t ip) { return read16(x.mem, x.csBase, ip); }
+
+// The memory operand of x.mod/x.rm into x.eaBase/x.eaOff; a displacement is read at `ip`. Returns the
+// IP after the displacement.
+[[gnu::always_inline]] inline std::uint16_t computeEaAt(Exec& x, std::uint16_t ip) {
     Registers& r = x.r;
     std::uint16_t off;
     unsigned s = DS;
@@ -213,9 +224,9 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     case 5: off = r.gp[DI]; break;
     case 6:
         if (x.mod == 0) {
-            x.eaOff = fetch16(x);
+            x.eaOff = fetchAt16(x, ip);
             x.eaBase = dataBase(x, DS);
-            return;
+            return static_cast<std::uint16_t>(ip + 2);
         }
         off = r.gp[BP];
         s = SS;
@@ -223,12 +234,49 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
     default: off = r.gp[BX]; break;
     }
     if (x.mod == 1) {
-        off = static_cast<std::uint16_t>(off + static_cast<std::int8_t>(fetch8(x)));
+        off = static_cast<std::uint16_t>(off + static_cast<std::int8_t>(fetchAt8(x, ip)));
+        ip = static_cast<std::uint16_t>(ip + 1);
     } else if (x.mod == 2) {
-        off = static_cast<std::uint16_t>(off + fetch16(x));
+        off = static_cast<std::uint16_t>(off + fetchAt16(x, ip));
+        ip = static_cast<std::uint16_t>(ip + 2);
     }
     x.eaOff = off;
     x.eaBase = dataBase(x, s);
+    return ip;
+}
+
+[[gnu::always_inline]] inline void computeEa(Exec& x) { x.r.ip = computeEaAt(x, x.r.ip); }
+
+// The ModR/M byte at `ip` and its displacement; returns the IP after them.
+[[gnu::always_inline]] inline std::uint16_t decodeModrmAt(Exec& x, std::uint16_t ip) {
+    const std::uint8_t m = fetchAt8(x, ip);
+    ip = static_cast<std::uint16_t>(ip + 1);
+    x.mod = m >> 6;
+    x.reg = (m >> 3) & 7;
+    x.rm = m & 7;
+    return x.mod != 3 ? computeEaAt(x, ip) : ip;
+}
+
+// The plain handler of an instruction written as a FastHandler: prefixed forms and the paths that
+// keep IP in Registers run the same code through it.
+template <FastHandler F>
+void viaRegisters(Exec& x) {
+    x.r.ip = F(x, x.r.ip);
+}
+
+// A handler that reads no bytes after its opcode and leaves IP alone, run with IP in a register.
+template <Handler H>
+std::uint16_t withoutOperands(Exec& x, std::uint16_t ip) {
+    H(x);
+    return ip;
+}
+
+// A handler body that works on the decoded ModR/M operand and reads no more bytes.
+template <Handler Body>
+std::uint16_t modrmOnly(Exec& x, std::uint16_t ip) {
+    ip = decodeModrmAt(x, ip);
+    Body(x);
+    return ip;
 }
 
 // For handlers that have already fetched the ModR/M byte `m`.

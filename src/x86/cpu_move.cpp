@@ -9,8 +9,8 @@ namespace {
 
 // 88h-8Bh: bit 1 of the opcode says the register is the destination.
 template <typename T, bool ToReg>
-void movRm(Exec& x) {
-    std::uint8_t modrm = fetch8(x);
+std::uint16_t movRm(Exec& x, std::uint16_t ip) {
+    const std::uint8_t modrm = fetchAt8(x, ip);
     if (modrm >= 0xC0) {
         T& reg = regRef<T>(x, (modrm >> 3) & 7);
         T& rm = regRef<T>(x, modrm & 7);
@@ -19,14 +19,15 @@ void movRm(Exec& x) {
         } else {
             rm = reg;
         }
-        return;
+        return static_cast<std::uint16_t>(ip + 1);
     }
-    decodeModrmByte(x, modrm);
+    ip = decodeModrmAt(x, ip);
     if constexpr (ToReg) {
         regRef<T>(x, x.reg) = readMem<T>(x, x.eaBase, x.eaOff);
     } else {
         writeMem<T>(x, x.eaBase, x.eaOff, regRef<T>(x, x.reg));
     }
+    return ip;
 }
 
 void movFromSeg(Exec& x) {
@@ -71,23 +72,26 @@ void loadFarPointer(Exec& x) {
 
 // A0h-A3h: accumulator to and from a direct address.
 template <typename T, bool ToAcc>
-void movAccMem(Exec& x) {
-    std::uint16_t off = fetch16(x);
+std::uint16_t movAccMem(Exec& x, std::uint16_t ip) {
+    std::uint16_t off = fetchAt16(x, ip);
     std::uint32_t base = dataBase(x, DS);
     if constexpr (ToAcc) {
         regRef<T>(x, AX) = readMem<T>(x, base, off);
     } else {
         writeMem<T>(x, base, off, regRef<T>(x, AX));
     }
+    return static_cast<std::uint16_t>(ip + 2);
 }
 
 template <int R>
-void movReg8Imm(Exec& x) {
-    reg8(x.r, R) = fetch8(x);
+std::uint16_t movReg8Imm(Exec& x, std::uint16_t ip) {
+    reg8(x.r, R) = fetchAt8(x, ip);
+    return static_cast<std::uint16_t>(ip + 1);
 }
 template <int R>
-void movReg16Imm(Exec& x) {
-    x.r.gp[R] = fetch16(x);
+std::uint16_t movReg16Imm(Exec& x, std::uint16_t ip) {
+    x.r.gp[R] = fetchAt16(x, ip);
+    return static_cast<std::uint16_t>(ip + 2);
 }
 
 // C6h/C7h: the reg field is ignored.
@@ -119,29 +123,29 @@ void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }
 }  // namespace
 
 void bindMoveHandlers(Binder& b) {
-    b.bind(0x88, "MOV", movRm<std::uint8_t, false>);
-    b.bind(0x89, "MOV", movRm<std::uint16_t, false>);
-    b.bind(0x8A, "MOV", movRm<std::uint8_t, true>);
-    b.bind(0x8B, "MOV", movRm<std::uint16_t, true>);
+    b.bindBoth<movRm<std::uint8_t, false>>(0x88, "MOV");
+    b.bindBoth<movRm<std::uint16_t, false>>(0x89, "MOV");
+    b.bindBoth<movRm<std::uint8_t, true>>(0x8A, "MOV");
+    b.bindBoth<movRm<std::uint16_t, true>>(0x8B, "MOV");
     b.bind(0x8C, "MOV", movFromSeg);
     b.bind(0x8D, "LEA", lea);
     b.bind(0x8E, "MOV", movToSeg);
-    b.bind(0xA0, "MOV", movAccMem<std::uint8_t, true>);
-    b.bind(0xA1, "MOV", movAccMem<std::uint16_t, true>);
-    b.bind(0xA2, "MOV", movAccMem<std::uint8_t, false>);
-    b.bind(0xA3, "MOV", movAccMem<std::uint16_t, false>);
+    b.bindBoth<movAccMem<std::uint8_t, true>>(0xA0, "MOV");
+    b.bindBoth<movAccMem<std::uint16_t, true>>(0xA1, "MOV");
+    b.bindBoth<movAccMem<std::uint8_t, false>>(0xA2, "MOV");
+    b.bindBoth<movAccMem<std::uint16_t, false>>(0xA3, "MOV");
     b.bind(0xC4, "LES", loadFarPointer<ES>);
     b.bind(0xC5, "LDS", loadFarPointer<DS>);
     b.bind(0xC6, "MOV", movRmImm<std::uint8_t>);
     b.bind(0xC7, "MOV", movRmImm<std::uint16_t>);
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        (b.bind(0xB0 + R, "MOV", movReg8Imm<R>), ...);
-        (b.bind(0xB8 + R, "MOV", movReg16Imm<R>), ...);
-        (b.bind(0x90 + R, "XCHG", xchgAx<R>), ...);
+        (b.bindBoth<movReg8Imm<R>>(0xB0 + R, "MOV"), ...);
+        (b.bindBoth<movReg16Imm<R>>(0xB8 + R, "MOV"), ...);
+        (b.bindBoth<withoutOperands<xchgAx<R>>>(0x90 + R, "XCHG"), ...);
     }
     (std::make_integer_sequence<int, 8>{});
-    b.bind(0x98, "CBW", cbw);
-    b.bind(0x99, "CWD", cwd);
+    b.bindBoth<withoutOperands<cbw>>(0x98, "CBW");
+    b.bindBoth<withoutOperands<cwd>>(0x99, "CWD");
     b.bind(0x9E, "SAHF", sahf);
     b.bind(0x9F, "LAHF", lahf);
     b.bind(0xD7, "XLAT", xlat);

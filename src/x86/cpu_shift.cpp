@@ -162,11 +162,6 @@ void shiftOnce(Exec& x) {
 }
 
 template <typename T>
-void shiftByOne(Exec& x) {
-    decodeModrm(x);
-    shiftOnce<T>(x);
-}
-template <typename T>
 void shiftByCl(Exec& x) {
     decodeModrm(x);
     shiftGroup<T>(x, reg8(x.r, 1));
@@ -180,8 +175,8 @@ void shiftByImm(Exec& x) {
 }  // namespace
 
 void bindShiftHandlers(Binder& b) {
-    b.bind(0xD0, "ROL", shiftByOne<std::uint8_t>);
-    b.bind(0xD1, "ROL", shiftByOne<std::uint16_t>);
+    b.bindBoth<modrmOnly<shiftOnce<std::uint8_t>>>(0xD0, "ROL");
+    b.bindBoth<modrmOnly<shiftOnce<std::uint16_t>>>(0xD1, "ROL");
     b.bind(0xD2, "ROL", shiftByCl<std::uint8_t>);
     b.bind(0xD3, "ROL", shiftByCl<std::uint16_t>);
     b.bind(0xC0, "ROL", shiftByImm<std::uint8_t>);
