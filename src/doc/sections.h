@@ -17,7 +17,8 @@ std::string messageSection();
 // Directives and operators, DEBUG's commands: the texts as written, one entry per record.
 std::string recordEntries(const RecordFile& texts, const std::string& anchorPrefix);
 
-// A key made into the tail of an anchor name: letters and digits kept, anything else '_'.
+// A key made into the tail of an anchor name: letters and digits kept, anything else '_' and its
+// code in hex ("$" and "+" must not meet in one name).
 std::string anchorTail(std::string_view key);
 
 }  // namespace krvs::doc
