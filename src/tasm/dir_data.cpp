@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "asm.h"
+#include "context.h"
 #include "directives.h"
 
 namespace krvs::tasm {
@@ -24,9 +24,9 @@ struct DataNode {
 
 bool word(const Token& t, const char* w) { return t.kind == Tok::Ident && iequals(t.text, w); }
 
-bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth);
+bool parseItems(DirContext& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth);
 
-bool parseItem(Assembler& a, int size, const std::vector<Token>& t, size_t& p, DataNode& n, int depth) {
+bool parseItem(DirContext& a, int size, const std::vector<Token>& t, size_t& p, DataNode& n, int depth) {
     if (p >= t.size()) {
         a.error("Need expression");
         return false;
@@ -39,10 +39,10 @@ bool parseItem(Assembler& a, int size, const std::vector<Token>& t, size_t& p, D
     // A text equate stands for its text: "msg equ <'abc', 0>" then "db msg".
     if (t[p].kind == Tok::Ident && (p + 1 >= t.size() || t[p + 1].is(',') || t[p + 1].is(')'))) {
         int s = a.findSymbol(t[p].text);
-        if (s >= 0 && a.m_syms[s].kind == SymKind::Text && depth < kMaxDupDepth) {
+        if (s >= 0 && a.syms()[s].kind == SymKind::Text && depth < kMaxDupDepth) {
             std::vector<Token> inner;
             int errCol = 0;
-            std::string text = a.m_syms[s].text;
+            std::string text = a.syms()[s].text();
             if (!tokenize(text, inner, errCol) || inner.empty()) {
                 a.error("Need expression");
                 return false;
@@ -104,7 +104,7 @@ bool parseItem(Assembler& a, int size, const std::vector<Token>& t, size_t& p, D
     return true;
 }
 
-bool parseItems(Assembler& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth) {
+bool parseItems(DirContext& a, int size, const std::vector<Token>& t, size_t& p, std::vector<DataNode>& out, int depth) {
     for (;;) {
         DataNode n;
         if (!parseItem(a, size, t, p, n, depth)) return false;
@@ -154,12 +154,12 @@ std::string hex(std::uint32_t v, int digits) {
 
 std::string reserveText(int size) { return std::string(static_cast<size_t>(std::min(size, 4) * 2), '?'); }
 
-void emitNodes(Assembler& a, const std::vector<DataNode>& nodes, int size) {
+void emitNodes(DirContext& a, const std::vector<DataNode>& nodes, int size) {
     for (const DataNode& n : nodes) {
         switch (n.kind) {
             case DataNode::Kind::Reserve:
                 a.reserve(static_cast<std::uint32_t>(size));
-                a.listText(reserveText(size) + " ");
+                a.listing().code(reserveText(size) + " ");
                 break;
             case DataNode::Kind::Bytes:
                 for (char c : n.bytes) a.emitListedByte(static_cast<std::uint8_t>(c));
@@ -167,21 +167,22 @@ void emitNodes(Assembler& a, const std::vector<DataNode>& nodes, int size) {
             case DataNode::Kind::Value: a.emitValue(n.v, size); break;
             case DataNode::Kind::Dup: {
                 // Listed as COUNT*(first round).
-                std::string before = a.m_lineCode;
+                std::string before = a.listing().column();
                 if (allReserve(n.kids)) {
                     a.reserve(static_cast<std::uint32_t>(nodeSize(n.kids, size) * static_cast<std::uint64_t>(n.count)));
-                    a.listText(hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + reserveText(size) + ") ");
+                    a.listing().code(hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + reserveText(size) + ") ");
                     break;
                 }
                 for (std::int32_t i = 0; i < n.count; ++i) {
                     emitNodes(a, n.kids, size);
-                    if (i == 0) ++a.m_listMute;
+                    if (i == 0) a.listing().mute();
                 }
-                if (n.count > 0) --a.m_listMute;
-                if (a.opts().listing && a.m_listMute == 0) {
-                    std::string inner = a.m_lineCode.substr(std::min(before.size(), a.m_lineCode.size()));
+                if (n.count > 0) a.listing().unmute();
+                if (a.listing().on() && !a.listing().muted()) {
+                    const std::string& column = a.listing().column();
+                    std::string inner = column.substr(std::min(before.size(), column.size()));
                     while (!inner.empty() && inner.back() == ' ') inner.pop_back();
-                    a.m_lineCode = before + hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + inner + ") ";
+                    a.listing().setColumn(before + hex(static_cast<std::uint32_t>(n.count), 4) + "*(" + inner + ") ");
                 }
                 break;
             }
@@ -206,29 +207,29 @@ void flatten(const std::vector<DataNode>& nodes, int size, std::vector<std::uint
 
 // Data that would not fit in a segment from here is refused before any of it is made, so that
 // "65535 dup (65535 dup (1))" costs nothing.
-bool fitsInSegment(Assembler& a, const std::vector<DataNode>& nodes, int size) {
+bool fitsInSegment(DirContext& a, const std::vector<DataNode>& nodes, int size) {
     std::uint64_t from = static_cast<std::uint64_t>(std::max(a.here(), 0));
     if (from + nodeSize(nodes, size, true) <= 0x10000) return true;
     a.error("Location counter overflow");
     return false;
 }
 
-void defineVar(Assembler& a, int sym, int type, int length, int size) {
+void defineVar(DirContext& a, int sym, int type, int length, int size) {
     if (!a.defineSymbol(sym, SymKind::Var)) return;
-    Symbol& s = a.m_syms[sym];
+    Symbol& s = a.syms()[sym];
     std::int32_t at = a.here();
-    if (s.value != at || s.seg != a.curSeg() || s.type != type) a.m_changed = true;
+    if (s.value != at || s.seg != a.segs().current() || s.type != type) a.changed();
     s.value = at;
-    s.seg = a.curSeg();
+    s.seg = a.segs().current();
     s.type = type;
     s.length = length;
     s.size = size;
-    if (s.name.rfind("@@", 0) != 0) a.m_syms.enterLocalScope();
+    if (s.name.rfind("@@", 0) != 0) a.syms().enterLocalScope();
 }
 
 }  // namespace
 
-void dirData(Assembler& a, const DirArgs& d) {
+void dirData(DirContext& a, const DirArgs& d) {
     const DirectiveInfo* info = findDirective(d.word);
     int size = info->dataSize;
     if (!a.needSegment()) return;
@@ -253,31 +254,31 @@ void dirData(Assembler& a, const DirArgs& d) {
     emitNodes(a, nodes, size);
 }
 
-void Assembler::strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos,
-                           const std::string&) {
+void Assembler::strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos) {
     std::vector<DataNode> nodes;
     size_t p = pos;
-    if (!parseItems(*this, size, toks, p, nodes, 0)) return;
-    if (m_strucOffset + nodeSize(nodes, size, true) > 0x10000) {
+    DirContext context(*this);
+    if (!parseItems(context, size, toks, p, nodes, 0)) return;
+    if (m_mod.strucOffset + nodeSize(nodes, size, true) > 0x10000) {
         error("Location counter overflow");
         return;
     }
     std::vector<std::uint8_t> bytes;
     flatten(nodes, size, bytes);
     if (!name.empty()) {
-        int f = lookupOrCreate(name);
+        int f = m_syms.lookupOrCreate(name);
         if (!defineSymbol(f, SymKind::Field)) return;
-        m_syms[f].value = m_strucOffset;
+        m_syms[f].value = m_mod.strucOffset;
         m_syms[f].type = size;
-        m_syms[f].owner = m_strucOpen;
+        m_syms[f].owner = m_mod.strucOpen;
         m_syms[f].size = static_cast<int>(bytes.size());
-        m_syms[m_strucOpen].fields.push_back(f);
+        m_syms[m_mod.strucOpen].fields().push_back(f);
     }
-    Symbol& st = m_syms[m_strucOpen];  // after the field's symbol was created
-    if (st.init.size() < static_cast<size_t>(m_strucOffset)) st.init.resize(static_cast<size_t>(m_strucOffset));
-    st.init.resize(static_cast<size_t>(m_strucOffset));
-    st.init.insert(st.init.end(), bytes.begin(), bytes.end());
-    m_strucOffset += static_cast<std::int32_t>(bytes.size());
+    Symbol& st = m_syms[m_mod.strucOpen];  // after the field's symbol was created
+    if (st.init().size() < static_cast<size_t>(m_mod.strucOffset)) st.init().resize(static_cast<size_t>(m_mod.strucOffset));
+    st.init().resize(static_cast<size_t>(m_mod.strucOffset));
+    st.init().insert(st.init().end(), bytes.begin(), bytes.end());
+    m_mod.strucOffset += static_cast<std::int32_t>(bytes.size());
 }
 
 // "name STRUCNAME <a, b, ...>" or "name RECNAME <...>": the defaults with the given fields replaced.
@@ -308,11 +309,11 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
     }
     std::vector<std::uint8_t> bytes;
     if (t.kind == SymKind::Struc) {
-        bytes = t.init;
+        bytes = t.init();
         bytes.resize(static_cast<size_t>(std::clamp(t.size, 0, 0x10000)));
-        for (size_t i = 0; i < values.size() && i < t.fields.size(); ++i) {
+        for (size_t i = 0; i < values.size() && i < t.fields().size(); ++i) {
             if (values[i].empty()) continue;
-            const Symbol& f = m_syms[t.fields[i]];
+            const Symbol& f = m_syms[t.fields()[i]];
             std::vector<std::uint8_t> fb;
             if (values[i][0].kind == Tok::String && values[i].size() == 1 && (f.type == 1 || unquote(values[i][0].text).size() > 2)) {
                 std::string s = unquote(values[i][0].text);
@@ -329,8 +330,8 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
         }
     } else {
         std::uint32_t acc = 0;
-        for (size_t i = 0; i < t.fields.size(); ++i) {
-            const Symbol& f = m_syms[t.fields[i]];
+        for (size_t i = 0; i < t.fields().size(); ++i) {
+            const Symbol& f = m_syms[t.fields()[i]];
             std::int32_t v = f.size;  // the field's default
             if (i < values.size() && !values[i].empty()) {
                 size_t q = 0;
@@ -348,16 +349,17 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
     }
     if (sym >= 0) {
         int size = static_cast<int>(bytes.size());
-        defineVar(*this, sym, size, count, size * count);
+        DirContext context(*this);
+        defineVar(context, sym, size, count, size * count);
     }
     for (std::int32_t i = 0; i < count; ++i) {
         for (std::uint8_t b : bytes) emitListedByte(b);
-        if (i == 0) ++m_listMute;
+        if (i == 0) m_listing.mute();
     }
-    if (count > 0) --m_listMute;
+    if (count > 0) m_listing.unmute();
 }
 
-void dirLabel(Assembler& a, const DirArgs& d) {
+void dirLabel(DirContext& a, const DirArgs& d) {
     int type = d.pos < d.toks.size() ? a.typeKeyword(d.toks[d.pos].text) : 0;
     if (type == 0) {
         a.error("Need type");
@@ -372,48 +374,48 @@ void dirLabel(Assembler& a, const DirArgs& d) {
 }
 
 namespace {
-bool tryEvaluate(Assembler& a, const DirArgs& d, Value& v) {
-    size_t mark = a.m_diags.size();
+bool tryEvaluate(DirContext& a, const DirArgs& d, Value& v) {
+    size_t mark = a.diags().size();
     size_t p = d.pos;
     bool ok = a.evaluate(d.toks, p, v) && p == d.toks.size() && v.kind != Value::Kind::Reg && !v.hasRegs() &&
               v.sreg < 0;
-    if (!ok) a.m_diags.truncate(mark);
+    if (!ok) a.diags().truncate(mark);
     return ok;
 }
 }  // namespace
 
 // On the last pass every name has had its chance to be defined; a value that is still unknown
 // depends on itself ("x equ y" and "y equ x").
-static bool circular(Assembler& a, int sym, const Value& v) {
-    if (!a.m_finalPass || !v.undefined) return false;
-    a.error("Circular definition: " + a.m_syms[sym].name);
+static bool circular(DirContext& a, int sym, const Value& v) {
+    if (!a.finalPass() || !v.undefined) return false;
+    a.error("Circular definition: " + a.syms()[sym].name);
     return true;
 }
 
-void dirEqu(Assembler& a, const DirArgs& d) {
-    Symbol& s = a.m_syms[d.sym];
+void dirEqu(DirContext& a, const DirArgs& d) {
+    Symbol& s = a.syms()[d.sym];
     Value v;
     std::string text = a.sourceText(d.line, d.toks, d.pos);
     bool angle = text.size() >= 2 && text.front() == '<' && text.back() == '>';
     if (!angle && d.pos < d.toks.size() && tryEvaluate(a, d, v)) {
         if (circular(a, d.sym, v)) return;
-        if (s.kind == SymKind::Number && s.definedPass == a.m_pass && !s.redefinable &&
-            s.val.num == v.num && s.val.seg == v.seg) {
+        if (s.kind == SymKind::Number && s.definedPass == a.pass() && !s.redefinable &&
+            s.val().num == v.num && s.val().seg == v.seg) {
             return;  // the same value again is harmless
         }
         if (!a.defineSymbol(d.sym, SymKind::Number)) return;
-        if (s.val.num != v.num || s.val.seg != v.seg || s.val.type != v.type || s.val.undefined != v.undefined)
-            a.m_changed = a.m_changed || a.m_pass > 1 || !v.undefined;
+        if (s.val().num != v.num || s.val().seg != v.seg || s.val().type != v.type || s.val().undefined != v.undefined)
+            if (a.pass() > 1 || !v.undefined) a.changed();
         v.sym = -1;
-        s.val = v;
-        if (v.isConst()) a.listText("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
+        s.val() = v;
+        if (v.isConst()) a.listing().code("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Text, s.kind == SymKind::Text)) return;
-    s.text = angle ? text.substr(1, text.size() - 2) : text;
+    s.text() = angle ? text.substr(1, text.size() - 2) : text;
 }
 
-void dirAssign(Assembler& a, const DirArgs& d) {
+void dirAssign(DirContext& a, const DirArgs& d) {
     size_t p = d.pos;
     Value v;
     if (!a.evaluate(d.toks, p, v)) return;
@@ -422,30 +424,30 @@ void dirAssign(Assembler& a, const DirArgs& d) {
         return;
     }
     if (circular(a, d.sym, v)) return;
-    Symbol& s = a.m_syms[d.sym];
-    if (s.everDefined && s.definedPass == a.m_pass && !s.redefinable) {
+    Symbol& s = a.syms()[d.sym];
+    if (s.everDefined && s.definedPass == a.pass() && !s.redefinable) {
         a.error("Symbol already defined elsewhere: " + s.name);
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Number, true)) return;
     v.sym = -1;
-    s.val = v;
-    if (v.isConst()) a.listText("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
+    s.val() = v;
+    if (v.isConst()) a.listing().code("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
 }
 
-void dirStruc(Assembler& a, const DirArgs& d) {
-    if (a.m_strucOpen >= 0) {
+void dirStruc(DirContext& a, const DirArgs& d) {
+    if (a.module().strucOpen >= 0) {
         a.error("Nested structures are not supported");
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Struc)) return;
-    a.m_syms[d.sym].fields.clear();
-    a.m_syms[d.sym].init.clear();
-    a.m_strucOpen = d.sym;
-    a.m_strucOffset = 0;
+    a.syms()[d.sym].fields().clear();
+    a.syms()[d.sym].init().clear();
+    a.module().strucOpen = d.sym;
+    a.module().strucOffset = 0;
 }
 
-void dirRecord(Assembler& a, const DirArgs& d) {
+void dirRecord(DirContext& a, const DirArgs& d) {
     if (!a.defineSymbol(d.sym, SymKind::Record)) return;
     std::vector<int> fields;
     std::vector<int> widths;
@@ -479,14 +481,14 @@ void dirRecord(Assembler& a, const DirArgs& d) {
         a.error("Record too large");
         return;
     }
-    Symbol& r = a.m_syms[d.sym];
+    Symbol& r = a.syms()[d.sym];
     r.width = total;
-    r.fields = fields;
+    r.fields() = fields;
     int shift = total;
     for (size_t i = 0; i < fields.size(); ++i) {
         shift -= widths[i];
         if (!a.defineSymbol(fields[i], SymKind::RecField)) continue;
-        Symbol& f = a.m_syms[fields[i]];
+        Symbol& f = a.syms()[fields[i]];
         f.value = shift;
         f.width = widths[i];
         f.size = defaults[i];
@@ -494,28 +496,28 @@ void dirRecord(Assembler& a, const DirArgs& d) {
     }
 }
 
-void dirProc(Assembler& a, const DirArgs& d) {
-    int type = a.m_model >= 4 ? kTypeFar : kTypeNear;
+void dirProc(DirContext& a, const DirArgs& d) {
+    int type = a.module().model >= 4 ? kTypeFar : kTypeNear;
     if (d.pos < d.toks.size()) {
         int t = a.typeKeyword(d.toks[d.pos].text);
         if (t == kTypeNear || t == kTypeFar) type = t;
     }
     a.defineLabel(d.sym, type);
-    Symbol& s = a.m_syms[d.sym];
-    if (s.kind != SymKind::Label || s.definedPass != a.m_pass) return;
+    Symbol& s = a.syms()[d.sym];
+    if (s.kind != SymKind::Label || s.definedPass != a.pass()) return;
     s.kind = SymKind::Proc;
-    a.m_procStack.push_back(d.sym);
+    a.module().procs.push_back(d.sym);
 }
 
-void dirEndp(Assembler& a, const DirArgs& d) {
-    if (a.m_procStack.empty() || a.m_procStack.back() != d.sym) {
-        a.error("Unmatched ENDP: " + a.m_syms[d.sym].name);
+void dirEndp(DirContext& a, const DirArgs& d) {
+    if (a.module().procs.empty() || a.module().procs.back() != d.sym) {
+        a.error("Unmatched ENDP: " + a.syms()[d.sym].name);
         return;
     }
-    a.m_procStack.pop_back();
+    a.module().procs.pop_back();
 }
 
-void dirPublic(Assembler& a, const DirArgs& d) {
+void dirPublic(DirContext& a, const DirArgs& d) {
     for (size_t p = d.pos; p < d.toks.size(); ++p) {
         if (d.toks[p].is(',')) continue;
         if (d.toks[p].kind != Tok::Ident) {
@@ -523,12 +525,12 @@ void dirPublic(Assembler& a, const DirArgs& d) {
             return;
         }
         int sym = a.lookupOrCreate(d.toks[p].text);
-        a.m_syms[sym].isPublic = true;
+        a.syms()[sym].isPublic = true;
         a.noteRef(sym);
     }
 }
 
-void dirExtrn(Assembler& a, const DirArgs& d) {
+void dirExtrn(DirContext& a, const DirArgs& d) {
     size_t p = d.pos;
     while (p < d.toks.size()) {
         if (d.toks[p].kind != Tok::Ident) {
@@ -552,15 +554,14 @@ void dirExtrn(Assembler& a, const DirArgs& d) {
             ++p;
         }
         if (p < d.toks.size() && d.toks[p].is(',')) ++p;
-        Symbol& s = a.m_syms[sym];
-        if (s.definedPass == a.m_pass && s.kind != SymKind::Extern) {
+        Symbol& s = a.syms()[sym];
+        if (s.definedPass == a.pass() && s.kind != SymKind::Extern) {
             a.error("Symbol already different kind: " + s.name);
             continue;
         }
-        if (s.definedPass == a.m_pass) continue;  // declared twice: harmless
+        if (s.definedPass == a.pass()) continue;  // declared twice: harmless
         if (!a.defineSymbol(sym, SymKind::Extern)) continue;
-        a.m_exts.push_back({s.name, type, sym});
-        s.ext = static_cast<int>(a.m_exts.size()) - 1;
+        s.ext = a.segs().addExtern({s.name, type, sym});
         s.type = type;
     }
 }

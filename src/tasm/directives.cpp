@@ -1,10 +1,7 @@
 #include "directives.h"
 
-#include <array>
-#include <cstdint>
-#include <unordered_map>
-
-#include "asm.h"
+#include "context.h"
+#include "keywords.h"
 
 namespace krvs::tasm {
 
@@ -63,72 +60,43 @@ const DirectiveInfo kDirectives[] = {
 
 }  // namespace
 
-const DirectiveInfo* findDirective(std::string_view word) {
-    // Every statement asks for its first two words: a short inline hash beats the library's.
-    struct Hash {
-        size_t operator()(std::string_view s) const {
-            std::uint32_t h = 2166136261u;
-            for (unsigned char c : s) h = (h ^ c) * 16777619u;
-            return h;
-        }
-    };
-    using Map = std::unordered_map<std::string_view, const DirectiveInfo*, Hash>;
-    static const Map kByName = [] {
-        Map m;
-        for (const DirectiveInfo& d : kDirectives) m.emplace(d.name, &d);
-        return m;
-    }();
-    // Most words asked about are mnemonics and names: turn them away by length and first and last
-    // letter before hashing.
-    static const auto kShapes = [] {
-        std::array<std::array<bool, 64>, 13> t{};
-        for (const DirectiveInfo& d : kDirectives) {
-            std::string_view n = d.name;
-            if (!n.empty() && n.size() <= 12) t[n.size()][(n.front() ^ n.back()) & 63] = true;
-        }
-        return t;
-    }();
-    if (word.empty() || word.size() > 12) return nullptr;
-    if (!kShapes[word.size()][(upperChar(word.front()) ^ upperChar(word.back())) & 63]) return nullptr;
-    char buf[16];
-    size_t n = 0;
-    for (char c : word) buf[n++] = upperChar(c);
-    auto it = kByName.find(std::string_view(buf, n));
-    return it == kByName.end() ? nullptr : it->second;
-}
+std::span<const DirectiveInfo> directiveTable() { return kDirectives; }
+
+const DirectiveInfo* findDirective(std::string_view word) { return keywordOf(word).directive; }
 
 void Assembler::callDirective(const DirectiveInfo& d, std::string_view word, int sym, const std::vector<Token>& toks,
                               size_t pos, const std::string& line) {
     DirArgs a{word, sym, toks, pos, line};
-    d.handler(*this, a);
+    DirContext context(*this);
+    d.handler(context, a);
 }
 
-void dirIgnore(Assembler&, const DirArgs&) {}
+void dirIgnore(DirContext&, const DirArgs&) {}
 
-void dirUnsupported(Assembler& a, const DirArgs& d) {
+void dirUnsupported(DirContext& a, const DirArgs& d) {
     a.error("Illegal instruction for currently selected processor(s)");
     (void)d;
 }
 
-void dirTitle(Assembler& a, const DirArgs& d) {
+void dirTitle(DirContext& a, const DirArgs& d) {
     std::string text = a.sourceText(d.line, d.toks, d.pos);
-    if (iequals(d.word, "TITLE")) a.m_title = text;
-    else a.m_subttl = text;
+    if (iequals(d.word, "TITLE")) a.listing().setTitle(std::move(text));
+    else a.listing().setSubtitle(std::move(text));
 }
 
-void dirOut(Assembler& a, const DirArgs& d) {
-    if (a.m_finalPass) a.m_outMessages.push_back(a.sourceText(d.line, d.toks, d.pos));
+void dirOut(DirContext& a, const DirArgs& d) {
+    if (a.finalPass()) a.module().outMessages.push_back(a.sourceText(d.line, d.toks, d.pos));
 }
 
 // .XLIST and %NOLIST stop the listing (their own line included), .LIST and %LIST start it again.
 // Lines with a diagnostic are listed all the same.
-void dirListing(Assembler& a, const DirArgs& d) {
-    a.m_listOff = iequals(d.word, ".XLIST") || iequals(d.word, "%NOLIST");
+void dirListing(DirContext& a, const DirArgs& d) {
+    a.listing().setOff(iequals(d.word, ".XLIST") || iequals(d.word, "%NOLIST"));
 }
 
-void dirJumps(Assembler& a, const DirArgs& d) { a.m_jumps = iequals(d.word, "JUMPS"); }
+void dirJumps(DirContext& a, const DirArgs& d) { a.module().jumps = iequals(d.word, "JUMPS"); }
 
-void dirComment(Assembler& a, const DirArgs& d) {
+void dirComment(DirContext& a, const DirArgs& d) {
     if (d.pos >= d.toks.size()) {
         a.error("Need expression");
         return;
@@ -137,17 +105,17 @@ void dirComment(Assembler& a, const DirArgs& d) {
     // holds it again.
     size_t at = static_cast<size_t>(d.toks[d.pos].col);
     char delim = d.line[at];
-    if (d.line.find(delim, at + 1) == std::string::npos) a.m_commentDelim = delim;
+    if (d.line.find(delim, at + 1) == std::string::npos) a.sources().setCommentDelimiter(delim);
 }
 
-void dirErr(Assembler& a, const DirArgs& d) {
+void dirErr(DirContext& a, const DirArgs& d) {
     std::string w = upper(d.word);
     if (w == ".ERR1") {
         a.pass1Error();
         return;
     }
     // Every pass from the second may be the last; only the last one's diagnostics are reported.
-    bool fire = w == ".ERR" || (w == ".ERR2" && a.m_pass >= 2);
+    bool fire = w == ".ERR" || (w == ".ERR2" && a.pass() >= 2);
     if (w == ".ERRE" || w == ".ERRNZ") {
         size_t p = d.pos;
         std::int32_t v = 0;
@@ -155,7 +123,7 @@ void dirErr(Assembler& a, const DirArgs& d) {
         fire = w == ".ERRE" ? v == 0 : v != 0;
     } else if (w == ".ERRDEF" || w == ".ERRNDEF") {
         bool def = d.pos < d.toks.size() && a.findSymbol(d.toks[d.pos].text) >= 0 &&
-                   a.m_syms[a.findSymbol(d.toks[d.pos].text)].everDefined;
+                   a.syms()[a.findSymbol(d.toks[d.pos].text)].everDefined;
         fire = w == ".ERRDEF" ? def : !def;
     } else if (w == ".ERRB" || w == ".ERRNB") {
         bool blank = a.sourceText(d.line, d.toks, d.pos).find_first_not_of(" \t<>") == std::string::npos;

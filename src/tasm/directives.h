@@ -2,6 +2,7 @@
 // Directives are dispatched through one table; each handler gets the statement's tokens and the
 // symbol of the name in front of it (when the directive takes one).
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +11,7 @@
 
 namespace krvs::tasm {
 
-class Assembler;
+class DirContext;
 
 enum class NameUse : unsigned char { None, Optional, Required };
 
@@ -22,7 +23,7 @@ struct DirArgs {
     const std::string& line;
 };
 
-using DirHandler = void (*)(Assembler&, const DirArgs&);
+using DirHandler = void (*)(DirContext&, const DirArgs&);
 
 struct DirectiveInfo {
     const char* name;
@@ -33,53 +34,55 @@ struct DirectiveInfo {
     bool conditional = false;
 };
 
+// Every directive, and the one that `word` names (in any case) or null.
+std::span<const DirectiveInfo> directiveTable();
 const DirectiveInfo* findDirective(std::string_view word);
 
 // Handlers, by area.
-void dirSegment(Assembler&, const DirArgs&);
-void dirEnds(Assembler&, const DirArgs&);
-void dirGroup(Assembler&, const DirArgs&);
-void dirAssume(Assembler&, const DirArgs&);
-void dirOrg(Assembler&, const DirArgs&);
-void dirEven(Assembler&, const DirArgs&);
-void dirAlign(Assembler&, const DirArgs&);
-void dirEnd(Assembler&, const DirArgs&);
-void dirModel(Assembler&, const DirArgs&);
-void dirSimplified(Assembler&, const DirArgs&);
-void dirStack(Assembler&, const DirArgs&);
-void dirDosseg(Assembler&, const DirArgs&);
-void dirCpu(Assembler&, const DirArgs&);
-void dirCpuUnsupported(Assembler&, const DirArgs&);
-void dirRadix(Assembler&, const DirArgs&);
+void dirSegment(DirContext&, const DirArgs&);
+void dirEnds(DirContext&, const DirArgs&);
+void dirGroup(DirContext&, const DirArgs&);
+void dirAssume(DirContext&, const DirArgs&);
+void dirOrg(DirContext&, const DirArgs&);
+void dirEven(DirContext&, const DirArgs&);
+void dirAlign(DirContext&, const DirArgs&);
+void dirEnd(DirContext&, const DirArgs&);
+void dirModel(DirContext&, const DirArgs&);
+void dirSimplified(DirContext&, const DirArgs&);
+void dirStack(DirContext&, const DirArgs&);
+void dirDosseg(DirContext&, const DirArgs&);
+void dirCpu(DirContext&, const DirArgs&);
+void dirCpuUnsupported(DirContext&, const DirArgs&);
+void dirRadix(DirContext&, const DirArgs&);
 
-void dirData(Assembler&, const DirArgs&);
-void dirLabel(Assembler&, const DirArgs&);
-void dirEqu(Assembler&, const DirArgs&);
-void dirAssign(Assembler&, const DirArgs&);
-void dirStruc(Assembler&, const DirArgs&);
-void dirRecord(Assembler&, const DirArgs&);
-void dirProc(Assembler&, const DirArgs&);
-void dirEndp(Assembler&, const DirArgs&);
-void dirPublic(Assembler&, const DirArgs&);
-void dirExtrn(Assembler&, const DirArgs&);
+void dirData(DirContext&, const DirArgs&);
+void dirLabel(DirContext&, const DirArgs&);
+void dirEqu(DirContext&, const DirArgs&);
+void dirAssign(DirContext&, const DirArgs&);
+void dirStruc(DirContext&, const DirArgs&);
+void dirRecord(DirContext&, const DirArgs&);
+void dirProc(DirContext&, const DirArgs&);
+void dirEndp(DirContext&, const DirArgs&);
+void dirPublic(DirContext&, const DirArgs&);
+void dirExtrn(DirContext&, const DirArgs&);
 
-void dirMacro(Assembler&, const DirArgs&);
-void dirRepeat(Assembler&, const DirArgs&);
-void dirExitm(Assembler&, const DirArgs&);
-void dirEndm(Assembler&, const DirArgs&);
-void dirLocal(Assembler&, const DirArgs&);
-void dirPurge(Assembler&, const DirArgs&);
-void dirIf(Assembler&, const DirArgs&);
-void dirElse(Assembler&, const DirArgs&);
-void dirEndif(Assembler&, const DirArgs&);
-void dirInclude(Assembler&, const DirArgs&);
-void dirOut(Assembler&, const DirArgs&);
-void dirTitle(Assembler&, const DirArgs&);
-void dirComment(Assembler&, const DirArgs&);
-void dirListing(Assembler&, const DirArgs&);
-void dirJumps(Assembler&, const DirArgs&);
-void dirIgnore(Assembler&, const DirArgs&);
-void dirErr(Assembler&, const DirArgs&);
-void dirUnsupported(Assembler&, const DirArgs&);
+void dirMacro(DirContext&, const DirArgs&);
+void dirRepeat(DirContext&, const DirArgs&);
+void dirExitm(DirContext&, const DirArgs&);
+void dirEndm(DirContext&, const DirArgs&);
+void dirLocal(DirContext&, const DirArgs&);
+void dirPurge(DirContext&, const DirArgs&);
+void dirIf(DirContext&, const DirArgs&);
+void dirElse(DirContext&, const DirArgs&);
+void dirEndif(DirContext&, const DirArgs&);
+void dirInclude(DirContext&, const DirArgs&);
+void dirOut(DirContext&, const DirArgs&);
+void dirTitle(DirContext&, const DirArgs&);
+void dirComment(DirContext&, const DirArgs&);
+void dirListing(DirContext&, const DirArgs&);
+void dirJumps(DirContext&, const DirArgs&);
+void dirIgnore(DirContext&, const DirArgs&);
+void dirErr(DirContext&, const DirArgs&);
+void dirUnsupported(DirContext&, const DirArgs&);
 
 }  // namespace krvs::tasm

@@ -4,23 +4,23 @@
 #include <cstdio>
 #include <string>
 
-#include "asm.h"
+#include "context.h"
 
 namespace krvs::tasm {
 
 bool Assembler::needSegment() {
-    if (m_curSeg >= 0) return true;
+    if (m_segs.current() >= 0) return true;
     error("Code or data emission to undeclared segment");
     return false;
 }
 
 std::int32_t Assembler::here() const {
-    if (m_strucOpen >= 0) return m_strucOffset;
-    return m_curSeg >= 0 ? static_cast<std::int32_t>(m_segs[m_curSeg].lc) : 0;
+    if (m_mod.strucOpen >= 0) return m_mod.strucOffset;
+    return m_segs.current() >= 0 ? static_cast<std::int32_t>(m_segs[m_segs.current()].lc) : 0;
 }
 
 void Assembler::emitByte(std::uint8_t b) {
-    Segment& s = m_segs[m_curSeg];
+    Segment& s = m_segs[m_segs.current()];
     if (s.bytes.size() <= s.lc) s.bytes.resize(s.lc + 1);
     if (!s.runs.empty() && s.runs.back().second == s.lc) ++s.runs.back().second;
     else s.runs.emplace_back(s.lc, s.lc + 1);
@@ -38,12 +38,13 @@ void Assembler::emitWord(std::uint16_t w) {
     emitByte(static_cast<std::uint8_t>(w >> 8));
 }
 
-void Assembler::emitBytes(const std::vector<std::uint8_t>& b) {
-    for (std::uint8_t x : b) emitByte(x);
+void Assembler::emitListedByte(std::uint8_t b) {
+    emitByte(b);
+    m_listing.byte(b);
 }
 
 void Assembler::reserve(std::uint32_t n) {
-    Segment& s = m_segs[m_curSeg];
+    Segment& s = m_segs[m_segs.current()];
     s.lc += n;
     if (s.lc > 0x10000) {
         s.lc &= 0xFFFF;
@@ -56,7 +57,7 @@ void Assembler::reserve(std::uint32_t n) {
 // Target and frame of a relocatable value. The frame is the group of the target's segment when it has
 // one, so that offsets are counted from the group base that DS is normally set to.
 void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at) {
-    if (m_curSeg < 0 || v.undefined) return;
+    if (m_segs.current() < 0 || v.undefined) return;
     Fixup f;
     f.offset = at;
     f.kind = kind;
@@ -80,7 +81,7 @@ void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at) {
     } else {
         return;
     }
-    m_segs[m_curSeg].fixups.push_back(f);
+    m_segs[m_segs.current()].fixups.push_back(f);
 }
 
 namespace {
@@ -92,10 +93,10 @@ std::string hexText(std::uint64_t v, int digits) {
 }  // namespace
 
 void Assembler::emitValue(const Value& v, int size) {
-    std::uint32_t before = m_segs[m_curSeg].lc;
+    std::uint32_t before = m_segs[m_segs.current()].lc;
     emitValueBytes(v, size);
-    if (!m_opts.listing || m_listMute) return;
-    const Segment& s = m_segs[m_curSeg];
+    if (!m_listing.on() || m_listing.muted()) return;
+    const Segment& s = m_segs[m_segs.current()];
     std::uint64_t n = 0;
     int width = std::min(size, 8);
     for (int i = width - 1; i >= 0; --i) {
@@ -103,11 +104,11 @@ void Assembler::emitValue(const Value& v, int size) {
         n = (n << 8) | (at < s.bytes.size() ? s.bytes[at] : 0);
     }
     bool reloc = v.relocatable() && !v.undefined;
-    listText(hexText(n, width * 2) + (reloc ? (v.segBase ? "s" : "r") : "") + " ");
+    m_listing.code(hexText(n, width * 2) + (reloc ? (v.segBase ? "s" : "r") : "") + " ");
 }
 
 void Assembler::emitValueBytes(const Value& v, int size) {
-    std::uint32_t at = m_segs[m_curSeg].lc;
+    std::uint32_t at = m_segs[m_segs.current()].lc;
     if (v.kind == Value::Kind::Reg || v.hasRegs()) {
         error("Illegal use of register");
         reserve(static_cast<std::uint32_t>(size));

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <functional>
 
-#include "asm.h"
+#include "context.h"
 #include "registers.h"
 
 namespace krvs::tasm {
@@ -18,7 +18,7 @@ constexpr int kMaxNesting = 256;  // parentheses, brackets and prefix operators,
 
 class Evaluator {
 public:
-    Evaluator(Assembler& a, const std::vector<Token>& t, size_t& p, int depth)
+    Evaluator(DirContext& a, const std::vector<Token>& t, size_t& p, int depth)
         : m_a(a), m_t(t), m_p(p), m_depth(depth) {}
 
     bool expr(Value& v) {
@@ -34,13 +34,13 @@ public:
             (m_p + 1 == m_t.size() || m_t[m_p + 1].is(',')))
             return primary(v);
         // Counted only here, off the one-token path that most operands take.
-        Nest nest(m_a.m_exprNesting);
+        Nest nest(m_a.exprNesting());
         if (nest.tooDeep()) return tooComplex();
         return orExpr(v);
     }
 
 private:
-    Assembler& m_a;
+    DirContext& m_a;
     const std::vector<Token>& m_t;
     size_t& m_p;
     int m_depth;
@@ -54,7 +54,7 @@ private:
     };
     bool tooComplex() {
         // One message for the line, not one per level on the way out.
-        if (m_a.m_exprNesting == kMaxNesting + 1) m_a.error("Expression too complex", cur().col);
+        if (m_a.exprNesting() == kMaxNesting + 1) m_a.error("Expression too complex", cur().col);
         return false;
     }
 
@@ -70,7 +70,7 @@ private:
     }
     bool needConst(const Value& a, const Value& b) {
         if (a.isConst() && b.isConst() && a.kind == Value::Kind::Imm && b.kind == Value::Kind::Imm) return true;
-        if ((a.undefined || b.undefined) && !m_a.m_finalPass) return true;
+        if ((a.undefined || b.undefined) && !m_a.finalPass()) return true;
         return fail("Constant expected");
     }
     static Value constant(std::int32_t n, bool undef = false) {
@@ -111,7 +111,7 @@ private:
     }
     bool notExpr(Value& v) {
         if (kw(Kw::Not)) {
-            Nest nest(m_a.m_exprNesting);
+            Nest nest(m_a.exprNesting());
             if (nest.tooDeep()) return tooComplex();
             ++m_p;
             if (!notExpr(v)) return false;
@@ -258,7 +258,7 @@ private:
 
     bool unaryExpr(Value& v) {
         if (punct('-') || punct('+') || kw(Kw::High) || kw(Kw::Low)) {
-            Nest nest(m_a.m_exprNesting);
+            Nest nest(m_a.exprNesting());
             if (nest.tooDeep()) return tooComplex();
             return prefixExpr(v);
         }
@@ -290,7 +290,7 @@ private:
 
     bool ptrExpr(Value& v) {
         if (cur().kind == Tok::Ident && (cur().kw != Kw::None || (m_p + 1 < m_t.size() && m_t[m_p + 1].kw == Kw::Ptr))) {
-            Nest nest(m_a.m_exprNesting);
+            Nest nest(m_a.exprNesting());
             if (nest.tooDeep()) return tooComplex();
             return prefixOperator(v);
         }
@@ -325,7 +325,7 @@ private:
             ++m_p;
             v = Value();
             v.kind = Value::Kind::Mem;
-            v.seg = m_a.curSeg();
+            v.seg = m_a.segs().current();
             v.num = m_a.here();
             v.type = t;
             v.label = t == kTypeNear || t == kTypeFar;
@@ -348,8 +348,8 @@ private:
                 s.segBase = true;
                 s.ext = v.ext;
                 s.seg = v.seg;
-                if (m_a.segExists(v.seg) && m_a.m_segs[v.seg].group >= 0) {
-                    s.grp = m_a.m_segs[v.seg].group;
+                if (m_a.segs().exists(v.seg) && m_a.segs()[v.seg].group >= 0) {
+                    s.grp = m_a.segs()[v.seg].group;
                     s.seg = -1;
                 }
                 if (v.segBase) s = v;
@@ -366,9 +366,9 @@ private:
             case 3:
             case 4: {  // LENGTH, SIZE
                 int len = 1, size = v.type > 0 ? v.type : 0;
-                if (v.sym >= 0 && m_a.m_syms[v.sym].kind == SymKind::Var) {
-                    len = m_a.m_syms[v.sym].length;
-                    size = m_a.m_syms[v.sym].size;
+                if (v.sym >= 0 && m_a.syms()[v.sym].kind == SymKind::Var) {
+                    len = m_a.syms()[v.sym].length;
+                    size = m_a.syms()[v.sym].size;
                 }
                 v = constant(op == 3 ? len : size, v.undefined);
                 return true;
@@ -377,16 +377,16 @@ private:
                 v.isShort = true;
                 return true;
             default: {  // WIDTH, MASK of a record field
-                if (v.sym < 0 || m_a.m_syms[v.sym].kind != SymKind::RecField) {
-                    if (v.sym >= 0 && m_a.m_syms[v.sym].kind == SymKind::Record) {
-                        const Symbol& r = m_a.m_syms[v.sym];
+                if (v.sym < 0 || m_a.syms()[v.sym].kind != SymKind::RecField) {
+                    if (v.sym >= 0 && m_a.syms()[v.sym].kind == SymKind::Record) {
+                        const Symbol& r = m_a.syms()[v.sym];
                         v = constant(op == 7 ? r.width : static_cast<std::int32_t>((r.width >= 32 ? 0 : (1u << r.width)) - 1));
                         return true;
                     }
                     if (v.undefined) return true;
                     return fail("Record field expected");
                 }
-                const Symbol& f = m_a.m_syms[v.sym];
+                const Symbol& f = m_a.syms()[v.sym];
                 std::uint32_t mask = ((f.width >= 32 ? 0u : (1u << f.width)) - 1) << f.value;
                 v = constant(op == 7 ? f.width : static_cast<std::int32_t>(mask));
                 return true;
@@ -443,8 +443,8 @@ private:
             }
             ++m_p;
             int s = m_a.findSymbol(name);
-            if (s < 0 || m_a.m_syms[s].kind != SymKind::Field) {
-                if (!m_a.m_finalPass) {
+            if (s < 0 || m_a.syms()[s].kind != SymKind::Field) {
+                if (!m_a.finalPass()) {
                     v.undefined = true;
                     continue;
                 }
@@ -452,8 +452,8 @@ private:
             }
             m_a.noteRef(s);
             regToMem(v);
-            v.num += m_a.m_syms[s].value;
-            v.type = m_a.m_syms[s].type;
+            v.num += m_a.syms()[s].value;
+            v.type = m_a.syms()[s].type;
             if (v.kind == Value::Kind::Imm && !v.relocatable()) v.kind = Value::Kind::Mem;
             if (!bracketTail(v)) return false;
         }
@@ -550,21 +550,21 @@ private:
         }
         if (t.text == "$") {
             v.kind = Value::Kind::Mem;
-            v.seg = m_a.curSeg();
+            v.seg = m_a.segs().current();
             v.num = m_a.here();
             v.type = kTypeNear;
             v.label = true;
-            if (m_a.m_strucOpen >= 0) v = constant(m_a.m_strucOffset);
+            if (m_a.module().strucOpen >= 0) v = constant(m_a.module().strucOffset);
             return true;
         }
         if (t.text == "?") return fail("Illegal use of ?");
         int s = m_a.findSymbol(t.text);
-        if (s < 0 || !m_a.m_syms[s].everDefined) return undefinedSymbol(t, v);
+        if (s < 0 || !m_a.syms()[s].everDefined) return undefinedSymbol(t, v);
         return symbolValue(s, v);
     }
 
     bool undefinedSymbol(const Token& t, Value& v) {
-        if (m_a.m_finalPass) {
+        if (m_a.finalPass()) {
             m_a.error("Undefined symbol: " + m_a.displayName(t.text), t.col);
             return false;
         }
@@ -573,7 +573,7 @@ private:
     }
 
     bool symbolValue(int s, Value& v) {
-        const Symbol& sym = m_a.m_syms[s];
+        const Symbol& sym = m_a.syms()[s];
         m_a.noteRef(s);
         v.sym = s;
         switch (sym.kind) {
@@ -593,28 +593,28 @@ private:
                 return true;
             case SymKind::Number: {
                 bool u = v.undefined;
-                v = sym.val;
+                v = sym.val();
                 v.undefined = v.undefined || u;
                 v.sym = s;
                 return true;
             }
-            case SymKind::Text: return textValue(sym.text, v);
+            case SymKind::Text: return textValue(sym.text(), v);
             case SymKind::Segment:
                 v.segBase = true;
-                v.seg = m_a.m_syms[s].seg;
+                v.seg = m_a.syms()[s].seg;
                 return true;
             case SymKind::Group:
                 v.segBase = true;
                 v.grp = sym.value;
                 return true;
             case SymKind::Extern: {
-                if (sym.ext < 0 || sym.ext >= static_cast<int>(m_a.m_exts.size())) {
+                if (sym.ext < 0 || sym.ext >= static_cast<int>(m_a.segs().externs().size())) {
                     // Declared further down: usable from the next pass on only.
-                    if (m_a.m_finalPass) return fail("Undefined symbol: " + sym.name);
+                    if (m_a.finalPass()) return fail("Undefined symbol: " + sym.name);
                     v.undefined = true;
                     return true;
                 }
-                const Extern& e = m_a.m_exts[sym.ext];
+                const Extern& e = m_a.segs().externAt(sym.ext);
                 v.ext = sym.ext;
                 v.type = e.type;
                 v.kind = Value::Kind::Mem;
@@ -658,7 +658,8 @@ private:
 }  // namespace
 
 bool Assembler::evaluate(const std::vector<Token>& toks, size_t& pos, Value& out) {
-    Evaluator e(*this, toks, pos, 0);
+    DirContext context(*this);
+    Evaluator e(context, toks, pos, 0);
     return e.expr(out);
 }
 
@@ -679,7 +680,7 @@ bool Assembler::evalConst(const std::vector<Token>& toks, size_t& pos, std::int3
 
 bool Assembler::parseNumber(std::string_view text, std::int32_t& out) {
     std::string s = upper(text);
-    int radix = m_radix;
+    int radix = m_mod.radix;
     char last = s.back();
     bool hexDigitsOk = true;
     if (last == 'H') {
@@ -688,10 +689,10 @@ bool Assembler::parseNumber(std::string_view text, std::int32_t& out) {
     } else if (last == 'O' || last == 'Q') {
         radix = 8;
         s.pop_back();
-    } else if ((last == 'B' || last == 'Y') && m_radix <= 10) {
+    } else if ((last == 'B' || last == 'Y') && m_mod.radix <= 10) {
         radix = 2;
         s.pop_back();
-    } else if ((last == 'D' || last == 'T') && m_radix <= 10) {
+    } else if ((last == 'D' || last == 'T') && m_mod.radix <= 10) {
         radix = 10;
         s.pop_back();
     }
@@ -715,7 +716,7 @@ int Assembler::typeKeyword(std::string_view w) const {
     };
     for (const auto& [name, t] : kTypes)
         if (iequals(w, name)) return t;
-    int s = findSymbol(w);
+    int s = m_syms.find(w);
     if (s >= 0 && m_syms[s].kind == SymKind::Struc) return m_syms[s].size;
     return 0;
 }

@@ -7,7 +7,8 @@
 #include <array>
 #include <cstdio>
 
-#include "asm.h"
+#include "context.h"
+#include "keywords.h"
 
 namespace krvs::tasm {
 
@@ -55,47 +56,47 @@ bool bracketedConstant(const Value& v) {
 }  // namespace
 
 // Which segment register reaches the segment (or its group) that a memory operand lies in.
-static int assumedRegFor(Assembler& a, const Value& v, int defaultReg, int& frameSym) {
+static int assumedRegFor(DirContext& a, const Value& v, int defaultReg, int& frameSym) {
     frameSym = -1;
-    if (!a.segExists(v.seg)) return defaultReg;
-    int segSym = a.m_segs[v.seg].sym;
-    int grp = a.m_segs[v.seg].group;
-    int grpSym = grp >= 0 ? a.m_groups[grp].sym : -1;
-    auto reaches = [&](int r) { return a.m_assume[r] >= 0 && (a.m_assume[r] == segSym || a.m_assume[r] == grpSym); };
+    if (!a.segs().exists(v.seg)) return defaultReg;
+    int segSym = a.segs()[v.seg].sym;
+    int grp = a.segs()[v.seg].group;
+    int grpSym = grp >= 0 ? a.segs().group(grp).sym : -1;
+    auto reaches = [&](int r) { return a.segs().assumed(r) >= 0 && (a.segs().assumed(r) == segSym || a.segs().assumed(r) == grpSym); };
     static const int kOrder[] = {0, 1, 2, 3};  // ES CS SS DS after the default
     if (reaches(defaultReg)) {
-        frameSym = a.m_assume[defaultReg];
+        frameSym = a.segs().assumed(defaultReg);
         return defaultReg;
     }
     for (int r : kOrder) {
         if (reaches(r)) {
-            frameSym = a.m_assume[r];
+            frameSym = a.segs().assumed(r);
             return r;
         }
     }
     return -2;
 }
 
-static bool memoryOperand(Assembler& a, Value& v, x86::Operand& op) {
+static bool memoryOperand(DirContext& a, Value& v, x86::Operand& op) {
     int defaultReg = v.base == 5 ? 2 : 3;
     int reg = v.sreg;
     if (reg < 0 && v.seg >= 0) {
         int frameSym = -1;
         reg = assumedRegFor(a, v, defaultReg, frameSym);
         if (reg == -2) {
-            if (!a.m_finalPass) reg = defaultReg;
+            if (!a.finalPass()) reg = defaultReg;
             else {
                 a.error("Can't address with currently ASSUMEd segment registers");
                 return false;
             }
         }
         if (frameSym >= 0 && v.frameGrp < 0 && v.frameSeg < 0) {
-            const Symbol& fs = a.m_syms[frameSym];
+            const Symbol& fs = a.syms()[frameSym];
             if (fs.kind == SymKind::Group) v.frameGrp = fs.value;
             else v.frameSeg = fs.seg;
         }
-    } else if (v.sreg >= 0 && v.seg >= 0 && v.frameGrp < 0 && v.frameSeg < 0 && a.m_assume[v.sreg] >= 0) {
-        const Symbol& fs = a.m_syms[a.m_assume[v.sreg]];
+    } else if (v.sreg >= 0 && v.seg >= 0 && v.frameGrp < 0 && v.frameSeg < 0 && a.segs().assumed(v.sreg) >= 0) {
+        const Symbol& fs = a.syms()[a.segs().assumed(v.sreg)];
         if (fs.kind == SymKind::Group) v.frameGrp = fs.value;
         else if (fs.kind == SymKind::Segment) v.frameSeg = fs.seg;
     }
@@ -107,8 +108,8 @@ static bool memoryOperand(Assembler& a, Value& v, x86::Operand& op) {
 }
 
 bool Assembler::jumpOperand(std::string_view mnem, Value& v, x86::Operand& op) {
-    bool far = v.type == kTypeFar || (v.ext >= 0 && m_exts[v.ext].type == kTypeFar);
-    bool sameSeg = v.seg >= 0 && v.seg == m_curSeg && v.ext < 0;
+    bool far = v.type == kTypeFar || (v.ext >= 0 && m_segs.externAt(v.ext).type == kTypeFar);
+    bool sameSeg = v.seg >= 0 && v.seg == m_segs.current() && v.ext < 0;
     if (far && !isConditional(mnem) && !isLoop(mnem)) {
         op = x86::Operand::farPtr(0, static_cast<std::uint16_t>(v.num), false);
         return true;
@@ -159,7 +160,10 @@ bool Assembler::toOperand(std::string_view mnem, Value& v, x86::Operand& op) {
             if (branch && !v.bracket && !v.hasRegs() && v.sreg < 0 && (v.label || v.type == kTypeNone || v.isShort) &&
                 !(v.typeExplicit && v.type > 0))
                 return jumpOperand(mnem, v, op);
-            return memoryOperand(*this, v, op);
+        {
+            DirContext context(*this);
+            return memoryOperand(context, v, op);
+        }
         case Value::Kind::Imm:
             if (branch && (v.undefined || v.isShort || v.ext >= 0)) return jumpOperand(mnem, v, op);
             if (branch && v.isConst()) {
@@ -217,21 +221,21 @@ void Assembler::reportEncodeError(std::string_view mnem, const x86::EncodeResult
 void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     if (!needSegment()) return;
     x86::EncodeOptions eo;
-    eo.cpu = m_cpu == 0 ? x86::CpuModel::I8086 : m_cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
+    eo.cpu = m_mod.cpu == 0 ? x86::CpuModel::I8086 : m_mod.cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
     // Prefixes written in front of the instruction on the same line.
     while (pos + 1 < toks.size() && (upperChar(toks[pos].text[0]) == 'R' || upperChar(toks[pos].text[0]) == 'L') &&
            isOneOf(toks[pos].text, {"REP", "REPE", "REPZ", "REPNE", "REPNZ", "LOCK"}) &&
            toks[pos + 1].kind == Tok::Ident) {
-        x86::EncodeResult p = x86::encode(toks[pos].text, {}, eo);
+        x86::EncodeResult p = x86::encode(keywordOf(toks[pos].text).forms, {}, eo);
         if (!p.ok()) return error("Illegal instruction");
         for (std::uint8_t b : p.code()) emitByte(b);
         char buf[8];
         std::snprintf(buf, sizeof buf, "%02X> ", p.length ? p.bytes[0] : 0);
-        listText(buf);
+        m_listing.code(buf);
         ++pos;
     }
     std::string mnem(toks[pos].text);
-    if (iequals(mnem, "RET") && !m_procStack.empty() && m_syms[m_procStack.back()].type == kTypeFar) mnem = "RETF";
+    if (iequals(mnem, "RET") && !m_mod.procs.empty() && m_syms[m_mod.procs.back()].type == kTypeFar) mnem = "RETF";
     std::vector<InstrOperand> ops = std::move(m_opsBuf);
     ops.clear();
     struct Keep {
@@ -261,11 +265,11 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     }
     for (InstrOperand& o : ops)
         if (!toOperand(mnem, o.v, o.op)) return;
-    if (m_jumps && ops.size() == 1 && isConditional(mnem) && longConditionalJump(mnem, ops[0])) return;
+    if (m_mod.jumps && ops.size() == 1 && isConditional(mnem) && longConditionalJump(mnem, ops[0])) return;
     std::array<x86::Operand, 3> xs{};
     for (size_t k = 0; k < ops.size(); ++k) xs[k] = ops[k].op;
     eo.origin = static_cast<std::uint16_t>(here());
-    x86::EncodeResult r = x86::encode(mnem, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
+    x86::EncodeResult r = x86::encode(keywordOf(mnem).forms, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
     if (!r.ok()) {
         reportEncodeError(mnem, r, ops);
         // A jump keeps its room so that the labels after it stay where they are.
@@ -294,7 +298,7 @@ bool Assembler::longConditionalJump(const std::string& mnem, const InstrOperand&
     x86::EncodeOptions eo;
     eo.origin = static_cast<std::uint16_t>(here());
     x86::Operand near = x86::Operand::rel(here() + 2, x86::JumpDist::Short, true);
-    x86::EncodeResult cc = x86::encode(mnem, std::span<const x86::Operand>(&near, 1), eo);
+    x86::EncodeResult cc = x86::encode(keywordOf(mnem).forms, std::span<const x86::Operand>(&near, 1), eo);
     if (!cc.ok() || cc.length != 2) return false;
     m_lineInstr = true;
     emitListedByte(static_cast<std::uint8_t>(cc.bytes[0] ^ 1));  // Jcc and its inverse differ in bit 0
@@ -302,13 +306,13 @@ bool Assembler::longConditionalJump(const std::string& mnem, const InstrOperand&
     emitListedByte(0xE9);
     std::uint16_t disp = static_cast<std::uint16_t>(target - (here() + 2));
     emitWord(disp);
-    listField(disp, 2, false, false);
+    m_listing.field(disp, 2, false, false);
     return true;
 }
 
 void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrOperand>& ops) {
     m_lineInstr = true;
-    std::uint32_t start = m_segs[m_curSeg].lc;
+    std::uint32_t start = m_segs[m_segs.current()].lc;
     size_t i = 0;
     for (const x86::Field& f : r.fieldList()) {
         for (; i < f.offset; ++i) emitListedByte(r.bytes[i]);
@@ -325,10 +329,10 @@ void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrO
                 }
                 break;
             case x86::FieldRole::Relative:
-                if (!v.undefined && (v.ext >= 0 || (v.seg >= 0 && v.seg != m_curSeg))) {
+                if (!v.undefined && (v.ext >= 0 || (v.seg >= 0 && v.seg != m_segs.current()))) {
                     reloc = true;
                     addFixup(FixKind::Rel16, v, at);
-                    m_segs[m_curSeg].fixups.back().disp = v.num;
+                    m_segs[m_segs.current()].fixups.back().disp = v.num;
                 }
                 break;
             case x86::FieldRole::FarOffset:
@@ -346,7 +350,7 @@ void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrO
             value |= static_cast<std::uint32_t>(b) << (8 * k);
             emitByte(b);
         }
-        listField(value, f.width, reloc, f.role == x86::FieldRole::FarSegment && ops[f.operand].v.relocatable());
+        m_listing.field(value, f.width, reloc, f.role == x86::FieldRole::FarSegment && ops[f.operand].v.relocatable());
         i += f.width;
     }
     for (; i < r.length; ++i) emitListedByte(r.bytes[i]);

@@ -1,7 +1,7 @@
 // The one-line assembler behind DEBUG's A command: numbers are hexadecimal, a bare number after a
 // jump or call is the target offset, and "[1234]" is a memory operand.
 
-#include "asm.h"
+#include "context.h"
 
 namespace krvs::tasm {
 
@@ -10,18 +10,12 @@ bool Assembler::assembleSingle(const std::string& text, std::uint16_t offset, st
     m_pass = 2;
     m_finalPass = true;
     m_singleLine = true;
-    m_radix = 16;
-    m_mainFile = "A";
+    m_mod.radix = 16;
     Segment seg;
     seg.name = "A";
     seg.lc = offset;
-    m_segs.push_back(seg);
-    m_curSeg = 0;
-    Frame f;
-    f.kind = Frame::Kind::File;
-    f.lines = std::make_shared<const std::vector<std::string>>(std::vector<std::string>{text});
-    f.name = "A";
-    m_frames.push_back(std::move(f));
+    m_segs.switchTo(m_segs.add(std::move(seg)));
+    m_sources.startSingle("A", text);
     m_lastErrorCol = -1;
     std::vector<Token> toks;
     int errCol = 0;

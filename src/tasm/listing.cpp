@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "asm.h"
+#include "context.h"
 #include "listing.h"
 
 namespace krvs::tasm {
@@ -93,54 +93,66 @@ std::string entab(const std::string& line) {
     return out;
 }
 
-void Assembler::emitListedByte(std::uint8_t b) {
-    emitByte(b);
-    if (m_listMute == 0 && m_opts.listing) m_lineCode += hex(b, 2) + " ";
+void ListingRecorder::reset() {
+    m_code.clear();
+    m_mute = 0;
+    m_off = false;
+    m_lines.clear();
+    m_crossRefs.clear();
+    m_title.clear();
+    m_subtitle.clear();
+    m_listNo = 0;
+    startLine();
 }
 
-void Assembler::listField(std::uint32_t value, int width, bool reloc, bool segment) {
-    if (m_listMute || !m_opts.listing) return;
-    if (width == 1) m_lineCode += hex(value, 2);
-    else m_lineCode += hex(value, 4);
-    if (segment) m_lineCode += "s";
-    else if (reloc) m_lineCode += "r";
-    m_lineCode += " ";
+void ListingRecorder::code(std::string_view text) {
+    if (m_on && m_mute == 0) m_code += text;
 }
 
-void Assembler::listText(const std::string& text) {
-    if (m_listMute || !m_opts.listing) return;
-    m_lineCode += text;
+void ListingRecorder::byte(std::uint8_t b) {
+    if (m_on && m_mute == 0) m_code += hex(b, 2) + " ";
 }
 
-void Assembler::listLine(const std::string& line, std::uint32_t startLc, int startSeg, size_t diagStart, size_t) {
-    std::string code = std::move(m_lineCode);
-    m_lineCode.clear();
-    bool label = m_lineLabel;
-    m_lineLabel = false;
-    if (!m_opts.listing) return;
-    bool expansion = !m_frames.empty() && m_frames.back().kind != Frame::Kind::File;
-    bool hasDiag = m_diags.size() > diagStart;
-    if ((m_listSuppressed || m_listOff) && !hasDiag) {
+void ListingRecorder::field(std::uint32_t value, int width, bool reloc, bool segment) {
+    if (!m_on || m_mute) return;
+    m_code += hex(value, width == 1 ? 2 : 4);
+    if (segment) m_code += "s";
+    else if (reloc) m_code += "r";
+    m_code += " ";
+}
+
+void ListingRecorder::startLine() {
+    m_suppressed = false;
+    m_showOffset = false;
+    m_lineRefs.clear();
+}
+
+void ListingRecorder::endLine(const LineEnd& e) {
+    std::string code = std::move(m_code);
+    m_code.clear();
+    if (!m_on) return;
+    bool hasDiag = e.diagTo > e.diagFrom;
+    if ((m_suppressed || m_off) && !hasDiag) {
         m_lineRefs.clear();
         return;
     }
-    if (expansion && !m_opts.listingAll && !m_lineEmitted && !hasDiag && code.empty()) return;
+    if (e.expansion && !m_allExpansions && !e.emitted && !hasDiag && code.empty()) return;
     ListLine l;
     l.listNo = ++m_listNo;
     for (const auto& [sym, defines] : m_lineRefs) {
-        if (m_crossRefs.size() <= static_cast<size_t>(sym)) m_crossRefs.resize(m_syms.size());
+        if (m_crossRefs.size() <= static_cast<size_t>(sym)) m_crossRefs.resize(std::max(e.symbolCount, static_cast<size_t>(sym) + 1));
         CrossRefs& refs = m_crossRefs[static_cast<size_t>(sym)];
         if (!refs.empty() && refs.back().first == l.listNo) refs.back().second |= defines;
         else refs.emplace_back(l.listNo, defines);
     }
     m_lineRefs.clear();
-    l.hasOffset = (startSeg >= 0 && (m_lineEmitted || label) && m_strucOpen < 0) || m_lineListsOffset;
-    l.offset = startLc;
+    l.hasOffset = e.hasOffset || m_showOffset;
+    l.offset = e.offset;
     l.code = std::move(code);
-    l.source = line;
-    l.expansion = expansion;
-    for (size_t i = diagStart; i < m_diags.size(); ++i) l.diags.push_back(i);
-    m_list.push_back(std::move(l));
+    l.source = e.source;
+    l.expansion = e.expansion;
+    for (size_t i = e.diagFrom; i < e.diagTo; ++i) l.diags.push_back(i);
+    m_lines.push_back(std::move(l));
 }
 
 namespace {
@@ -169,11 +181,11 @@ struct Page {
     }
 };
 
-std::string typeName(const Assembler& a, const Symbol& s) {
+std::string typeName(const Symbol& s) {
     switch (s.kind) {
         case SymKind::Text: return "Text";
         case SymKind::Number:
-            if (s.val.kind == Value::Kind::Mem || s.val.seg >= 0 || s.val.ext >= 0) return "Alias";
+            if (s.val().kind == Value::Kind::Mem || s.val().seg >= 0 || s.val().ext >= 0) return "Alias";
             return "Number";
         case SymKind::Struc: return "Struct";
         case SymKind::Record: return "Record";
@@ -185,7 +197,6 @@ std::string typeName(const Assembler& a, const Symbol& s) {
         case SymKind::Var: break;
         default: return {};
     }
-    (void)a;
     switch (s.type) {
         case 1: return "Byte";
         case 2: return "Word";
@@ -199,25 +210,25 @@ std::string typeName(const Assembler& a, const Symbol& s) {
     }
 }
 
-std::string valueText(const Assembler& a, const Symbol& s) {
+std::string valueText(const SegmentSet& segs, const Symbol& s) {
     auto segName = [&](int seg) {
-        const Segment& g = a.m_segs[seg];
-        return g.group >= 0 ? a.m_groups[g.group].name : g.name;
+        const Segment& g = segs[seg];
+        return g.group >= 0 ? segs.group(g.group).name : g.name;
     };
     switch (s.kind) {
-        case SymKind::Text: return s.text;
+        case SymKind::Text: return s.text();
         case SymKind::Number:
-            if (s.val.seg >= 0 && s.val.seg < static_cast<int>(a.m_segs.size()))
-                return segName(s.val.seg) + ":" + hex(static_cast<std::uint16_t>(s.val.num), 4);
-            return hex(static_cast<std::uint32_t>(s.val.num) & (s.val.num < 0 || s.val.num > 0xFFFF ? 0xFFFFFFFFu : 0xFFFFu),
-                       s.val.num > 0xFFFF || s.val.num < -0x8000 ? 8 : 4);
+            if (s.val().seg >= 0 && s.val().seg < static_cast<int>(segs.size()))
+                return segName(s.val().seg) + ":" + hex(static_cast<std::uint16_t>(s.val().num), 4);
+            return hex(static_cast<std::uint32_t>(s.val().num) & (s.val().num < 0 || s.val().num > 0xFFFF ? 0xFFFFFFFFu : 0xFFFFu),
+                       s.val().num > 0xFFFF || s.val().num < -0x8000 ? 8 : 4);
         case SymKind::Field:
         case SymKind::RecField: return hex(static_cast<std::uint32_t>(s.value) & 0xFFFF, 4);
         case SymKind::Struc: return hex(static_cast<std::uint32_t>(s.size), 4);
         case SymKind::Record: return hex(static_cast<std::uint32_t>(s.width), 4);
         case SymKind::Extern: return "----:---- Extern";
         default:
-            if (s.seg < 0 || s.seg >= static_cast<int>(a.m_segs.size())) return "----";
+            if (s.seg < 0 || s.seg >= static_cast<int>(segs.size())) return "----";
             return segName(s.seg) + ":" + hex(static_cast<std::uint32_t>(s.value) & 0xFFFF, 4);
     }
 }
@@ -254,7 +265,7 @@ std::string column(const std::string& row, size_t col) { return row.size() >= co
 // defining one marked "#"; a row that is full ends with "+" at col 130 and goes on at col 59.
 constexpr size_t kCrefCol = 59, kCrefEnd = 128, kCrefPlusCol = 130;
 
-std::vector<std::string> crossReference(const std::string& row, const Assembler::CrossRefs& refs) {
+std::vector<std::string> crossReference(const std::string& row, const CrossRefs& refs) {
     std::vector<std::string> lines;
     std::string cur = column(row, kCrefCol);
     bool any = false;
@@ -285,9 +296,9 @@ std::string segmentRow(const Segment& s, bool indent) {
 std::string Assembler::buildListing(const std::string& header) const {
     Page p;
     p.header = header;
-    std::string second = m_title.empty() ? m_mainFile : m_title;
+    std::string second = m_listing.title().empty() ? m_sources.mainFile() : m_listing.title();
     p.newPage(second, 3);
-    for (const ListLine& l : m_list) {
+    for (const ListLine& l : m_listing.lines()) {
         std::vector<std::string> code = codeLines(l.code);
         char num[16];
         std::snprintf(num, sizeof num, "%7d", l.listNo);
@@ -313,39 +324,41 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     auto rows = [&](const std::string& row, int sym) {
         if (!cref) return p.line(row, "Symbol Table");
         static const CrossRefs kNone;
-        const CrossRefs& refs = sym >= 0 && static_cast<size_t>(sym) < m_crossRefs.size() ? m_crossRefs[static_cast<size_t>(sym)] : kNone;
+        const CrossRefs& refs = sym >= 0 && static_cast<size_t>(sym) < m_listing.crossRefs().size() ? m_listing.crossRefs()[static_cast<size_t>(sym)] : kNone;
         for (const std::string& l : crossReference(row, refs)) p.line(l, "Symbol Table");
     };
     std::string heading = pad(pad("Symbol Name", kTypeCol) + "Type", kValueCol) + "Value";
     p.line(cref ? pad(heading, kCrefCol) + "Cref (defined at #)" : heading, "Symbol Table");
     p.line("", "Symbol Table");
-    std::vector<const Symbol*> syms;
-    for (const Symbol& s : m_syms) {
+    std::vector<int> syms;
+    for (size_t i = 0; i < m_syms.size(); ++i) {
+        const Symbol& s = m_syms[i];
         if (!s.everDefined || s.kind == SymKind::Segment || s.kind == SymKind::Group || s.kind == SymKind::Macro) continue;
         if (s.name.rfind("@@", 0) == 0 || s.definedPass != m_pass) continue;
-        syms.push_back(&s);
+        syms.push_back(static_cast<int>(i));
     }
-    std::sort(syms.begin(), syms.end(), [](const Symbol* x, const Symbol* y) { return upper(x->name) < upper(y->name); });
-    for (const Symbol* s : syms) {
-        std::string type = typeName(*this, *s);
+    std::sort(syms.begin(), syms.end(), [&](int x, int y) { return upper(m_syms[x].name) < upper(m_syms[y].name); });
+    for (int i : syms) {
+        const Symbol& s = m_syms[i];
+        std::string type = typeName(s);
         if (type.empty()) continue;
-        std::string row = column(s->name, kTypeCol) + type;
-        row = column(row, kValueCol) + valueText(*this, *s);
-        rows(row, static_cast<int>(s - &m_syms[0]));
+        std::string row = column(s.name, kTypeCol) + type;
+        row = column(row, kValueCol) + valueText(m_segs, s);
+        rows(row, i);
     }
     p.line("", "Symbol Table");
     heading = pad("Groups & Segments", kBitCol) + "Bit Size Align  Combine Class";
     p.line(cref ? pad(heading, kCrefCol) + "Cref (defined at #)" : heading, "Symbol Table");
     p.line("", "Symbol Table");
     std::vector<std::pair<std::string, int>> tops;  // groups (index >= 0) and loose segments (-1 - index)
-    for (size_t g = 0; g < m_groups.size(); ++g) tops.emplace_back(upper(m_groups[g].name), static_cast<int>(g));
-    for (size_t s = 0; s < m_segs.size(); ++s)
+    for (int g = 0; g < static_cast<int>(m_segs.groups().size()); ++g) tops.emplace_back(upper(m_segs.group(g).name), g);
+    for (int s = 0; s < m_segs.size(); ++s)
         if (m_segs[s].group < 0) tops.emplace_back(upper(m_segs[s].name), -1 - static_cast<int>(s));
     std::sort(tops.begin(), tops.end());
     for (const auto& [name, idx] : tops) {
         if (idx >= 0) {
-            rows(column(m_groups[idx].name, kBitCol) + "Group", m_groups[idx].sym);
-            std::vector<int> members = m_groups[idx].segs;
+            rows(column(m_segs.group(idx).name, kBitCol) + "Group", m_segs.group(idx).sym);
+            std::vector<int> members = m_segs.group(idx).segs;
             std::sort(members.begin(), members.end(), [&](int x, int y) { return upper(m_segs[x].name) < upper(m_segs[y].name); });
             for (int s : members) rows(segmentRow(m_segs[s], true), m_segs[s].sym);
         } else {

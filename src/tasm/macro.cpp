@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "asm.h"
+#include "context.h"
 #include "directives.h"
 
 namespace krvs::tasm {
@@ -20,7 +20,7 @@ std::string trim(std::string_view s) {
 }
 
 // Splits "a, <b,c>, 'd,e', %N" into arguments. `%expr` becomes the value of expr as a number.
-std::vector<std::string> splitArgs(Assembler& a, std::string_view text) {
+std::vector<std::string> splitArgs(DirContext& a, std::string_view text) {
     std::vector<std::string> args;
     std::string cur;
     int angle = 0;
@@ -85,7 +85,7 @@ bool startsWithLocal(std::string_view l) {
     return i + 5 == l.size() || !identChar(l[i + 5]);
 }
 
-std::string substitute(const Assembler& a, const std::string& line, const std::vector<std::string>& names,
+std::string substitute(const DirContext& a, const std::string& line, const std::vector<std::string>& names,
                        const std::vector<std::string>& values) {
     if (names.empty()) return line;
     std::string out;
@@ -134,12 +134,12 @@ std::string substitute(const Assembler& a, const std::string& line, const std::v
 
 }  // namespace
 
-void dirMacro(Assembler& a, const DirArgs& d) {
-    Assembler::Collect c;
+void dirMacro(DirContext& a, const DirArgs& d) {
+    Collect c;
     c.active = true;
     c.depth = 1;
     c.kind = "MACRO";
-    c.macro.name = a.m_syms[d.sym].name;
+    c.macro.name = a.syms()[d.sym].name;
     for (size_t p = d.pos; p < d.toks.size(); ++p) {
         const Token& t = d.toks[p];
         if (t.is(',')) continue;
@@ -158,15 +158,15 @@ void dirMacro(Assembler& a, const DirArgs& d) {
         }
         c.macro.required.push_back(req);
     }
-    Symbol& s = a.m_syms[d.sym];
-    if (s.kind != SymKind::Macro || s.definedPass != a.m_pass) {
+    Symbol& s = a.syms()[d.sym];
+    if (s.kind != SymKind::Macro || s.definedPass != a.pass()) {
         if (!a.defineSymbol(d.sym, SymKind::Macro)) return;
     }
-    a.m_collect = std::move(c);
+    a.collect(std::move(c));
 }
 
-void dirRepeat(Assembler& a, const DirArgs& d) {
-    Assembler::Collect c;
+void dirRepeat(DirContext& a, const DirArgs& d) {
+    Collect c;
     c.active = true;
     c.depth = 1;
     c.kind = upper(d.word);
@@ -203,15 +203,16 @@ void dirRepeat(Assembler& a, const DirArgs& d) {
                 if (ch != ' ' && ch != '\t') c.args.emplace_back(1, ch);
         }
     }
-    a.m_collect = std::move(c);
+    a.collect(std::move(c));
 }
 
 void Assembler::finishCollect(Collect& c) {
     if (c.kind == "MACRO") {
-        m_macros[key(c.macro.name)] = std::move(c.macro);
+        m_macros[m_syms.key(c.macro.name)] = std::move(c.macro);
         return;
     }
-    auto lines = std::make_shared<std::vector<std::string>>();
+    auto lines = std::make_shared<LineText>();
+    DirContext context(*this);
     size_t rounds = c.kind == "REPT" ? static_cast<size_t>(c.count) : c.args.size();
     if (rounds * c.macro.body.size() > 1000000) {
         error("Too many lines in repeat block");
@@ -220,7 +221,7 @@ void Assembler::finishCollect(Collect& c) {
     for (size_t r = 0; r < rounds; ++r) {
         std::vector<std::string> values;
         if (c.kind != "REPT") values.push_back(c.args[r]);
-        for (const std::string& l : c.macro.body) lines->push_back(substitute(*this, l, c.macro.params, values));
+        for (const std::string& l : c.macro.body) lines->add(substitute(context, l, c.macro.params, values));
     }
     if (lines->empty()) return;
     Frame f;
@@ -228,16 +229,17 @@ void Assembler::finishCollect(Collect& c) {
     f.lines = std::move(lines);
     f.name = c.kind;
     f.bodyLines = static_cast<int>(c.macro.body.size());
-    pushFrame(std::move(f));
+    pushExpansion(std::move(f));
 }
 
 bool Assembler::expandMacro(const Macro& m, const std::string& line, size_t argStart) {
-    std::vector<std::string> args = splitArgs(*this, std::string_view(line).substr(std::min(argStart, line.size())));
+    DirContext context(*this);
+    std::vector<std::string> args = splitArgs(context, std::string_view(line).substr(std::min(argStart, line.size())));
     std::vector<std::string> names = m.params;
     args.resize(std::max(args.size(), names.size()));
     for (size_t i = 0; i < m.required.size(); ++i)
         if (m.required[i] && args[i].empty()) error("Missing macro argument");
-    auto lines = std::make_shared<std::vector<std::string>>();
+    auto lines = std::make_shared<LineText>();
     args.resize(names.size());
     std::vector<Token> toks;
     for (const std::string& l : m.body) {
@@ -246,53 +248,46 @@ bool Assembler::expandMacro(const Macro& m, const std::string& line, size_t argS
             for (size_t p = 1; p < toks.size(); ++p) {
                 if (toks[p].is(',')) continue;
                 char buf[16];
-                std::snprintf(buf, sizeof buf, "??%04X", m_localCounter++ & 0xFFFF);
-                names.push_back(key(toks[p].text));
+                // ??0000 to ??FFFF as the classic assembler numbers them, then five digits on
+                // rather than wrapping to names that are taken already.
+                std::snprintf(buf, sizeof buf, "??%04X", m_localCounter++);
+                names.push_back(m_syms.key(toks[p].text));
                 args.emplace_back(buf);
             }
-            lines->push_back({});  // keeps the line numbering inside the macro
+            lines->add({});  // keeps the line numbering inside the macro
             continue;
         }
-        lines->push_back(substitute(*this, l, names, args));
+        lines->add(substitute(context, l, names, args));
     }
     if (lines->empty()) return true;
     Frame f;
     f.kind = Frame::Kind::Macro;
     f.lines = std::move(lines);
     f.name = upper(m.name);
-    pushFrame(std::move(f));
+    pushExpansion(std::move(f));
     return true;
 }
 
-void dirExitm(Assembler& a, const DirArgs&) {
-    for (size_t i = a.m_frames.size(); i-- > 0;) {
-        Frame& f = a.m_frames[i];
-        if (f.kind == Frame::Kind::File) break;
-        // Everything above the innermost expansion ends with it.
-        while (a.m_frames.size() > i + 1) a.popFrame();
-        a.m_frames[i].next = a.m_frames[i].lines->size();
-        if (a.m_conds.size() > a.m_frames[i].condDepth) a.m_conds.resize(a.m_frames[i].condDepth);
-        return;
-    }
-    a.error("EXITM outside a macro");
+void dirExitm(DirContext& a, const DirArgs&) {
+    if (!a.sources().exitMacro()) a.error("EXITM outside a macro");
 }
 
-void dirEndm(Assembler& a, const DirArgs&) { a.error("Unmatched ENDM"); }
+void dirEndm(DirContext& a, const DirArgs&) { a.error("Unmatched ENDM"); }
 
-void dirLocal(Assembler& a, const DirArgs&) {
-    if (a.m_frames.back().kind == Frame::Kind::File) a.error("LOCAL outside a macro");
+void dirLocal(DirContext& a, const DirArgs&) {
+    if (!a.sources().inExpansion()) a.error("LOCAL outside a macro");
 }
 
-void dirPurge(Assembler& a, const DirArgs& d) {
+void dirPurge(DirContext& a, const DirArgs& d) {
     for (size_t p = d.pos; p < d.toks.size(); ++p)
-        if (d.toks[p].kind == Tok::Ident) a.m_macros.erase(a.key(d.toks[p].text));
+        if (d.toks[p].kind == Tok::Ident) a.macros().erase(a.key(d.toks[p].text));
 }
 
 // ----- conditional assembly -----
 
 namespace {
 
-std::string argText(Assembler& a, const DirArgs& d, size_t from) {
+std::string argText(DirContext& a, const DirArgs& d, size_t from) {
     std::string t = trim(a.sourceText(d.line, d.toks, from));
     if (t.size() >= 2 && t.front() == '<' && t.back() == '>') t = t.substr(1, t.size() - 2);
     return trim(t);
@@ -318,7 +313,7 @@ bool twoArgs(const std::string& text, std::string& x, std::string& y) {
     return false;
 }
 
-bool evaluateCondition(Assembler& a, const DirArgs& d, const std::string& w, bool& result) {
+bool evaluateCondition(DirContext& a, const DirArgs& d, const std::string& w, bool& result) {
     if (w == "IF1" || w == "IF2") {
         result = true;
         return true;
@@ -336,7 +331,7 @@ bool evaluateCondition(Assembler& a, const DirArgs& d, const std::string& w, boo
             return false;
         }
         int s = a.findSymbol(d.toks[d.pos].text);
-        bool def = s >= 0 && a.m_syms[s].definedPass == a.m_pass;
+        bool def = s >= 0 && a.syms()[s].definedPass == a.pass();
         result = w == "IFDEF" ? def : !def;
         return true;
     }
@@ -358,19 +353,19 @@ bool evaluateCondition(Assembler& a, const DirArgs& d, const std::string& w, boo
 
 }  // namespace
 
-void dirIf(Assembler& a, const DirArgs& d) {
+void dirIf(DirContext& a, const DirArgs& d) {
     std::string w = upper(d.word);
     bool result = false;
     if (!evaluateCondition(a, d, w, result)) result = false;
-    a.m_conds.push_back({result, result, true, false});
+    a.sources().conds().push_back({result, result, true, false});
 }
 
-void dirElse(Assembler& a, const DirArgs& d) {
-    if (a.m_conds.empty()) {
+void dirElse(DirContext& a, const DirArgs& d) {
+    if (a.sources().conds().empty()) {
         a.error("Unmatched ELSE");
         return;
     }
-    Assembler::Cond& c = a.m_conds.back();
+    Cond& c = a.sources().conds().back();
     std::string w = upper(d.word);
     if (w == "ELSE") {
         if (c.sawElse) a.error("Unmatched ELSE");
@@ -381,15 +376,15 @@ void dirElse(Assembler& a, const DirArgs& d) {
     c.taken = true;
 }
 
-void dirEndif(Assembler& a, const DirArgs&) {
-    if (a.m_conds.empty() || a.m_conds.size() <= (a.m_frames.empty() ? 0 : a.m_frames.back().condDepth)) {
+void dirEndif(DirContext& a, const DirArgs&) {
+    if (a.sources().condsOfTop() == 0) {
         a.error("Unmatched ENDIF");
         return;
     }
-    a.m_conds.pop_back();
+    a.sources().conds().pop_back();
 }
 
-void dirInclude(Assembler& a, const DirArgs& d) {
+void dirInclude(DirContext& a, const DirArgs& d) {
     std::string name = trim(a.sourceText(d.line, d.toks, d.pos));
     if (name.size() >= 2 && (name.front() == '"' || name.front() == '<' || name.front() == '\''))
         name = name.substr(1, name.size() - 2);
@@ -405,8 +400,13 @@ void dirInclude(Assembler& a, const DirArgs& d) {
         tries.push_back(dir + sep + name);
     }
     if (!hasPath) tries.push_back(name);
-    for (const std::string& t : tries)
-        if (a.includeFile(t)) return;
+    for (const std::string& t : tries) {
+        switch (a.sources().include(t)) {
+            case SourceStack::Include::Ok: return;
+            case SourceStack::Include::TooDeep: a.fatal("Too many nested includes"); return;
+            case SourceStack::Include::Unreadable: break;
+        }
+    }
     a.error("Can't locate file: " + name);
 }
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "asm.h"
+#include "context.h"
 
 namespace krvs::tasm {
 
@@ -91,9 +91,8 @@ void Assembler::checkPublics() {
                                                s.kind == SymKind::Var || s.kind == SymKind::Number);
         if (!ok) {
             Diagnostic d;
-            d.file = m_mainFile;
+            d.file = m_sources.mainFile();
             d.line = 0;
-            for (const ListLine& l : m_list) (void)l;
             d.message = "Undefined symbol: " + s.name;
             m_diags.add(d);
         }
@@ -101,13 +100,13 @@ void Assembler::checkPublics() {
 }
 
 std::vector<std::uint8_t> Assembler::buildObject() const {
-    omf::ObjectWriter w(baseName(m_mainFile));
+    omf::ObjectWriter w(baseName(m_sources.mainFile()));
     if (!m_opts.quiet) {
         std::string t = "Korvash TASM 1.0";
         w.addComment(0x00, std::vector<std::uint8_t>(t.begin(), t.end()));
     }
-    if (m_dosseg) w.addComment(0x9E, {}, 0x40);
-    for (const Segment& s : m_segs) {
+    if (m_mod.dosseg) w.addComment(0x9E, {}, 0x40);
+    for (const Segment& s : m_segs.all()) {
         omf::SegmentSpec def;
         def.name = s.name;
         def.className = s.className;
@@ -117,23 +116,23 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
         def.absFrame = s.atFrame;
         w.addSegment(def);
     }
-    for (const Group& g : m_groups) {
+    for (const Group& g : m_segs.groups()) {
         std::vector<std::uint16_t> segs;
         for (int s : g.segs) segs.push_back(static_cast<std::uint16_t>(s + 1));
         w.addGroup(g.name, segs);
     }
-    for (const Extern& e : m_exts) w.addExternal(e.name);
+    for (const Extern& e : m_segs.externs()) w.addExternal(e.name);
     for (const Symbol& s : m_syms) {
         if (!s.isPublic || s.definedPass != m_pass) continue;
         if (s.kind == SymKind::Number) {
-            w.addAbsolutePublic(s.name, 0, static_cast<std::uint32_t>(s.val.num) & 0xFFFF);
-        } else if (segExists(s.seg)) {
+            w.addAbsolutePublic(s.name, 0, static_cast<std::uint32_t>(s.val().num) & 0xFFFF);
+        } else if (m_segs.exists(s.seg)) {
             int grp = m_segs[s.seg].group;
             w.addPublic(s.name, static_cast<std::uint16_t>(s.seg + 1), static_cast<std::uint32_t>(s.value) & 0xFFFF,
                         static_cast<std::uint16_t>(grp + 1));
         }
     }
-    for (size_t i = 0; i < m_segs.size(); ++i) {
+    for (int i = 0; i < m_segs.size(); ++i) {
         const Segment& s = m_segs[i];
         std::vector<std::pair<std::uint32_t, std::uint32_t>> runs = s.runs;
         std::sort(runs.begin(), runs.end());
@@ -145,26 +144,26 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
         for (auto [from, to] : merged) {
             std::vector<omf::Fixup> fix;
             for (const Fixup& f : s.fixups)
-                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from, m_segs));
+                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from, m_segs.all()));
             w.addData(static_cast<std::uint16_t>(i + 1), from,
                       std::span<const std::uint8_t>(s.bytes.data() + from, to - from), std::move(fix));
         }
         for (auto [line, off] : s.lines)
             w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
     }
-    if (m_hasStart && segExists(m_start.seg)) {
+    if (m_mod.hasStart && m_segs.exists(m_mod.start.seg)) {
         omf::Reference r;
         r.target = omf::TargetMethod::Segment;
-        r.targetDatum = static_cast<std::uint16_t>(m_start.seg + 1);
-        r.displacement = m_start.num;
-        int grp = m_segs[m_start.seg].group;
+        r.targetDatum = static_cast<std::uint16_t>(m_mod.start.seg + 1);
+        r.displacement = m_mod.start.num;
+        int grp = m_segs[m_mod.start.seg].group;
         if (grp >= 0) r.frame = omf::FrameMethod::Group, r.frameDatum = static_cast<std::uint16_t>(grp + 1);
-        else r.frame = omf::FrameMethod::Segment, r.frameDatum = static_cast<std::uint16_t>(m_start.seg + 1);
+        else r.frame = omf::FrameMethod::Segment, r.frameDatum = static_cast<std::uint16_t>(m_mod.start.seg + 1);
         w.setStart(r);
-    } else if (m_hasStart && m_start.ext >= 0) {
+    } else if (m_mod.hasStart && m_mod.start.ext >= 0) {
         omf::Reference r;
         r.target = omf::TargetMethod::External;
-        r.targetDatum = static_cast<std::uint16_t>(m_start.ext + 1);
+        r.targetDatum = static_cast<std::uint16_t>(m_mod.start.ext + 1);
         r.frame = omf::FrameMethod::Target;
         w.setStart(r);
     }
@@ -172,11 +171,12 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
 }
 
 void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
-    if (startSeg < 0 || m_frames.empty()) return;
+    const std::vector<Frame>& frames = m_sources.frames();
+    if (startSeg < 0 || frames.empty()) return;
     int line = 0;
     bool inMain = false;
-    for (const Frame& f : m_frames)
-        if (f.kind == Frame::Kind::File) line = f.line, inMain = &f == &m_frames.front();
+    for (const Frame& f : frames)
+        if (f.kind == Frame::Kind::File) line = f.line, inMain = &f == &frames.front();
     if (!inMain) return;
     auto& lines = m_segs[startSeg].lines;
     if (!lines.empty() && lines.back().first == line) return;
@@ -194,7 +194,7 @@ AssemblyResult Assembler::finish() {
         if (d.severity == Severity::Warning) ++r.warningCount;
         else ++r.errorCount;
     }
-    r.messages = m_outMessages;
+    r.messages = m_mod.outMessages;
     if (r.errorCount == 0) r.object = buildObject();
     if (m_opts.listing) {
         const std::string& date = m_date;

@@ -3,8 +3,9 @@
 
 #include <x86/table.h>
 
-#include "asm.h"
+#include "context.h"
 #include "directives.h"
+#include "keywords.h"
 #include "registers.h"
 
 namespace krvs::tasm {
@@ -26,18 +27,15 @@ bool opensBlock(const std::vector<Token>& t) {
 
 void Assembler::processLine(const std::string& line) {
     size_t diagStart = m_diags.size();
-    int startSeg = m_curSeg;
-    std::uint32_t startLc = startSeg >= 0 ? m_segs[startSeg].lc : 0;
-    size_t fixStart = startSeg >= 0 ? m_segs[startSeg].fixups.size() : 0;
+    int startSeg = m_segs.current();
+    std::uint32_t startLc = m_segs.lc();
     m_lineEmitted = false;
     m_lineInstr = false;
-    m_listSuppressed = false;
-    m_lineRefs.clear();
-    m_lineListsOffset = false;
+    m_listing.startLine();
 
-    if (m_commentDelim) {
-        if (line.find(m_commentDelim) != std::string::npos) m_commentDelim = 0;
-        listLine(line, startLc, startSeg, diagStart, fixStart);
+    if (char delim = m_sources.commentDelimiter()) {
+        if (line.find(delim) != std::string::npos) m_sources.setCommentDelimiter(0);
+        endLine(line, startLc, startSeg, diagStart);
         return;
     }
     std::vector<Token> toks = std::move(m_tokBuf);
@@ -53,20 +51,20 @@ void Assembler::processLine(const std::string& line) {
         if (tokOk && opensBlock(toks)) ++m_collect.depth;
         bool ends = tokOk && !toks.empty() && isWord(toks[0], "ENDM");
         if (ends && --m_collect.depth == 0) {
-            listLine(line, startLc, startSeg, diagStart, fixStart);
+            endLine(line, startLc, startSeg, diagStart);
             Collect c = std::move(m_collect);
             m_collect = Collect();
             finishCollect(c);
             return;
         }
         m_collect.macro.body.push_back(line);
-        listLine(line, startLc, startSeg, diagStart, fixStart);
+        endLine(line, startLc, startSeg, diagStart);
         return;
     }
-    if (!condActive()) {
+    if (!m_sources.active()) {
         if (tokOk && !toks.empty()) conditionalWhileSkipping(toks);
-        m_listSuppressed = true;
-        listLine(line, startLc, startSeg, diagStart, fixStart);
+        m_listing.suppressLine();
+        endLine(line, startLc, startSeg, diagStart);
         return;
     }
     if (!tokOk) {
@@ -75,7 +73,23 @@ void Assembler::processLine(const std::string& line) {
         statement(line, toks);
     }
     if (m_opts.lineNumbers && m_lineInstr) recordLine(startSeg, startLc);
-    listLine(line, startLc, startSeg, diagStart, fixStart);
+    endLine(line, startLc, startSeg, diagStart);
+}
+
+// The line's listing line, if a listing is being made.
+void Assembler::endLine(const std::string& line, std::uint32_t startLc, int startSeg, size_t diagStart) {
+    bool label = m_lineLabel;
+    m_lineLabel = false;
+    LineEnd e;
+    e.source = line;
+    e.expansion = m_sources.inExpansion();
+    e.hasOffset = startSeg >= 0 && (m_lineEmitted || label) && m_mod.strucOpen < 0;
+    e.offset = startLc;
+    e.emitted = m_lineEmitted;
+    e.diagFrom = diagStart;
+    e.diagTo = m_diags.size();
+    e.symbolCount = m_syms.size();
+    m_listing.endLine(e);
 }
 
 void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
@@ -83,8 +97,8 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
     // "name:" labels; "ES:" alone would be a segment prefix, which is no label.
     if (toks.size() >= 2 && toks[0].kind == Tok::Ident && toks[1].is(':') &&
         registerByName(toks[0].text).cls != RegClass::Seg) {
-        if (isReserved(toks[0].text)) warning("Reserved word used as symbol: " + upper(toks[0].text));
-        int sym = lookupOrCreate(toks[0].text);
+        if (SymbolTable::isReserved(toks[0].text)) warning("Reserved word used as symbol: " + upper(toks[0].text));
+        int sym = m_syms.lookupOrCreate(toks[0].text);
         pos = 2;
         if (pos < toks.size() && toks[pos].is(':')) ++pos;  // "name::"
         defineLabel(sym, kTypeNear);
@@ -104,21 +118,22 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
         return;
     }
     const Token* second = pos + 1 < toks.size() ? &toks[pos + 1] : nullptr;
-    const DirectiveInfo* firstDir = findDirective(first.text);
+    const Keyword& firstWord = keywordOf(first.text);
+    const DirectiveInfo* firstDir = firstWord.directive;
     const DirectiveInfo* secondDir = nullptr;
     if (second && second->kind == Tok::Ident) secondDir = findDirective(second->text);
     if (second && second->is('=')) secondDir = findDirective("=");
     bool nameForm = secondDir && secondDir->takesName != NameUse::None;
-    if (nameForm && (firstDir || x86::isMnemonic(first.text)))
+    if (nameForm && (firstDir || firstWord.isMnemonic()))
         nameForm = isWord(*second, "MACRO") || isWord(*second, "EQU") || second->is('=');
     if (nameForm) {
-        if (m_strucOpen >= 0 && secondDir->isData) {
-            strucField(first.text, secondDir->dataSize, toks, pos + 2, line);
+        if (m_mod.strucOpen >= 0 && secondDir->isData) {
+            strucField(first.text, secondDir->dataSize, toks, pos + 2);
             return;
         }
-        if (isReserved(first.text) && !isWord(*second, "ENDS") && !isWord(*second, "ENDP"))
+        if (SymbolTable::isReserved(first.text) && !isWord(*second, "ENDS") && !isWord(*second, "ENDP"))
             warning("Reserved word used as symbol: " + upper(first.text));
-        int sym = lookupOrCreate(first.text);
+        int sym = m_syms.lookupOrCreate(first.text);
         callDirective(*secondDir, second->text, sym, toks, pos + 2, line);
         return;
     }
@@ -127,8 +142,8 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
             error("Need name", first.col);
             return;
         }
-        if (m_strucOpen >= 0 && firstDir->isData) {
-            strucField({}, firstDir->dataSize, toks, pos + 1, line);
+        if (m_mod.strucOpen >= 0 && firstDir->isData) {
+            strucField({}, firstDir->dataSize, toks, pos + 1);
             return;
         }
         callDirective(*firstDir, first.text, -1, toks, pos + 1, line);
@@ -141,19 +156,19 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
             return;
         }
     }
-    if (x86::isMnemonic(first.text)) {
+    if (firstWord.isMnemonic()) {
         instruction(toks, pos);
         return;
     }
     // "name STRUCNAME <...>" declares a structure variable.
     if (second && second->kind == Tok::Ident) {
-        int t = findSymbol(second->text);
+        int t = m_syms.find(second->text);
         if (t >= 0 && (m_syms[t].kind == SymKind::Struc || m_syms[t].kind == SymKind::Record)) {
-            structVariable(lookupOrCreate(first.text), t, toks, pos + 2);
+            structVariable(m_syms.lookupOrCreate(first.text), t, toks, pos + 2);
             return;
         }
     }
-    if (int t = findSymbol(first.text); t >= 0 && (m_syms[t].kind == SymKind::Struc || m_syms[t].kind == SymKind::Record)) {
+    if (int t = m_syms.find(first.text); t >= 0 && (m_syms[t].kind == SymKind::Struc || m_syms[t].kind == SymKind::Record)) {
         structVariable(-1, t, toks, pos + 1);
         return;
     }
@@ -161,7 +176,7 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
 }
 
 void Assembler::defineLabel(int sym, int type) {
-    if (m_strucOpen >= 0) {
+    if (m_mod.strucOpen >= 0) {
         error("Illegal use of label in structure");
         return;
     }
@@ -169,9 +184,9 @@ void Assembler::defineLabel(int sym, int type) {
     if (!defineSymbol(sym, SymKind::Label)) return;
     Symbol& s = m_syms[sym];
     std::int32_t at = here();
-    if (s.value != at || s.seg != m_curSeg || s.type != type) m_changed = true;
+    if (s.value != at || s.seg != m_segs.current() || s.type != type) m_changed = true;
     s.value = at;
-    s.seg = m_curSeg;
+    s.seg = m_segs.current();
     s.type = type;
     m_lineLabel = true;
     if (s.name.rfind("@@", 0) != 0) m_syms.enterLocalScope();
@@ -182,21 +197,21 @@ void Assembler::conditionalWhileSkipping(const std::vector<Token>& toks) {
     if (!d || !d->conditional) return;
     std::string w = upper(toks[0].text);
     if (w == "ENDIF") {
-        m_conds.pop_back();
+        m_sources.conds().pop_back();
     } else if (w == "ELSE") {
-        Cond& c = m_conds.back();
+        Cond& c = m_sources.conds().back();
         if (c.parentActive && !c.taken) c.active = true, c.taken = true;
         else c.active = false;
     } else if (w.rfind("ELSEIF", 0) == 0) {
-        Cond& c = m_conds.back();
+        Cond& c = m_sources.conds().back();
         if (c.parentActive && !c.taken) {
             // Evaluated as an IF on the same level.
-            m_conds.pop_back();
+            m_sources.conds().pop_back();
             std::vector<Token> t(toks);
             callDirective(*findDirective(w.substr(4)), std::string_view(w).substr(4), -1, t, 1, {});
         }
     } else {
-        m_conds.push_back({false, true, false, false});
+        m_sources.conds().push_back({false, true, false, false});
     }
 }
 

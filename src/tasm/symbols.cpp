@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "asm.h"
+#include "context.h"
 #include "registers.h"
 
 namespace krvs::tasm {
@@ -73,7 +73,7 @@ bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
     s.kind = kind;
     s.redefinable = redefinable;
     s.definedPass = m_pass;
-    s.definedLine = m_listNo;
+    s.definedLine = m_listing.lineNumber();
     s.everDefined = true;
     noteRef(idx, true);
     return true;

@@ -4,6 +4,8 @@
 // case fold unless /ml is in force, and @@ labels are local to the stretch between two other labels.
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,26 +21,51 @@ enum class SymKind : std::uint8_t {
     Label, Var, Number, Text, Segment, Group, Extern, Struc, Field, Record, RecField, Macro, Proc
 };
 
+// What only equates, structures and records carry, kept apart so that the many labels stay small.
+struct SymbolDetail {
+    std::string text;                // text equates
+    Value val;                       // numeric equates that carry a relocation
+    std::vector<std::uint8_t> init;  // structures: the default contents
+    std::vector<int> fields;         // structures and records: their fields in order
+};
+
 struct Symbol {
     std::string name;  // as written at its definition
     SymKind kind = SymKind::Label;
+    bool redefinable = false;
+    bool isPublic = false;
+    bool everDefined = false;
     int seg = -1;
     std::int32_t value = 0;
     int type = kTypeNone;
     int length = 1;     // LENGTH: count of the first initializer
     int size = 0;       // SIZE in bytes
-    std::string text;   // text equates
-    Value val;          // numeric equates that carry a relocation
     int definedPass = 0;
     int definedLine = 0;  // listing line, for the cross reference
-    bool redefinable = false;
-    bool isPublic = false;
     int ext = -1;
     int owner = -1;        // structure or record of a field
     int width = 0;         // record fields: width in bits
-    bool everDefined = false;
-    std::vector<std::uint8_t> init;  // structures: the default contents
-    std::vector<int> fields;         // structures and records: their fields in order
+
+    // The detail, created when first written; reading a symbol that has none gives empty values.
+    std::string& text() { return detail().text; }
+    Value& val() { return detail().val; }
+    std::vector<std::uint8_t>& init() { return detail().init; }
+    std::vector<int>& fields() { return detail().fields; }
+    const std::string& text() const { return view().text; }
+    const Value& val() const { return view().val; }
+    const std::vector<std::uint8_t>& init() const { return view().init; }
+    const std::vector<int>& fields() const { return view().fields; }
+
+private:
+    SymbolDetail& detail() {
+        if (!m_detail) m_detail = std::make_unique<SymbolDetail>();
+        return *m_detail;
+    }
+    const SymbolDetail& view() const {
+        static const SymbolDetail kNone;
+        return m_detail ? *m_detail : kNone;
+    }
+    std::unique_ptr<SymbolDetail> m_detail;
 };
 
 // Names hash and compare without copying; upper and lower case fold unless /ml is in force.
@@ -76,14 +103,15 @@ public:
     Symbol& operator[](size_t i) { return m_list[i]; }
     const Symbol& operator[](size_t i) const { return m_list[i]; }
     size_t size() const { return m_list.size(); }
-    std::vector<Symbol>::iterator begin() { return m_list.begin(); }
-    std::vector<Symbol>::iterator end() { return m_list.end(); }
-    std::vector<Symbol>::const_iterator begin() const { return m_list.begin(); }
-    std::vector<Symbol>::const_iterator end() const { return m_list.end(); }
+    std::deque<Symbol>::iterator begin() { return m_list.begin(); }
+    std::deque<Symbol>::iterator end() { return m_list.end(); }
+    std::deque<Symbol>::const_iterator begin() const { return m_list.begin(); }
+    std::deque<Symbol>::const_iterator end() const { return m_list.end(); }
 
 private:
     CaseMode m_mode;
-    std::vector<Symbol> m_list;
+    // A deque: growing it moves no symbol, so references stay good and no second copy is made.
+    std::deque<Symbol> m_list;
     std::unordered_map<std::string, int, NameHash, NameEq> m_index;
     int m_localScope = 0;
 };
