@@ -34,11 +34,10 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     csLoaded(x);
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
-    // Counted in a local and stored when run() returns.
-    std::uint64_t count = m_count;
+    // The instructions still allowed, counted down in a register; the count is end - left.
+    std::uint64_t left = end - m_count;
     // Kept in locals so that they stay in registers across the handler calls.
-    const Handler* const table = x.table;
-    const FastHandler* const fast = dispatch.fast;
+    const Dispatch& d = dispatch;
     std::uint8_t* const mem = m_mem;
     // IP lives in this local while the loop runs and goes to m_regs.ip only around what reads it there:
     // the plain handlers, interrupts, traps and the return. Kept in memory, each instruction's IP would
@@ -55,7 +54,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             std::uint8_t signals = m_signals.load(std::memory_order_relaxed);
             if (signals & kSignalStop) {
                 m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed);
-                return finishRun(x, count, StopReason::StopRequested);
+                return finishRun(x, end - left, StopReason::StopRequested);
             }
             if (!m_inhibit && (m_regs.flags & flag::IF) && (signals & kSignalIntr)) {
                 int vector = m_bus.acknowledgeInterrupt();
@@ -66,10 +65,10 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 }
             }
             if (m_halted) {
-                return finishRun(x, count, StopReason::Halted);
+                return finishRun(x, end - left, StopReason::Halted);
             }
-            if (count >= end) {
-                return finishRun(x, count, StopReason::InstructionLimit);  // an inhibition still holds
+            if (left == 0) {
+                return finishRun(x, end, StopReason::InstructionLimit);  // an inhibition still holds
             }
             m_inhibit = false;
             slow = (m_regs.flags & flag::TF) != 0;
@@ -79,25 +78,27 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             }
             ip = m_regs.ip;
         }
-        if (count >= end) [[unlikely]] {
+        if (left == 0) [[unlikely]] {
             m_regs.ip = ip;
-            return finishRun(x, count, StopReason::InstructionLimit);
+            return finishRun(x, end, StopReason::InstructionLimit);
         }
         const std::uint8_t opcode = mem[(x.csBase + ip) & kAddrMask];
         const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
-        if (const FastHandler f = fast[opcode]) {
+        // A fast handler leaves nothing in x.special, so the loop goes on at once; with TF set (the
+        // only reason `slow` can still be true here) the plain handler runs so that the trap follows.
+        --left;
+        if (const FastHandler f = d.fast[opcode]; f != nullptr && !slow) [[likely]] {
             ip = f(x, next);
-        } else {
-            x.startIp = ip;
-            m_regs.ip = next;
-            table[opcode](x);
-            ip = m_regs.ip;
+            continue;
         }
-        ++count;
+        x.startIp = ip;
+        m_regs.ip = next;
+        d.one[opcode](x);
+        ip = m_regs.ip;
         if (x.special != 0) [[unlikely]] {
             m_regs.ip = ip;
             if (afterSpecial(x)) {
-                return finishRun(x, count, StopReason::HostRequest);
+                return finishRun(x, end - left, StopReason::HostRequest);
             }
             ip = m_regs.ip;
             slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;

@@ -13,7 +13,7 @@ using FormType = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t
 
 // The memory forms, kept out of line so that the register forms stay small. The operand is decoded.
 template <int Op, int Form>
-[[gnu::noinline]] void aluMemory(Exec& x) {
+[[gnu::always_inline]] inline void aluMemory(Exec& x) {
     using T = FormType<Form>;
     if constexpr (Form < 2) {
         T res = alu<Op, T>(x, readRm<T>(x), regRef<T>(x, x.reg));
@@ -22,6 +22,13 @@ template <int Op, int Form>
         T res = alu<Op, T>(x, regRef<T>(x, x.reg), readRm<T>(x));
         if constexpr (Op != kCmp) regRef<T>(x, x.reg) = res;
     }
+}
+
+template <int Op, int Form>
+[[gnu::noinline]] std::uint16_t aluMemoryAt(Exec& x, std::uint16_t ip) {
+    ip = decodeModrmAt(x, ip);
+    aluMemory<Op, Form>(x);
+    return ip;
 }
 
 template <typename T>
@@ -44,10 +51,8 @@ std::uint16_t aluForm(Exec& x, std::uint16_t ip) {
         return static_cast<std::uint16_t>(ip + sizeof(T));
     } else {
         const std::uint8_t modrm = fetchAt8(x, ip);
-        if (modrm < 0xC0) {
-            ip = decodeModrmAt(x, ip);
-            aluMemory<Op, Form>(x);
-            return ip;
+        if (modrm < 0xC0) [[unlikely]] {
+            return aluMemoryAt<Op, Form>(x, ip);
         }
         T& reg = regRef<T>(x, (modrm >> 3) & 7);
         T& rm = regRef<T>(x, modrm & 7);
@@ -84,18 +89,23 @@ constexpr std::uint16_t kImmediateSize = SignExtend ? 1 : sizeof(T);
 
 // `ip` is at the ModR/M byte.
 template <int Op, typename T, bool SignExtend>
-std::uint16_t aluImm(Exec& x, std::uint8_t modrm, std::uint16_t ip) {
-    if (modrm >= 0xC0) {
-        T& rm = regRef<T>(x, modrm & 7);
-        T res = alu<Op, T>(x, rm, immediateAt<T, SignExtend>(x, static_cast<std::uint16_t>(ip + 1)));
-        if constexpr (Op != kCmp) rm = res;
-        return static_cast<std::uint16_t>(ip + 1 + kImmediateSize<T, SignExtend>);
-    }
+[[gnu::noinline]] std::uint16_t aluImmMemory(Exec& x, std::uint16_t ip) {
     ip = decodeModrmAt(x, ip);
     T a = readMem<T>(x, x.eaBase, x.eaOff);
     T res = alu<Op, T>(x, a, immediateAt<T, SignExtend>(x, ip));
     if constexpr (Op != kCmp) writeMem<T>(x, x.eaBase, x.eaOff, res);
     return static_cast<std::uint16_t>(ip + kImmediateSize<T, SignExtend>);
+}
+
+template <int Op, typename T, bool SignExtend>
+std::uint16_t aluImm(Exec& x, std::uint8_t modrm, std::uint16_t ip) {
+    if (modrm >= 0xC0) [[likely]] {
+        T& rm = regRef<T>(x, modrm & 7);
+        T res = alu<Op, T>(x, rm, immediateAt<T, SignExtend>(x, static_cast<std::uint16_t>(ip + 1)));
+        if constexpr (Op != kCmp) rm = res;
+        return static_cast<std::uint16_t>(ip + 1 + kImmediateSize<T, SignExtend>);
+    }
+    return aluImmMemory<Op, T, SignExtend>(x, ip);
 }
 
 template <typename T, bool SignExtend>

@@ -28,26 +28,22 @@ inline T logicFlags(Exec& x, T r) {
     return r;
 }
 
-// INC and DEC keep CF: the pending operation's carry is moved into FLAGS first.
+// INC and DEC keep CF: it goes into the bit above the operand of their pending result.
 template <typename T>
-inline void keepCarry(Exec& x) {
-    if (x.lazy.kind != kLazyNone && x.lazy.kind != kLazyInc && x.lazy.kind != kLazyDec) {
-        x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~flag::CF) | (cf(x) ? flag::CF : 0));
-    }
+inline std::uint32_t carryAbove(const Exec& x) {
+    return cf(x) ? kSign<T> << 1 : 0;
 }
 template <typename T>
 inline T incFlags(Exec& x, T a) {
-    keepCarry<T>(x);
-    std::uint32_t res = static_cast<std::uint32_t>(a) + 1;
-    recordFlags<T>(x, kLazyInc, res, a, 1);
-    return static_cast<T>(res);
+    const T res = static_cast<T>(a + 1);
+    recordFlags<T>(x, kLazyInc, res | carryAbove<T>(x), a, 1);
+    return res;
 }
 template <typename T>
 inline T decFlags(Exec& x, T a) {
-    keepCarry<T>(x);
-    std::uint32_t res = static_cast<std::uint32_t>(a) - 1;
-    recordFlags<T>(x, kLazyDec, res, a, 1);
-    return static_cast<T>(res);
+    const T res = static_cast<T>(a - 1);
+    recordFlags<T>(x, kLazyDec, res | carryAbove<T>(x), a, 1);
+    return res;
 }
 
 enum AluOp : int { kAdd, kOr, kAdc, kSbb, kAnd, kSub, kXor, kCmp };

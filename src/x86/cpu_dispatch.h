@@ -26,16 +26,12 @@ public:
     void bind(std::uint16_t opcode, std::string_view mnemonic, Handler handler) {
         m_bindings.push_back({opcode, mnemonic, handler});
     }
-    // A second way to run a one-byte opcode that already has its handler: the run loop prefers it.
-    // Prefixes and the single-step paths still reach the plain handler, so both must agree.
-    void bindFast(std::uint16_t opcode, std::string_view mnemonic, FastHandler fast) {
-        m_bindings.push_back({opcode, mnemonic, nullptr, fast});
-    }
-    // An instruction written once as a FastHandler, bound both ways.
+    // An instruction written once as a FastHandler, bound both ways: the run loop prefers the fast
+    // one (one-byte opcodes only); prefixes and the paths that keep IP in Registers use the plain one.
     template <FastHandler F>
     void bindBoth(std::uint16_t opcode, std::string_view mnemonic) {
         bind(opcode, mnemonic, viaRegisters<F>);
-        bindFast(opcode, mnemonic, F);
+        m_bindings.push_back({opcode, mnemonic, nullptr, F});
     }
     std::vector<Binding> take() { return std::move(m_bindings); }
 

@@ -22,8 +22,9 @@ struct Exec;
 using Handler = void (*)(Exec&);
 // A handler that gets IP in a register instead of in Registers: `ip` is the offset of the byte after
 // the opcode and the handler returns the IP of the next instruction. While one runs, Registers::ip is
-// stale, so these handlers never read it, never call the Bus and never enter an interrupt. Keeping IP
-// out of memory takes a store-to-load round trip off the path from one instruction to the next.
+// stale, so these handlers never read it, never call the Bus, never enter an interrupt and never set
+// Exec::special (the run loop does not look at it after them). Keeping IP out of memory takes a
+// store-to-load round trip off the path from one instruction to the next.
 using FastHandler = std::uint16_t (*)(Exec&, std::uint16_t ip);
 
 // Things to look at after an instruction, collected in Exec::special so that the common case costs
@@ -45,10 +46,12 @@ enum LazyKind : std::uint8_t {
     kLazyAdd,    // ADD, ADC: CF is the bit above the operand
     kLazySub,    // SUB, SBB, CMP, NEG: CF is the borrow, the bit above the operand
     kLazyLogic,  // AND, OR, XOR, TEST: CF, AF, OF clear
-    kLazyInc,    // INC: CF is kept in FLAGS
-    kLazyDec,    // DEC: CF is kept in FLAGS
+    kLazyInc,    // INC: the CF it keeps is the bit above the operand
+    kLazyDec,    // DEC: likewise
     kLazyFixed,  // shifts: SF, ZF, PF from the result; CF, AF, OF as given in `b`
 };
+// Whatever the kind, the bit above the operand in `res` is CF, so that reading CF (ADC, SBB, RCL, JC,
+// INC and DEC keeping it) needs no look at the kind beyond "pending or not".
 
 struct LazyFlags {
     std::uint32_t res = 0;   // the result with the carry or borrow in the bit above the operand
@@ -361,11 +364,7 @@ inline std::uint16_t lazyArithFlags(const Exec& x) {
                                                  ((v & z.sign) ? flag::SF : 0));
     if (z.kind == kLazyLogic) return f;
     if (z.kind == kLazyFixed) return static_cast<std::uint16_t>(f | (z.b & (flag::CF | flag::AF | flag::OF)));
-    if (z.kind == kLazyInc || z.kind == kLazyDec) {
-        f |= x.r.flags & flag::CF;
-    } else if (z.res & (static_cast<std::uint32_t>(z.sign) << 1)) {
-        f |= flag::CF;
-    }
+    if (z.res & (static_cast<std::uint32_t>(z.sign) << 1)) f |= flag::CF;
     f |= static_cast<std::uint16_t>((z.a ^ z.b ^ z.res) & flag::AF);
     const bool adds = z.kind == kLazyAdd || z.kind == kLazyInc;
     const std::uint32_t overflow = adds ? (z.a ^ z.res) & (z.b ^ z.res) : (z.a ^ z.b) & (z.a ^ z.res);
@@ -406,13 +405,8 @@ inline void loadFlags(Exec& x, std::uint16_t value) {
 
 // CF without settling the other flags.
 inline bool cf(const Exec& x) {
-    switch (x.lazy.kind) {
-    case kLazyAdd:
-    case kLazySub: return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0;
-    case kLazyLogic: return false;
-    case kLazyFixed: return (x.lazy.b & flag::CF) != 0;
-    default: return (x.r.flags & flag::CF) != 0;
-    }
+    if (x.lazy.kind == kLazyNone) return (x.r.flags & flag::CF) != 0;
+    return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0;
 }
 
 // ZF without settling the other flags.

@@ -7,7 +7,19 @@
 namespace krvs::x86::interp {
 namespace {
 
-// 88h-8Bh: bit 1 of the opcode says the register is the destination.
+// 88h-8Bh: bit 1 of the opcode says the register is the destination. The memory forms are out of
+// line so that the register forms need no saved registers.
+template <typename T, bool ToReg>
+[[gnu::noinline]] std::uint16_t movRmMemory(Exec& x, std::uint16_t ip) {
+    ip = decodeModrmAt(x, ip);
+    if constexpr (ToReg) {
+        regRef<T>(x, x.reg) = readMem<T>(x, x.eaBase, x.eaOff);
+    } else {
+        writeMem<T>(x, x.eaBase, x.eaOff, regRef<T>(x, x.reg));
+    }
+    return ip;
+}
+
 template <typename T, bool ToReg>
 std::uint16_t movRm(Exec& x, std::uint16_t ip) {
     const std::uint8_t modrm = fetchAt8(x, ip);
@@ -21,13 +33,7 @@ std::uint16_t movRm(Exec& x, std::uint16_t ip) {
         }
         return static_cast<std::uint16_t>(ip + 1);
     }
-    ip = decodeModrmAt(x, ip);
-    if constexpr (ToReg) {
-        regRef<T>(x, x.reg) = readMem<T>(x, x.eaBase, x.eaOff);
-    } else {
-        writeMem<T>(x, x.eaBase, x.eaOff, regRef<T>(x, x.reg));
-    }
-    return ip;
+    return movRmMemory<T, ToReg>(x, ip);
 }
 
 void movFromSeg(Exec& x) {

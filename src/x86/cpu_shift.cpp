@@ -116,9 +116,7 @@ void shiftGroup(Exec& x, unsigned count) {
 
 // A count of 1, the common case, without the step loop. Shifts leave their flags pending.
 template <typename T>
-void shiftOnce(Exec& x) {
-    const T v = readRm<T>(x);
-    unsigned op = x.reg;
+[[gnu::always_inline]] inline T shiftOnceValue(Exec& x, const T v, unsigned op) {
     if (op == kSetmo && x.model != CpuModel::I8086) op = kShl;
     T r;
     bool c;
@@ -131,8 +129,7 @@ void shiftOnce(Exec& x) {
         default: c = v & 1; r = static_cast<T>((v >> 1) | (cf(x) ? kSign<T> : 0)); o = msb(r) != nextMsb(r); break;
         }
         setFlags(x, flag::CF | flag::OF, static_cast<std::uint16_t>((c ? flag::CF : 0) | (o ? flag::OF : 0)));
-        writeRm<T>(x, r);
-        return;
+        return r;
     }
     std::uint32_t fixed;
     switch (op) {
@@ -157,8 +154,25 @@ void shiftOnce(Exec& x) {
         fixed = 0;
         break;
     }
-    recordFlags<T>(x, kLazyFixed, r, v, fixed);
-    writeRm<T>(x, r);
+    recordFlags<T>(x, kLazyFixed, r | ((fixed & flag::CF) ? kSign<T> << 1 : 0u), v, fixed);
+    return r;
+}
+
+template <typename T>
+[[gnu::noinline]] void shiftOnce(Exec& x) {
+    writeRm<T>(x, shiftOnceValue<T>(x, readRm<T>(x), x.reg));
+}
+
+// D0h/D1h. The register forms are done in place; the memory forms decode their operand first.
+template <typename T>
+std::uint16_t shiftByOne(Exec& x, std::uint16_t ip) {
+    const std::uint8_t modrm = fetchAt8(x, ip);
+    if (modrm >= 0xC0) [[likely]] {
+        T& r = regRef<T>(x, modrm & 7);
+        r = shiftOnceValue<T>(x, r, (modrm >> 3) & 7);
+        return static_cast<std::uint16_t>(ip + 1);
+    }
+    return modrmOnly<shiftOnce<T>>(x, ip);
 }
 
 template <typename T>
@@ -175,8 +189,8 @@ void shiftByImm(Exec& x) {
 }  // namespace
 
 void bindShiftHandlers(Binder& b) {
-    b.bindBoth<modrmOnly<shiftOnce<std::uint8_t>>>(0xD0, "ROL");
-    b.bindBoth<modrmOnly<shiftOnce<std::uint16_t>>>(0xD1, "ROL");
+    b.bindBoth<shiftByOne<std::uint8_t>>(0xD0, "ROL");
+    b.bindBoth<shiftByOne<std::uint16_t>>(0xD1, "ROL");
     b.bind(0xD2, "ROL", shiftByCl<std::uint8_t>);
     b.bind(0xD3, "ROL", shiftByCl<std::uint16_t>);
     b.bind(0xC0, "ROL", shiftByImm<std::uint8_t>);
