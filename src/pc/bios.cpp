@@ -16,14 +16,14 @@ using x86::BX;
 using x86::CX;
 using x86::DX;
 
-void unsupported(Machine& m, std::uint8_t vector, std::uint8_t function) {
+void unsupported(Services& m, std::uint8_t vector, std::uint8_t function) {
     char text[64];
     std::snprintf(text, sizeof text, "INT %02Xh function %02Xh is not supported", vector, function);
     m.note(text);
 }
 
 // Stores a key in the BIOS buffer; false when it is full.
-bool storeKey(Machine& m, std::uint16_t key) {
+bool storeKey(Services& m, std::uint16_t key) {
     Memory& mem = m.memory();
     std::uint16_t tail = mem.read16(kSegment, kKbdTail);
     std::uint16_t next = static_cast<std::uint16_t>(tail + 2);
@@ -37,7 +37,7 @@ bool storeKey(Machine& m, std::uint16_t key) {
 struct ShiftKey { std::uint8_t scan; std::uint8_t bit; };
 constexpr ShiftKey kShiftKeys[] = {{0x36, 0x01}, {0x2A, 0x02}, {0x1D, 0x04}, {0x38, 0x08}};
 
-void stackedReturn(Machine& m, std::uint16_t& cs, std::uint16_t& ip) {
+void stackedReturn(Services& m, std::uint16_t& cs, std::uint16_t& ip) {
     auto& r = m.regs();
     ip = m.memory().read16(r.seg[x86::SS], r.gp[x86::SP]);
     cs = m.memory().read16(r.seg[x86::SS], static_cast<std::uint16_t>(r.gp[x86::SP] + 2));
@@ -45,14 +45,14 @@ void stackedReturn(Machine& m, std::uint16_t& cs, std::uint16_t& ip) {
 
 }  // namespace
 
-std::uint16_t divideError(Machine& m) {
+std::uint16_t divideError(Services& m) {
     static const char kText[] = "\r\nDivide overflow\r\n";
     m.consoleWrite(reinterpret_cast<const std::uint8_t*>(kText), sizeof kText - 1);
     m.terminate(0, Termination::CtrlBreak);  // DOS ends the program as Ctrl+C does
     return 0;
 }
 
-std::uint16_t invalidOpcode(Machine& m) {
+std::uint16_t invalidOpcode(Services& m) {
     std::uint16_t cs, ip;
     stackedReturn(m, cs, ip);
     char text[80];
@@ -62,7 +62,7 @@ std::uint16_t invalidOpcode(Machine& m) {
     return 0;
 }
 
-std::uint16_t timerTick(Machine& m) {
+std::uint16_t timerTick(Services& m) {
     Memory& mem = m.memory();
     std::uint32_t ticks = mem.read16(kSegment, kTicks) | (static_cast<std::uint32_t>(mem.read16(kSegment, kTicks + 2)) << 16);
     if (++ticks >= kTicksPerDay) {
@@ -74,7 +74,7 @@ std::uint16_t timerTick(Machine& m) {
     return 0;
 }
 
-std::uint16_t keyboardIrq(Machine& m) {
+std::uint16_t keyboardIrq(Services& m) {
     std::uint8_t scan = m.portIn8(0x60);
     std::uint8_t ascii = m.keyboard().currentAscii();
     Memory& mem = m.memory();
@@ -90,24 +90,24 @@ std::uint16_t keyboardIrq(Machine& m) {
     return endOfInterrupt(m);
 }
 
-std::uint16_t endOfInterrupt(Machine& m) {
+std::uint16_t endOfInterrupt(Services& m) {
     m.pic().endOfInterrupt();
     m.serviceKeyboard();
     m.updateInterruptLine();
     return 0;
 }
 
-std::uint16_t equipment(Machine& m) {
+std::uint16_t equipment(Services& m) {
     m.regs().gp[AX] = m.memory().read16(kSegment, kEquipment);
     return 0;
 }
 
-std::uint16_t memorySize(Machine& m) {
+std::uint16_t memorySize(Services& m) {
     m.regs().gp[AX] = m.memory().read16(kSegment, kMemoryKb);
     return 0;
 }
 
-std::uint16_t system(Machine& m) {
+std::uint16_t system(Services& m) {
     auto& r = m.regs();
     switch (hi(r.gp[AX])) {
     case 0x86:  // wait: emulated time is not paced, so the wait is over at once
@@ -124,7 +124,7 @@ std::uint16_t system(Machine& m) {
     return 0;
 }
 
-std::uint16_t keyboard(Machine& m) {
+std::uint16_t keyboard(Services& m) {
     auto& r = m.regs();
     std::uint8_t ah = hi(r.gp[AX]);
     switch (ah) {
@@ -157,7 +157,7 @@ std::uint16_t keyboard(Machine& m) {
     }
 }
 
-std::uint16_t timeOfDay(Machine& m) {
+std::uint16_t timeOfDay(Services& m) {
     auto& r = m.regs();
     Memory& mem = m.memory();
     std::tm t = m.localNow();
@@ -189,7 +189,7 @@ std::uint16_t timeOfDay(Machine& m) {
     return 0;
 }
 
-std::uint16_t fastConsoleOut(Machine& m) {
+std::uint16_t fastConsoleOut(Services& m) {
     m.consoleWrite(lo(m.regs().gp[AX]));
     return 0;
 }

@@ -25,25 +25,25 @@ std::uint16_t cellOffset(int page, int row, int col) {
 
 struct Cursor { int row, col; };
 
-Cursor cursorOf(const Machine& m, int page) {
+Cursor cursorOf(const Services& m, int page) {
     auto off = static_cast<std::uint16_t>(kCursorPos + (page & 7) * 2);
     return {m.memory().read8(kSegment, static_cast<std::uint16_t>(off + 1)), m.memory().read8(kSegment, off)};
 }
 
-void setCursor(Machine& m, int page, int row, int col) {
+void setCursor(Services& m, int page, int row, int col) {
     auto off = static_cast<std::uint16_t>(kCursorPos + (page & 7) * 2);
     m.memory().write8(kSegment, off, static_cast<std::uint8_t>(col));
     m.memory().write8(kSegment, static_cast<std::uint16_t>(off + 1), static_cast<std::uint8_t>(row));
 }
 
-void scroll(Machine& m, int page, bool up, int lines, std::uint8_t attr, int top, int left, int bottom, int right) {
+void scroll(Services& m, int page, bool up, int lines, std::uint8_t attr, int top, int left, int bottom, int right) {
     bottom = std::min(bottom, kRows - 1);
     right = std::min(right, kCols - 1);
     if (top > bottom || left > right) return;
     int height = bottom - top + 1;
     if (lines == 0 || lines > height) lines = height;
     Memory& mem = m.memory();
-    std::uint16_t seg = videoSegment(m);
+    std::uint16_t seg = videoSegment(m.memory());
     for (int i = 0; i < height; ++i) {
         int row = up ? top + i : bottom - i;
         int from = up ? row + lines : row - lines;
@@ -56,13 +56,13 @@ void scroll(Machine& m, int page, bool up, int lines, std::uint8_t attr, int top
     }
 }
 
-void writeCell(Machine& m, int page, int row, int col, std::uint8_t ch, std::uint8_t attr, bool useAttr) {
-    std::uint16_t seg = videoSegment(m), off = cellOffset(page, row, col);
+void writeCell(Services& m, int page, int row, int col, std::uint8_t ch, std::uint8_t attr, bool useAttr) {
+    std::uint16_t seg = videoSegment(m.memory()), off = cellOffset(page, row, col);
     m.memory().write8(seg, off, ch);
     if (useAttr) m.memory().write8(seg, static_cast<std::uint16_t>(off + 1), attr);
 }
 
-void writeRepeated(Machine& m, bool useAttr) {
+void writeRepeated(Services& m, bool useAttr) {
     auto& r = m.regs();
     int page = hi(r.gp[BX]) & 7;
     Cursor c = cursorOf(m, page);
@@ -71,7 +71,7 @@ void writeRepeated(Machine& m, bool useAttr) {
         writeCell(m, page, (pos + i) / kCols, (pos + i) % kCols, lo(r.gp[AX]), lo(r.gp[BX]), useAttr);
 }
 
-void writeString(Machine& m) {
+void writeString(Services& m) {
     auto& r = m.regs();
     std::uint8_t mode = lo(r.gp[AX]);
     int page = hi(r.gp[BX]) & 7;
@@ -89,11 +89,11 @@ void writeString(Machine& m) {
 
 }  // namespace
 
-std::uint16_t videoSegment(const Machine& m) {
-    return m.memory().read8(kSegment, kVideoMode) == 7 ? 0xB000 : 0xB800;
+std::uint16_t videoSegment(const Memory& memory) {
+    return memory.read8(kSegment, kVideoMode) == 7 ? 0xB000 : 0xB800;
 }
 
-void setMode(Machine& m, std::uint8_t mode, bool clear) {
+void setMode(Services& m, std::uint8_t mode, bool clear) {
     Memory& mem = m.memory();
     mem.write8(kSegment, kVideoMode, mode);
     mem.write16(kSegment, kColumns, kCols);
@@ -107,11 +107,11 @@ void setMode(Machine& m, std::uint8_t mode, bool clear) {
     std::uint16_t eq = mem.read16(kSegment, kEquipment) & 0xFFCF;
     mem.write16(kSegment, kEquipment, static_cast<std::uint16_t>(eq | (mode == 7 ? 0x30 : 0x20)));
     if (!clear) return;
-    std::uint16_t seg = videoSegment(m);
+    std::uint16_t seg = videoSegment(m.memory());
     for (std::uint32_t off = 0; off < 8u * kPageBytes; off += 2) mem.write16(seg, static_cast<std::uint16_t>(off), 0x0720);
 }
 
-void teletype(Machine& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attribute, bool useAttribute) {
+void teletype(Services& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attribute, bool useAttribute) {
     page &= 7;
     Cursor c = cursorOf(m, page);
     switch (ch) {
@@ -124,7 +124,7 @@ void teletype(Machine& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attri
         if (++c.col >= kCols) { c.col = 0; ++c.row; }
     }
     if (c.row >= kRows) {
-        std::uint8_t fill = m.memory().read8(videoSegment(m), static_cast<std::uint16_t>(cellOffset(page, kRows - 1, 0) + 1));
+        std::uint8_t fill = m.memory().read8(videoSegment(m.memory()), static_cast<std::uint16_t>(cellOffset(page, kRows - 1, 0) + 1));
         scroll(m, page, true, 1, fill, 0, 0, kRows - 1, kCols - 1);
         c.row = kRows - 1;
     }
@@ -133,10 +133,10 @@ void teletype(Machine& m, std::uint8_t ch, std::uint8_t page, std::uint8_t attri
 
 namespace {
 
-int pageArg(Machine& m) { return hi(m.regs().gp[BX]) & 7; }
-std::uint8_t activePage(Machine& m) { return m.memory().read8(kSegment, kActivePage); }
+int pageArg(Services& m) { return hi(m.regs().gp[BX]) & 7; }
+std::uint8_t activePage(Services& m) { return m.memory().read8(kSegment, kActivePage); }
 
-void fnSetMode(Machine& m) {
+void fnSetMode(Services& m) {
     std::uint8_t al = lo(m.regs().gp[AX]);
     std::uint8_t mode = al & 0x7F;
     if (mode != 2 && mode != 3 && mode != 7) {
@@ -148,57 +148,57 @@ void fnSetMode(Machine& m) {
     setMode(m, mode == 2 ? 3 : mode, !(al & 0x80));
 }
 
-void fnCursorShape(Machine& m) { m.memory().write16(kSegment, kCursorShape, m.regs().gp[CX]); }
+void fnCursorShape(Services& m) { m.memory().write16(kSegment, kCursorShape, m.regs().gp[CX]); }
 
-void fnSetCursor(Machine& m) { setCursor(m, pageArg(m), hi(m.regs().gp[DX]), lo(m.regs().gp[DX])); }
+void fnSetCursor(Services& m) { setCursor(m, pageArg(m), hi(m.regs().gp[DX]), lo(m.regs().gp[DX])); }
 
-void fnGetCursor(Machine& m) {
+void fnGetCursor(Services& m) {
     Cursor c = cursorOf(m, pageArg(m));
     m.regs().gp[DX] = static_cast<std::uint16_t>(c.row << 8 | c.col);
     m.regs().gp[CX] = m.memory().read16(kSegment, kCursorShape);
 }
 
-void fnSelectPage(Machine& m) {
+void fnSelectPage(Services& m) {
     std::uint8_t page = lo(m.regs().gp[AX]);
     if (page >= 8) return;
     m.memory().write8(kSegment, kActivePage, page);
     m.memory().write16(kSegment, kPageOffset, static_cast<std::uint16_t>(page * kPageBytes));
 }
 
-void fnScroll(Machine& m) {
+void fnScroll(Services& m) {
     auto& r = m.regs();
     scroll(m, activePage(m), hi(r.gp[AX]) == 0x06, lo(r.gp[AX]), hi(r.gp[BX]), hi(r.gp[CX]), lo(r.gp[CX]),
            hi(r.gp[DX]), lo(r.gp[DX]));
 }
 
-void fnReadCell(Machine& m) {
+void fnReadCell(Services& m) {
     int page = pageArg(m);
     Cursor c = cursorOf(m, page);
-    m.regs().gp[AX] = m.memory().read16(videoSegment(m), cellOffset(page, c.row, c.col));
+    m.regs().gp[AX] = m.memory().read16(videoSegment(m.memory()), cellOffset(page, c.row, c.col));
 }
 
-void fnWriteCells(Machine& m) { writeRepeated(m, true); }
-void fnWriteChars(Machine& m) { writeRepeated(m, false); }
-void fnTeletype(Machine& m) { teletype(m, lo(m.regs().gp[AX]), activePage(m), 0, false); }
+void fnWriteCells(Services& m) { writeRepeated(m, true); }
+void fnWriteChars(Services& m) { writeRepeated(m, false); }
+void fnTeletype(Services& m) { teletype(m, lo(m.regs().gp[AX]), activePage(m), 0, false); }
 
-void fnVideoState(Machine& m) {
+void fnVideoState(Services& m) {
     auto& r = m.regs();
     r.gp[AX] = static_cast<std::uint16_t>(kCols << 8 | m.memory().read8(kSegment, kVideoMode));
     setHi(r.gp[BX], activePage(m));
 }
 
-void fnWriteString(Machine& m) { writeString(m); }
+void fnWriteString(Services& m) { writeString(m); }
 
-void fnDisplayCombination(Machine& m) {  // a colour VGA
+void fnDisplayCombination(Services& m) {  // a colour VGA
     auto& r = m.regs();
     if (lo(r.gp[AX]) != 0) return;
     setLo(r.gp[AX], 0x1A);
     r.gp[BX] = 0x0008;
 }
 
-void fnNothing(Machine&) {}  // palette and font services change nothing in text output
+void fnNothing(Services&) {}  // palette and font services change nothing in text output
 
-using VideoFn = void (*)(Machine&);
+using VideoFn = void (*)(Services&);
 constexpr std::array<VideoFn, 256> buildVideoTable() {
     std::array<VideoFn, 256> t{};
     t[0x00] = fnSetMode;
@@ -226,7 +226,7 @@ constexpr auto kVideoFunctions = buildVideoTable();
 
 }  // namespace
 
-std::uint16_t video(Machine& m) {
+std::uint16_t video(Services& m) {
     std::uint8_t ah = hi(m.regs().gp[AX]);
     if (VideoFn fn = kVideoFunctions[ah]) {
         fn(m);

@@ -9,10 +9,11 @@ namespace krvs::pc {
 
 void Machine::initDos() {
     m_dos->dtaSegment = 0;
-    dos::initMemory(*this);
+    Services services(*this);
+    dos::initMemory(services);
 }
 
-Machine::DosState::~DosState() = default;
+DosState::~DosState() = default;
 
 namespace dos {
 
@@ -28,7 +29,7 @@ struct Function {
     Convention convention = Convention::Plain;
 };
 
-std::uint16_t setVector(Machine& m) {  // 25h
+std::uint16_t setVector(Services& m) {  // 25h
     auto& r = m.regs();
     auto off = static_cast<std::uint16_t>(lo(r.gp[AX]) * 4);
     m.memory().write16(0, off, r.gp[DX]);
@@ -36,7 +37,7 @@ std::uint16_t setVector(Machine& m) {  // 25h
     return 0;
 }
 
-std::uint16_t getVector(Machine& m) {  // 35h
+std::uint16_t getVector(Services& m) {  // 35h
     auto& r = m.regs();
     auto off = static_cast<std::uint16_t>(lo(r.gp[AX]) * 4);
     r.gp[BX] = m.memory().read16(0, off);
@@ -44,7 +45,7 @@ std::uint16_t getVector(Machine& m) {  // 35h
     return 0;
 }
 
-std::uint16_t version(Machine& m) {  // 30h
+std::uint16_t version(Services& m) {  // 30h
     auto& r = m.regs();
     r.gp[AX] = 0x0005;  // DOS 5.0
     r.gp[BX] = 0;
@@ -52,31 +53,31 @@ std::uint16_t version(Machine& m) {  // 30h
     return 0;
 }
 
-std::uint16_t setDta(Machine& m) {  // 1Ah
+std::uint16_t setDta(Services& m) {  // 1Ah
     m.dos().dtaSegment = m.regs().seg[DS];
     m.dos().dtaOffset = m.regs().gp[DX];
     return 0;
 }
 
-std::uint16_t getDta(Machine& m) {  // 2Fh
+std::uint16_t getDta(Services& m) {  // 2Fh
     m.regs().seg[ES] = m.dos().dtaSegment;
     m.regs().gp[BX] = m.dos().dtaOffset;
     return 0;
 }
 
-std::uint16_t selectDrive(Machine& m) {  // 0Eh: C: is the only drive, but DOS reports the usual 5 letters
+std::uint16_t selectDrive(Services& m) {  // 0Eh: C: is the only drive, but DOS reports the usual 5 letters
     setLo(m.regs().gp[AX], 5);
     return 0;
 }
 
-std::uint16_t currentDrive(Machine& m) {  // 19h
+std::uint16_t currentDrive(Services& m) {  // 19h
     setLo(m.regs().gp[AX], 2);
     return 0;
 }
 
-std::uint16_t diskReset(Machine&) { return 0; }  // 0Dh: writes are not cached
+std::uint16_t diskReset(Services&) { return 0; }  // 0Dh: writes are not cached
 
-std::uint16_t breakFlag(Machine& m) {  // 33h
+std::uint16_t breakFlag(Services& m) {  // 33h
     auto& r = m.regs();
     switch (lo(r.gp[AX])) {
     case 0: setLo(r.gp[DX], m.dos().breakCheck ? 1 : 0); break;
@@ -87,17 +88,17 @@ std::uint16_t breakFlag(Machine& m) {  // 33h
     return 0;
 }
 
-std::uint16_t verifyFlag(Machine& m) {  // 54h
+std::uint16_t verifyFlag(Services& m) {  // 54h
     setLo(m.regs().gp[AX], m.dos().verify ? 1 : 0);
     return 0;
 }
 
-std::uint16_t setVerify(Machine& m) {  // 2Eh
+std::uint16_t setVerify(Services& m) {  // 2Eh
     m.dos().verify = lo(m.regs().gp[AX]) & 1;
     return 0;
 }
 
-std::uint16_t getDate(Machine& m) {  // 2Ah
+std::uint16_t getDate(Services& m) {  // 2Ah
     std::tm t = m.localNow();
     auto& r = m.regs();
     r.gp[CX] = static_cast<std::uint16_t>(t.tm_year + 1900);
@@ -106,7 +107,7 @@ std::uint16_t getDate(Machine& m) {  // 2Ah
     return 0;
 }
 
-std::uint16_t getTime(Machine& m) {  // 2Ch
+std::uint16_t getTime(Services& m) {  // 2Ch
     std::tm t = m.localNow();
     auto& r = m.regs();
     r.gp[CX] = static_cast<std::uint16_t>(t.tm_hour << 8 | t.tm_min);
@@ -116,13 +117,13 @@ std::uint16_t getTime(Machine& m) {  // 2Ch
 }
 
 // Setting the date or time moves the machine's clock; the host clock is never touched.
-void moveClockTo(Machine& m, std::tm target) {
+void moveClockTo(Services& m, std::tm target) {
     std::tm current = m.localNow();
     target.tm_isdst = current.tm_isdst;
     m.adjustClock(static_cast<std::int64_t>(std::mktime(&target) - std::mktime(&current)));
 }
 
-std::uint16_t setDate(Machine& m) {  // 2Bh
+std::uint16_t setDate(Services& m) {  // 2Bh
     auto& r = m.regs();
     int year = r.gp[CX], month = hi(r.gp[DX]), day = lo(r.gp[DX]);
     static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -141,7 +142,7 @@ std::uint16_t setDate(Machine& m) {  // 2Bh
     return 0;
 }
 
-std::uint16_t setTime(Machine& m) {  // 2Dh
+std::uint16_t setTime(Services& m) {  // 2Dh
     auto& r = m.regs();
     int hour = hi(r.gp[CX]), minute = lo(r.gp[CX]), second = hi(r.gp[DX]);
     if (hour > 23 || minute > 59 || second > 59 || lo(r.gp[DX]) > 99) {
@@ -240,7 +241,7 @@ constexpr auto kFunctions = buildTable();
 
 // A function DOS does not have here fails visibly: the old character and FCB functions report AL=FFh,
 // the handle-era ones the carry flag with error 1; both get the carry flag, which old callers ignore.
-std::uint16_t unsupported(Machine& m, std::uint8_t ah) {
+std::uint16_t unsupported(Services& m, std::uint8_t ah) {
     auto& r = m.regs();
     if (ah < 0x2F) setLo(r.gp[AX], 0xFF);
     else r.gp[AX] = doserr::kInvalidFunction;
@@ -250,7 +251,7 @@ std::uint16_t unsupported(Machine& m, std::uint8_t ah) {
 
 }  // namespace
 
-std::uint16_t int21(Machine& m) {
+std::uint16_t int21(Services& m) {
     auto& r = m.regs();
     std::uint8_t ah = hi(r.gp[AX]);
     const Function& f = kFunctions[ah];

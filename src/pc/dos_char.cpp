@@ -10,13 +10,13 @@ namespace {
 bool isWaitCode(std::uint16_t r) { return r == kServiceRetry || r == kServiceWait; }
 
 // One byte of standard input: 0 with `out` set, a wait code, or kEndOfInput.
-std::uint16_t readStdin(Machine& m, std::uint8_t& out, bool wait = true) {
+std::uint16_t readStdin(Services& m, std::uint8_t& out, bool wait = true) {
     auto* f = fileOf(m, 0);
-    if (!f || f->kind == Machine::DosState::Kind::Null) return kEndOfInput;
-    if (f->kind == Machine::DosState::Kind::File) {
+    if (!f || f->kind == DosState::Kind::Null) return kEndOfInput;
+    if (f->kind == DosState::Kind::File) {
         return f->file->read(&out, 1).value_or(0) == 1 ? 0 : kEndOfInput;
     }
-    if (f->kind != Machine::DosState::Kind::Console) return kEndOfInput;
+    if (f->kind != DosState::Kind::Console) return kEndOfInput;
     auto& pendingScan = m.dos().pendingScan;
     if (pendingScan) {  // the second half of an extended key
         out = *pendingScan;
@@ -34,18 +34,18 @@ std::uint16_t readStdin(Machine& m, std::uint8_t& out, bool wait = true) {
     return 0;
 }
 
-void echo(Machine& m, const std::string& bytes) {
+void echo(Services& m, const std::string& bytes) {
     std::uint16_t written;
     writeHandle(m, 1, reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint16_t>(bytes.size()),
                 written);
 }
 
-void echo(Machine& m, std::uint8_t c) { echo(m, std::string(1, static_cast<char>(c))); }
+void echo(Services& m, std::uint8_t c) { echo(m, std::string(1, static_cast<char>(c))); }
 
 enum class LineEnd : std::uint8_t { None, Enter, EndOfInput };
 
 // Feeds keys into the line being edited until Enter or the end of input. `max` counts the CR.
-std::uint16_t editLine(Machine& m, std::size_t max, LineEnd& end) {
+std::uint16_t editLine(Services& m, std::size_t max, LineEnd& end) {
     auto& dos = m.dos();
     if (!dos.lineActive) {
         dos.lineActive = true;
@@ -78,7 +78,7 @@ std::uint16_t editLine(Machine& m, std::size_t max, LineEnd& end) {
 
 }  // namespace
 
-std::uint16_t readChar(Machine& m) {
+std::uint16_t readChar(Services& m) {
     std::uint8_t c;
     std::uint16_t r = readStdin(m, c);
     if (isWaitCode(r)) return r;
@@ -88,7 +88,7 @@ std::uint16_t readChar(Machine& m) {
     return 0;
 }
 
-std::uint16_t readCharRaw(Machine& m) {
+std::uint16_t readCharRaw(Services& m) {
     std::uint8_t c;
     std::uint16_t r = readStdin(m, c);
     if (isWaitCode(r)) return r;
@@ -96,14 +96,14 @@ std::uint16_t readCharRaw(Machine& m) {
     return 0;
 }
 
-std::uint16_t writeChar(Machine& m) {
+std::uint16_t writeChar(Services& m) {
     std::uint8_t c = lo(m.regs().gp[DX]);
     echo(m, c);
     setLo(m.regs().gp[AX], c);
     return 0;
 }
 
-std::uint16_t directConsole(Machine& m) {
+std::uint16_t directConsole(Services& m) {
     auto& r = m.regs();
     std::uint8_t dl = lo(r.gp[DX]);
     if (dl != 0xFF) return writeChar(m);
@@ -116,7 +116,7 @@ std::uint16_t directConsole(Machine& m) {
     return 0;
 }
 
-std::uint16_t writeString(Machine& m) {
+std::uint16_t writeString(Services& m) {
     auto& r = m.regs();
     std::string text;
     std::uint16_t off = r.gp[DX];
@@ -130,7 +130,7 @@ std::uint16_t writeString(Machine& m) {
     return 0;
 }
 
-std::uint16_t readLine(Machine& m) {
+std::uint16_t readLine(Services& m) {
     auto& r = m.regs();
     Memory& mem = m.memory();
     std::uint16_t seg = r.seg[DS], off = r.gp[DX];
@@ -148,14 +148,14 @@ std::uint16_t readLine(Machine& m) {
     return 0;
 }
 
-std::uint16_t inputStatus(Machine& m) {
+std::uint16_t inputStatus(Services& m) {
     auto* f = fileOf(m, 0);
     bool ready = false;
-    if (f && f->kind == Machine::DosState::Kind::Console) {
+    if (f && f->kind == DosState::Kind::Console) {
         int key = m.consoleKey(false, false);
         if (key == kServiceRetry) return kServiceRetry;
         ready = key >= 0 || m.dos().pendingScan.has_value();
-    } else if (f && f->kind == Machine::DosState::Kind::File) {
+    } else if (f && f->kind == DosState::Kind::File) {
         // A pipe cannot seek and shows nothing ready.
         std::optional<std::uint64_t> pos = f->file->seek(0, SeekFrom::Current);
         std::optional<std::uint64_t> end = f->file->seek(0, SeekFrom::End);
@@ -166,7 +166,7 @@ std::uint16_t inputStatus(Machine& m) {
     return 0;
 }
 
-std::uint16_t flushAndRead(Machine& m) {
+std::uint16_t flushAndRead(Services& m) {
     auto& dos = m.dos();
     if (!dos.flushed) {  // the flush happens once, not again on each wait for the key that follows
         Memory& mem = m.memory();
@@ -187,7 +187,7 @@ std::uint16_t flushAndRead(Machine& m) {
     return r;
 }
 
-std::uint16_t readConsoleHandle(Machine& m, std::uint8_t* out, std::uint16_t want, std::uint16_t& got) {
+std::uint16_t readConsoleHandle(Services& m, std::uint8_t* out, std::uint16_t want, std::uint16_t& got) {
     auto& dos = m.dos();
     if (dos.pendingConsoleBytes.empty()) {
         LineEnd end = LineEnd::None;

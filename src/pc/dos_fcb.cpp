@@ -22,7 +22,7 @@ struct Fcb {
     std::uint8_t attributes = 0;  // what a search includes besides normal files
 };
 
-Fcb fcbAt(Machine& m) {
+Fcb fcbAt(Services& m) {
     auto& r = m.regs();
     Fcb f{r.seg[DS], r.gp[DX]};
     if (m.memory().read8(f.seg, f.off) == 0xFF) {
@@ -36,7 +36,7 @@ Fcb fcbAt(Machine& m) {
 std::uint16_t at(const Fcb& f, std::uint16_t field) { return static_cast<std::uint16_t>(f.off + field); }
 
 // The 11 name bytes at `field` as a DOS name or pattern: "NAME.EXT", '?' kept.
-std::string nameOf(Machine& m, const Fcb& f, std::uint16_t field = kNameAt) {
+std::string nameOf(Services& m, const Fcb& f, std::uint16_t field = kNameAt) {
     std::string base, ext;
     for (int i = 0; i < 11; ++i) {
         char c = static_cast<char>(m.memory().read8(f.seg, static_cast<std::uint16_t>(at(f, field) + i)));
@@ -48,17 +48,17 @@ std::string nameOf(Machine& m, const Fcb& f, std::uint16_t field = kNameAt) {
 }
 
 // C: is the only drive: 0 (the default) and 3 name it.
-bool onDriveC(Machine& m, const Fcb& f) {
+bool onDriveC(Services& m, const Fcb& f) {
     std::uint8_t d = m.memory().read8(f.seg, at(f, kDriveAt));
     return d == 0 || d == 3;
 }
 
-std::uint16_t recordSize(Machine& m, const Fcb& f) {
+std::uint16_t recordSize(Services& m, const Fcb& f) {
     std::uint16_t size = m.memory().read16(f.seg, at(f, kRecordSizeAt));
     return size ? size : 128;
 }
 
-std::uint32_t randomRecord(Machine& m, const Fcb& f) {
+std::uint32_t randomRecord(Services& m, const Fcb& f) {
     std::uint32_t rec = m.memory().read16(f.seg, at(f, kRandomAt)) |
                         static_cast<std::uint32_t>(m.memory().read8(f.seg, static_cast<std::uint16_t>(at(f, kRandomAt) + 2))) << 16;
     if (recordSize(m, f) < 64)
@@ -66,43 +66,43 @@ std::uint32_t randomRecord(Machine& m, const Fcb& f) {
     return rec;
 }
 
-void setRandomRecord(Machine& m, const Fcb& f, std::uint32_t rec) {
+void setRandomRecord(Services& m, const Fcb& f, std::uint32_t rec) {
     m.memory().write16(f.seg, at(f, kRandomAt), static_cast<std::uint16_t>(rec));
     m.memory().write8(f.seg, static_cast<std::uint16_t>(at(f, kRandomAt) + 2), static_cast<std::uint8_t>(rec >> 16));
     if (recordSize(m, f) < 64)
         m.memory().write8(f.seg, static_cast<std::uint16_t>(at(f, kRandomAt) + 3), static_cast<std::uint8_t>(rec >> 24));
 }
 
-std::uint32_t currentRecord(Machine& m, const Fcb& f) {
+std::uint32_t currentRecord(Services& m, const Fcb& f) {
     return static_cast<std::uint32_t>(m.memory().read16(f.seg, at(f, kBlockAt))) * 128 + m.memory().read8(f.seg, at(f, kRecordAt));
 }
 
-void setCurrentRecord(Machine& m, const Fcb& f, std::uint32_t rec) {
+void setCurrentRecord(Services& m, const Fcb& f, std::uint32_t rec) {
     m.memory().write16(f.seg, at(f, kBlockAt), static_cast<std::uint16_t>(rec / 128));
     m.memory().write8(f.seg, at(f, kRecordAt), static_cast<std::uint8_t>(rec % 128));
 }
 
-std::uint8_t done(Machine& m, std::uint8_t al) {
+std::uint8_t done(Services& m, std::uint8_t al) {
     setLo(m.regs().gp[AX], al);
     return 0;
 }
 
 // The existing regular file the FCB names: its DOS name and entry, or false.
-bool existingFile(Machine& m, const Fcb& f, std::string& name, Drive::Entry& entry) {
+bool existingFile(Services& m, const Fcb& f, std::string& name, Drive::Entry& entry) {
     if (!onDriveC(m, f)) return false;
     name = nameOf(m, f);
     if (name.find('?') != std::string::npos) return false;
     return m.drive().lookup(name, entry) == 0 && !(entry.attributes & attr::kDirectory);
 }
 
-void setSize(Machine& m, const Fcb& f, std::uint64_t size) {
+void setSize(Services& m, const Fcb& f, std::uint64_t size) {
     auto clipped = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0xFFFFFFFF));
     m.memory().write16(f.seg, at(f, kSizeAt), static_cast<std::uint16_t>(clipped));
     m.memory().write16(f.seg, static_cast<std::uint16_t>(at(f, kSizeAt) + 2), static_cast<std::uint16_t>(clipped >> 16));
 }
 
 // What open and create show in the FCB: the drive, block 0, records of 128 bytes, size, date and time.
-void fillOpened(Machine& m, const Fcb& f, const Drive::Entry& e) {
+void fillOpened(Services& m, const Fcb& f, const Drive::Entry& e) {
     Memory& mem = m.memory();
     if (mem.read8(f.seg, at(f, kDriveAt)) == 0) mem.write8(f.seg, at(f, kDriveAt), 3);
     mem.write16(f.seg, at(f, kBlockAt), 0);
@@ -114,7 +114,7 @@ void fillOpened(Machine& m, const Fcb& f, const Drive::Entry& e) {
 
 // Moves `count` records between the DTA and the file from record `first`; returns the AL code and how many
 // records moved (a partial last record counts).
-std::uint8_t transfer(Machine& m, const Fcb& f, std::uint32_t first, std::uint16_t& count, bool write) {
+std::uint8_t transfer(Services& m, const Fcb& f, std::uint32_t first, std::uint16_t& count, bool write) {
     const std::uint16_t size = recordSize(m, f);
     const std::uint16_t dtaSeg = m.dos().dtaSegment, dtaOff = m.dos().dtaOffset;
     const std::uint16_t want = count;
@@ -149,7 +149,7 @@ std::uint8_t transfer(Machine& m, const Fcb& f, std::uint32_t first, std::uint16
 }
 
 // Fills the DTA with the entry found, as an unopened FCB of the same kind as the one searched with.
-void fillFound(Machine& m, const Fcb& f, const Drive::Entry& e) {
+void fillFound(Services& m, const Fcb& f, const Drive::Entry& e) {
     Memory& mem = m.memory();
     std::uint16_t seg = m.dos().dtaSegment, off = m.dos().dtaOffset;
     std::uint8_t entry[33] = {3};
@@ -173,7 +173,7 @@ void fillFound(Machine& m, const Fcb& f, const Drive::Entry& e) {
 }
 
 // The files a (wildcard) FCB names: normal files, and with an extended FCB what its attribute byte adds.
-std::vector<Drive::Entry> matching(Machine& m, const Fcb& f) {
+std::vector<Drive::Entry> matching(Services& m, const Fcb& f) {
     std::vector<Drive::Entry> found;
     if (!onDriveC(m, f)) return found;
     m.drive().find(nameOf(m, f), f.attributes & attr::kDirectory, found);
@@ -182,7 +182,7 @@ std::vector<Drive::Entry> matching(Machine& m, const Fcb& f) {
 
 }  // namespace
 
-std::uint16_t fcbOpen(Machine& m) {
+std::uint16_t fcbOpen(Services& m) {
     Fcb f = fcbAt(m);
     std::string name;
     Drive::Entry entry;
@@ -191,13 +191,13 @@ std::uint16_t fcbOpen(Machine& m) {
     return done(m, kOk);
 }
 
-std::uint16_t fcbClose(Machine& m) {
+std::uint16_t fcbClose(Services& m) {
     std::string name;
     Drive::Entry entry;
     return done(m, existingFile(m, fcbAt(m), name, entry) ? kOk : kFailed);
 }
 
-std::uint16_t fcbCreate(Machine& m) {
+std::uint16_t fcbCreate(Services& m) {
     Fcb f = fcbAt(m);
     std::string name = nameOf(m, f);
     if (!onDriveC(m, f) || name.find('?') != std::string::npos) return done(m, kFailed);
@@ -210,7 +210,7 @@ std::uint16_t fcbCreate(Machine& m) {
     return done(m, kOk);
 }
 
-std::uint16_t fcbFindFirst(Machine& m) {
+std::uint16_t fcbFindFirst(Services& m) {
     Fcb f = fcbAt(m);
     auto& search = m.dos().fcbSearch;
     search = matching(m, f);
@@ -220,7 +220,7 @@ std::uint16_t fcbFindFirst(Machine& m) {
     return done(m, kOk);
 }
 
-std::uint16_t fcbFindNext(Machine& m) {
+std::uint16_t fcbFindNext(Services& m) {
     auto& search = m.dos().fcbSearch;
     if (search.empty()) return done(m, kFailed);
     fillFound(m, fcbAt(m), search.front());
@@ -228,7 +228,7 @@ std::uint16_t fcbFindNext(Machine& m) {
     return done(m, kOk);
 }
 
-std::uint16_t fcbDelete(Machine& m) {
+std::uint16_t fcbDelete(Services& m) {
     Fcb f = fcbAt(m);
     bool any = false;
     for (const auto& e : matching(m, f)) any |= m.drive().remove(e.name) == 0;
@@ -236,7 +236,7 @@ std::uint16_t fcbDelete(Machine& m) {
 }
 
 // The new name is at 11h; a '?' in it keeps the old name's character at that place.
-std::uint16_t fcbRename(Machine& m) {
+std::uint16_t fcbRename(Services& m) {
     Fcb f = fcbAt(m);
     std::string to = nameOf(m, f, kNewNameAt);
     bool any = false;
@@ -256,7 +256,7 @@ std::uint16_t fcbRename(Machine& m) {
     return done(m, any ? kOk : kFailed);
 }
 
-std::uint16_t fcbReadSequential(Machine& m) {
+std::uint16_t fcbReadSequential(Services& m) {
     Fcb f = fcbAt(m);
     std::uint16_t count = 1;
     std::uint32_t rec = currentRecord(m, f);
@@ -265,7 +265,7 @@ std::uint16_t fcbReadSequential(Machine& m) {
     return done(m, result);
 }
 
-std::uint16_t fcbWriteSequential(Machine& m) {
+std::uint16_t fcbWriteSequential(Services& m) {
     Fcb f = fcbAt(m);
     std::uint16_t count = 1;
     std::uint32_t rec = currentRecord(m, f);
@@ -274,7 +274,7 @@ std::uint16_t fcbWriteSequential(Machine& m) {
     return done(m, result);
 }
 
-std::uint16_t fcbReadRandom(Machine& m) {
+std::uint16_t fcbReadRandom(Services& m) {
     Fcb f = fcbAt(m);
     std::uint16_t count = 1;
     std::uint32_t rec = randomRecord(m, f);
@@ -282,7 +282,7 @@ std::uint16_t fcbReadRandom(Machine& m) {
     return done(m, transfer(m, f, rec, count, false));
 }
 
-std::uint16_t fcbWriteRandom(Machine& m) {
+std::uint16_t fcbWriteRandom(Services& m) {
     Fcb f = fcbAt(m);
     std::uint16_t count = 1;
     std::uint32_t rec = randomRecord(m, f);
@@ -291,7 +291,7 @@ std::uint16_t fcbWriteRandom(Machine& m) {
 }
 
 // The number of records in the file, rounded up, goes into the random record field.
-std::uint16_t fcbFileSize(Machine& m) {
+std::uint16_t fcbFileSize(Services& m) {
     Fcb f = fcbAt(m);
     std::string name;
     Drive::Entry entry;
@@ -302,13 +302,13 @@ std::uint16_t fcbFileSize(Machine& m) {
     return done(m, kOk);
 }
 
-std::uint16_t fcbSetRandom(Machine& m) {
+std::uint16_t fcbSetRandom(Services& m) {
     Fcb f = fcbAt(m);
     setRandomRecord(m, f, currentRecord(m, f));
     return 0;
 }
 
-std::uint16_t fcbReadBlock(Machine& m) {
+std::uint16_t fcbReadBlock(Services& m) {
     Fcb f = fcbAt(m);
     auto& r = m.regs();
     std::uint16_t count = r.gp[CX];
@@ -321,7 +321,7 @@ std::uint16_t fcbReadBlock(Machine& m) {
 }
 
 // CX=0 sets the file's size to the random record field's number of records.
-std::uint16_t fcbWriteBlock(Machine& m) {
+std::uint16_t fcbWriteBlock(Services& m) {
     Fcb f = fcbAt(m);
     auto& r = m.regs();
     std::uint32_t rec = randomRecord(m, f);

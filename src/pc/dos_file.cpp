@@ -10,11 +10,11 @@ namespace krvs::pc::dos {
 
 namespace {
 
-using Kind = Machine::DosState::Kind;
-using OpenFile = Machine::DosState::OpenFile;
+using Kind = DosState::Kind;
+using OpenFile = DosState::OpenFile;
 constexpr std::uint8_t kClosed = 0xFF;
 
-std::uint16_t jftOffset(std::uint16_t handle) { return static_cast<std::uint16_t>(Machine::DosState::kJftOffset + handle); }
+std::uint16_t jftOffset(std::uint16_t handle) { return static_cast<std::uint16_t>(DosState::kJftOffset + handle); }
 
 
 // CON, NUL, AUX, PRN name devices in any directory and with any extension.
@@ -39,11 +39,11 @@ std::uint16_t deviceInfoFor(Kind kind) {
 }
 
 // Puts an open file into the open-file table and a free slot of the job file table.
-std::uint16_t install(Machine& m, OpenFile file, std::uint16_t& handle) {
+std::uint16_t install(Services& m, OpenFile file, std::uint16_t& handle) {
     auto& files = m.dos().files;
     auto sft = std::find_if(files.begin(), files.end(), [](const auto& f) { return !f.has_value(); });
     std::uint16_t psp = m.pspSegment();
-    for (std::uint16_t h = 0; h < Machine::DosState::kJftSize; ++h) {
+    for (std::uint16_t h = 0; h < DosState::kJftSize; ++h) {
         if (m.memory().read8(psp, jftOffset(h)) != kClosed) continue;
         if (sft == files.end()) break;
         *sft = file;
@@ -54,14 +54,14 @@ std::uint16_t install(Machine& m, OpenFile file, std::uint16_t& handle) {
     return doserr::kTooManyFiles;
 }
 
-void release(Machine& m, std::uint8_t index) {
+void release(Services& m, std::uint8_t index) {
     auto& slot = m.dos().files[index];
     if (!slot) return;
     if (--slot->refs > 0) return;
     slot.reset();
 }
 
-std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::uint8_t mode, std::uint16_t& handle) {
+std::uint16_t openPath(Services& m, const std::string& name, bool create, std::uint8_t mode, std::uint16_t& handle) {
     if (auto dev = deviceNamed(name)) {
         OpenFile f;
         f.kind = *dev;
@@ -79,12 +79,12 @@ std::uint16_t openPath(Machine& m, const std::string& name, bool create, std::ui
     return install(m, f, handle);
 }
 
-std::uint8_t sftIndex(Machine& m, std::uint16_t handle) {
-    if (handle >= Machine::DosState::kJftSize) return kClosed;
+std::uint8_t sftIndex(Services& m, std::uint16_t handle) {
+    if (handle >= DosState::kJftSize) return kClosed;
     return m.memory().read8(m.pspSegment(), jftOffset(handle));
 }
 
-std::uint16_t readHandle(Machine& m, std::uint16_t handle, std::uint8_t* out, std::uint16_t want, std::uint16_t& got) {
+std::uint16_t readHandle(Services& m, std::uint16_t handle, std::uint8_t* out, std::uint16_t want, std::uint16_t& got) {
     OpenFile* f = fileOf(m, handle);
     got = 0;
     if (!f) return doserr::kInvalidHandle;
@@ -101,7 +101,7 @@ std::uint16_t readHandle(Machine& m, std::uint16_t handle, std::uint8_t* out, st
     }
 }
 
-void fillFindRecord(Machine& m, std::uint16_t id, std::uint16_t index, const Drive::Entry& e) {
+void fillFindRecord(Services& m, std::uint16_t id, std::uint16_t index, const Drive::Entry& e) {
     auto& dos = m.dos();
     Memory& mem = m.memory();
     std::uint16_t seg = dos.dtaSegment, off = dos.dtaOffset;
@@ -118,16 +118,16 @@ void fillFindRecord(Machine& m, std::uint16_t id, std::uint16_t index, const Dri
 
 }  // namespace
 
-std::string dosString(Machine& m, std::uint16_t seg, std::uint16_t off) { return m.memory().readString(seg, off, 128); }
+std::string dosString(Services& m, std::uint16_t seg, std::uint16_t off) { return m.memory().readString(seg, off, 128); }
 
-OpenFile* fileOf(Machine& m, std::uint16_t handle) {
+OpenFile* fileOf(Services& m, std::uint16_t handle) {
     std::uint8_t index = sftIndex(m, handle);
     if (index >= m.dos().files.size()) return nullptr;
     auto& slot = m.dos().files[index];
     return slot ? &*slot : nullptr;
 }
 
-void openStandardHandles(Machine& m, std::uint16_t psp) {
+void openStandardHandles(Services& m, std::uint16_t psp) {
     auto& files = m.dos().files;
     for (auto& f : files) f.reset();
     auto device = [](Kind kind, int refs) {
@@ -152,14 +152,14 @@ void openStandardHandles(Machine& m, std::uint16_t psp) {
     std::uint8_t in = 1, out = 1;
     if (cfg.stdinFd >= 0) { files[3] = hostFile(cfg.stdinFd, 0); files[1]->refs--; in = 3; }
     if (cfg.stdoutFd >= 0) { files[4] = hostFile(cfg.stdoutFd, 1); files[1]->refs--; out = 4; }
-    const std::uint8_t jft[Machine::DosState::kJftSize] = {in, out, 1, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    const std::uint8_t jft[DosState::kJftSize] = {in, out, 1, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    m.memory().writeBlock(psp, Machine::DosState::kJftOffset, jft, sizeof jft);
+    m.memory().writeBlock(psp, DosState::kJftOffset, jft, sizeof jft);
 }
 
-void inheritHandles(Machine& m, std::uint16_t parent, std::uint16_t child) {
+void inheritHandles(Services& m, std::uint16_t parent, std::uint16_t child) {
     Memory& mem = m.memory();
-    for (std::uint16_t h = 0; h < Machine::DosState::kJftSize; ++h) {
+    for (std::uint16_t h = 0; h < DosState::kJftSize; ++h) {
         std::uint8_t index = mem.read8(parent, jftOffset(h));
         if (index < m.dos().files.size() && m.dos().files[index]) m.dos().files[index]->refs++;
         else index = kClosed;
@@ -167,8 +167,8 @@ void inheritHandles(Machine& m, std::uint16_t parent, std::uint16_t child) {
     }
 }
 
-void closeAll(Machine& m) {
-    for (std::uint16_t h = 0; h < Machine::DosState::kJftSize; ++h) {
+void closeAll(Services& m) {
+    for (std::uint16_t h = 0; h < DosState::kJftSize; ++h) {
         std::uint8_t index = sftIndex(m, h);
         if (index == kClosed) continue;
         m.memory().write8(m.pspSegment(), jftOffset(h), kClosed);
@@ -176,7 +176,7 @@ void closeAll(Machine& m) {
     }
 }
 
-std::uint16_t writeHandle(Machine& m, std::uint16_t handle, const std::uint8_t* data, std::uint16_t size,
+std::uint16_t writeHandle(Services& m, std::uint16_t handle, const std::uint8_t* data, std::uint16_t size,
                           std::uint16_t& written) {
     OpenFile* f = fileOf(m, handle);
     written = 0;
@@ -203,7 +203,7 @@ std::uint16_t writeHandle(Machine& m, std::uint16_t handle, const std::uint8_t* 
     }
 }
 
-std::uint16_t create(Machine& m) {
+std::uint16_t create(Services& m) {
     auto& r = m.regs();
     std::uint16_t handle;
     if (std::uint16_t e = openPath(m, dosString(m, r.seg[DS], r.gp[DX]), true, 2, handle)) return e;
@@ -211,7 +211,7 @@ std::uint16_t create(Machine& m) {
     return 0;
 }
 
-std::uint16_t createNew(Machine& m) {
+std::uint16_t createNew(Services& m) {
     auto& r = m.regs();
     std::string name = dosString(m, r.seg[DS], r.gp[DX]);
     std::uint16_t handle;
@@ -230,14 +230,14 @@ std::uint16_t createNew(Machine& m) {
     return 0;
 }
 
-std::uint16_t commit(Machine& m) {
+std::uint16_t commit(Services& m) {
     OpenFile* f = fileOf(m, m.regs().gp[BX]);
     if (!f) return doserr::kInvalidHandle;
     if (f->kind == Kind::File) f->file->commit();
     return 0;
 }
 
-std::uint16_t diskFree(Machine& m) {
+std::uint16_t diskFree(Services& m) {
     auto& r = m.regs();
     std::uint8_t drive = lo(r.gp[DX]);
     if (drive != 0 && drive != 3) {
@@ -252,7 +252,7 @@ std::uint16_t diskFree(Machine& m) {
     return 0;
 }
 
-std::uint16_t open(Machine& m) {
+std::uint16_t open(Services& m) {
     auto& r = m.regs();
     std::uint8_t mode = lo(r.gp[AX]) & 7;
     if (mode > 2) return doserr::kInvalidAccess;
@@ -262,7 +262,7 @@ std::uint16_t open(Machine& m) {
     return 0;
 }
 
-std::uint16_t close(Machine& m) {
+std::uint16_t close(Services& m) {
     std::uint16_t handle = m.regs().gp[BX];
     std::uint8_t index = sftIndex(m, handle);
     if (index == kClosed || !fileOf(m, handle)) return doserr::kInvalidHandle;
@@ -271,7 +271,7 @@ std::uint16_t close(Machine& m) {
     return 0;
 }
 
-std::uint16_t read(Machine& m) {
+std::uint16_t read(Services& m) {
     auto& r = m.regs();
     std::vector<std::uint8_t> buf(r.gp[CX]);
     std::uint16_t got = 0;
@@ -282,7 +282,7 @@ std::uint16_t read(Machine& m) {
     return 0;
 }
 
-std::uint16_t write(Machine& m) {
+std::uint16_t write(Services& m) {
     auto& r = m.regs();
     std::vector<std::uint8_t> buf(r.gp[CX]);
     m.memory().readBlock(r.seg[DS], r.gp[DX], buf.data(), buf.size());
@@ -292,12 +292,12 @@ std::uint16_t write(Machine& m) {
     return 0;
 }
 
-std::uint16_t remove(Machine& m) {
+std::uint16_t remove(Services& m) {
     auto& r = m.regs();
     return m.drive().remove(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
-std::uint16_t seek(Machine& m) {
+std::uint16_t seek(Services& m) {
     auto& r = m.regs();
     OpenFile* f = fileOf(m, r.gp[BX]);
     if (!f) return doserr::kInvalidHandle;
@@ -317,7 +317,7 @@ std::uint16_t seek(Machine& m) {
     return 0;
 }
 
-std::uint16_t attributes(Machine& m) {
+std::uint16_t attributes(Services& m) {
     auto& r = m.regs();
     std::string name = dosString(m, r.seg[DS], r.gp[DX]);
     Drive::Entry entry;
@@ -331,7 +331,7 @@ std::uint16_t attributes(Machine& m) {
     }
 }
 
-std::uint16_t ioctl(Machine& m) {
+std::uint16_t ioctl(Services& m) {
     auto& r = m.regs();
     OpenFile* f = fileOf(m, r.gp[BX]);
     switch (lo(r.gp[AX])) {
@@ -355,12 +355,12 @@ std::uint16_t ioctl(Machine& m) {
     }
 }
 
-std::uint16_t duplicate(Machine& m) {
+std::uint16_t duplicate(Services& m) {
     auto& r = m.regs();
     std::uint8_t index = sftIndex(m, r.gp[BX]);
     if (index == kClosed || !fileOf(m, r.gp[BX])) return doserr::kInvalidHandle;
     std::uint16_t psp = m.pspSegment();
-    for (std::uint16_t h = 0; h < Machine::DosState::kJftSize; ++h) {
+    for (std::uint16_t h = 0; h < DosState::kJftSize; ++h) {
         if (m.memory().read8(psp, jftOffset(h)) != kClosed) continue;
         m.memory().write8(psp, jftOffset(h), index);
         m.dos().files[index]->refs++;
@@ -370,10 +370,10 @@ std::uint16_t duplicate(Machine& m) {
     return doserr::kTooManyFiles;
 }
 
-std::uint16_t forceDuplicate(Machine& m) {
+std::uint16_t forceDuplicate(Services& m) {
     auto& r = m.regs();
     std::uint8_t index = sftIndex(m, r.gp[BX]);
-    if (index == kClosed || !fileOf(m, r.gp[BX]) || r.gp[CX] >= Machine::DosState::kJftSize)
+    if (index == kClosed || !fileOf(m, r.gp[BX]) || r.gp[CX] >= DosState::kJftSize)
         return doserr::kInvalidHandle;
     if (r.gp[CX] == r.gp[BX]) return 0;
     std::uint8_t old = sftIndex(m, r.gp[CX]);
@@ -383,7 +383,7 @@ std::uint16_t forceDuplicate(Machine& m) {
     return 0;
 }
 
-std::uint16_t currentDirectory(Machine& m) {
+std::uint16_t currentDirectory(Services& m) {
     auto& r = m.regs();
     std::uint8_t drive = lo(r.gp[DX]);
     if (drive != 0 && drive != 3) return doserr::kInvalidDrive;
@@ -393,22 +393,22 @@ std::uint16_t currentDirectory(Machine& m) {
     return 0;
 }
 
-std::uint16_t changeDirectory(Machine& m) {
+std::uint16_t changeDirectory(Services& m) {
     auto& r = m.regs();
     return m.drive().changeDirectory(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
-std::uint16_t makeDirectory(Machine& m) {
+std::uint16_t makeDirectory(Services& m) {
     auto& r = m.regs();
     return m.drive().makeDirectory(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
-std::uint16_t removeDirectory(Machine& m) {
+std::uint16_t removeDirectory(Services& m) {
     auto& r = m.regs();
     return m.drive().removeDirectory(dosString(m, r.seg[DS], r.gp[DX]));
 }
 
-std::uint16_t findFirst(Machine& m) {
+std::uint16_t findFirst(Services& m) {
     auto& r = m.regs();
     auto& dos = m.dos();
     std::vector<Drive::Entry> found;
@@ -422,7 +422,7 @@ std::uint16_t findFirst(Machine& m) {
     return 0;
 }
 
-std::uint16_t findNext(Machine& m) {
+std::uint16_t findNext(Services& m) {
     auto& dos = m.dos();
     std::uint16_t id = m.memory().read16(dos.dtaSegment, dos.dtaOffset);
     std::uint16_t index = m.memory().read16(dos.dtaSegment, static_cast<std::uint16_t>(dos.dtaOffset + 2));
@@ -435,12 +435,12 @@ std::uint16_t findNext(Machine& m) {
     return 0;
 }
 
-std::uint16_t rename(Machine& m) {
+std::uint16_t rename(Services& m) {
     auto& r = m.regs();
     return m.drive().rename(dosString(m, r.seg[DS], r.gp[DX]), dosString(m, r.seg[ES], r.gp[DI]));
 }
 
-std::uint16_t fileTime(Machine& m) {
+std::uint16_t fileTime(Services& m) {
     auto& r = m.regs();
     OpenFile* f = fileOf(m, r.gp[BX]);
     if (!f) return doserr::kInvalidHandle;

@@ -13,12 +13,12 @@ struct Mcb {
     std::uint16_t size;     // paragraphs
 };
 
-Mcb readMcb(const Machine& m, std::uint16_t seg) {
+Mcb readMcb(const Services& m, std::uint16_t seg) {
     const Memory& mem = m.memory();
     return {seg, mem.read8(seg, 0), mem.read16(seg, 1), mem.read16(seg, 3)};
 }
 
-void writeMcb(Machine& m, const Mcb& b) {
+void writeMcb(Services& m, const Mcb& b) {
     Memory& mem = m.memory();
     mem.write8(b.segment, 0, b.type);
     mem.write16(b.segment, 1, b.owner);
@@ -30,7 +30,7 @@ bool valid(const Mcb& b) { return b.type == 'M' || b.type == 'Z'; }
 std::uint16_t nextOf(const Mcb& b) { return static_cast<std::uint16_t>(b.segment + b.size + 1); }
 
 // Joins each free block with the free blocks that follow it. False when the chain is broken.
-bool coalesce(Machine& m) {
+bool coalesce(Services& m) {
     std::uint16_t seg = kFirstMcb;
     for (int guard = 0; guard < 0x10000; ++guard) {
         Mcb b = readMcb(m, seg);
@@ -50,7 +50,7 @@ bool coalesce(Machine& m) {
 }
 
 // Cuts `b` to `size` paragraphs, the rest becoming a free block.
-void split(Machine& m, Mcb b, std::uint16_t size) {
+void split(Services& m, Mcb b, std::uint16_t size) {
     if (b.size <= size) return;
     Mcb rest{static_cast<std::uint16_t>(b.segment + size + 1), b.type, 0, static_cast<std::uint16_t>(b.size - size - 1)};
     b.size = size;
@@ -61,11 +61,11 @@ void split(Machine& m, Mcb b, std::uint16_t size) {
 
 }  // namespace
 
-void initMemory(Machine& m) {
+void initMemory(Services& m) {
     writeMcb(m, {kFirstMcb, 'Z', 0, static_cast<std::uint16_t>(kMemoryTop - kFirstMcb - 1)});
 }
 
-std::uint16_t allocate(Machine& m, std::uint16_t paragraphs, std::uint16_t owner, std::uint16_t& largest) {
+std::uint16_t allocate(Services& m, std::uint16_t paragraphs, std::uint16_t owner, std::uint16_t& largest) {
     largest = 0;
     if (!coalesce(m)) return 0;
     for (std::uint16_t seg = kFirstMcb;;) {
@@ -85,14 +85,14 @@ std::uint16_t allocate(Machine& m, std::uint16_t paragraphs, std::uint16_t owner
     }
 }
 
-void setOwner(Machine& m, std::uint16_t segment, std::uint16_t owner) {
+void setOwner(Services& m, std::uint16_t segment, std::uint16_t owner) {
     Mcb b = readMcb(m, static_cast<std::uint16_t>(segment - 1));
     if (!valid(b)) return;
     b.owner = owner;
     writeMcb(m, b);
 }
 
-std::uint16_t resize(Machine& m, std::uint16_t segment, std::uint16_t paragraphs, std::uint16_t& largest) {
+std::uint16_t resize(Services& m, std::uint16_t segment, std::uint16_t paragraphs, std::uint16_t& largest) {
     largest = 0;
     Mcb b = readMcb(m, static_cast<std::uint16_t>(segment - 1));
     if (!valid(b)) return doserr::kInvalidBlock;
@@ -119,7 +119,7 @@ std::uint16_t resize(Machine& m, std::uint16_t segment, std::uint16_t paragraphs
     return doserr::kNoMemory;
 }
 
-std::vector<std::pair<std::uint32_t, std::uint32_t>> freeOwnedBy(Machine& m, std::uint16_t owner) {
+std::vector<std::pair<std::uint32_t, std::uint32_t>> freeOwnedBy(Services& m, std::uint16_t owner) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> freed;
     std::uint16_t seg = kFirstMcb;
     for (int guard = 0; guard < 0x10000; ++guard) {
@@ -137,7 +137,7 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> freeOwnedBy(Machine& m, std
     return freed;
 }
 
-std::uint16_t allocateMemory(Machine& m) {
+std::uint16_t allocateMemory(Services& m) {
     auto& r = m.regs();
     std::uint16_t largest;
     std::uint16_t seg = allocate(m, r.gp[BX], m.pspSegment(), largest);
@@ -149,7 +149,7 @@ std::uint16_t allocateMemory(Machine& m) {
     return 0;
 }
 
-std::uint16_t freeMemory(Machine& m) {
+std::uint16_t freeMemory(Services& m) {
     auto& r = m.regs();
     Mcb b = readMcb(m, static_cast<std::uint16_t>(r.seg[ES] - 1));
     if (!valid(b)) return doserr::kInvalidBlock;
@@ -158,7 +158,7 @@ std::uint16_t freeMemory(Machine& m) {
     return 0;
 }
 
-std::uint16_t resizeMemory(Machine& m) {
+std::uint16_t resizeMemory(Services& m) {
     auto& r = m.regs();
     std::uint16_t largest;
     std::uint16_t e = resize(m, r.seg[ES], r.gp[BX], largest);

@@ -10,13 +10,13 @@ namespace dos {
 
 namespace {
 
-using Process = Machine::DosState::Process;
+using Process = DosState::Process;
 
 std::uint16_t vectorAt(int v) { return static_cast<std::uint16_t>(v * 4); }
 
 // Vectors that point into memory the ended program gave back would run whatever comes there next, so they
 // get the values they had when it started; vectors into a resident program's memory stay.
-void restoreStrayVectors(Machine& m, const Process& p, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& freed) {
+void restoreStrayVectors(Services& m, const Process& p, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& freed) {
     Memory& mem = m.memory();
     for (int v = 0; v < 256; ++v) {
         std::uint32_t target = linear(mem.read16(0, static_cast<std::uint16_t>(vectorAt(v) + 2)), mem.read16(0, vectorAt(v)));
@@ -30,7 +30,7 @@ void restoreStrayVectors(Machine& m, const Process& p, const std::vector<std::pa
 
 // Closes the current program's files, restores INT 22h-24h from its PSP and, unless it stays resident,
 // gives its memory back.
-void endProcess(Machine& m, bool resident) {
+void endProcess(Services& m, bool resident) {
     auto& processes = m.dos().processes;
     if (processes.empty()) return;
     Memory& mem = m.memory();
@@ -44,7 +44,7 @@ void endProcess(Machine& m, bool resident) {
 }
 
 // A child started by EXEC has ended: its parent goes on after its INT 21h with the carry flag clear.
-bool returnToParent(Machine& m) {
+bool returnToParent(Services& m) {
     auto& processes = m.dos().processes;
     if (processes.size() < 2) return false;
     Process child = processes.back();
@@ -57,14 +57,14 @@ bool returnToParent(Machine& m) {
     return true;
 }
 
-std::uint16_t fail(Machine& m, std::uint16_t error) {
+std::uint16_t fail(Services& m, std::uint16_t error) {
     m.regs().gp[AX] = error;
     m.setReturnFlag(x86::flag::CF, true);
     return 0;
 }
 
 // The program file EXEC names, read through drive C: like every other file a program opens.
-std::uint16_t readProgram(Machine& m, std::vector<std::uint8_t>& file, std::string& dosPath) {
+std::uint16_t readProgram(Services& m, std::vector<std::uint8_t>& file, std::string& dosPath) {
     auto& r = m.regs();
     std::string name = dosString(m, r.seg[DS], r.gp[DX]);
     std::unique_ptr<DriveFile> program;
@@ -80,7 +80,7 @@ std::uint8_t copyFcb(Memory& mem, std::uint16_t seg, std::uint16_t off, std::uin
     return bytes[0] != 0 && bytes[0] != 3 ? 0xFF : 0x00;  // C: is the only drive
 }
 
-std::uint16_t execute(Machine& m, const std::vector<std::uint8_t>& file, const std::string& dosPath) {
+std::uint16_t execute(Services& m, const std::vector<std::uint8_t>& file, const std::string& dosPath) {
     Memory& mem = m.memory();
     const x86::Registers caller = m.regs();
     const std::uint16_t block = caller.gp[BX], blockSeg = caller.seg[ES];
@@ -115,7 +115,7 @@ std::uint16_t execute(Machine& m, const std::vector<std::uint8_t>& file, const s
 
 }  // namespace
 
-std::uint16_t exec(Machine& m) {
+std::uint16_t exec(Services& m) {
     auto& r = m.regs();
     const std::uint8_t how = lo(r.gp[AX]);
     if (how != 0 && how != 3) return fail(m, doserr::kInvalidFunction);
@@ -131,40 +131,40 @@ std::uint16_t exec(Machine& m) {
     return 0;
 }
 
-std::uint16_t returnCode(Machine& m) {
+std::uint16_t returnCode(Services& m) {
     m.regs().gp[AX] = m.dos().lastReturn;
     m.dos().lastReturn = 0;
     return 0;
 }
 
-std::uint16_t terminateProcess(Machine& m) {
+std::uint16_t terminateProcess(Services& m) {
     m.terminate(0);
     return 0;
 }
 
-std::uint16_t exitProcess(Machine& m) {
+std::uint16_t exitProcess(Services& m) {
     m.terminate(lo(m.regs().gp[AX]));
     return 0;
 }
 
-std::uint16_t keepResident(Machine& m) {
+std::uint16_t keepResident(Services& m) {
     std::uint16_t largest;
     resize(m, m.pspSegment(), std::max<std::uint16_t>(m.regs().gp[DX], 6), largest);
     m.terminate(lo(m.regs().gp[AX]), Termination::Resident);
     return 0;
 }
 
-std::uint16_t getPsp(Machine& m) {
+std::uint16_t getPsp(Services& m) {
     m.regs().gp[BX] = m.pspSegment();
     return 0;
 }
 
-std::uint16_t setPsp(Machine& m) {
+std::uint16_t setPsp(Services& m) {
     m.setCurrentPsp(m.regs().gp[BX]);
     return 0;
 }
 
-std::uint16_t int27(Machine& m) {
+std::uint16_t int27(Services& m) {
     std::uint16_t largest;
     auto paragraphs = static_cast<std::uint16_t>((m.regs().gp[DX] + 15u) >> 4);
     resize(m, m.pspSegment(), std::max<std::uint16_t>(paragraphs, 6), largest);
@@ -172,15 +172,16 @@ std::uint16_t int27(Machine& m) {
     return 0;
 }
 
-std::uint16_t int20(Machine& m) { return terminateProcess(m); }
+std::uint16_t int20(Services& m) { return terminateProcess(m); }
 
 }  // namespace dos
 
 void Machine::terminate(std::uint8_t code, Termination how) {
     if (m_exited) return;
     m_dos->lastReturn = static_cast<std::uint16_t>(static_cast<std::uint8_t>(how) << 8 | code);
-    dos::endProcess(*this, how == Termination::Resident);
-    if (dos::returnToParent(*this)) return;
+    Services services(*this);
+    dos::endProcess(services, how == Termination::Resident);
+    if (dos::returnToParent(services)) return;
     m_dos->processes.clear();
     m_exitCode = code;
     m_exited = true;
@@ -188,9 +189,10 @@ void Machine::terminate(std::uint8_t code, Termination how) {
 
 void Machine::releaseProgram() {
     auto& processes = m_dos->processes;
+    Services services(*this);
     while (!processes.empty()) {
         m_psp = processes.back().psp;
-        dos::endProcess(*this, false);
+        dos::endProcess(services, false);
         processes.pop_back();
     }
     m_waiting = false;

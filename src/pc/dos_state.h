@@ -13,7 +13,7 @@
 
 namespace krvs::pc {
 
-struct Machine::DosState {
+struct DosState {
     enum class Kind : std::uint8_t { Console, Null, Aux, Printer, File };
     struct OpenFile {
         Kind kind = Kind::File;

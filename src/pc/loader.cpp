@@ -132,7 +132,7 @@ namespace {
 
 // DOS's own environment for the first program; a program started by EXEC gets a copy of its parent's (or
 // of the one EXEC names). The program's full name follows the strings, as DOS 3 and later put it there.
-std::uint16_t buildEnvironment(Machine& m, std::uint16_t from, const std::string& programPath) {
+std::uint16_t buildEnvironment(Services& m, std::uint16_t from, const std::string& programPath) {
     std::string env;
     if (from) {
         const Memory& mem = m.memory();
@@ -154,7 +154,7 @@ std::uint16_t buildEnvironment(Machine& m, std::uint16_t from, const std::string
 }
 
 // The program takes the largest block, or as much of it as the MZ header asks for. Returns the PSP or 0.
-std::uint16_t allocateProgram(Machine& m, bool exe, const MzImage& mz, std::size_t comSize) {
+std::uint16_t allocateProgram(Services& m, bool exe, const MzImage& mz, std::size_t comSize) {
     std::uint16_t largest;
     dos::allocate(m, 0xFFFF, 0, largest);  // fails on purpose: it reports the largest free block
     std::uint32_t imageParas = (mz.imageSize + 15) / 16;
@@ -166,7 +166,7 @@ std::uint16_t allocateProgram(Machine& m, bool exe, const MzImage& mz, std::size
     return dos::allocate(m, static_cast<std::uint16_t>(want), 0, largest);
 }
 
-void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16_t envSeg, std::uint16_t parent,
+void buildPsp(Services& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16_t envSeg, std::uint16_t parent,
               const std::string& tail, x86::Registers& r) {
     Memory& mem = m.memory();
     for (int i = 0; i < 0x100; ++i) mem.write8(psp, static_cast<std::uint16_t>(i), 0);
@@ -183,8 +183,8 @@ void buildPsp(Machine& m, std::uint16_t psp, std::uint16_t blockEnd, std::uint16
     if (parent) dos::inheritHandles(m, parent, psp);
     else dos::openStandardHandles(m, psp);
     mem.write16(psp, 0x2C, envSeg);
-    mem.write16(psp, 0x32, Machine::DosState::kJftSize);
-    mem.write16(psp, 0x34, Machine::DosState::kJftOffset);
+    mem.write16(psp, 0x32, DosState::kJftSize);
+    mem.write16(psp, 0x34, DosState::kJftOffset);
     mem.write16(psp, 0x36, psp);
     mem.write16(psp, 0x38, 0xFFFF);
     mem.write16(psp, 0x3A, 0xFFFF);
@@ -238,7 +238,7 @@ std::string checkImage(const std::vector<std::uint8_t>& file, MzImage& mz) {
     return {};
 }
 
-LoadResult loadProcess(Machine& m, const ProcessImage& image, x86::Registers& r, std::uint16_t& psp) {
+LoadResult loadProcess(Services& m, const ProcessImage& image, x86::Registers& r, std::uint16_t& psp) {
     MzImage mz;
     const bool exe = isMz(image.file);
     if (std::string e = checkImage(image.file, mz); !e.empty()) return {false, e, doserr::kBadFormat};
@@ -267,7 +267,7 @@ LoadResult loadProcess(Machine& m, const ProcessImage& image, x86::Registers& r,
     return {true, {}};
 }
 
-std::uint16_t loadOverlay(Machine& m, const std::vector<std::uint8_t>& file, std::uint16_t segment,
+std::uint16_t loadOverlay(Services& m, const std::vector<std::uint8_t>& file, std::uint16_t segment,
                           std::uint16_t factor) {
     MzImage mz;
     if (!checkImage(file, mz).empty() && isMz(file)) return doserr::kBadFormat;
@@ -300,13 +300,14 @@ LoadResult Machine::loadImage(const std::vector<std::uint8_t>& file, const std::
     dos::ProcessImage image{file, "C:\\" + (dir.empty() ? "" : dir + "\\") + dosName, commandTail(args), 0, 0};
     x86::Registers start;
     std::uint16_t psp = 0;
-    LoadResult r = dos::loadProcess(*this, image, start, psp);
+    Services services(*this);
+    LoadResult r = dos::loadProcess(services, image, start, psp);
     if (!r.ok) return r;
     regs() = start;
     m_psp = psp;
     m_dos->dtaSegment = psp;
     m_dos->dtaOffset = 0x80;
-    Machine::DosState::Process process;
+    DosState::Process process;
     process.psp = psp;
     m_mem.readBlock(0, 0, process.vectors.data(), process.vectors.size());
     m_dos->processes = {process};

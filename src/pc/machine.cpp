@@ -66,7 +66,8 @@ void Machine::serviceKeyboard() {
 bool Machine::hostTrap(x86::Cpu& cpu, std::uint8_t number) {
     ServiceFn fn = trapTable()[number];
     if (!fn) return true;
-    std::uint16_t r = fn(*this);
+    Services services(*this);
+    std::uint16_t r = fn(services);
     if (r == kServiceRetry || r == kServiceWait) {
         cpu.regs().ip = static_cast<std::uint16_t>(cpu.regs().ip - 2);
         if (r == kServiceRetry) return true;
@@ -306,24 +307,28 @@ void Machine::consoleWrite(const std::uint8_t* data, std::size_t size) {
         m_config.output->write(data, size);
         return;
     }
+    Services services(*this);
     std::uint8_t page = m_mem.read8(bda::kSegment, bda::kActivePage);
     for (std::size_t i = 0; i < size; ++i) {
         if (data[i] == '\t') {
-            do bios::teletype(*this, ' ', page, 0, false);
+            do bios::teletype(services, ' ', page, 0, false);
             while (m_mem.read8(bda::kSegment, static_cast<std::uint16_t>(bda::kCursorPos + page * 2)) % 8);
             continue;
         }
-        bios::teletype(*this, data[i], page, 0, false);
+        bios::teletype(services, data[i], page, 0, false);
     }
 }
 
-void Machine::clearScreen() { bios::setMode(*this, m_mem.read8(bda::kSegment, bda::kVideoMode), true); }
+void Machine::clearScreen() {
+    Services services(*this);
+    bios::setMode(services, m_mem.read8(bda::kSegment, bda::kVideoMode), true);
+}
 
 TextScreen Machine::screen() const {
     TextScreen s;
     s.mode = m_mem.read8(bda::kSegment, bda::kVideoMode);
     std::uint8_t page = m_mem.read8(bda::kSegment, bda::kActivePage);
-    std::uint16_t seg = bios::videoSegment(*this);
+    std::uint16_t seg = bios::videoSegment(m_mem);
     std::uint16_t base = m_mem.read16(bda::kSegment, bda::kPageOffset);
     for (int i = 0; i < TextScreen::kColumns * TextScreen::kRows; ++i) {
         s.chars[i] = m_mem.read8(seg, static_cast<std::uint16_t>(base + i * 2));

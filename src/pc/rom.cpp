@@ -101,7 +101,8 @@ void Machine::initBiosData() {
     m_mem.write16(kSegment, kKbdTail, kKbdBuffer);
     m_mem.write16(kSegment, kKbdStart, kKbdBuffer);
     m_mem.write16(kSegment, kKbdEnd, kKbdBufferEnd);
-    bios::setMode(*this, 3, true);
+    Services services(*this);
+    bios::setMode(services, 3, true);
     std::tm t = localNow();
     auto seconds = static_cast<std::uint64_t>(t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec);
     m_mem.write16(kSegment, kTicks, 0);

@@ -21,7 +21,8 @@ void probeBios(std::uint8_t vector, ServiceFn service, std::vector<ServedFunctio
         // Notes are capped and never cleared: a fresh machine before the cap is reached.
         if (!machine || machine->notes().size() >= 60) machine = std::make_unique<Machine>(MachineConfig{});
         machine->regs().gp[x86::AX] = static_cast<std::uint16_t>(ah << 8);
-        service(*machine);
+        Services services(*machine);
+        service(services);
         char refused[64];
         std::snprintf(refused, sizeof refused, "INT %02Xh function %02Xh is not supported", vector, ah);
         const auto& notes = machine->notes();

@@ -64,12 +64,13 @@ enum class Termination : std::uint8_t { Normal = 0, CtrlBreak = 1, CriticalError
 // where the BIOS and DOS entry points are, the ROM is read-only.
 constexpr std::uint16_t kRomWritableSize = 0x1000;
 
-class Machine;
-// A BIOS or DOS service. Returns 0, a DOS error code, or one of the codes below.
-using ServiceFn = std::uint16_t (*)(Machine&);
-constexpr std::uint16_t kServiceRetry = 0xFFFE;  // re-execute the stub once pending interrupts have run
-constexpr std::uint16_t kServiceWait = 0xFFFF;   // re-execute the stub after waiting for input
+struct DosState;
+class Services;
 
+// What a driver (krvscmd, DEBUG, the console window) sees: loading, running and stopping a program, keys,
+// the screen, registers and memory, and drive C:. The BIOS and DOS reach the rest (devices, DOS's own
+// state, the clock, the program's termination) through their service context, which only the pc library
+// sees.
 class Machine : public x86::Bus {
 public:
     explicit Machine(MachineConfig config);
@@ -129,17 +130,26 @@ public:
     using PortOut = std::function<void(std::uint16_t, std::uint8_t)>;
     void registerPort(std::uint16_t port, PortIn in, PortOut out);
 
-    // x86::Bus
+    // x86::Bus; a debugger's I and O commands use the ports too.
     std::uint8_t portIn8(std::uint16_t port) override;
     void portOut8(std::uint16_t port, std::uint8_t value) override;
+
+    // Drive C: as the running program sees it, for a debugger's file commands (DEBUG's N, L and W).
+    Drive& drive() { return *m_drive; }
+    // Console output: the output stream, or teletype onto the text screen (a command interpreter's prompt).
+    void consoleWrite(const std::uint8_t* data, std::size_t size);
+
+private:
+    friend class Services;
+
+    // x86::Bus: only the CPU asks for interrupts and traps into the services.
     int acknowledgeInterrupt() override;
     bool hostTrap(x86::Cpu& cpu, std::uint8_t number) override;
 
-    // ---- services' access to the machine (used by the BIOS and DOS handlers) ----
+    // ---- what the BIOS and DOS reach through Services ----
     Pic& pic() { return m_pic; }
     Pit& pit() { return m_pit; }
     KeyboardController& keyboard() { return m_kbc; }
-    Drive& drive() { return *m_drive; }
     const MachineConfig& config() const { return m_config; }
     void note(const std::string& text);
     void updateInterruptLine();
@@ -153,19 +163,12 @@ public:
     void setReturnFlag(std::uint16_t mask, bool on);
     void terminate(std::uint8_t code, Termination how = Termination::Normal);
     void setCurrentPsp(std::uint16_t psp) { m_psp = psp; }
-
     // Console keyboard: the BIOS buffer first, then the input stream's next byte (fed through IRQ1).
     // Returns the key (scan << 8 | ascii), or kServiceRetry / kServiceWait, or -1 when none and !wait.
     int consoleKey(bool wait, bool remove);
-    // Console output: the output stream, or teletype onto the text screen.
-    void consoleWrite(const std::uint8_t* data, std::size_t size);
-    void consoleWrite(std::uint8_t byte) { consoleWrite(&byte, 1); }
     bool inputEnded() const { return m_inputEnded; }
-
-    struct DosState;
     DosState& dos() { return *m_dos; }
 
-private:
     void registerDevicePorts();
     void installRom();
     void initBiosData();
