@@ -33,7 +33,7 @@ done
 [ "$(readlink "$prefix/bin/korvash")" = "../lib/korvash/korvash" ] || fail "bin/korvash is not a link to ../lib/korvash/korvash"
 if [ -d "$source/resources/examples" ]; then
   [ -d "$program/Examples" ] || fail "the example programs are not installed (lib/korvash/Examples)"
-  for f in "$source"/resources/examples/*; do
+  for f in "$source"/resources/examples/*.ASM; do  # the programs; the folder also holds its CMakeLists.txt
     [ -e "$program/Examples/$(basename "$f")" ] || fail "example $(basename "$f") is not installed"
   done
 fi
