@@ -13,6 +13,7 @@
 #include <x86/encoder.h>
 
 #include "diagnostics.h"
+#include "encode_cache.h"
 #include "lexer.h"
 #include "listing.h"
 #include "module.h"
@@ -146,6 +147,7 @@ private:
     // Per jump instruction: needs the long form (found in an earlier pass, never shrinks).
     std::vector<std::uint8_t> m_jmpLong;
     size_t m_jmpIndex = 0;
+    EncodeCache m_encoded;
 
     // The line being assembled.
     std::vector<Token> m_tokBuf;         // reused from line to line

@@ -269,7 +269,7 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     std::array<x86::Operand, 3> xs{};
     for (size_t k = 0; k < ops.size(); ++k) xs[k] = ops[k].op;
     eo.origin = static_cast<std::uint16_t>(here());
-    x86::EncodeResult r = x86::encode(keywordOf(mnem).forms, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
+    x86::EncodeResult r = m_encoded.encode(keywordOf(mnem).forms, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
     if (!r.ok()) {
         reportEncodeError(mnem, r, ops);
         // A jump keeps its room so that the labels after it stay where they are.

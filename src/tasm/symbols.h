@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "lexer.h"
@@ -45,6 +44,10 @@ struct Symbol {
     int ext = -1;
     int owner = -1;        // structure or record of a field
     int width = 0;         // record fields: width in bits
+    // The table's: the hash of the name as found (case folded unless /ml), and the stretch an @@
+    // label belongs to (-1 for every other name).
+    std::uint32_t hash = 0;
+    int scope = -1;
 
     // The detail, created when first written; reading a symbol that has none gives empty values.
     std::string& text() { return detail().text; }
@@ -68,7 +71,8 @@ private:
     std::unique_ptr<SymbolDetail> m_detail;
 };
 
-// Names hash and compare without copying; upper and lower case fold unless /ml is in force.
+// Names hash and compare without copying; upper and lower case fold unless /ml is in force (for
+// the macro table; the symbol table has its own index).
 struct NameHash {
     using is_transparent = void;
     bool fold = true;
@@ -110,9 +114,17 @@ public:
 
 private:
     CaseMode m_mode;
+    std::uint32_t hashOf(std::string_view name, int scope) const;
+    bool sameName(const Symbol& s, std::string_view name) const;
+    // The slot where `name` is, or the free slot where it would go.
+    size_t slotOf(std::string_view name, std::uint32_t hash, int scope) const;
+    void grow();
+
     // A deque: growing it moves no symbol, so references stay good and no second copy is made.
     std::deque<Symbol> m_list;
-    std::unordered_map<std::string, int, NameHash, NameEq> m_index;
+    // The index: open addressing over symbol numbers (-1 free), at most half full; a name is
+    // hashed once per lookup and no key string is kept beside the symbol's own name.
+    std::vector<std::int32_t> m_slots;
     int m_localScope = 0;
 };
 

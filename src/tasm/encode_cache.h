@@ -1,0 +1,34 @@
+#pragma once
+// Encodings of instructions met before. Programs repeat instructions with the same operands many
+// times (MOV AH,9 / INT 21h / INC SI), every pass encodes each one again, and choosing the form is
+// the costliest step of a line: a small table keyed by the forms, operands and options answers the
+// repeats. A relative operand's encoding depends on where the instruction is, so the origin is
+// part of the key only then.
+
+#include <x86/encoder.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace krvs::tasm {
+
+class EncodeCache {
+public:
+    EncodeCache();
+    x86::EncodeResult encode(std::span<const x86::Form* const> forms, std::span<const x86::Operand> ops,
+                             const x86::EncodeOptions& options);
+
+private:
+    static constexpr size_t kSlots = 1024;  // a power of two
+    using Key = std::array<std::uint64_t, 11>;
+    struct Entry {
+        Key key{};
+        bool used = false;
+        x86::EncodeResult result;
+    };
+    std::unique_ptr<std::array<Entry, kSlots>> m_entries;
+};
+
+}  // namespace krvs::tasm
