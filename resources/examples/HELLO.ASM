@@ -9,7 +9,8 @@
 ;      AH=09h 显示以“$”结尾的字符串，DS:DX 指向字符串。
 ;      AH=4Ch 结束程序，AL 是返回给 DOS 的退出码。
 ;
-; 生成方法：在 Korvash 中按“编译”再按“生成”，然后“运行”。
+; 在 Korvash 中：Ctrl+F9“编译”，F7“生成”，Ctrl+F5“运行”；
+; 想一条一条地看指令执行，按 F5“集成调试”，再按 F10 单步执行。
 
 stack   segment stack               ; 堆栈段：STACK 组合类型让 DOS 自动设置 SS:SP
         dw      64 dup(?)           ; 64 个字（128 字节）的堆栈空间
