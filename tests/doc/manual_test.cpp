@@ -93,6 +93,16 @@ TEST(Manual, EveryDirectiveTheAssemblerKnowsIsDescribed) {
     }
 }
 
+TEST(Manual, EveryOperatorWordOfTheAssemblerIsDescribed) {
+    std::vector<std::string> operators = scan("src/tasm/lexer.cpp", R"re(\{"(\w+)", Kw::\w+\})re");
+    ASSERT_GT(operators.size(), 20u);
+    RecordFile texts = parseRecords(readAll(kTexts / "operators.txt"), "operators.txt", {"名称", "格式", "说明", "示例"});
+    for (const std::string& o : operators) {
+        const Record* r = texts.find(o);
+        EXPECT_TRUE(r && !r->field("说明").empty()) << "no text for the operator " << o;
+    }
+}
+
 TEST(Manual, EveryDebugCommandIsDescribed) {
     std::vector<std::string> commands = scan("src/debug/commands.cpp", R"re(\{'(.)', cmd::\w+\})re");
     ASSERT_GT(commands.size(), 15u);
