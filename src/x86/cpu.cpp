@@ -43,10 +43,16 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     // the plain handlers, interrupts, traps and the return. Kept in memory, each instruction's IP would
     // wait for the previous instruction's store of it.
     std::uint16_t ip = m_regs.ip;
+    // CS * 16 likewise: only plain handlers and interrupts load CS.
+    std::uint32_t csBase = x.csBase;
     // The rare cases that need a look before the next instruction besides the signals: HLT, an
     // interrupt inhibition, TF. They change only in afterSpecial() (HLT, inhibition, a new FLAGS
     // image) or in the attention block itself, so this local is recomputed only there.
     bool slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
+    // The fast handlers, or none while `slow`: with TF set (the only reason `slow` can still be true
+    // after the attention block) the plain handlers run, so that the trap follows in afterSpecial().
+    static constexpr FastHandler kNoFastHandlers[256] = {};
+    const FastHandler* fast = slow ? kNoFastHandlers : d.fast;
     for (;;) {
         // One test covers them all: a stop request, the INTR line, HLT, inhibition, TF.
         if ((m_signals.load(std::memory_order_relaxed) | static_cast<std::uint8_t>(slow)) != 0) [[unlikely]] {
@@ -76,32 +82,35 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 x.tfLatched = true;
                 x.special |= kTrapLatched;
             }
+            fast = slow ? kNoFastHandlers : d.fast;
             ip = m_regs.ip;
+            csBase = x.csBase;
         }
         if (left == 0) [[unlikely]] {
             m_regs.ip = ip;
             return finishRun(x, end, StopReason::InstructionLimit);
         }
-        const std::uint8_t opcode = mem[(x.csBase + ip) & kAddrMask];
-        const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
-        // A fast handler leaves nothing in x.special, so the loop goes on at once; with TF set (the
-        // only reason `slow` can still be true here) the plain handler runs so that the trap follows.
         --left;
-        if (const FastHandler f = d.fast[opcode]; f != nullptr && !slow) [[likely]] {
-            ip = f(x, next);
+        const std::uint8_t opcode = mem[(csBase + ip) & kAddrMask];
+        const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
+        if (const FastHandler f = fast[opcode]) [[likely]] {
+            ip = f(x, next);  // it leaves nothing in x.special: the loop goes on at once
             continue;
         }
         x.startIp = ip;
         m_regs.ip = next;
         d.one[opcode](x);
         ip = m_regs.ip;
+        csBase = x.csBase;
         if (x.special != 0) [[unlikely]] {
             m_regs.ip = ip;
             if (afterSpecial(x)) {
                 return finishRun(x, end - left, StopReason::HostRequest);
             }
             ip = m_regs.ip;
+            csBase = x.csBase;
             slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
+            fast = slow ? kNoFastHandlers : d.fast;
         }
     }
 }

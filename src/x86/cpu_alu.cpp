@@ -11,24 +11,21 @@ namespace {
 template <int Form>
 using FormType = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
 
-// The memory forms, kept out of line so that the register forms stay small. The operand is decoded.
-template <int Op, int Form>
-[[gnu::always_inline]] inline void aluMemory(Exec& x) {
-    using T = FormType<Form>;
-    if constexpr (Form < 2) {
-        T res = alu<Op, T>(x, readRm<T>(x), regRef<T>(x, x.reg));
-        if constexpr (Op != kCmp) writeRm<T>(x, res);
-    } else {
-        T res = alu<Op, T>(x, regRef<T>(x, x.reg), readRm<T>(x));
-        if constexpr (Op != kCmp) regRef<T>(x, x.reg) = res;
-    }
-}
-
+// The memory forms, kept out of line so that the register forms need no saved registers.
 template <int Op, int Form>
 [[gnu::noinline]] std::uint16_t aluMemoryAt(Exec& x, std::uint16_t ip) {
-    ip = decodeModrmAt(x, ip);
-    aluMemory<Op, Form>(x);
-    return ip;
+    using T = FormType<Form>;
+    const std::uint8_t modrm = fetchAt8(x, ip);
+    const MemOperand m = memOperandAt(x, modrm, static_cast<std::uint16_t>(ip + 1));
+    T& reg = regRef<T>(x, (modrm >> 3) & 7);
+    if constexpr (Form < 2) {
+        T res = alu<Op, T>(x, readMem<T>(x, m.base, m.off), reg);
+        if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
+    } else {
+        T res = alu<Op, T>(x, reg, readMem<T>(x, m.base, m.off));
+        if constexpr (Op != kCmp) reg = res;
+    }
+    return m.ip;
 }
 
 template <typename T>
@@ -90,11 +87,11 @@ constexpr std::uint16_t kImmediateSize = SignExtend ? 1 : sizeof(T);
 // `ip` is at the ModR/M byte.
 template <int Op, typename T, bool SignExtend>
 [[gnu::noinline]] std::uint16_t aluImmMemory(Exec& x, std::uint16_t ip) {
-    ip = decodeModrmAt(x, ip);
-    T a = readMem<T>(x, x.eaBase, x.eaOff);
-    T res = alu<Op, T>(x, a, immediateAt<T, SignExtend>(x, ip));
-    if constexpr (Op != kCmp) writeMem<T>(x, x.eaBase, x.eaOff, res);
-    return static_cast<std::uint16_t>(ip + kImmediateSize<T, SignExtend>);
+    const MemOperand m = memOperandAt(x, fetchAt8(x, ip), static_cast<std::uint16_t>(ip + 1));
+    T a = readMem<T>(x, m.base, m.off);
+    T res = alu<Op, T>(x, a, immediateAt<T, SignExtend>(x, m.ip));
+    if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
+    return static_cast<std::uint16_t>(m.ip + kImmediateSize<T, SignExtend>);
 }
 
 template <int Op, typename T, bool SignExtend>

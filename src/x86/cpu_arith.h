@@ -23,7 +23,7 @@ inline T subFlags(Exec& x, T a, T b, unsigned borrow) {
 template <typename T>
 inline T logicFlags(Exec& x, T r) {
     x.lazy.res = r;
-    x.lazy.sign = static_cast<std::uint16_t>(kSign<T>);
+    x.lazy.sign = kSign<T>;
     x.lazy.kind = kLazyLogic;
     return r;
 }

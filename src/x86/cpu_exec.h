@@ -57,7 +57,7 @@ struct LazyFlags {
     std::uint32_t res = 0;   // the result with the carry or borrow in the bit above the operand
     std::uint32_t a = 0;     // first operand
     std::uint32_t b = 0;     // second operand, with the carry-in for ADC/SBB left out
-    std::uint16_t sign = 0;  // 80h or 8000h: the operand size
+    std::uint32_t sign = 0;  // 80h or 8000h: the operand size (a word, so that it is stored as one immediate)
     std::uint8_t kind = kLazyNone;
 };
 
@@ -206,46 +206,43 @@ inline std::uint32_t dataBase(Exec& x, unsigned def) {
 inline std::uint8_t fetchAt8(const Exec& x, std::uint16_t ip) { return x.mem[(x.csBase + ip) & kAddrMask]; }
 inline std::uint16_t fetchAt16(const Exec& x, std::uint16_t ip) { return read16(x.mem, x.csBase, ip); }
 
-// The memory operand of x.mod/x.rm into x.eaBase/x.eaOff; a displacement is read at `ip`. Returns the
-// IP after the displacement.
-[[gnu::always_inline]] inline std::uint16_t computeEaAt(Exec& x, std::uint16_t ip) {
-    Registers& r = x.r;
+// A memory operand: its segment base and offset, and the IP after its displacement.
+struct MemOperand {
+    std::uint32_t base;
     std::uint16_t off;
-    unsigned s = DS;
-    switch (x.rm) {
-    case 0: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[SI]); break;
-    case 1: off = static_cast<std::uint16_t>(r.gp[BX] + r.gp[DI]); break;
-    case 2:
-        off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[SI]);
-        s = SS;
-        break;
-    case 3:
-        off = static_cast<std::uint16_t>(r.gp[BP] + r.gp[DI]);
-        s = SS;
-        break;
-    case 4: off = r.gp[SI]; break;
-    case 5: off = r.gp[DI]; break;
-    case 6:
-        if (x.mod == 0) {
-            x.eaOff = fetchAt16(x, ip);
-            x.eaBase = dataBase(x, DS);
-            return static_cast<std::uint16_t>(ip + 2);
-        }
-        off = r.gp[BP];
-        s = SS;
-        break;
-    default: off = r.gp[BX]; break;
+    std::uint16_t ip;
+};
+
+// The memory operand of ModR/M byte `m` (mod 0-2) whose displacement starts at `ip`. The r/m field
+// picks one or two base registers (the second masked away when there is none) and the default segment.
+[[gnu::always_inline]] inline MemOperand memOperandAt(Exec& x, std::uint8_t m, std::uint16_t ip) {
+    static constexpr std::uint8_t kFirst[8] = {BX, BX, BP, BP, SI, DI, BP, BX};
+    static constexpr std::uint8_t kSecond[8] = {SI, DI, SI, DI, SI, SI, SI, SI};
+    static constexpr std::uint16_t kSecondMask[8] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0, 0, 0, 0};
+    static constexpr std::uint8_t kSegment[8] = {DS, DS, SS, SS, DS, DS, SS, DS};
+    const unsigned mod = m >> 6, rm = m & 7u;
+    if (mod == 0 && rm == 6) {
+        return {dataBase(x, DS), fetchAt16(x, ip), static_cast<std::uint16_t>(ip + 2)};
     }
-    if (x.mod == 1) {
+    const Registers& r = x.r;
+    auto off = static_cast<std::uint16_t>(r.gp[kFirst[rm]] + (r.gp[kSecond[rm]] & kSecondMask[rm]));
+    if (mod == 1) {
         off = static_cast<std::uint16_t>(off + static_cast<std::int8_t>(fetchAt8(x, ip)));
         ip = static_cast<std::uint16_t>(ip + 1);
-    } else if (x.mod == 2) {
+    } else if (mod == 2) {
         off = static_cast<std::uint16_t>(off + fetchAt16(x, ip));
         ip = static_cast<std::uint16_t>(ip + 2);
     }
-    x.eaOff = off;
-    x.eaBase = dataBase(x, s);
-    return ip;
+    return {dataBase(x, kSegment[rm]), off, ip};
+}
+
+// The memory operand of x.mod/x.rm into x.eaBase/x.eaOff; a displacement is read at `ip`. Returns the
+// IP after the displacement.
+[[gnu::always_inline]] inline std::uint16_t computeEaAt(Exec& x, std::uint16_t ip) {
+    const MemOperand op = memOperandAt(x, static_cast<std::uint8_t>((x.mod << 6) | x.rm), ip);
+    x.eaBase = op.base;
+    x.eaOff = op.off;
+    return op.ip;
 }
 
 [[gnu::always_inline]] inline void computeEa(Exec& x) { x.r.ip = computeEaAt(x, x.r.ip); }
@@ -420,7 +417,7 @@ inline void recordFlags(Exec& x, LazyKind kind, std::uint32_t res, std::uint32_t
     x.lazy.res = res;
     x.lazy.a = a;
     x.lazy.b = b;
-    x.lazy.sign = static_cast<std::uint16_t>(kSign<T>);
+    x.lazy.sign = kSign<T>;
     x.lazy.kind = kind;
 }
 

@@ -11,13 +11,15 @@ namespace {
 // line so that the register forms need no saved registers.
 template <typename T, bool ToReg>
 [[gnu::noinline]] std::uint16_t movRmMemory(Exec& x, std::uint16_t ip) {
-    ip = decodeModrmAt(x, ip);
+    const std::uint8_t modrm = fetchAt8(x, ip);
+    const MemOperand m = memOperandAt(x, modrm, static_cast<std::uint16_t>(ip + 1));
+    T& reg = regRef<T>(x, (modrm >> 3) & 7);
     if constexpr (ToReg) {
-        regRef<T>(x, x.reg) = readMem<T>(x, x.eaBase, x.eaOff);
+        reg = readMem<T>(x, m.base, m.off);
     } else {
-        writeMem<T>(x, x.eaBase, x.eaOff, regRef<T>(x, x.reg));
+        writeMem<T>(x, m.base, m.off, reg);
     }
-    return ip;
+    return m.ip;
 }
 
 template <typename T, bool ToReg>
