@@ -89,7 +89,7 @@ private:
     void emitListedByte(std::uint8_t b);
     void emitWord(std::uint16_t w);
     void reserve(std::uint32_t n);
-    void addFixup(FixKind kind, const Value& v, std::uint32_t at);
+    void addFixup(FixKind kind, const Value& v, std::uint32_t at, std::int32_t disp = 0);
     void emitValue(const Value& v, int size);  // a data item with its relocation
     void emitValueBytes(const Value& v, int size);
     std::int32_t here() const;

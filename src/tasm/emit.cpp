@@ -19,12 +19,17 @@ std::int32_t Assembler::here() const {
     return m_segs.current() >= 0 ? static_cast<std::int32_t>(m_segs[m_segs.current()].lc) : 0;
 }
 
+// Only the final passes keep what they write: an earlier pass needs the location counter alone.
 void Assembler::emitByte(std::uint8_t b) {
     Segment& s = m_segs[m_segs.current()];
-    if (s.bytes.size() <= s.lc) s.bytes.resize(s.lc + 1);
-    if (!s.runs.empty() && s.runs.back().second == s.lc) ++s.runs.back().second;
-    else s.runs.emplace_back(s.lc, s.lc + 1);
-    s.bytes[s.lc++] = b;
+    if (m_finalPass) {
+        if (s.bytes.size() < s.lc) s.bytes.resize(s.lc);  // a gap left by ORG or reserved space
+        if (s.bytes.size() == s.lc) s.bytes.push_back(b);
+        else s.bytes[s.lc] = b;
+        if (!s.runs.empty() && s.runs.back().second == s.lc) ++s.runs.back().second;
+        else s.runs.emplace_back(s.lc, s.lc + 1);
+    }
+    ++s.lc;
     if (s.lc > s.size) s.size = s.lc;
     if (s.lc > 0x10000) {
         s.lc &= 0xFFFF;
@@ -56,11 +61,12 @@ void Assembler::reserve(std::uint32_t n) {
 
 // Target and frame of a relocatable value. The frame is the group of the target's segment when it has
 // one, so that offsets are counted from the group base that DS is normally set to.
-void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at) {
-    if (m_segs.current() < 0 || v.undefined) return;
+void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at, std::int32_t disp) {
+    if (m_segs.current() < 0 || v.undefined || !m_finalPass) return;
     Fixup f;
     f.offset = at;
     f.kind = kind;
+    f.disp = disp;
     if (v.segBase) {
         if (v.grp >= 0) f.target = RefKind::Group, f.targetIndex = v.grp;
         else if (v.seg >= 0) f.target = RefKind::Segment, f.targetIndex = v.seg;

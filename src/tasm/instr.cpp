@@ -331,8 +331,7 @@ void Assembler::emitEncoded(const x86::EncodeResult& r, const std::vector<InstrO
             case x86::FieldRole::Relative:
                 if (!v.undefined && (v.ext >= 0 || (v.seg >= 0 && v.seg != m_segs.current()))) {
                     reloc = true;
-                    addFixup(FixKind::Rel16, v, at);
-                    m_segs[m_segs.current()].fixups.back().disp = v.num;
+                    addFixup(FixKind::Rel16, v, at, v.num);
                 }
                 break;
             case x86::FieldRole::FarOffset:
