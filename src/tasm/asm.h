@@ -14,6 +14,7 @@
 
 #include "diagnostics.h"
 #include "encode_cache.h"
+#include "keywords.h"
 #include "lexer.h"
 #include "listing.h"
 #include "module.h"
@@ -112,11 +113,11 @@ private:
                        size_t pos, const std::string& line);
     void conditionalWhileSkipping(const std::vector<Token>& toks);
     void instruction(const std::vector<Token>& toks, size_t pos);
-    bool jumpOperand(std::string_view mnem, Value& v, x86::Operand& op);
-    bool toOperand(std::string_view mnem, Value& v, x86::Operand& op);
-    void reportEncodeError(std::string_view mnem, const x86::EncodeResult& r, const std::vector<InstrOperand>& ops);
+    bool jumpOperand(const Keyword& mnem, Value& v, x86::Operand& op);
+    bool toOperand(const Keyword& mnem, Value& v, x86::Operand& op);
+    void reportEncodeError(const Keyword& mnem, const x86::EncodeResult& r, const std::vector<InstrOperand>& ops);
     void emitEncoded(const x86::EncodeResult& r, const std::vector<InstrOperand>& ops);
-    bool longConditionalJump(const std::string& mnem, const InstrOperand& o);
+    bool longConditionalJump(const Keyword& mnem, const InstrOperand& o);
     bool expandMacro(const Macro& m, const std::string& line, size_t argStart);
     void finishCollect(Collect& c);
     void strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos);

@@ -14,29 +14,10 @@ namespace krvs::tasm {
 
 namespace {
 
-bool isOneOf(std::string_view w, std::initializer_list<const char*> list) {
-    for (const char* l : list)
-        if (iequals(w, l)) return true;
-    return false;
-}
-
-bool isJump(std::string_view m) { return m.size() == 3 && iequals(m, "JMP"); }
-bool isCall(std::string_view m) { return m.size() == 4 && iequals(m, "CALL"); }
-bool isLoop(std::string_view m) {
-    if (m.size() < 4) return false;
-    char c = upperChar(m[0]);
-    if (c != 'L' && c != 'J') return false;
-    return isOneOf(m, {"LOOP", "LOOPE", "LOOPZ", "LOOPNE", "LOOPNZ", "JCXZ"});
-}
-bool isConditional(std::string_view m) {
-    if (m.size() < 2 || upperChar(m[0]) != 'J' || isJump(m) || isLoop(m)) return false;
-    return true;
-}
-bool isBranch(std::string_view m) {
-    char c = m.empty() ? 0 : upperChar(m[0]);
-    return (c == 'J' || c == 'L' || c == 'C') && (isJump(m) || isCall(m) || isConditional(m) || isLoop(m));
-}
-bool isShift(std::string_view m) { return isOneOf(m, {"SHL", "SHR", "SAL", "SAR", "ROL", "ROR", "RCL", "RCR"}); }
+bool isJump(const Keyword& k) { return k.cls == MnemonicClass::Jmp; }
+bool isLoop(const Keyword& k) { return k.cls == MnemonicClass::Loop; }
+bool isConditional(const Keyword& k) { return k.cls == MnemonicClass::Conditional; }
+bool isShift(const Keyword& k) { return k.cls == MnemonicClass::Shift; }
 
 x86::OpSize opSize(int type) {
     switch (type) {
@@ -107,7 +88,7 @@ static bool memoryOperand(DirContext& a, Value& v, x86::Operand& op) {
     return true;
 }
 
-bool Assembler::jumpOperand(std::string_view mnem, Value& v, x86::Operand& op) {
+bool Assembler::jumpOperand(const Keyword& mnem, Value& v, x86::Operand& op) {
     bool far = v.type == kTypeFar || (v.ext >= 0 && m_segs.externAt(v.ext).type == kTypeFar);
     bool sameSeg = v.seg >= 0 && v.seg == m_segs.current() && v.ext < 0;
     if (far && !isConditional(mnem) && !isLoop(mnem)) {
@@ -148,8 +129,8 @@ bool Assembler::jumpOperand(std::string_view mnem, Value& v, x86::Operand& op) {
     return true;
 }
 
-bool Assembler::toOperand(std::string_view mnem, Value& v, x86::Operand& op) {
-    bool branch = isBranch(mnem);
+bool Assembler::toOperand(const Keyword& mnem, Value& v, x86::Operand& op) {
+    bool branch = mnem.isBranch();
     switch (v.kind) {
         case Value::Kind::Reg:
             if (v.regClass == RegClass::R8) op = x86::Operand::reg8(static_cast<std::uint8_t>(v.reg));
@@ -177,11 +158,11 @@ bool Assembler::toOperand(std::string_view mnem, Value& v, x86::Operand& op) {
     return false;
 }
 
-void Assembler::reportEncodeError(std::string_view mnem, const x86::EncodeResult& r,
+void Assembler::reportEncodeError(const Keyword& mnem, const x86::EncodeResult& r,
                                   const std::vector<InstrOperand>& ops) {
     switch (r.error) {
         case x86::EncodeError::OutOfRange:
-            if (isConditional(mnem) || isLoop(mnem) || isJump(mnem)) {
+            if (mnem.isRelativeJump()) {
                 char buf[64];
                 std::snprintf(buf, sizeof buf, "Relative jump out of range by %04Xh bytes", static_cast<unsigned>(r.excess));
                 error(buf);
@@ -202,8 +183,8 @@ void Assembler::reportEncodeError(std::string_view mnem, const x86::EncodeResult
     if (isShift(mnem) && ops.size() == 2 && ops[1].op.kind != x86::OperandKind::Imm)
         return error("Rotate count must be constant or CL");
     if (isShift(mnem) && ops.size() == 2) return error("Rotate count out of range");
-    if ((iequals(mnem, "IN") || iequals(mnem, "OUT")) && ops.size() == 2) {
-        const InstrOperand& acc = iequals(mnem, "IN") ? ops.front() : ops.back();
+    if ((mnem.cls == MnemonicClass::In || mnem.cls == MnemonicClass::Out) && ops.size() == 2) {
+        const InstrOperand& acc = mnem.cls == MnemonicClass::In ? ops.front() : ops.back();
         bool accOk = (acc.op.kind == x86::OperandKind::Reg8 || acc.op.kind == x86::OperandKind::Reg16) && acc.op.reg == 0;
         if (!accOk) return error("Register must be AL or AX");
         return error("Register must be DX");
@@ -223,9 +204,8 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     x86::EncodeOptions eo;
     eo.cpu = m_mod.cpu == 0 ? x86::CpuModel::I8086 : m_mod.cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
     // Prefixes written in front of the instruction on the same line.
-    while (pos + 1 < toks.size() && (upperChar(toks[pos].text[0]) == 'R' || upperChar(toks[pos].text[0]) == 'L') &&
-           isOneOf(toks[pos].text, {"REP", "REPE", "REPZ", "REPNE", "REPNZ", "LOCK"}) &&
-           toks[pos + 1].kind == Tok::Ident) {
+    while (pos + 1 < toks.size() && toks[pos + 1].kind == Tok::Ident &&
+           keywordOf(toks[pos].text).cls == MnemonicClass::Prefix) {
         x86::EncodeResult p = x86::encode(keywordOf(toks[pos].text).forms, {}, eo);
         if (!p.ok()) return error("Illegal instruction");
         for (std::uint8_t b : p.code()) emitByte(b);
@@ -234,8 +214,10 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
         m_listing.code(buf);
         ++pos;
     }
-    std::string mnem(toks[pos].text);
-    if (iequals(mnem, "RET") && !m_mod.procs.empty() && m_syms[m_mod.procs.back()].type == kTypeFar) mnem = "RETF";
+    const Keyword* kw = &keywordOf(toks[pos].text);
+    if (kw->cls == MnemonicClass::Ret && !m_mod.procs.empty() && m_syms[m_mod.procs.back()].type == kTypeFar)
+        kw = &keywordOf("RETF");
+    const Keyword& mnem = *kw;
     std::vector<InstrOperand> ops = std::move(m_opsBuf);
     ops.clear();
     struct Keep {
@@ -269,11 +251,11 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
     std::array<x86::Operand, 3> xs{};
     for (size_t k = 0; k < ops.size(); ++k) xs[k] = ops[k].op;
     eo.origin = static_cast<std::uint16_t>(here());
-    x86::EncodeResult r = m_encoded.encode(keywordOf(mnem).forms, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
+    x86::EncodeResult r = m_encoded.encode(mnem.forms, std::span<const x86::Operand>(xs.data(), ops.size()), eo);
     if (!r.ok()) {
         reportEncodeError(mnem, r, ops);
         // A jump keeps its room so that the labels after it stay where they are.
-        if (r.error == x86::EncodeError::OutOfRange && (isConditional(mnem) || isLoop(mnem) || isJump(mnem)))
+        if (r.error == x86::EncodeError::OutOfRange && mnem.isRelativeJump())
             reserve(2);
         return;
     }
@@ -282,7 +264,7 @@ void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
 
 // With JUMPS, a conditional jump whose target is out of reach becomes the inverse jump over a near
 // JMP (5 bytes). Like JMP it starts short and grows, never shrinking, when a pass finds it too far.
-bool Assembler::longConditionalJump(const std::string& mnem, const InstrOperand& o) {
+bool Assembler::longConditionalJump(const Keyword& mnem, const InstrOperand& o) {
     if (o.op.kind != x86::OperandKind::Rel || o.op.dist != x86::JumpDist::Auto || o.v.isShort) return false;
     size_t idx = m_jmpIndex++;
     if (m_jmpLong.size() <= idx) m_jmpLong.resize(idx + 1, 0);
@@ -298,7 +280,7 @@ bool Assembler::longConditionalJump(const std::string& mnem, const InstrOperand&
     x86::EncodeOptions eo;
     eo.origin = static_cast<std::uint16_t>(here());
     x86::Operand near = x86::Operand::rel(here() + 2, x86::JumpDist::Short, true);
-    x86::EncodeResult cc = x86::encode(keywordOf(mnem).forms, std::span<const x86::Operand>(&near, 1), eo);
+    x86::EncodeResult cc = x86::encode(mnem.forms, std::span<const x86::Operand>(&near, 1), eo);
     if (!cc.ok() || cc.length != 2) return false;
     m_lineInstr = true;
     emitListedByte(static_cast<std::uint8_t>(cc.bytes[0] ^ 1));  // Jcc and its inverse differ in bit 0

@@ -8,6 +8,7 @@
 
 #include "directives.h"
 #include "lexer.h"
+#include "registers.h"
 
 namespace krvs::tasm {
 
@@ -28,13 +29,42 @@ std::uint32_t hashOf(const char* s, size_t n) {
     return h;
 }
 
+MnemonicClass classOf(std::string_view m) {
+    static const std::pair<const char*, MnemonicClass> kNamed[] = {
+        {"JMP", MnemonicClass::Jmp}, {"CALL", MnemonicClass::Call}, {"LOOP", MnemonicClass::Loop},
+        {"LOOPE", MnemonicClass::Loop}, {"LOOPZ", MnemonicClass::Loop}, {"LOOPNE", MnemonicClass::Loop},
+        {"LOOPNZ", MnemonicClass::Loop}, {"JCXZ", MnemonicClass::Loop}, {"SHL", MnemonicClass::Shift},
+        {"SHR", MnemonicClass::Shift}, {"SAL", MnemonicClass::Shift}, {"SAR", MnemonicClass::Shift},
+        {"ROL", MnemonicClass::Shift}, {"ROR", MnemonicClass::Shift}, {"RCL", MnemonicClass::Shift},
+        {"RCR", MnemonicClass::Shift}, {"IN", MnemonicClass::In}, {"OUT", MnemonicClass::Out},
+        {"REP", MnemonicClass::Prefix}, {"REPE", MnemonicClass::Prefix}, {"REPZ", MnemonicClass::Prefix},
+        {"REPNE", MnemonicClass::Prefix}, {"REPNZ", MnemonicClass::Prefix}, {"LOCK", MnemonicClass::Prefix},
+        {"RET", MnemonicClass::Ret},
+    };
+    for (const auto& [name, cls] : kNamed)
+        if (m == name) return cls;
+    // Every other mnemonic that starts with J is a conditional jump.
+    return !m.empty() && m[0] == 'J' ? MnemonicClass::Conditional : MnemonicClass::Other;
+}
+
 class Table {
 public:
     Table() {
         for (const DirectiveInfo& d : directiveTable()) slotFor(d.name).keyword.directive = &d;
         std::set<std::string_view> seen;
-        for (const x86::Form& f : x86::instructionTable())
-            if (seen.insert(f.mnemonic).second) slotFor(f.mnemonic).keyword.forms = x86::formsFor(f.mnemonic);
+        for (const x86::Form& f : x86::instructionTable()) {
+            if (!seen.insert(f.mnemonic).second) continue;
+            Keyword& k = slotFor(f.mnemonic).keyword;
+            k.forms = x86::formsFor(f.mnemonic);
+            k.cls = classOf(f.mnemonic);
+        }
+        static constexpr std::string_view kReserved[] = {
+            "OFFSET", "SEG", "TYPE", "PTR", "BYTE", "WORD", "DWORD", "QWORD", "TBYTE", "NEAR", "FAR",
+            "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",
+            "EQ", "NE", "LT", "LE", "GT", "GE", "DUP", "MASK", "WIDTH",
+        };
+        for (std::string_view w : kReserved) slotFor(w).keyword.reserved = true;
+        for (std::string_view r : registerNames()) slotFor(r).keyword.reserved = true;
     }
 
     const Keyword& find(std::string_view word) const {

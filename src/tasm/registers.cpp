@@ -1,5 +1,8 @@
 #include "registers.h"
 
+#include <array>
+#include <iterator>
+
 #include "lexer.h"
 
 namespace krvs::tasm {
@@ -18,6 +21,15 @@ constexpr RegRow kRegs[] = {
     {"ES", RegClass::Seg, 0}, {"CS", RegClass::Seg, 1}, {"SS", RegClass::Seg, 2}, {"DS", RegClass::Seg, 3},
 };
 }  // namespace
+
+std::span<const std::string_view> registerNames() {
+    static const auto kNames = [] {
+        std::array<std::string_view, std::size(kRegs)> names{};
+        for (size_t i = 0; i < names.size(); ++i) names[i] = kRegs[i].name;
+        return names;
+    }();
+    return kNames;
+}
 
 RegInfo registerByName(std::string_view name) {
     if (name.size() != 2) return {};

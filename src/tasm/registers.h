@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string_view>
 
 #include "value.h"
@@ -12,5 +13,8 @@ struct RegInfo {
 
 // AL..BH, AX..DI, ES CS SS DS; cls None when the word is no register.
 RegInfo registerByName(std::string_view name);
+
+// Every register's name, upper case.
+std::span<const std::string_view> registerNames();
 
 }  // namespace krvs::tasm

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "context.h"
-#include "registers.h"
+#include "keywords.h"
 
 namespace krvs::tasm {
 
@@ -77,18 +77,7 @@ int SymbolTable::lookupOrCreate(std::string_view name) {
     return idx;
 }
 
-bool SymbolTable::isReserved(std::string_view name) {
-    static constexpr std::string_view kWords[] = {
-        "OFFSET", "SEG", "TYPE", "PTR", "BYTE", "WORD", "DWORD", "QWORD", "TBYTE", "NEAR", "FAR",
-        "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",
-        "EQ", "NE", "LT", "LE", "GT", "GE", "DUP", "MASK", "WIDTH",
-    };
-    if (registerByName(name).cls != RegClass::None) return true;
-    // Every label is checked: compare only words of the same length.
-    for (std::string_view w : kWords)
-        if (w.size() == name.size() && iequals(name, w)) return true;
-    return false;
-}
+bool SymbolTable::isReserved(std::string_view name) { return keywordOf(name).reserved; }
 
 // Marks a symbol defined in this pass. Returns false (after the diagnostic) on a clash.
 bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
