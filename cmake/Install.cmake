@@ -10,9 +10,7 @@ if(KRVS_BUILD_GUI)
   # The console window's and TD's settings, written by the tools after they are linked.
   install(FILES ${KRVS_TOOLS_DIR}/TD.Pif ${KRVS_TOOLS_DIR}/TDConfig.TD DESTINATION ${KRVS_INSTALL_DIR}/Bin)
 endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/resources/examples)
-  install(DIRECTORY ${KRVS_BIN_DIR}/Examples DESTINATION ${KRVS_INSTALL_DIR})
-endif()
+install(DIRECTORY ${KRVS_EXAMPLES_DIR} DESTINATION ${KRVS_INSTALL_DIR})  # resources/examples
 
 # The icon: one SVG drawn by hand, rendered to the sizes the desktop's icon theme looks up.
 find_program(KRVS_RSVG_CONVERT rsvg-convert REQUIRED)

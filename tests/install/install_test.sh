@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The desktop install as a user meets it: `cmake --install` of the build tree into a fresh prefix, then,
-# as a user with a fresh home who cannot write the program directory, a start of the installed IDE (which
-# sets the program home up under ~/.local/share/Korvash) and a program assembled, linked and run with the
-# tools seen from that home.
+# as a user with a fresh home who cannot write the program directory, a first start of the installed IDE
+# (which sets the program home up under ~/.local/share/Korvash and takes the .asm association) and an
+# installed example assembled, linked and run with the tools seen from that home.
+# Needs Xvfb, openbox and xdotool (scripts/setup.sh installs them).
 # Usage: install_test.sh <build dir> <source dir>
 set -euo pipefail
 build=$1
@@ -31,12 +32,9 @@ for size in 16 22 24 32 48 64 128 256; do
   [ "$width" = "$size" ] || fail "icon ${size}x${size} is $width pixels wide"
 done
 [ "$(readlink "$prefix/bin/korvash")" = "../lib/korvash/korvash" ] || fail "bin/korvash is not a link to ../lib/korvash/korvash"
-if [ -d "$source/resources/examples" ]; then
-  [ -d "$program/Examples" ] || fail "the example programs are not installed (lib/korvash/Examples)"
-  for f in "$source"/resources/examples/*.ASM; do  # the programs; the folder also holds its CMakeLists.txt
-    [ -e "$program/Examples/$(basename "$f")" ] || fail "example $(basename "$f") is not installed"
-  done
-fi
+for f in "$source"/resources/examples/*.ASM; do
+  [ -f "$program/Examples/$(basename "$f")" ] || fail "example $(basename "$f") is not installed in lib/korvash/Examples"
+done
 desktop=$prefix/share/applications/korvash.desktop
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate rejects korvash.desktop"
@@ -53,32 +51,67 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 else
   chmod -R a-w "$program"
-  trap 'chmod -R u+w "$program"; rm -rf "$work"' EXIT
 fi
+display=
 run_user() {
-  env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen "${as_user[@]}" "$@"
+  env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$display" QT_QPA_PLATFORM=xcb "${as_user[@]}" "$@"
 }
 
-# A start from the installed copy: the main window is shown and closed again (the start-up measurement
-# path), and the program home is set up under the user's home.
-(cd "$home" && run_user env KRVS_MEASURE_STARTUP=1 timeout 120 "$prefix/bin/korvash" </dev/null >"$work/korvash.log" 2>&1) ||
-  { cat "$work/korvash.log" >&2; fail "the installed korvash did not start and quit"; }
+# A first start of the installed copy on an X server: it asks to become the program for .asm files
+# (Return answers yes), shows its main window and closes it again (the start-up measurement path), and
+# sets the program home up under the user's home.
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ "$(id -u)" -eq 0 ] || chmod -R u+w "$program"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# The server picks a free display itself, so that tests running at the same time do not collide.
+touch "$work/display"; chmod 666 "$work/display"
+run_user Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+display=:$(head -1 "$work/display")
+for _ in $(seq 50); do run_user xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+run_user openbox >/dev/null 2>&1 & pids+=($!)
+cd "$home"
+run_user env KRVS_MEASURE_STARTUP=1 "$prefix/bin/korvash" </dev/null >"$work/korvash.log" 2>&1 & korvash=$!
+for _ in $(seq 60); do
+  sleep 2
+  kill -0 "$korvash" 2>/dev/null || break
+  run_user xdotool key Return >/dev/null 2>&1 || true
+done
+if kill -0 "$korvash" 2>/dev/null; then
+  kill "$korvash"
+  cat "$work/korvash.log" >&2
+  fail "the installed korvash did not start and quit within 120 s"
+fi
+wait "$korvash" || { cat "$work/korvash.log" >&2; fail "the installed korvash failed"; }
 grep -q "main window shown" "$work/korvash.log" || { cat "$work/korvash.log" >&2; fail "the installed korvash showed no main window"; }
 korvash_home=$home/.local/share/Korvash
-for f in korvash KRVS.html Bin/TASM.Exe Bin/TLink.Exe Bin/krvscmd; do
+for f in korvash KRVS.html Examples/HELLO.ASM Bin/TASM.Exe Bin/TLink.Exe Bin/krvscmd; do
   [ -e "$korvash_home/$f" ] || fail "the program home lacks $f"
 done
 [ "$(readlink -f "$korvash_home/Bin/TASM.Exe")" = "$(readlink -f "$program/Bin/TASM.Exe")" ] ||
   fail "the program home's TASM.Exe is not the installed one"
 
-# A program built and run with the tools as the IDE finds them in the program home.
-src=$source/tests/data/corpus/HELLOEXE
+# The association the first start wrote for the user says what the installed entry says, for the copy
+# in the program home.
+user_entry=$home/.local/share/applications/korvash.desktop
+[ -f "$user_entry" ] || fail "the first start wrote no desktop entry for the .asm association"
+grep -qx "Exec=\"$korvash_home/korvash\" %f" "$user_entry" || fail "the user's desktop entry does not start the program home's korvash"
+diff <(grep -v '^Exec=\|^Icon=' "$desktop") <(grep -v '^Exec=\|^Icon=' "$user_entry") >&2 ||
+  fail "the installed desktop entry and the user's differ"
+
+# An installed example built and run with the tools as the IDE finds them in the program home.
+expected=$source/tests/examples/data/HELLO/expected.stdout
 scratch=$home/hello
 run_user mkdir "$scratch"
-run_user cp "$src/HELLOEXE.ASM" "$scratch/"
+run_user cp "$korvash_home/Examples/HELLO.ASM" "$scratch/"
 tools=$korvash_home/Bin
-(cd "$scratch" && run_user "$tools/TASM.Exe" HELLOEXE.ASM >"$work/tasm.log" 2>&1) || { cat "$work/tasm.log" >&2; fail "TASM.Exe failed"; }
-(cd "$scratch" && run_user "$tools/TLink.Exe" HELLOEXE >"$work/tlink.log" 2>&1) || { cat "$work/tlink.log" >&2; fail "TLink.Exe failed"; }
-(cd "$scratch" && run_user timeout 60 "$tools/krvscmd" /c HELLOEXE.EXE >"$work/run.out" 2>&1) || { cat "$work/run.out" >&2; fail "krvscmd failed"; }
-cmp -s "$work/run.out" "$src/expected.stdout" || { cat "$work/run.out" >&2; fail "the program printed something other than expected.stdout"; }
+(cd "$scratch" && run_user "$tools/TASM.Exe" HELLO.ASM >"$work/tasm.log" 2>&1) || { cat "$work/tasm.log" >&2; fail "TASM.Exe failed"; }
+(cd "$scratch" && run_user "$tools/TLink.Exe" HELLO >"$work/tlink.log" 2>&1) || { cat "$work/tlink.log" >&2; fail "TLink.Exe failed"; }
+(cd "$scratch" && run_user timeout 60 "$tools/krvscmd" /c HELLO.EXE >"$work/run.out" 2>&1) || { cat "$work/run.out" >&2; fail "krvscmd failed"; }
+cmp -s "$work/run.out" "$expected" || { cat "$work/run.out" >&2; fail "HELLO printed something other than $expected"; }
 echo "install test: installed, started and built a program from $prefix"
