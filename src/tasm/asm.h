@@ -112,7 +112,7 @@ private:
     void callDirective(const DirectiveInfo& d, std::string_view word, int sym, const std::vector<Token>& toks,
                        size_t pos, const std::string& line);
     void conditionalWhileSkipping(const std::vector<Token>& toks);
-    void instruction(const std::vector<Token>& toks, size_t pos);
+    void instruction(const std::vector<Token>& toks, size_t pos, const Keyword& first);
     bool jumpOperand(const Keyword& mnem, Value& v, x86::Operand& op);
     bool toOperand(const Keyword& mnem, Value& v, x86::Operand& op);
     void reportEncodeError(const Keyword& mnem, const x86::EncodeResult& r, const std::vector<InstrOperand>& ops);

@@ -199,22 +199,21 @@ void Assembler::reportEncodeError(const Keyword& mnem, const x86::EncodeResult& 
     error(hasImm ? "Illegal immediate" : "Illegal instruction");
 }
 
-void Assembler::instruction(const std::vector<Token>& toks, size_t pos) {
+void Assembler::instruction(const std::vector<Token>& toks, size_t pos, const Keyword& first) {
     if (!needSegment()) return;
     x86::EncodeOptions eo;
     eo.cpu = m_mod.cpu == 0 ? x86::CpuModel::I8086 : m_mod.cpu == 1 ? x86::CpuModel::I80186 : x86::CpuModel::I80286;
     // Prefixes written in front of the instruction on the same line.
-    while (pos + 1 < toks.size() && toks[pos + 1].kind == Tok::Ident &&
-           keywordOf(toks[pos].text).cls == MnemonicClass::Prefix) {
-        x86::EncodeResult p = x86::encode(keywordOf(toks[pos].text).forms, {}, eo);
+    const Keyword* kw = &first;
+    while (pos + 1 < toks.size() && toks[pos + 1].kind == Tok::Ident && kw->cls == MnemonicClass::Prefix) {
+        x86::EncodeResult p = x86::encode(kw->forms, {}, eo);
         if (!p.ok()) return error("Illegal instruction");
         for (std::uint8_t b : p.code()) emitByte(b);
         char buf[8];
         std::snprintf(buf, sizeof buf, "%02X> ", p.length ? p.bytes[0] : 0);
         m_listing.code(buf);
-        ++pos;
+        kw = &keywordOf(toks[++pos].text);
     }
-    const Keyword* kw = &keywordOf(toks[pos].text);
     if (kw->cls == MnemonicClass::Ret && !m_mod.procs.empty() && m_syms[m_mod.procs.back()].type == kTypeFar)
         kw = &keywordOf("RETF");
     const Keyword& mnem = *kw;

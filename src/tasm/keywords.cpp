@@ -14,20 +14,33 @@ namespace krvs::tasm {
 
 namespace {
 
-constexpr size_t kMaxWord = 12;   // the longest directive or mnemonic
-constexpr size_t kSlots = 1024;   // a power of two, well above the ~300 words
+constexpr size_t kMaxWord = 16;   // longer than every directive and mnemonic
+constexpr size_t kSlots = 1024;   // a power of two, well above the ~350 words
 
-struct Slot {
-    char name[kMaxWord] = {};
-    std::uint8_t length = 0;  // 0: free
-    Keyword keyword;
+// A word upper-cased into two machine words, zero-padded: hashed and compared as two integers.
+struct Packed {
+    std::uint64_t w[2] = {0, 0};
+    bool operator==(const Packed& o) const { return w[0] == o.w[0] && w[1] == o.w[1]; }
+    size_t hash() const {
+        std::uint64_t h = w[0] * 0x9E3779B97F4A7C15ull ^ w[1] * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<size_t>(h ^ (h >> 31));
+    }
 };
 
-std::uint32_t hashOf(const char* s, size_t n) {
-    std::uint32_t h = 2166136261u;
-    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(s[i])) * 16777619u;
-    return h;
+// False for a word too long to be a keyword.
+bool pack(std::string_view word, Packed& p) {
+    if (word.size() > kMaxWord) return false;
+    char buf[kMaxWord] = {};
+    for (size_t i = 0; i < word.size(); ++i) buf[i] = upperChar(word[i]);
+    std::memcpy(p.w, buf, sizeof buf);
+    return true;
 }
+
+struct Slot {
+    Packed name;
+    bool used = false;
+    Keyword keyword;
+};
 
 MnemonicClass classOf(std::string_view m) {
     static const std::pair<const char*, MnemonicClass> kNamed[] = {
@@ -69,25 +82,25 @@ public:
 
     const Keyword& find(std::string_view word) const {
         static const Keyword kNone;
-        if (word.empty() || word.size() > kMaxWord) return kNone;
-        char buf[kMaxWord];
-        for (size_t i = 0; i < word.size(); ++i) buf[i] = upperChar(word[i]);
-        for (std::uint32_t i = hashOf(buf, word.size());; ++i) {
+        Packed p;
+        if (word.empty() || !pack(word, p)) return kNone;
+        for (size_t i = p.hash();; ++i) {
             const Slot& s = m_slots[i & (kSlots - 1)];
-            if (s.length == 0) return kNone;
-            if (s.length == word.size() && std::memcmp(s.name, buf, word.size()) == 0) return s.keyword;
+            if (!s.used) return kNone;
+            if (s.name == p) return s.keyword;
         }
     }
 
 private:
-    // The table's words are upper case already; a word too long for it would be a table error.
     Slot& slotFor(std::string_view word) {
-        for (std::uint32_t i = hashOf(word.data(), word.size());; ++i) {
+        Packed p;
+        pack(word, p);  // the table's words are all short enough (the keyword test checks them)
+        for (size_t i = p.hash();; ++i) {
             Slot& s = m_slots[i & (kSlots - 1)];
-            if (s.length == word.size() && std::memcmp(s.name, word.data(), word.size()) == 0) return s;
-            if (s.length == 0) {
-                std::memcpy(s.name, word.data(), word.size());
-                s.length = static_cast<std::uint8_t>(word.size());
+            if (s.used && s.name == p) return s;
+            if (!s.used) {
+                s.name = p;
+                s.used = true;
                 return s;
             }
         }

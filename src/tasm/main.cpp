@@ -203,13 +203,15 @@ int main(int argc, char** argv) {
         platform::removeNoCase(objName);  // a stale object must not be linked as if it were new
     } else {
         std::string bytes(r.object.begin(), r.object.end());
-        if (auto e = platform::writeFileAtomic(objPath, bytes); !e.empty()) {
+        if (auto e = platform::writeFileAtomic(objPath, bytes, platform::Durability::Regenerable); !e.empty()) {
             out("**Fatal** Can't write object file: " + objName);
             rc = 2;
         }
     }
     if (listing) {
-        if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing); !e.empty()) {
+        if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing,
+                                               platform::Durability::Regenerable);
+            !e.empty()) {
             out("**Fatal** Can't write listing file: " + lstName);
             rc = 2;
         }

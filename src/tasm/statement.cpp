@@ -157,7 +157,7 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
         }
     }
     if (firstWord.isMnemonic()) {
-        instruction(toks, pos);
+        instruction(toks, pos, firstWord);
         return;
     }
     // "name STRUCNAME <...>" declares a structure variable.
