@@ -60,7 +60,11 @@ std::string messageSection() {
 }
 
 std::string recordEntries(const RecordFile& texts, const std::string& anchorPrefix) {
-    std::string out;
+    std::string out = "<p class=\"index\">";
+    for (const Record& r : texts.records)
+        for (const std::string& key : r.keys)
+            out += "<a href=\"#" + anchorPrefix + anchorTail(key) + "\">" + escape(key) + "</a> ";
+    out += "</p>\n";
     for (const Record& r : texts.records) {
         out += "<div class=\"entry\" id=\"" + anchorPrefix + anchorTail(r.keys[0]) + "\">\n";
         std::string names;
@@ -70,7 +74,7 @@ std::string recordEntries(const RecordFile& texts, const std::string& anchorPref
         }
         out += "<h3>" + names + (r.field("名称").empty() ? "" : " — " + escape(r.field("名称"))) + "</h3>\n";
         if (!r.field("格式").empty()) out += "<p class=\"syntax\"><code>" + escapeLines(r.field("格式")) + "</code></p>\n";
-        out += "<p>" + escapeLines(r.field("说明")) + "</p>\n";
+        out += "<p>" + escapeProse(r.field("说明")) + "</p>\n";
         if (!r.field("示例").empty()) out += "<pre>" + escape(r.field("示例")) + "</pre>\n";
         out += "</div>\n";
     }

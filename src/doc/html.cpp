@@ -30,6 +30,12 @@ std::string escapeLines(std::string_view text) {
     return out;
 }
 
+std::string escapeProse(std::string_view text) {
+    std::string joined(text);
+    std::erase(joined, '\n');
+    return escape(joined);
+}
+
 std::string hex2(int value) {
     static const char kDigits[] = "0123456789ABCDEF";
     return {kDigits[(value >> 4) & 15], kDigits[value & 15]};

@@ -131,7 +131,7 @@ std::string entry(const Record& r) {
     for (const std::string& key : r.keys) names += (names.empty() ? "" : " / ") + escape(key);
     out += "<h3>" + names + " — " + escape(r.field("名称")) + "</h3>\n";
     out += "<p class=\"flags\">影响的标志：" + escape(r.field("标志")) + "</p>\n";
-    out += "<p>" + escapeLines(r.field("说明")) + "</p>\n";
+    out += "<p>" + escapeProse(r.field("说明")) + "</p>\n";
     out += formsTable(r);
     if (!r.field("示例").empty()) out += "<pre>" + escape(r.field("示例")) + "</pre>\n";
     return out + "</div>\n";

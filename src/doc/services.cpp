@@ -33,7 +33,7 @@ std::string rows(int vector, const std::vector<pc::ServedFunction>& served, cons
         if (f.vector != vector) continue;
         const Record* r = texts.find(key(f.vector, f.function));
         if (!r) gaps.push_back("served function without text: INT " + key(f.vector, f.function));
-        auto text = [&](const char* field) { return r ? escapeLines(r->field(field)) : std::string("（暂无说明）"); };
+        auto text = [&](const char* field) { return r ? escapeProse(r->field(field)) : std::string("（暂无说明）"); };
         out += "<tr id=\"" + serviceAnchor(f.vector, f.function) + "\"><td>" + hex2(f.function) + "H</td><td>" +
                text("名称") + "</td><td>" + text("入口") + "</td><td>" + text("出口") + "</td></tr>\n";
     }
