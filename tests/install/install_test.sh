@@ -53,9 +53,10 @@ else
   chmod -R a-w "$program"
 fi
 display=
-run_user() {
-  env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$display" QT_QPA_PLATFORM=xcb "${as_user[@]}" "$@"
-}
+# Runs "$@" as the user in a clean environment. Not a function for what runs in the background: $! of a
+# backgrounded function is its subshell, and killing that leaves the program running.
+user_env() { as=(env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$display" QT_QPA_PLATFORM=xcb "${as_user[@]}"); }
+run_user() { user_env; "${as[@]}" "$@"; }
 
 # A first start of the installed copy on an X server: it asks to become the program for .asm files
 # (Return answers yes), shows its main window and closes it again (the start-up measurement path), and
@@ -63,20 +64,24 @@ run_user() {
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   [ "$(id -u)" -eq 0 ] || chmod -R u+w "$program"
   rm -rf "$work"
 }
 trap cleanup EXIT
 # The server picks a free display itself, so that tests running at the same time do not collide.
 touch "$work/display"; chmod 666 "$work/display"
-run_user Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
+user_env
+"${as[@]}" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 display=:$(head -1 "$work/display")
 for _ in $(seq 50); do run_user xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-run_user openbox >/dev/null 2>&1 & pids+=($!)
+user_env
+"${as[@]}" openbox >/dev/null 2>&1 & pids+=($!)
 cd "$home"
-run_user env KRVS_MEASURE_STARTUP=1 "$prefix/bin/korvash" </dev/null >"$work/korvash.log" 2>&1 & korvash=$!
+user_env
+"${as[@]}" env KRVS_MEASURE_STARTUP=1 "$prefix/bin/korvash" </dev/null >"$work/korvash.log" 2>&1 & korvash=$!
 for _ in $(seq 60); do
   sleep 2
   kill -0 "$korvash" 2>/dev/null || break
