@@ -26,11 +26,27 @@
 
 namespace krvs::tasm {
 
+// One body line of a macro as its definition prepared it for expansion: where parameter (and
+// LOCAL) names stand in it, so that an expansion copies text instead of scanning it again.
+struct MacroLine {
+    struct Ref {
+        std::uint32_t from = 0, to = 0;  // the name in the line
+        std::uint32_t name = 0;          // parameters first, then LOCAL names in order
+        bool quoted = false;             // inside quotes: replaced only where an & touches it
+        bool ampAfter = false;           // an & follows (and goes)
+    };
+    std::vector<Ref> refs;
+    size_t end = std::string::npos;  // a ";;" comment is left out of the expansion
+    int locals = -1;                 // a LOCAL line: how many names it declares
+};
+
 struct Macro {
     std::string name;
+    std::string upperName;  // as messages about its lines show it
     std::vector<std::string> params;
     std::vector<bool> required;
     std::vector<std::string> body;
+    std::vector<MacroLine> lines;  // the body prepared (finishCollect)
 };
 
 // Macros by SymbolTable::key.
@@ -120,6 +136,7 @@ private:
     bool longConditionalJump(const Keyword& mnem, const InstrOperand& o);
     bool expandMacro(const Macro& m, const std::string& line, size_t argStart);
     void finishCollect(Collect& c);
+    void prepareMacro(Macro& m) const;
     void strucField(std::string_view name, int size, const std::vector<Token>& toks, size_t pos);
     void structVariable(int sym, int type, const std::vector<Token>& toks, size_t pos);
     int openSegment(const std::string& name, bool create);

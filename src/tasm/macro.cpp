@@ -208,6 +208,8 @@ void dirRepeat(DirContext& a, const DirArgs& d) {
 
 void Assembler::finishCollect(Collect& c) {
     if (c.kind == "MACRO") {
+        c.macro.upperName = upper(c.macro.name);
+        prepareMacro(c.macro);
         m_macros[m_syms.key(c.macro.name)] = std::move(c.macro);
         return;
     }
@@ -232,38 +234,121 @@ void Assembler::finishCollect(Collect& c) {
     pushExpansion(std::move(f));
 }
 
+// Finds the parameter and LOCAL names in each body line once, by the same rules as substitute().
+void Assembler::prepareMacro(Macro& m) const {
+    std::vector<std::string> names = m.params;
+    bool exact = m_opts.caseMode == CaseMode::All;
+    std::vector<Token> toks;
+    m.lines.clear();
+    for (const std::string& l : m.body) {
+        MacroLine ml;
+        int errCol = 0;
+        if (startsWithLocal(l) && tokenize(l, toks, errCol) && !toks.empty() && word(toks[0], "LOCAL")) {
+            ml.locals = 0;
+            for (size_t p = 1; p < toks.size(); ++p) {
+                if (toks[p].is(',')) continue;
+                names.push_back(m_syms.key(toks[p].text));
+                ++ml.locals;
+            }
+            m.lines.push_back(std::move(ml));
+            continue;
+        }
+        if (names.empty()) {
+            m.lines.push_back(std::move(ml));
+            continue;
+        }
+        char quote = 0;
+        size_t i = 0;
+        while (i < l.size()) {
+            char c = l[i];
+            if (!quote && c == ';') {
+                if (i + 1 < l.size() && l[i + 1] == ';') ml.end = i;  // ";;" comments stay in the definition
+                break;
+            }
+            if (c == '\'' || c == '"') {
+                if (!quote) quote = c;
+                else if (quote == c) quote = 0;
+                ++i;
+                continue;
+            }
+            if (!identStart(c)) {
+                ++i;
+                continue;
+            }
+            size_t e = i;
+            while (e < l.size() && identChar(l[e])) ++e;
+            std::string_view id(l.data() + i, e - i);
+            for (size_t k = 0; k < names.size(); ++k) {
+                if (exact ? id == names[k] : iequals(id, names[k])) {
+                    bool ampAfter = e < l.size() && l[e] == '&';
+                    ml.refs.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(e),
+                                       static_cast<std::uint32_t>(k), quote != 0, ampAfter});
+                    break;
+                }
+            }
+            i = e;
+        }
+        m.lines.push_back(std::move(ml));
+    }
+}
+
+namespace {
+
+// One prepared body line with the arguments in: what substitute() would make of it.
+void expandLine(const std::string& l, const MacroLine& ml, const std::vector<std::string>& values, std::string& out) {
+    out.clear();
+    size_t at = 0;
+    for (const MacroLine::Ref& r : ml.refs) {
+        out.append(l, at, r.from - at);
+        bool ampBefore = !out.empty() && out.back() == '&';
+        if (!r.quoted || ampBefore || r.ampAfter) {
+            if (ampBefore) out.pop_back();
+            out += values[r.name];
+            at = r.to + (r.ampAfter ? 1 : 0);
+        } else {
+            out.append(l, r.from, r.to - r.from);
+            at = r.to;
+        }
+    }
+    size_t end = std::min(ml.end, l.size());
+    if (at < end) out.append(l, at, end - at);
+}
+
+}  // namespace
+
 bool Assembler::expandMacro(const Macro& m, const std::string& line, size_t argStart) {
     DirContext context(*this);
     std::vector<std::string> args = splitArgs(context, std::string_view(line).substr(std::min(argStart, line.size())));
-    std::vector<std::string> names = m.params;
-    args.resize(std::max(args.size(), names.size()));
+    args.resize(std::max(args.size(), m.params.size()));
     for (size_t i = 0; i < m.required.size(); ++i)
         if (m.required[i] && args[i].empty()) error("Missing macro argument");
+    args.resize(m.params.size());
     auto lines = std::make_shared<LineText>();
-    args.resize(names.size());
-    std::vector<Token> toks;
-    for (const std::string& l : m.body) {
-        int errCol = 0;
-        if (startsWithLocal(l) && tokenize(l, toks, errCol) && !toks.empty() && word(toks[0], "LOCAL")) {
-            for (size_t p = 1; p < toks.size(); ++p) {
-                if (toks[p].is(',')) continue;
+    size_t chars = 0;
+    for (const std::string& l : m.body) chars += l.size() + 1;
+    lines->reserve(m.body.size(), chars + 16 * m.body.size());
+    std::string text;
+    for (size_t i = 0; i < m.body.size(); ++i) {
+        const MacroLine& ml = m.lines[i];
+        if (ml.locals >= 0) {
+            for (int k = 0; k < ml.locals; ++k) {
                 char buf[16];
                 // ??0000 to ??FFFF as the classic assembler numbers them, then five digits on
                 // rather than wrapping to names that are taken already.
                 std::snprintf(buf, sizeof buf, "??%04X", m_localCounter++);
-                names.push_back(m_syms.key(toks[p].text));
                 args.emplace_back(buf);
             }
             lines->add({});  // keeps the line numbering inside the macro
             continue;
         }
-        lines->add(substitute(context, l, names, args));
+        expandLine(m.body[i], ml, args, text);
+        lines->add(text);
     }
     if (lines->empty()) return true;
     Frame f;
     f.kind = Frame::Kind::Macro;
     f.lines = std::move(lines);
-    f.name = upper(m.name);
+    f.name = m.upperName;
     pushExpansion(std::move(f));
     return true;
 }

@@ -41,6 +41,11 @@ void LineText::split() {
     }
 }
 
+void LineText::reserve(size_t lines, size_t chars) {
+    m_starts.reserve(lines);
+    m_owned.reserve(chars);
+}
+
 void LineText::add(std::string_view line) {
     m_starts.push_back(static_cast<std::uint32_t>(m_owned.size()));
     m_owned.append(line);

@@ -26,6 +26,7 @@ public:
     static std::shared_ptr<const LineText> own(std::string text);
 
     // Building the lines of an expansion one by one.
+    void reserve(size_t lines, size_t chars);
     void add(std::string_view line);
 
     size_t size() const { return m_starts.size(); }
