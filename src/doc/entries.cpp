@@ -52,7 +52,7 @@ std::string messageAnchor(std::string_view message) {
 
 std::string messageSection() {
     return "<p>编译或生成后，下方“编译输出”页的第一行是结论（如“编译成功！”“链接失败!”），其后是汇编器和链接器的信息。"
-           "“错误:第12行”表示第 12 行有错误；单击这一行，编辑器会跳到该行并用红底白字标出，鼠标停在信息上会显示下面的说明。"
+           "“错误:第12行”表示第 12 行有错误；单击这一行，编辑器会跳到该行并用红底白字标出，鼠标停在信息上或选中它时显示下面的说明。"
            "信息本身保持工具输出的英文原文，冒号后面通常是出错的名字。</p>\n"
            "<h3 id=\"msg-assembler\">汇编器 TASM 的信息</h3>\n" +
            messageRows(MessageTool::Assembler) + "<h3 id=\"msg-linker\">链接器 TLink 的信息</h3>\n" +
