@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <span>
 
@@ -38,6 +39,18 @@ Kw keyword(std::string_view w) {
                              {"MASK", Kw::Mask}};
     static const Row k5[] = {{"SHORT", Kw::Short}, {"WIDTH", Kw::Width}};
     static const Row k6[] = {{"OFFSET", Kw::Offset}, {"LENGTH", Kw::Length}};
+    // Which first letters the words of each length start with: most identifiers stop here.
+    static const auto kFirst = [] {
+        std::array<std::uint32_t, 7> t{};
+        for (const char* n : {"OR", "EQ", "NE", "LT", "LE", "GT", "GE", "XOR", "AND", "NOT", "MOD", "SHL", "SHR",
+                              "LOW", "SEG", "PTR", "DUP", "HIGH", "TYPE", "SIZE", "THIS", "MASK", "SHORT",
+                              "WIDTH", "OFFSET", "LENGTH"})
+            t[std::strlen(n)] |= 1u << (n[0] - 'A');
+        return t;
+    }();
+    if (w.size() < 2 || w.size() > 6) return Kw::None;
+    char first = upperChar(w[0]);
+    if (first < 'A' || first > 'Z' || !(kFirst[w.size()] >> (first - 'A') & 1)) return Kw::None;
     std::span<const Row> rows;
     switch (w.size()) {
         case 2: rows = k2; break;
