@@ -201,7 +201,8 @@ std::string instructionSection(const RecordFile& texts, Gaps& gaps) {
     }
     index += "</div>\n";
     return "<p>下面是 8086、80186 和 80286（实模式）的全部指令。“写法”和“编码”两列由汇编器、反汇编器和模拟 CPU 共用的指令表生成，"
-           "与程序实际接受的写法一致。在程序开头写 <code>.186</code> 或 <code>.286</code> 后才能使用后两种处理器新增的指令。</p>\n" +
+           "与程序实际接受的写法一致。在程序开头写 <code>.186</code> 或 <code>.286</code> 后才能使用后两种处理器新增的指令。"
+           "模拟 PC 的 CPU 默认是 80186：80286 的系统指令在它上面产生 6 号中断（无效操作码）。</p>\n" +
            std::string(kLegend) + index + body;
 }
 
