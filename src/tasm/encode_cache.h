@@ -2,8 +2,8 @@
 // Encodings of instructions met before. Programs repeat instructions with the same operands many
 // times (MOV AH,9 / INT 21h / INC SI), every pass encodes each one again, and choosing the form is
 // the costliest step of a line: a small table keyed by the forms, operands and options answers the
-// repeats. A relative operand's encoding depends on where the instruction is, so the origin is
-// part of the key only then.
+// repeats. A relative operand's encoding depends on its distance from the instruction only, so the
+// key holds that distance (and two jumps over the same distance share an entry).
 
 #include <x86/encoder.h>
 
