@@ -5,12 +5,14 @@
 # that an installed copy is the tree the tests ran against.
 set(KRVS_INSTALL_DIR lib/korvash)
 
-if(KRVS_BUILD_GUI)
-  install(FILES ${KRVS_BIN_DIR}/KRVS.html ${KRVS_BIN_DIR}/WD.dat DESTINATION ${KRVS_INSTALL_DIR})
-  # The console window's and TD's settings, written by the tools after they are linked.
-  install(FILES ${KRVS_TOOLS_DIR}/TD.Pif ${KRVS_TOOLS_DIR}/TDConfig.TD DESTINATION ${KRVS_INSTALL_DIR}/Bin)
-endif()
+install(FILES ${KRVS_BIN_DIR}/KRVS.html DESTINATION ${KRVS_INSTALL_DIR})  # written by src/doc's krvsdoc
 install(DIRECTORY ${KRVS_EXAMPLES_DIR} DESTINATION ${KRVS_INSTALL_DIR})  # resources/examples
+if(NOT KRVS_BUILD_GUI)
+  return()  # the tools alone: no IDE to put on the desktop
+endif()
+install(FILES ${KRVS_BIN_DIR}/WD.dat DESTINATION ${KRVS_INSTALL_DIR})
+# The console window's and TD's settings, written by the tools after they are linked.
+install(FILES ${KRVS_TOOLS_DIR}/TD.Pif ${KRVS_TOOLS_DIR}/TDConfig.TD DESTINATION ${KRVS_INSTALL_DIR}/Bin)
 
 # The icon: one SVG drawn by hand, rendered to the sizes the desktop's icon theme looks up.
 find_program(KRVS_RSVG_CONVERT rsvg-convert REQUIRED)
