@@ -1,4 +1,19 @@
 # The sanitizer build: KRVS_SANITIZE is handed to -fsanitize= for every target (compile and link).
+# krvs_sanitize_programs(): called once every target exists; gives each program the leak checker's list
+# of system libraries whose leaks are not ours.
+function(krvs_sanitize_programs)
+  if(NOT KRVS_SANITIZE MATCHES "address" OR KRVS_BUILD_FUZZ)
+    return()
+  endif()
+  krvs_targets_below(${PROJECT_SOURCE_DIR} targets)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/lsan_suppressions.cpp)
+    endif()
+  endforeach()
+endfunction()
+
 # The fuzz build: every library carries the fuzzer's coverage and the sanitizers, so that the fuzz
 # targets (fuzz/, krvs_fuzz) link the libraries as the product does instead of compiling their sources.
 if(KRVS_BUILD_FUZZ)
@@ -24,3 +39,4 @@ add_link_options(-fsanitize=${KRVS_SANITIZE})
 if(KRVS_SANITIZE MATCHES "undefined")
   add_compile_options(-fno-sanitize-recover=undefined)
 endif()
+
