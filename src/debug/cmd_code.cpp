@@ -6,9 +6,7 @@
 #include "commands.h"
 #include "debug/format.h"
 
-#ifdef KRVS_HAVE_TASM
 #include "tasm/assembler.h"
-#endif
 
 namespace krvs::debug::cmd {
 
@@ -50,16 +48,12 @@ int assembleOne(Session& s, const std::string& text, Address& at) {
             return -1;
         }
     }
-#ifdef KRVS_HAVE_TASM
     const tasm::LineAssembly r = tasm::assembleLine(text, at.offset);
     if (r.errorColumn >= 0) return r.errorColumn;
     for (std::size_t i = 0; i < r.bytes.size(); ++i)
         s.machine().memory().write8(at.segment, static_cast<std::uint16_t>(at.offset + i), r.bytes[i]);
     at.offset = static_cast<std::uint16_t>(at.offset + r.bytes.size());
     return -1;
-#else
-    return static_cast<int>(p.position());  // built without the assembler: every line is refused
-#endif
 }
 
 }  // namespace

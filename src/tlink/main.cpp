@@ -8,9 +8,7 @@
 
 #include "tlink/driver.h"
 
-#ifdef KRVS_HAVE_PLATFORM
 #include "platform/paths.h"
-#endif
 
 namespace {
 
@@ -23,10 +21,8 @@ std::filesystem::path toolDirectory(const char* argv0) {
         std::filesystem::path given = std::filesystem::absolute(argv0, ec);
         if (!ec) return given.parent_path();
     }
-#ifdef KRVS_HAVE_PLATFORM
     std::string dir = krvs::platform::executableDirectory();
     if (!dir.empty()) return dir;
-#endif
     return {};
 }
 

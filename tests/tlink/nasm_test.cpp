@@ -9,9 +9,7 @@
 #include "helpers.h"
 #include "tlink/dospath.h"
 
-#ifdef KRVS_HAVE_PC
 #include "pc/machine.h"
-#endif
 
 namespace krvs::tlink::test {
 namespace {
@@ -71,7 +69,6 @@ TEST(NasmProgramTest, LineNumbersOfBothModulesInMap) {
               std::string::npos);
 }
 
-#ifdef KRVS_HAVE_PC
 // Runs a linked .EXE; returns its standard output and sets `exitCode`.
 std::string runProgram(const Bytes& program, int& exitCode) {
     pc::StringSource input("");
@@ -89,7 +86,6 @@ std::string runProgram(const Bytes& program, int& exitCode) {
     exitCode = machine.exitCode();
     return output.text();
 }
-#endif
 
 // The main module in TASM syntax (tmain.asm, assembled by our TASM.Exe) with the NASM module NLIB.
 TEST(NasmProgramTest, TasmMainModuleWithNasmLibrary) {
@@ -110,14 +106,11 @@ TEST(NasmProgramTest, TasmMainModuleWithNasmLibrary) {
     EXPECT_NE(r.map.find(" 0001:000C       PRINTMSG\r\n"), std::string::npos) << r.map;
     auto relocations = r.relocations;
     EXPECT_EQ(relocations.size(), 3u);  // @data, the far call, NLIB's DGROUP
-#ifdef KRVS_HAVE_PC
     int exitCode = -1;
     EXPECT_EQ(runProgram(r.program, exitCode), "Hello from TASM and NASM\r\n");
     EXPECT_EQ(exitCode, 42);
-#endif
 }
 
-#ifdef KRVS_HAVE_PC
 TEST(NasmProgramTest, RunsInTheEmulatedPc) {
     LinkResult r = linkNasmProgram();
     ASSERT_TRUE(r.ok);
@@ -125,7 +118,6 @@ TEST(NasmProgramTest, RunsInTheEmulatedPc) {
     EXPECT_EQ(runProgram(r.program, exitCode), "Hello from two modules\r\nHello from two modules\r\n");
     EXPECT_EQ(exitCode, 42);
 }
-#endif
 
 }  // namespace
 }  // namespace krvs::tlink::test
