@@ -26,7 +26,7 @@ function(krvs_tool target filename)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${filename}
                         RUNTIME_OUTPUT_DIRECTORY ${KRVS_TOOLS_DIR})
   # The tools are started for every build step and every debug session: linking the C++ runtime in
-  # spares the dynamic loader most of its work at each start (bench/tlink/bench_toolchain measures it).
+  # spares the dynamic loader most of its work at each start (bench/tools/bench_tools measures it).
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
   endif()

@@ -33,14 +33,15 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-Error writeFileAtomic(const std::string& path, std::string_view bytes) {
+Error writeFileAtomic(const std::string& path, std::string_view bytes, Durability durability) {
   std::string temp = path + ".tmp.XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return errnoText("cannot create a temporary file for", path);
   // Keep the permissions of the file being replaced; a new file gets the usual 0644.
   struct stat old {};
   ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+  // The fsync is most of a build step's wall time, so only data nothing can remake pays for it.
+  bool ok = writeAll(fd, bytes) && (durability == Durability::Regenerable || ::fsync(fd) == 0);
   Error error = ok ? Error{} : errnoText("cannot write", temp);
   if (::close(fd) != 0 && ok) {
     ok = false;

@@ -1,13 +1,13 @@
 #include "tlink/driver.h"
 
-#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
+#include "platform/files.h"
 #include "tlink/dospath.h"
 #include "tlink/linker.h"
 #include "tlink/options.h"
@@ -44,30 +44,12 @@ int fatal(std::ostream& out, const std::string& text) {
     return 2;
 }
 
-}  // namespace
-
-bool writeFileAtomic(const fs::path& path, const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    fs::path temp = path;
-    temp += ".tmp" + std::to_string(random() % 100000) + "_" + std::to_string(counter++);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) fs::remove(temp, ec);
-    return !ec;
+// The map and the program are remade by the next link: replaced atomically, without waiting for the disk.
+bool writeOutput(const fs::path& path, std::string_view bytes) {
+    return platform::writeFileAtomic(path.string(), bytes, platform::Durability::Regenerable).empty();
 }
+
+}  // namespace
 
 int runTool(const std::vector<std::string>& args, const fs::path& currentDir, const fs::path& toolDir,
             std::ostream& out) {
@@ -108,7 +90,7 @@ int runTool(const std::vector<std::string>& args, const fs::path& currentDir, co
     for (const auto& m : result.messages) isFatal = isFatal || m.severity == Severity::Fatal;
     // The map carries the errors of a link that got as far as a layout; a fatal condition leaves none.
     if (request.options.map && !isFatal && !result.map.empty() &&
-        !writeFileAtomic(resolveDosPath(request.map, currentDir), result.map))
+        !writeOutput(resolveDosPath(request.map, currentDir), result.map))
         return fatal(out, "Unable to create file '" + request.map + "'");
     fs::path exePath = resolveDosPath(request.exe, currentDir);
     if (!result.ok) {
@@ -117,7 +99,8 @@ int runTool(const std::vector<std::string>& args, const fs::path& currentDir, co
         out.flush();
         return isFatal ? 2 : 1;
     }
-    if (!writeFileAtomic(exePath, std::string(result.program.begin(), result.program.end())))
+    const std::string_view program(reinterpret_cast<const char*>(result.program.data()), result.program.size());
+    if (!writeOutput(exePath, program))
         return fatal(out, "Unable to create file '" + request.exe + "'");
     out.flush();
     return 0;

@@ -12,11 +12,14 @@ namespace {
 
 using test::TempDir;
 
-TEST(WriteFileAtomic, ReplacesContentKeepsModeAndLeavesNoTemporary) {
+// Sources and settings are synced to the disk, build outputs only reach the page cache; both are atomic.
+class WriteFileAtomic : public ::testing::TestWithParam<Durability> {};
+
+TEST_P(WriteFileAtomic, ReplacesContentKeepsModeAndLeavesNoTemporary) {
   TempDir dir;
   std::string path = dir.write("a.txt", "old content that is longer");
   ::chmod(path.c_str(), 0600);
-  ASSERT_EQ(writeFileAtomic(path, std::string("new\0bytes", 9)), "");
+  ASSERT_EQ(writeFileAtomic(path, std::string("new\0bytes", 9), GetParam()), "");
   EXPECT_EQ(readFile(path), std::string("new\0bytes", 9));
   struct stat st {};
   ::stat(path.c_str(), &st);
@@ -26,19 +29,23 @@ TEST(WriteFileAtomic, ReplacesContentKeepsModeAndLeavesNoTemporary) {
   EXPECT_EQ(entries, 1);
 }
 
-TEST(WriteFileAtomic, FailureReportsAndKeepsTheOldFile) {
+TEST_P(WriteFileAtomic, FailureReportsAndKeepsTheOldFile) {
   TempDir dir;
   std::string blocker = dir.write("notadir", "x");
-  EXPECT_NE(writeFileAtomic(blocker + "/a.txt", "data"), "");
+  EXPECT_NE(writeFileAtomic(blocker + "/a.txt", "data", GetParam()), "");
   // A directory in the way of the rename: the temporary is cleaned up, the directory stays.
   std::filesystem::create_directory(dir.file("target"));
   dir.write("target/keep", "k");
-  EXPECT_NE(writeFileAtomic(dir.file("target"), "data"), "");
+  EXPECT_NE(writeFileAtomic(dir.file("target"), "data", GetParam()), "");
   EXPECT_EQ(readFile(dir.file("target/keep")), "k");
   int entries = 0;
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Durabilities, WriteFileAtomic,
+                         ::testing::Values(Durability::Synced, Durability::Regenerable),
+                         [](const auto& info) { return info.param == Durability::Synced ? "Synced" : "Regenerable"; });
 
 TEST(FileServices, SizesDirectoriesAndPathParts) {
   TempDir dir;

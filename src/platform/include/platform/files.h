@@ -10,9 +10,19 @@ namespace krvs::platform {
 // Empty on success, else a human-readable reason.
 using Error = std::string;
 
-// Writes `bytes` to a temporary file beside `path`, flushes it and renames it over `path`, so a
-// crash or a full disk never leaves a half-written file in place.
-Error writeFileAtomic(const std::string& path, std::string_view bytes);
+// How far a write must have reached before writeFileAtomic returns.
+enum class Durability {
+  // On the disk (fsync before the rename): the user's sources and settings, which nothing can remake.
+  Synced,
+  // In the page cache only: build outputs (.OBJ, .LST, .MAP, .EXE) that the next build writes again.
+  // Readers still see the old file or the whole new one, never a part; only a power cut may lose it.
+  Regenerable,
+};
+
+// Writes `bytes` to a temporary file beside `path` and renames it over `path`, so a crash or a full
+// disk never leaves a half-written file in place. The file being replaced keeps its permissions.
+Error writeFileAtomic(const std::string& path, std::string_view bytes,
+                      Durability durability = Durability::Synced);
 
 std::optional<std::string> readFile(const std::string& path);
 std::optional<std::uint64_t> fileSize(const std::string& path);

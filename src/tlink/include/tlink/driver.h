@@ -16,7 +16,4 @@ inline constexpr const char* kConfigName = "TLink.CFG";
 int runTool(const std::vector<std::string>& args, const std::filesystem::path& currentDir,
             const std::filesystem::path& toolDir, std::ostream& out);
 
-// Writes `bytes` to `path` through a temporary file in the same directory and a rename.
-bool writeFileAtomic(const std::filesystem::path& path, const std::string& bytes);
-
 }  // namespace krvs::tlink
