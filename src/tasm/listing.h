@@ -72,8 +72,6 @@ public:
     void setTitle(std::string t) { m_title = std::move(t); }
     void setSubtitle(std::string t) { m_subtitle = std::move(t); }
     const std::string& title() const { return m_title; }
-    // The number of the last line listed (a symbol defined on the current line gets the next).
-    int lineNumber() const { return m_listNo; }
 
     const std::vector<ListLine>& lines() const { return m_lines; }
     const std::vector<CrossRefs>& crossRefs() const { return m_crossRefs; }

@@ -1,5 +1,7 @@
 #include "sources.h"
 
+#include <algorithm>
+
 namespace krvs::tasm {
 
 namespace {
@@ -24,6 +26,7 @@ std::shared_ptr<const LineText> LineText::own(std::string text) {
 void LineText::split() {
     m_split = true;
     std::string_view s = m_text;
+    m_starts.reserve(static_cast<size_t>(std::count(s.begin(), s.end(), '\n')) + 1);
     size_t start = 0;
     for (size_t i = s.find('\n'); i != std::string_view::npos; i = s.find('\n', start)) {
         m_starts.push_back(static_cast<std::uint32_t>(start));

@@ -99,7 +99,6 @@ bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
     s.kind = kind;
     s.redefinable = redefinable;
     s.definedPass = m_pass;
-    s.definedLine = m_listing.lineNumber();
     s.everDefined = true;
     noteRef(idx, true);
     return true;

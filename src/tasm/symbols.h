@@ -40,7 +40,6 @@ struct Symbol {
     int length = 1;     // LENGTH: count of the first initializer
     int size = 0;       // SIZE in bytes
     int definedPass = 0;
-    int definedLine = 0;  // listing line, for the cross reference
     int ext = -1;
     int owner = -1;        // structure or record of a field
     int width = 0;         // record fields: width in bits
