@@ -270,7 +270,7 @@ void Assembler::strucField(std::string_view name, int size, const std::vector<To
         if (!defineSymbol(f, SymKind::Field)) return;
         m_syms[f].value = m_mod.strucOffset;
         m_syms[f].type = size;
-        m_syms[f].owner = m_mod.strucOpen;
+        m_syms[f].owner() = m_mod.strucOpen;
         m_syms[f].size = static_cast<int>(bytes.size());
         m_syms[m_mod.strucOpen].fields().push_back(f);
     }
@@ -337,9 +337,9 @@ void Assembler::structVariable(int sym, int type, const std::vector<Token>& toks
                 size_t q = 0;
                 if (!evalConst(values[i], q, v, false)) return;
             }
-            acc |= (static_cast<std::uint32_t>(v) & ((f.width >= 32 ? 0u : 1u << f.width) - 1)) << f.value;
+            acc |= (static_cast<std::uint32_t>(v) & ((f.width() >= 32 ? 0u : 1u << f.width()) - 1)) << f.value;
         }
-        int n = t.width > 8 ? 2 : 1;
+        int n = t.width() > 8 ? 2 : 1;
         for (int k = 0; k < n; ++k) bytes.push_back(static_cast<std::uint8_t>(acc >> (8 * k)));
     }
     std::uint64_t total = static_cast<std::uint64_t>(std::max<size_t>(bytes.size(), 1)) * static_cast<std::uint64_t>(std::max(count, 0));
@@ -482,7 +482,7 @@ void dirRecord(DirContext& a, const DirArgs& d) {
         return;
     }
     Symbol& r = a.syms()[d.sym];
-    r.width = total;
+    r.width() = total;
     r.fields() = fields;
     int shift = total;
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -490,9 +490,9 @@ void dirRecord(DirContext& a, const DirArgs& d) {
         if (!a.defineSymbol(fields[i], SymKind::RecField)) continue;
         Symbol& f = a.syms()[fields[i]];
         f.value = shift;
-        f.width = widths[i];
+        f.width() = widths[i];
         f.size = defaults[i];
-        f.owner = d.sym;
+        f.owner() = d.sym;
     }
 }
 

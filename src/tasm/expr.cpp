@@ -380,15 +380,15 @@ private:
                 if (v.sym < 0 || m_a.syms()[v.sym].kind != SymKind::RecField) {
                     if (v.sym >= 0 && m_a.syms()[v.sym].kind == SymKind::Record) {
                         const Symbol& r = m_a.syms()[v.sym];
-                        v = constant(op == 7 ? r.width : static_cast<std::int32_t>((r.width >= 32 ? 0 : (1u << r.width)) - 1));
+                        v = constant(op == 7 ? r.width() : static_cast<std::int32_t>((r.width() >= 32 ? 0 : (1u << r.width())) - 1));
                         return true;
                     }
                     if (v.undefined) return true;
                     return fail("Record field expected");
                 }
                 const Symbol& f = m_a.syms()[v.sym];
-                std::uint32_t mask = ((f.width >= 32 ? 0u : (1u << f.width)) - 1) << f.value;
-                v = constant(op == 7 ? f.width : static_cast<std::int32_t>(mask));
+                std::uint32_t mask = ((f.width() >= 32 ? 0u : (1u << f.width())) - 1) << f.value;
+                v = constant(op == 7 ? f.width() : static_cast<std::int32_t>(mask));
                 return true;
             }
         }

@@ -225,7 +225,7 @@ std::string valueText(const SegmentSet& segs, const Symbol& s) {
         case SymKind::Field:
         case SymKind::RecField: return hex(static_cast<std::uint32_t>(s.value) & 0xFFFF, 4);
         case SymKind::Struc: return hex(static_cast<std::uint32_t>(s.size), 4);
-        case SymKind::Record: return hex(static_cast<std::uint32_t>(s.width), 4);
+        case SymKind::Record: return hex(static_cast<std::uint32_t>(s.width()), 4);
         case SymKind::Extern: return "----:---- Extern";
         default:
             if (s.seg < 0 || s.seg >= static_cast<int>(segs.size())) return "----";

@@ -17,14 +17,15 @@ enum class Combine : std::uint8_t { Private, Public, Stack, Common, Memory, At }
 enum class FixKind : std::uint8_t { Lo8, Off16, Base16, Ptr32, Rel8, Rel16 };
 enum class RefKind : std::uint8_t { Segment, Group, Extern, Target };
 
+// Laid out small: a segment keeps one per relocatable field.
 struct Fixup {
     std::uint32_t offset = 0;
-    FixKind kind = FixKind::Off16;
-    RefKind target = RefKind::Segment;
     int targetIndex = 0;
-    RefKind frame = RefKind::Target;
     int frameIndex = 0;
     std::int32_t disp = 0;  // self-relative fixups: the target's offset
+    FixKind kind = FixKind::Off16;
+    RefKind target = RefKind::Segment;
+    RefKind frame = RefKind::Target;
     bool groupFrame = false;  // frame: the target segment's group, if it has one (known at output)
 };
 

@@ -26,6 +26,8 @@ struct SymbolDetail {
     Value val;                       // numeric equates that carry a relocation
     std::vector<std::uint8_t> init;  // structures: the default contents
     std::vector<int> fields;         // structures and records: their fields in order
+    int owner = -1;                  // structure or record of a field
+    int width = 0;                   // records and record fields: width in bits
 };
 
 struct Symbol {
@@ -41,8 +43,6 @@ struct Symbol {
     int size = 0;       // SIZE in bytes
     int definedPass = 0;
     int ext = -1;
-    int owner = -1;        // structure or record of a field
-    int width = 0;         // record fields: width in bits
     // The table's: the hash of the name as found (case folded unless /ml), and the stretch an @@
     // label belongs to (-1 for every other name).
     std::uint32_t hash = 0;
@@ -53,10 +53,14 @@ struct Symbol {
     Value& val() { return detail().val; }
     std::vector<std::uint8_t>& init() { return detail().init; }
     std::vector<int>& fields() { return detail().fields; }
+    int& owner() { return detail().owner; }
+    int& width() { return detail().width; }
     const std::string& text() const { return view().text; }
     const Value& val() const { return view().val; }
     const std::vector<std::uint8_t>& init() const { return view().init; }
     const std::vector<int>& fields() const { return view().fields; }
+    int owner() const { return view().owner; }
+    int width() const { return view().width; }
 
 private:
     SymbolDetail& detail() {
