@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/dosnames.h"
 #include "platform/files.h"
 #include "tlink/dospath.h"
 #include "tlink/linker.h"
@@ -26,12 +27,12 @@ std::optional<std::string> readText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Only the file name's case is folded: the directories are real paths already, and folding each of their
+// components would list every directory from the root at every start when there is no TLink.CFG.
 std::optional<fs::path> findConfig(const fs::path& currentDir, const fs::path& toolDir) {
     for (const auto& dir : {currentDir, toolDir}) {
         if (dir.empty()) continue;
-        fs::path path = resolveDosPath(kConfigName, dir);
-        std::error_code ec;
-        if (fs::is_regular_file(path, ec)) return path;
+        if (auto path = platform::findNoCase((dir / kConfigName).string())) return fs::path(*path);
     }
     return std::nullopt;
 }

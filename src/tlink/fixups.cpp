@@ -25,6 +25,11 @@ void writeLe(std::vector<std::uint8_t>& image, std::uint32_t at, int size, std::
 
 }  // namespace
 
+std::string Address::describe() const {
+    if (!name.empty() || relocatable) return std::string(name);
+    return hex4(frame) + "h";
+}
+
 bool Linker::buildImage() {
     m_image.assign(m_layoutEnd, 0);
     for (const auto& m : m_modules) {
@@ -67,7 +72,7 @@ std::optional<Address> Linker::target(const Module& m, const omf::Reference& ref
             break;
         }
         case omf::TargetMethod::FrameNumber:
-            a = Address{ref.targetDatum * 16, 0, ref.targetDatum, false, hex4(ref.targetDatum) + "h"};
+            a = Address{ref.targetDatum * 16, 0, ref.targetDatum, false, {}};
             break;
     }
     a.displacement = ref.displacement;
@@ -92,14 +97,14 @@ std::optional<Address> Linker::frame(const Module& m, const omf::Reference& ref,
             return Address{s.frame * 16, 0, s.frame, !s.absolute(), s.name};
         }
         case omf::FrameMethod::FrameNumber:
-            return Address{ref.frameDatum * 16, 0, ref.frameDatum, false, ""};
+            return Address{ref.frameDatum * 16, 0, ref.frameDatum, false, {}};
         case omf::FrameMethod::Location:
             if (location) return Address{location->frame * 16, 0, location->frame, !location->absolute, location->name};
             return Address{tgt.frame * 16, 0, tgt.frame, tgt.relocatable, tgt.name};
         case omf::FrameMethod::Target:
             return Address{tgt.frame * 16, 0, tgt.frame, tgt.relocatable, tgt.name};
         case omf::FrameMethod::None:
-            return Address{0, 0, 0, false, ""};
+            return Address{0, 0, 0, false, {}};
     }
     return std::nullopt;
 }
@@ -166,7 +171,7 @@ void Linker::applyFixup(const Module& m, const Segment& location, std::uint32_t 
     bool ok = isBase ? patchBase(at, f, *tgt, *frm, location) : patchOffset(at, f, *tgt, *frm);
     if (!ok)
         report(Severity::Error, "Fixup overflow at " + location.name + ":" + hex4(at - location.start) +
-                                    ", target = " + tgt->name + " in module " + m.obj.name);
+                                    ", target = " + tgt->describe() + " in module " + m.obj.name);
 }
 
 void Linker::applyFixups() {

@@ -25,8 +25,8 @@ void Linker::findEntryAndStack() {
         if (!frm) continue;
         std::int64_t ip = tgt->address() - frm->linear;
         if (ip < 0 || ip > 0xFFFF) {
-            report(Severity::Error, "Fixup overflow at program entry point, target = " + tgt->name + " in module " +
-                                        m.obj.name);
+            report(Severity::Error,
+                   "Fixup overflow at program entry point, target = " + tgt->describe() + " in module " + m.obj.name);
             continue;
         }
         m_hasStart = true;

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <cctype>
 
 #include "linker_impl.h"
 #include "omf/reader.h"
+#include "platform/dosnames.h"
 
 namespace krvs::tlink {
 
@@ -21,10 +21,8 @@ Linker::Linker(const std::vector<LinkInput>& inputs, const LinkOptions& options)
     : m_inputs(inputs), m_options(options) {}
 
 std::string Linker::key(const std::string& name) const {
-    if (m_options.caseSensitive) return name;
-    std::string upper = name;
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-    return upper;
+    // DOS folds ASCII letters only, whatever the host's locale.
+    return m_options.caseSensitive ? name : platform::upperAscii(name);
 }
 
 void Linker::report(Severity severity, std::string text) {

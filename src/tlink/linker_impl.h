@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "omf/module.h"
@@ -66,8 +67,12 @@ struct Address {
     std::int64_t displacement = 0;
     std::uint16_t frame = 0;
     bool relocatable = false;
-    std::string name;
+    // The segment, group or symbol named in messages; it outlives the fixup step, and a fixup is applied
+    // for every few bytes of code, so it is not copied. Empty for a bare frame number (see describe()).
+    std::string_view name;
     std::int64_t address() const { return linear + displacement; }
+    // The name as a fixup overflow message gives it: a bare frame number as "1234h".
+    std::string describe() const;
 };
 
 class Linker {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 #include "linker_impl.h"
 
@@ -19,9 +20,40 @@ std::string format(const char* pattern, ...) {
     return text;
 }
 
+// The numbers of the long sections (publics, line numbers) are written by hand: a big map has tens of
+// thousands of them, and a formatted print per number was the largest part of writing it.
+void appendHex(std::string& out, std::uint32_t value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 15];
+}
+
+// `value` right-aligned in `width` columns.
+void appendDecimal(std::string& out, std::uint32_t value, std::size_t width) {
+    char text[10];
+    std::size_t n = 0;
+    do {
+        text[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    if (n < width) out.append(width - n, ' ');
+    while (n) out += text[--n];
+}
+
+// " SSSS:OOOO", the form of every address in the map.
+void appendAddress(std::string& out, std::uint16_t frame, std::uint32_t offset) {
+    appendHex(out, frame, 4);
+    out += ':';
+    appendHex(out, offset & 0xFFFF, 4);
+}
+
 class MapText {
 public:
-    void line(const std::string& text = {}) { m_text += text + "\r\n"; }
+    void line(std::string_view text = {}) {
+        m_text += text;
+        m_text += "\r\n";
+    }
+    // For lines built in place.
+    std::string& text() { return m_text; }
     std::string take() { return std::move(m_text); }
 
 private:
@@ -78,22 +110,27 @@ void detailedMap(const Linker& l, MapText& map) {
 void publics(const Linker& l, MapText& map) {
     std::vector<int> order;
     for (const auto& [name, index] : l.m_globals) order.push_back(index);
-    auto entry = [&l](const Symbol& s) {
+    auto entry = [&l, &map](const Symbol& s) {
         const char* flag = s.absolute() ? "  Abs  " : (l.m_options.detailed && !s.referenced ? " idle  " : "       ");
-        return format(" %04X:%04X%s%s", s.frame, static_cast<unsigned>(s.linear - s.frame * 16u) & 0xFFFF, flag,
-                      s.name.c_str());
+        std::string& out = map.text();
+        out += ' ';
+        appendAddress(out, s.frame, s.linear - s.frame * 16u);
+        out += flag;
+        map.line(s.name);
     };
-    std::stable_sort(order.begin(), order.end(),
-                     [&l](int a, int b) { return l.key(l.m_symbols[a].name) < l.key(l.m_symbols[b].name); });
+    // The keys are made once, not at every comparison of the sort.
+    std::vector<std::string> keys(l.m_symbols.size());
+    for (int i : order) keys[i] = l.key(l.m_symbols[i].name);
+    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
     map.line("  Address         Publics by Name");
     map.line();
-    for (int i : order) map.line(entry(l.m_symbols[i]));
+    for (int i : order) entry(l.m_symbols[i]);
     map.line();
     std::stable_sort(order.begin(), order.end(),
                      [&l](int a, int b) { return l.m_symbols[a].linear < l.m_symbols[b].linear; });
     map.line("  Address         Publics by Value");
     map.line();
-    for (int i : order) map.line(entry(l.m_symbols[i]));
+    for (int i : order) entry(l.m_symbols[i]);
     map.line();
 }
 
@@ -113,21 +150,22 @@ bool lineNumbers(const Linker& l, MapText& map) {
             any = true;
             map.line("Line numbers for " + m.fileName + "(" + m.obj.name + ") segment " + s.name);
             map.line();
-            std::string row;
             int inRow = 0;
+            std::string& out = map.text();
             for (const auto& rec : m.obj.lines) {
                 if (rec.segmentIndex != segdef) continue;
                 std::uint16_t frame = rec.groupIndex ? l.m_groups[m.groupMap[rec.groupIndex - 1]].frame : s.frame;
                 for (const auto& e : rec.entries) {
-                    row += format("%6u %04X:%04X", e.line, frame, (c.base + e.offset - frame * 16u) & 0xFFFF);
+                    appendDecimal(out, e.line, 6);
+                    out += ' ';
+                    appendAddress(out, frame, c.base + e.offset - frame * 16u);
                     if (++inRow == 4) {
-                        map.line(row);
-                        row.clear();
+                        map.line();
                         inRow = 0;
                     }
                 }
             }
-            if (inRow) map.line(row);
+            if (inRow) map.line();
         }
     }
     return any;
