@@ -1,12 +1,15 @@
 // The assembler's parts on their own: the keyword table that statements look their first words up
-// in, and the names LOCAL gives.
+// in, the line sources, the segment set, the encoding cache, and the names LOCAL gives.
 
 #include <gtest/gtest.h>
 
 #include <x86/table.h>
 
 #include "directives.h"
+#include "encode_cache.h"
 #include "keywords.h"
+#include "segments.h"
+#include "sources.h"
 #include "tasm/assembler.h"
 
 namespace krvs::tasm {
@@ -44,6 +47,125 @@ TEST(TasmLocalNames, MoreThan65536ExpansionsGiveDistinctLabels) {
     EXPECT_EQ(r.errorCount, 0);
     ASSERT_TRUE(r.diagnostics.empty()) << formatDiagnostic(r.diagnostics[0]);
     EXPECT_FALSE(r.object.empty());
+}
+
+TEST(TasmLineText, SplitsLikeTheClassicReader) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\r\nb\nc", {"a", "b", "c"}},           // CR LF or LF; a last line without one
+        {"a\n\nb\n", {"a", "", "b"}},             // empty lines count, no line after the last LF
+        {"a\r\r\nb", {"a\r", "b"}},                // only the CR in front of the LF goes
+        {"a\n\x1a", {"a"}},                        // a lone end-of-file mark ends the text
+        {"a\n\x1a\n", {"a", "\x1a"}},              // ... but not one on a line of its own with an LF
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        std::shared_ptr<const LineText> lines = LineText::view(text);
+        std::vector<std::string> got;
+        for (size_t i = 0; i < lines->size(); ++i) got.emplace_back((*lines)[i]);
+        EXPECT_EQ(got, c.lines) << testing::PrintToString(text);
+        EXPECT_EQ(splitLines(text), c.lines);
+    }
+    // Built line by line, a line keeps every character it was given.
+    LineText built;
+    built.add("x\r");
+    built.add("");
+    ASSERT_EQ(built.size(), 2u);
+    EXPECT_EQ(built[0], "x\r");
+    EXPECT_EQ(built[1], "");
+}
+
+TEST(TasmSourceStack, IncludesNestToALimitAndCloseTheirConditionals) {
+    int reads = 0;
+    SourceStack s([&](const std::string& name) -> std::optional<std::string> {
+        ++reads;
+        if (name == "MISSING") return std::nullopt;
+        return std::string("inner\n");
+    });
+    std::string main = "top\n";
+    s.startPass("T.ASM", main);
+    EXPECT_EQ(s.include("MISSING"), SourceStack::Include::Unreadable);
+    s.conds().push_back({true, true, true, false});  // an IF open in the main file
+    ASSERT_EQ(s.include("A.INC"), SourceStack::Include::Ok);
+    s.conds().push_back({false, true, true, false});  // and one left open in the include file
+    EXPECT_EQ(s.condsOfTop(), 1u);
+    std::string line;
+    ASSERT_TRUE(s.next(line));
+    EXPECT_EQ(line, "inner");
+    Diagnostic d = s.locate(Diagnostic{});
+    EXPECT_EQ(d.file, "A.INC");
+    EXPECT_EQ(d.line, 1);
+    // The include file ends: its IF goes with it, the main file's stays.
+    ASSERT_TRUE(s.next(line));
+    EXPECT_EQ(line, "top");
+    EXPECT_EQ(s.conds().size(), 1u);
+    EXPECT_FALSE(s.next(line));
+    // Read once per run, however often included; 64 levels at most.
+    int levels = 1;
+    while (s.include("A.INC") == SourceStack::Include::Ok) ++levels;
+    EXPECT_EQ(levels, 64);
+    EXPECT_EQ(reads, 2);
+}
+
+TEST(TasmSegmentSet, SegmentBlocksNestAndTheOpenOnesAreNamedAtTheEnd) {
+    SegmentSet set;
+    int a = set.add(Segment{});
+    int b = set.add(Segment{});
+    EXPECT_EQ(set.current(), -1);
+    EXPECT_FALSE(set.close());  // ENDS with no SEGMENT open
+    set.open(a);
+    set.open(b);
+    EXPECT_EQ(set.current(), b);
+    EXPECT_TRUE(set.close());
+    EXPECT_EQ(set.current(), a);
+    set.open(b);
+    EXPECT_EQ(set.takeOpen(), (std::vector<int>{a, b}));  // outermost first, the current one last
+    EXPECT_FALSE(set.anyOpen());
+    set.assume(1, 7);
+    EXPECT_EQ(set.assumed(1), 7);
+    set.reset();
+    EXPECT_EQ(set.size(), 0);
+    EXPECT_EQ(set.assumed(1), -1);
+    EXPECT_EQ(set.current(), -1);
+}
+
+TEST(TasmEncodeCache, GivesWhatTheEncoderGivesForRepeatsAndMovedJumps) {
+    using namespace krvs::x86;
+    EncodeCache cache;
+    struct Case {
+        const char* mnemonic;
+        std::vector<Operand> ops;
+    } cases[] = {
+        {"MOV", {Operand::reg8(r8::AH), Operand::imm(9)}},
+        {"MOV", {Operand::memory(kNoReg, kNoReg, 0x10, OpSize::Word), Operand::imm(3, false)}},
+        {"MOV", {Operand::memory(6, kNoReg, 4), Operand::reg8(r8::AL)}},
+        {"JNE", {Operand::rel(0x40)}},
+        {"JMP", {Operand::rel(0x40, JumpDist::Auto)}},
+        {"JMP", {Operand::rel(0x1000, JumpDist::Auto)}},
+        {"LOOP", {Operand::rel(0x30)}},
+        {"ADD", {Operand::reg16(0), Operand::imm(200)}},
+        {"INC", {Operand::memory(3, kNoReg, 0)}},  // no size: an error, cached alike
+    };
+    // Every case at several origins, twice over: the second round is answered from the cache.
+    for (int round = 0; round < 2; ++round) {
+        for (const Case& c : cases) {
+            for (std::uint16_t origin : {0, 0x20, 0x3E, 0x200, 0xFFF0}) {
+                EncodeOptions o;
+                o.origin = origin;
+                EncodeResult want = encode(c.mnemonic, c.ops, o);
+                EncodeResult got = cache.encode(keywordOf(c.mnemonic).forms, c.ops, o);
+                EXPECT_EQ(got.error, want.error) << c.mnemonic << " at " << origin;
+                EXPECT_EQ(std::vector<std::uint8_t>(got.code().begin(), got.code().end()),
+                          std::vector<std::uint8_t>(want.code().begin(), want.code().end()))
+                    << c.mnemonic << " at " << origin;
+                EXPECT_EQ(got.excess, want.excess) << c.mnemonic << " at " << origin;
+                EXPECT_EQ(got.fieldCount, want.fieldCount);
+            }
+        }
+    }
 }
 
 }  // namespace
