@@ -1,7 +1,5 @@
 #include "tlink/driver.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -22,9 +20,7 @@ namespace {
 std::optional<std::string> readText(const fs::path& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return platform::readFile(path.string());
 }
 
 // Only the file name's case is folded: the directories are real paths already, and folding each of their
