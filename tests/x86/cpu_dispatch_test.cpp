@@ -107,6 +107,18 @@ TEST(CpuDispatch, ReportsFaultyRegistrations) {
     std::vector<Binding> stray = good;
     stray.push_back({0x64, "PUSHA", interp::invalidOpcode});
     EXPECT_TRUE(mentions(interp::buildDispatch(stray, set), "64h PUSHA runs no form"));
+
+    // A fast handler is a second way to run an opcode, never the only one, and one-byte opcodes only.
+    const interp::FastHandler fast = [](interp::Exec&, std::uint16_t ip) { return ip; };
+    std::vector<Binding> onlyFast = withoutOpcode(0x40);
+    onlyFast.push_back({0x40, "INC", nullptr, fast});
+    EXPECT_TRUE(mentions(interp::buildDispatch(onlyFast, set), "no handler for opcode 40h (INC)"));
+    std::vector<Binding> fastTwice = good;
+    fastTwice.push_back({0x40, "INC", nullptr, fast});
+    EXPECT_TRUE(mentions(interp::buildDispatch(fastTwice, set), "opcode 40h bound twice"));
+    std::vector<Binding> fastTwoByte = good;
+    fastTwoByte.push_back({0x0F01, "SMSW", nullptr, fast});
+    EXPECT_TRUE(mentions(interp::buildDispatch(fastTwoByte, set), "a fast handler for 0F01h"));
 }
 
 }  // namespace

@@ -85,6 +85,20 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"StackInTheRom", {0x50, 0x9C, 0xCC}, {0x11, 0x11, 0x11, 0x11}, true}),
     [](const testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 
+// Code that writes into the instruction after it runs the new bytes, in one run as when stepped: the
+// CPU keeps no copy of decoded instructions that a write could leave stale.
+TEST(CpuSelfModifyingCode, TheNextInstructionRunsAsWritten) {
+    for (std::uint64_t slice : {std::uint64_t{1}, std::uint64_t{100}}) {
+        Machine m;
+        m.r().seg[DS] = kCodeSeg;
+        // 0: mov byte [000Ah],5 / 5: inc ax / 6: jmp 0009 (short, +1) / 8: nop / 9: mov al,0 / 0B: hlt
+        m.code({0xC6, 0x06, 0x0A, 0x00, 0x05, 0x40, 0xEB, 0x01, 0x90, 0xB0, 0x00, kHlt});
+        while (m.cpu.run(slice) != StopReason::Halted) {
+        }
+        EXPECT_EQ(m.r().gp[AX], 0x0005) << "slice " << slice;
+    }
+}
+
 // Without a limit (the default) the whole address space is writable, up to the last byte.
 TEST(CpuWriteLimit, NoLimitWritesEverywhere) {
     Machine m;
