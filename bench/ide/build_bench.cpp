@@ -9,9 +9,10 @@
 #include <QTest>
 #include <benchmark/benchmark.h>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -54,8 +55,8 @@ void BM_CompileThenLink500Lines(benchmark::State& state) {
   source.close();
 
   ScriptedPrompter prompter;
-  TSet set(home + "/korvash", QSize(1280, 1024));
-  TForm_Main window(set, prompter, home + "/korvash", {home + "/P500.ASM"});
+  IdeContext context(home + "/korvash", QSize(1280, 1024), prompter);
+  TForm_Main window(context, home + "/korvash", {home + "/P500.ASM"});
   window.show();
   if (!QTest::qWaitForWindowActive(&window)) state.SkipWithError("window not active");
   for (auto _ : state) {

@@ -13,10 +13,11 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "debugger/tdebugger.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -51,12 +52,12 @@ void BM_DebuggerGoOver100kInstructions(benchmark::State& state) {
   }
 
   ScriptedPrompter prompter;
-  TSet set(home + "/korvash", QSize(1280, 1024));
-  TForm_Main window(set, prompter, home + "/korvash", {home + "/LOOP.ASM"});
+  IdeContext context(home + "/korvash", QSize(1280, 1024), prompter);
+  TForm_Main window(context, home + "/korvash", {home + "/LOOP.ASM"});
   window.show();
   window.Editor->FCompiled = window.Editor->FLinked = true;
   window.Editor->ToggleBreakpoint(kDoneLine);
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = context.debugger();
 
   qint64 longestGapMs = 0;
   double seconds = 0;

@@ -5,10 +5,11 @@
 #include <QTest>
 #include <benchmark/benchmark.h>
 
-#include "app/prompter.h"
 #include "bench_source.h"
 #include "editor/search_controller.h"
+#include "debugger/tdebugger.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 
 using namespace krvs::ide;
 using krvs::ide::bench::unformattedSource;
@@ -23,7 +24,10 @@ QStringList sourceLines(int count) {
 
 // An editor shown on screen with the unformatted text, the caret on line 1.
 struct ShownEditor {
-  TIDE ide;
+  krvs::asmtext::TDB keywords;
+  krvs::asmtext::TFormat formatter{keywords};
+  TDebugger debugger;
+  TIDE ide{keywords, formatter, debugger};
   explicit ShownEditor(int lines) {
     ide.resize(1000, 700);
     ide.show();
@@ -53,8 +57,7 @@ BENCHMARK(BM_FormatAll)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->I
 void searchSteps(benchmark::State& state, bool down) {
   ShownEditor e(20000);
   ScriptedPrompter quiet;
-  setPrompter(&quiet);
-  SearchController search(e.ide, nullptr);
+  SearchController search(e.ide, quiet, nullptr);
   const QString text = QStringLiteral("int");
   const int end = int(e.ide.WholeTextBytes().size());
   int from = down ? 0 : end;
@@ -63,7 +66,6 @@ void searchSteps(benchmark::State& state, bool down) {
     const int start = e.ide.GetSelStart();
     from = !found ? (down ? 0 : end) : (down ? start + 1 : start);
   }
-  setPrompter(nullptr);
 }
 void BM_SearchDown(benchmark::State& state) { searchSteps(state, true); }
 void BM_SearchUp(benchmark::State& state) { searchSteps(state, false); }

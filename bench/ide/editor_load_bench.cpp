@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_source.h"
+#include "debugger/tdebugger.h"
 #include "editor/tide.h"
 
 using namespace krvs::ide;
@@ -23,8 +24,11 @@ void BM_OpenLargeSource(benchmark::State& state) {
     return;
   }
   f.close();
+  krvs::asmtext::TDB keywords;
+  krvs::asmtext::TFormat formatter(keywords);
+  TDebugger debugger;
   for (auto _ : state) {
-    TIDE ide;
+    TIDE ide(keywords, formatter, debugger);
     ide.resize(1000, 700);
     ide.show();
     QString error;

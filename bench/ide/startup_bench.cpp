@@ -8,8 +8,9 @@
 #include <QTest>
 #include <benchmark/benchmark.h>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -36,13 +37,13 @@ void BM_StartupToShownWindow(benchmark::State& state) {
   for (auto _ : state) {
     QElapsedTimer clock;
     clock.start();
-    auto set = std::make_unique<TSet>(dir.path() + "/korvash", QSize(1280, 1024));
-    auto window = std::make_unique<TForm_Main>(*set, prompter, dir.path() + "/korvash", QStringList{});
+    auto context = std::make_unique<IdeContext>(dir.path() + "/korvash", QSize(1280, 1024), prompter);
+    auto window = std::make_unique<TForm_Main>(*context, dir.path() + "/korvash", QStringList{});
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) state.SkipWithError("window not exposed");
     state.SetIterationTime(clock.nsecsElapsed() / 1e9);
     window.reset();
-    set.reset();
+    context.reset();
   }
 }
 BENCHMARK(BM_StartupToShownWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -19,10 +19,11 @@
 #include <thread>
 
 #include "app/debug_notify.h"
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/shell_rules.h"
 #include "app/tform_main.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -56,7 +57,7 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_form;
   ScriptedPrompter m_prompter;
 
@@ -77,13 +78,13 @@ class MainWindowTest : public QObject {
   void setIni(const QByteArray& text) { touch(home() + "/KRVS.Ini", text); }
 
   TForm_Main& start(const QStringList& args = {}) {
-    m_set = std::make_unique<TSet>(program(), QSize(1024, 768));
-    m_form = std::make_unique<TForm_Main>(*m_set, m_prompter, program(), args);
+    m_context = std::make_unique<IdeContext>(program(), QSize(1024, 768), m_prompter);
+    m_form = std::make_unique<TForm_Main>(*m_context, program(), args);
     return *m_form;
   }
   void finish() {
     m_form.reset();
-    m_set.reset();
+    m_context.reset();
   }
 
  private slots:
@@ -133,7 +134,7 @@ class MainWindowTest : public QObject {
         {"TD调试...|Ctrl+D", "-", "集成调试|F5", "单步|F10", "设置/取消断点|F9", "终止调试", "暂停"},
         {"环境设置(&S)...", "-", "彩色显示", "整理格式"},
         {"汇编程序", "映象文件", "交叉文件", "-", "导航框", "错误窗口"},
-        {"帮助主题(&H)...|F1", "-", "扩展服务", "-", "最近更新", "作者博客", "关于(&A)..."},
+        {"帮助主题(&H)...|F1", "示例程序", "-", "扩展服务", "-", "最近更新", "作者博客", "关于(&A)..."},
     };
     for (int i = 0; i < items.size(); ++i) {
       QCOMPARE(captions(f.menuBar()->actions()[i]->menu()->actions()), items[i]);
@@ -271,10 +272,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.PageControl_Left->width(), 260);
     QVERIFY(f.close());
     m_form.reset();
-    QCOMPARE(m_set->NavigatorWidth, 260);
-    QCOMPARE(m_set->ErrorBarHeight, 120);
-    QCOMPARE(m_set->WindowWidth, 848);
-    QVERIFY(!m_set->Maximized);
+    QCOMPARE(m_context->settings().NavigatorWidth, 260);
+    QCOMPARE(m_context->settings().ErrorBarHeight, 120);
+    QCOMPARE(m_context->settings().WindowWidth, 848);
+    QVERIFY(!m_context->settings().Maximized);
   }
 
   void commandLineFileIsOpened_data() {

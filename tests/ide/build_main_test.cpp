@@ -12,12 +12,13 @@
 #include <memory>
 #include <thread>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "build/build_output.h"
 #include "build/message_help.h"
 #include "build/trun.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tform_set.h"
 #include "settings/tset.h"
 
@@ -60,7 +61,7 @@ class BuildMainTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_form;
   ScriptedPrompter m_prompter;
   QList<StartCall> m_starts;
@@ -81,8 +82,8 @@ class BuildMainTest : public QObject {
   }
 
   TForm_Main& start(const QString& source = {}) {
-    m_set = std::make_unique<TSet>(home() + "/korvash", QSize(1024, 768));
-    m_form = std::make_unique<TForm_Main>(*m_set, m_prompter, home() + "/korvash",
+    m_context = std::make_unique<IdeContext>(home() + "/korvash", QSize(1024, 768), m_prompter);
+    m_form = std::make_unique<TForm_Main>(*m_context, home() + "/korvash",
                                           source.isEmpty() ? QStringList() : QStringList{source});
     // No test may wait on a real file dialog.
     m_form->chooseSaveFile = [](const QString&) { return QString(); };
@@ -103,8 +104,8 @@ class BuildMainTest : public QObject {
   void trigger(const char* name) { m_form->action(QString::fromLatin1(name))->trigger(); }
   void setModes(bool debug, bool com) {
     OptionStrings o = modeOptions(debug, com);
-    m_set->TasmOptions = o.tasm;
-    m_set->TLinkOptions = o.tlink;
+    m_context->settings().TasmOptions = o.tasm;
+    m_context->settings().TLinkOptions = o.tlink;
   }
   // The first line of the selection, where a mark starts.
   int markedLine() const {
@@ -164,7 +165,7 @@ class BuildMainTest : public QObject {
   }
   void cleanup() {
     m_form.reset();
-    m_set.reset();
+    m_context.reset();
   }
 
   void theNewFileTemplateCompilesAndLinksFromTheKeys() {
@@ -244,11 +245,11 @@ class BuildMainTest : public QObject {
     QString source = work() + "/SHORT.ASM";
     write(source, sourceWith(3, {{1, "code segment"}, {2, "code ends"}, {3, "end"}}));
     TForm_Main& f = start(source);
-    write(m_set->ErrorFile, QStringLiteral("编译失败，有错误1条\r\n错误:第99行  Need expression\r\n").toUtf8());
+    write(m_context->settings().ErrorFile, QStringLiteral("编译失败，有错误1条\r\n错误:第99行  Need expression\r\n").toUtf8());
     f.LoadErrorList();
     QCOMPARE(f.ListBox_Error->currentRow(), 1);
     QVERIFY(!f.Editor->FLocked);
-    QFile::remove(m_set->ErrorFile);
+    QFile::remove(m_context->settings().ErrorFile);
     f.LoadErrorList();
     QCOMPARE(list(), QStringList{"错误文件不存在，无法显示错误。"});
   }

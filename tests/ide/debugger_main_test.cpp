@@ -14,11 +14,12 @@
 #include <QTest>
 #include <memory>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "debugger/tdebugger.h"
 #include "debugger_test_build.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -41,13 +42,13 @@ class DebuggerMainTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_form;
   std::unique_ptr<TestBuild> m_build;
   ScriptedPrompter m_prompter;
 
   QString home() const { return m_dir->path(); }
-  TDebugger& dbg() { return GetDebugger(); }
+  TDebugger& dbg() { return m_context->debugger(); }
   void trigger(const char* name) { m_form->action(QString::fromLatin1(name))->trigger(); }
   bool waitState(TDebugState s, int ms = 10000) {
     return QTest::qWaitFor([&] { return dbg().GetState() == s; }, ms);
@@ -58,9 +59,9 @@ class DebuggerMainTest : public QObject {
     m_build = std::make_unique<TestBuild>();
     std::string exe = m_build->program(source.toStdString());
     if (exe.empty()) qWarning("%s", m_build->log.c_str());
-    m_set = std::make_unique<TSet>(home() + "/korvash", QSize(1024, 768));
+    m_context = std::make_unique<IdeContext>(home() + "/korvash", QSize(1024, 768), m_prompter);
     QString copy = QString::fromStdString(m_build->dir()) + "/" + QFileInfo(source).fileName();
-    m_form = std::make_unique<TForm_Main>(*m_set, m_prompter, home() + "/korvash", QStringList{copy});
+    m_form = std::make_unique<TForm_Main>(*m_context, home() + "/korvash", QStringList{copy});
     m_form->chooseSaveFile = [](const QString&) { return QString(); };
     m_form->chooseOpenFile = [](const QString&) { return QString(); };
     m_form->Editor->FCompiled = m_form->Editor->FLinked = true;
@@ -85,7 +86,7 @@ class DebuggerMainTest : public QObject {
   void cleanup() {
     if (m_form) m_form->MainMenu_AbortClick();
     m_form.reset();
-    m_set.reset();
+    m_context.reset();
     m_build.reset();
     m_dir.reset();
   }

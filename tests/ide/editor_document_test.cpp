@@ -9,10 +9,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "editor/navigation_tree.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -39,11 +40,10 @@ class EditorDocumentTest : public QObject {
     m_home.reset(new QTemporaryDir);
     m_files.reset(new QTemporaryDir);
     const QString program = m_home->filePath("korvash");
-    m_set.reset(new TSet(program, QSize(1024, 768)));
-    m_set->OpenWithSelf = false;
+    m_context.reset(new IdeContext(program, QSize(1024, 768), m_prompter));
+    m_context->settings().OpenWithSelf = false;
     m_prompter.clear();
-    setPrompter(&m_prompter);
-    m_main.reset(new TForm_Main(*m_set, m_prompter, program, {}));
+    m_main.reset(new TForm_Main(*m_context, program, {}));
     m_main->chooseOpenFile = [this](const QString&) { return m_nextFile; };
     m_main->chooseSaveFile = [this](const QString&) { return m_nextFile; };
     m_prompter.clear();
@@ -52,8 +52,7 @@ class EditorDocumentTest : public QObject {
     m_prompter.clear();
     m_prompter.queue(Answer::No);  // closing may ask about unsaved text
     m_main.reset();
-    m_set.reset();
-    setPrompter(nullptr);
+    m_context.reset();
   }
 
   void startsWithTemplate() {
@@ -69,8 +68,8 @@ class EditorDocumentTest : public QObject {
     m_main->MainMenu_SaveAsClick();
     QVERIFY(m_prompter.prompts().isEmpty());
     QCOMPARE(m_main->windowTitle(), "Korvash - " + m_nextFile);
-    QCOMPARE(m_set->SourceFile, m_nextFile);
-    QCOMPARE(m_set->RecentFiles.value(0), m_nextFile);
+    QCOMPARE(m_context->settings().SourceFile, m_nextFile);
+    QCOMPARE(m_context->settings().RecentFiles.value(0), m_nextFile);
     QVERIFY(readAll(m_nextFile).startsWith(";x\r\n"));
     QVERIFY(!m_main->Editor->Modified());
   }
@@ -82,7 +81,7 @@ class EditorDocumentTest : public QObject {
     m_main->MainMenu_SaveAsClick();
     QCOMPARE(m_prompter.prompts().size(), 1);
     QVERIFY(m_prompter.texts().first().contains("d.asm"));
-    QCOMPARE(m_set->SourceFile, QStringLiteral("NoName.asm"));
+    QCOMPARE(m_context->settings().SourceFile, QStringLiteral("NoName.asm"));
     QVERIFY(m_main->Editor->Modified());
     QCOMPARE(m_main->Editor->Line(0), QStringLiteral(";changed"));
   }
@@ -116,7 +115,7 @@ class EditorDocumentTest : public QObject {
 
   void recentFiles() {
     writeBytes(file("p.asm"), "nop\r\n");
-    m_set->RecentFiles = QStringList{file("p.asm"), "", file("gone.asm")};
+    m_context->settings().RecentFiles = QStringList{file("p.asm"), "", file("gone.asm")};
     m_main->MainMenu_FileClick();
     QVERIFY(m_main->MainMenu_Recent->menuAction()->isVisible());
     m_main->MainMenu_RecentClick();
@@ -126,12 +125,12 @@ class EditorDocumentTest : public QObject {
     // The empty entry is removed with a message; the document is untouched.
     m_main->MainMenu_RecentReadClick(1);
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("该文件不存在，无法打开。")});
-    QCOMPARE(m_set->SourceFile, QStringLiteral("NoName.asm"));
-    QCOMPARE(m_set->RecentFiles.value(1), file("gone.asm"));
+    QCOMPARE(m_context->settings().SourceFile, QStringLiteral("NoName.asm"));
+    QCOMPARE(m_context->settings().RecentFiles.value(1), file("gone.asm"));
     m_main->MainMenu_RecentReadClick(1);  // the vanished file
     QCOMPARE(m_prompter.texts().size(), 2);
     m_main->MainMenu_RecentReadClick(0);
-    QCOMPARE(m_set->SourceFile, file("p.asm"));
+    QCOMPARE(m_context->settings().SourceFile, file("p.asm"));
     m_main->MainMenu_ClearRecentClick();
     m_main->MainMenu_FileClick();
     QVERIFY(!m_main->MainMenu_Recent->menuAction()->isVisible());
@@ -196,7 +195,7 @@ class EditorDocumentTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> m_home;
   std::unique_ptr<QTemporaryDir> m_files;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_main;
   ScriptedPrompter m_prompter;
   QString m_nextFile;

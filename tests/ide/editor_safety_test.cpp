@@ -15,12 +15,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "debugger/tdebugger.h"
 #include "editor/navigation_tree.h"
 #include "editor/search_controller.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 using namespace krvs::ide;
@@ -68,10 +69,9 @@ class EditorSafetyTest : public QObject {
   void init() {
     m_home.reset(new QTemporaryDir);
     m_files.reset(new QTemporaryDir);
-    m_set.reset(new TSet(program(), QSize(1024, 768)));
-    m_set->OpenWithSelf = false;
-    setPrompter(&m_prompter);
-    m_main.reset(new TForm_Main(*m_set, m_prompter, program(), {}));
+    m_context.reset(new IdeContext(program(), QSize(1024, 768), m_prompter));
+    m_context->settings().OpenWithSelf = false;
+    m_main.reset(new TForm_Main(*m_context, program(), {}));
     m_main->chooseSaveFile = [this](const QString&) { return m_nextFile; };
     m_prompter.clear();
   }
@@ -79,8 +79,7 @@ class EditorSafetyTest : public QObject {
     m_prompter.clear();
     m_prompter.queue(Answer::No);
     m_main.reset();
-    m_set.reset();
-    setPrompter(nullptr);
+    m_context.reset();
   }
 
   // Open and Ctrl+S give back the file's bytes; only line ends become CR LF, a final one included.
@@ -104,7 +103,7 @@ class EditorSafetyTest : public QObject {
   void bytesSurviveOpenAndSave() {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, saved);
-    m_set->AutoFormat = false;  // the layout on load is the one change the IDE makes by design
+    m_context->settings().AutoFormat = false;  // the layout on load is the one change the IDE makes by design
     const QString path = this->file("t.asm");
     writeBytes(path, file);
     QVERIFY(m_main->OpenDocument(path));
@@ -130,15 +129,15 @@ class EditorSafetyTest : public QObject {
     const QStringList beside{"HELLO.LST", "HELLO.MAP", "HELLO.OBJ", "HELLO.XRF", "hello.tr", "HELLO.EXE"};
     for (const QString& name : beside) writeBytes(file(name), "x");
     {
-      TForm_Main window(*m_set, m_prompter, program(), {file("HELLO.ASM")});
-      QCOMPARE(m_set->SourceFile, file("HELLO.ASM"));
+      TForm_Main window(*m_context, program(), {file("HELLO.ASM")});
+      QCOMPARE(m_context->settings().SourceFile, file("HELLO.ASM"));
       for (const QString& other : beside) QVERIFY2(QFileInfo::exists(file(other)), qPrintable(other));
     }
     // Closing the document removes its by-products as always, never the source or the program.
     QCOMPARE(QDir(m_files->path()).entryList(QDir::Files),
              (QStringList{"HELLO.ASM", "HELLO.EXE", "NOTES.LST"}));
     {
-      TForm_Main window(*m_set, m_prompter, program(), {file("NOTES.LST")});
+      TForm_Main window(*m_context, program(), {file("NOTES.LST")});
       QCOMPARE(window.Editor->Line(0), QStringLiteral("my notes"));
     }
     QCOMPARE(readAll(file("NOTES.LST")), QByteArray("my notes\r\n"));
@@ -148,7 +147,7 @@ class EditorSafetyTest : public QObject {
     QByteArray text;
     for (int i = 1; i <= 400; ++i) text += "mov ax," + QByteArray::number(i) + " ;line\r\n";
     writeBytes(file("LONG.ASM"), text);
-    TForm_Main window(*m_set, m_prompter, program(), {file("LONG.ASM")});
+    TForm_Main window(*m_context, program(), {file("LONG.ASM")});
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::qWait(50);
@@ -274,7 +273,7 @@ class EditorSafetyTest : public QObject {
   }
 
   void helpWithoutABrowserNamesTheManual() {
-    writeBytes(m_set->HelpFile, "<html>");
+    writeBytes(m_context->settings().HelpFile, "<html>");
     const QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER");
     qputenv("PATH", QFile::encodeName(m_files->path()));
     qunsetenv("BROWSER");
@@ -282,7 +281,7 @@ class EditorSafetyTest : public QObject {
     qputenv("PATH", path);
     if (!browser.isEmpty()) qputenv("BROWSER", browser);
     QCOMPARE(m_prompter.texts().size(), 1);
-    QVERIFY(m_prompter.texts()[0].contains(m_set->HelpFile));
+    QVERIFY(m_prompter.texts()[0].contains(m_context->settings().HelpFile));
   }
 
   void secondGotoLineMarksAndLocksAndCentres() {
@@ -312,7 +311,7 @@ class EditorSafetyTest : public QObject {
     for (int i = 0; i < 40; ++i) raw << (i % 2 ? QStringLiteral("mov ax,%1").arg(i) : QStringLiteral("lbl%1: nop").arg(i));
     ed->SetLines(raw);
     ed->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
-    GetDebugger().ClearBreakpoints();
+    m_context->debugger().ClearBreakpoints();
     ed->ToggleBreakpoint(10);
     ed->ToggleBreakpoint(31);
     ed->SetCaretXY(4, 20);
@@ -331,7 +330,7 @@ class EditorSafetyTest : public QObject {
     ed->redo();
     QCOMPARE(ed->Line(1), QStringLiteral("              MOV       AX,1"));
     for (int line = 1; line <= 40; ++line) {
-      QCOMPARE(GetDebugger().GetBreakpoint(line), (line == 10 || line == 31) ? 1 : 0);
+      QCOMPARE(m_context->debugger().GetBreakpoint(line), (line == 10 || line == 31) ? 1 : 0);
     }
   }
 
@@ -341,7 +340,7 @@ class EditorSafetyTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> m_home;
   std::unique_ptr<QTemporaryDir> m_files;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_main;
   ScriptedPrompter m_prompter;
   QString m_nextFile;

@@ -3,12 +3,14 @@
 #include <QSpinBox>
 #include <QtTest>
 
-#include "app/prompter.h"
 #include "asmtext/TDB.h"
+#include "asmtext/TFormat.h"
+#include "debugger/tdebugger.h"
 #include "editor/find_dialogs.h"
 #include "editor/navigation_tree.h"
 #include "editor/search_controller.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 
 using namespace krvs::ide;
 
@@ -16,16 +18,14 @@ class EditorSearchTest : public QObject {
   Q_OBJECT
  private slots:
   void init() {
-    setPrompter(&m_prompter);
     m_prompter.clear();
     m_window = new QWidget;
-    m_ide = new TIDE(m_window);
-    m_search = new SearchController(*m_ide, m_window);
-    m_tree = new NavigationTree(*m_ide, keywordDatabase(), m_window);
+    m_ide = new TIDE(m_keywords, m_formatter, m_debugger, m_window);
+    m_search = new SearchController(*m_ide, m_prompter, m_window);
+    m_tree = new NavigationTree(*m_ide, m_keywords, m_window);
   }
   void cleanup() {
     delete m_window;
-    setPrompter(nullptr);
   }
 
   void findDownThenF3MovesOn() {
@@ -155,7 +155,7 @@ class EditorSearchTest : public QObject {
     QVERIFY(m_tree->root(1)->isExpanded());
     QVERIFY(!m_tree->root(2)->isExpanded());
     // Not stale: a further rebuild changes nothing even though the lists were emptied.
-    keywordDatabase().ClearNames();
+    m_keywords.ClearNames();
     m_tree->rebuild();
     QCOMPARE(m_tree->root(1)->childCount(), 3);
   }
@@ -181,6 +181,9 @@ class EditorSearchTest : public QObject {
     return out;
   }
 
+  krvs::asmtext::TDB m_keywords;
+  krvs::asmtext::TFormat m_formatter{m_keywords};
+  TDebugger m_debugger;
   ScriptedPrompter m_prompter;
   QWidget* m_window = nullptr;
   TIDE* m_ide = nullptr;

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "asmtext/TFormat.h"
 #include "debugger/tdebugger.h"
 #include "editor/tide.h"
 
@@ -37,7 +38,7 @@ class EditorTideTest : public QObject {
   Q_OBJECT
  private slots:
   void init() {
-    m_ide = new TIDE;
+    m_ide = new TIDE(m_keywords, m_formatter, m_debugger);
     m_ide->resize(600, 400);
     m_ide->show();
   }
@@ -45,7 +46,7 @@ class EditorTideTest : public QObject {
 
   void newFileGivesFormattedUnmodifiedTemplate() {
     m_ide->SetLines({"x"});
-    GetDebugger().SetBreakpoint(3, 1);
+    m_debugger.SetBreakpoint(3, 1);
     m_ide->NewFile();
     QCOMPARE(m_ide->LineCount(), 18);
     QCOMPARE(m_ide->Line(0), QStringLiteral(";这是自动生成的代码模板"));
@@ -56,8 +57,8 @@ class EditorTideTest : public QObject {
     QVERIFY(!m_ide->FHasFile);
     QVERIFY(!m_ide->CanUndo());
     for (auto list : {krvs::asmtext::NameList::Segments, krvs::asmtext::NameList::Labels})
-      QCOMPARE(keywordDatabase().Count(list), size_t(0));
-    QCOMPARE(GetDebugger().GetLineMark(3), 0);
+      QCOMPARE(m_keywords.Count(list), size_t(0));
+    QCOMPARE(m_debugger.GetLineMark(3), 0);
   }
 
   void loadShowsFormattedUnmodifiedAndSavesInItsEncoding_data() {
@@ -76,12 +77,12 @@ class EditorTideTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("a.asm");
     writeBytes(path, file);
-    GetDebugger().SetBreakpoint(1, 1);
+    m_debugger.SetBreakpoint(1, 1);
     QVERIFY(m_ide->LoadFromFile(path));
     QVERIFY(m_ide->Line(0).startsWith("      START:  MOV") || m_ide->Line(0).contains("INT"));
     QVERIFY(!m_ide->Modified());
     QVERIFY(m_ide->FHasFile);
-    QCOMPARE(GetDebugger().GetLineMark(1), 0);
+    QCOMPARE(m_debugger.GetLineMark(1), 0);
     QVERIFY(m_ide->SaveToFile(path));
     QCOMPARE(readAll(path), saved);
   }
@@ -204,36 +205,36 @@ class EditorTideTest : public QObject {
     m_ide->ToggleBreakpoint(12);
     m_ide->ToggleBreakpoint(16);
     m_ide->ToggleBreakpoint(99);  // below the last line: nothing changes
-    QCOMPARE(GetDebugger().GetLineMark(12), 1);
+    QCOMPARE(m_debugger.GetLineMark(12), 1);
     // Two lines typed at the start of line 5.
     m_ide->SetCaretXY(1, 5);
     m_ide->insert("nop\r\nnop\r\n");
-    QCOMPARE(GetDebugger().GetLineMark(12), 0);
-    QCOMPARE(GetDebugger().GetLineMark(14), 1);
-    QCOMPARE(GetDebugger().GetLineMark(18), 1);
+    QCOMPARE(m_debugger.GetLineMark(12), 0);
+    QCOMPARE(m_debugger.GetLineMark(14), 1);
+    QCOMPARE(m_debugger.GetLineMark(18), 1);
     // ...and deleted again.
     m_ide->SendScintilla(QsciScintilla::SCI_DELETERANGE,
                          m_ide->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 4), 10L);
-    QCOMPARE(GetDebugger().GetLineMark(12), 1);
-    QCOMPARE(GetDebugger().GetLineMark(16), 1);
-    QCOMPARE(GetDebugger().GetLineMark(14), 0);
+    QCOMPARE(m_debugger.GetLineMark(12), 1);
+    QCOMPARE(m_debugger.GetLineMark(16), 1);
+    QCOMPARE(m_debugger.GetLineMark(14), 0);
     m_ide->FormatAll();
-    QCOMPARE(GetDebugger().GetLineMark(12), 1);
-    QCOMPARE(GetDebugger().GetLineMark(16), 1);
+    QCOMPARE(m_debugger.GetLineMark(12), 1);
+    QCOMPARE(m_debugger.GetLineMark(16), 1);
     m_ide->ToggleBreakpoint(12);
-    QCOMPARE(GetDebugger().GetLineMark(12), 0);
+    QCOMPARE(m_debugger.GetLineMark(12), 0);
   }
 
   void gutterClickTogglesClickedLine() {
     m_ide->SetLines({"a", "b", "c"});
-    GetDebugger().ClearBreakpoints();
+    m_debugger.ClearBreakpoints();
     const int h = int(m_ide->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 0));
     QTest::mouseClick(m_ide->viewport(), Qt::LeftButton, {}, QPoint(5, h + h / 2));
-    QCOMPARE(GetDebugger().GetLineMark(2), 1);
-    QCOMPARE(GetDebugger().GetLineMark(1), 0);
+    QCOMPARE(m_debugger.GetLineMark(2), 1);
+    QCOMPARE(m_debugger.GetLineMark(1), 0);
     QCOMPARE(m_ide->GetSelLength(), 0);
     QTest::mouseClick(m_ide->viewport(), Qt::LeftButton, {}, QPoint(5, h + h / 2));
-    QCOMPARE(GetDebugger().GetLineMark(2), 0);
+    QCOMPARE(m_debugger.GetLineMark(2), 0);
   }
 
   void colourSwitchKeepsText() {
@@ -284,6 +285,9 @@ class EditorTideTest : public QObject {
   }
 
  private:
+  krvs::asmtext::TDB m_keywords;
+  krvs::asmtext::TFormat m_formatter{m_keywords};
+  TDebugger m_debugger;
   TIDE* m_ide = nullptr;
 };
 

@@ -10,8 +10,9 @@
 #include <QTest>
 #include <memory>
 
-#include "app/prompter.h"
+#include "forms/banner.h"
 #include "forms/tform_first.h"
+#include "prompt/prompter.h"
 #include "settings/colors.h"
 #include "settings/tform_set.h"
 #include "settings/tset.h"
@@ -265,7 +266,11 @@ class SettingsDialogTest : public QObject {
   }
 
   void bannerOpensANewWelcomeWindow() {
-    TForm_Set& f = open();
+    m_form = std::make_unique<TForm_Set>(*m_set, m_prompter, nullptr, [this] {
+      return new FormsBanner([this] { TForm_First::showNew(*m_set, nullptr); });
+    });
+    m_form->show();
+    TForm_Set& f = *m_form;
     f.PageControl->setCurrentIndex(1);
     QTest::mouseClick(f.Banner, Qt::LeftButton);
     QPointer<TForm_First> first = TForm_First::current();

@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "forms/about_splash.h"
 #include "forms/tform_about.h"
@@ -23,6 +23,7 @@
 #include "forms/tform_reminder.h"
 #include "forms/transparent_skin.h"
 #include "platform/machine_id.h"
+#include "prompt/prompter.h"
 #include "settings/tform_set.h"
 #include "settings/tset.h"
 
@@ -73,14 +74,14 @@ class AuxWindowsTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<TSet> m_set;
+  std::unique_ptr<IdeContext> m_context;
   std::unique_ptr<TForm_Main> m_main;
   ScriptedPrompter m_prompter;
 
   QString home() const { return m_dir->path(); }
   TSet& settings() {
-    m_set = std::make_unique<TSet>(home() + "/korvash", QSize(1024, 768));
-    return *m_set;
+    m_context = std::make_unique<IdeContext>(home() + "/korvash", QSize(1024, 768), m_prompter);
+    return m_context->settings();
   }
   // An empty `ini` keeps the settings file the last run wrote.
   TForm_Main& startMain(const QByteArray& ini) {
@@ -91,7 +92,7 @@ class AuxWindowsTest : public QObject {
       QFile::link(QStringLiteral(KRVS_TOOLS_DIR "/") + tool, home() + "/Bin/" + tool);  // the built files
     }
     settings();
-    m_main = std::make_unique<TForm_Main>(*m_set, m_prompter, home() + "/korvash", QStringList{});
+    m_main = std::make_unique<TForm_Main>(*m_context, home() + "/korvash", QStringList{});
     m_main->show();
     return *m_main;
   }
@@ -108,7 +109,7 @@ class AuxWindowsTest : public QObject {
   void cleanup() {
     m_main.reset();
     delete TForm_First::current();
-    m_set.reset();
+    m_context.reset();
   }
 
   void skinAppliesTransparencyAsWindowOpacity() {
@@ -156,7 +157,7 @@ class AuxWindowsTest : public QObject {
     QFETCH(bool, asked);
     settings().ShowAboutAtStart = asked;
     ShowWatch watch("Form_About");
-    showAboutSplash(*m_set);
+    showAboutSplash(m_context->settings());
     QCOMPARE(watch.seen(), asked);
     if (asked) QVERIFY2(watch.msSinceShown() >= kAboutSplashMs, qPrintable(QString::number(watch.msSinceShown())));
     for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(w->objectName() != "Form_About");
@@ -196,7 +197,7 @@ class AuxWindowsTest : public QObject {
     for (int i = 0; i < 25; ++i) html += "<p>L" + QByteArray::number(i) + "</p>";
     writeFile(home() + "/WD.dat", html);
     settings().PlatformKind = 1;
-    TForm_First* f = TForm_First::showNew(*m_set, nullptr);
+    TForm_First* f = TForm_First::showNew(m_context->settings(), nullptr);
     QTextDocument* doc = f->RichEdit_First->document();
     for (int line : {0, 3, 21}) QCOMPARE(doc->findBlockByNumber(line).text(), QString(" "));
     for (int line : {1, 2, 4, 20, 22}) QCOMPARE(doc->findBlockByNumber(line).text(), "L" + QString::number(line));
@@ -301,11 +302,11 @@ class AuxWindowsTest : public QObject {
     TForm_Main& f = startMain("[S]\nDIresU=*\n");
     QString serial = QString::fromStdString(krvs::platform::machineSerialText());
     QVERIFY(TForm_First::current() && TForm_First::current()->isVisible());
-    QCOMPARE(m_set->FirstRunMarker, serial);
+    QCOMPARE(m_context->settings().FirstRunMarker, serial);
     Q_UNUSED(f);
     m_main.reset();
     delete TForm_First::current();
-    m_set.reset();  // writes the marker
+    m_context.reset();  // writes the marker
 
     startMain("");
     QVERIFY(!TForm_First::current());
@@ -336,7 +337,7 @@ class AuxWindowsTest : public QObject {
     TForm_Main& f = startMain("[S]\nDIresU=" + QByteArray::fromStdString(krvs::platform::machineSerialText()) + "\n");
     QVERIFY(f.PageControl_Left->isVisible());
     // The store changes behind the window's back; only an accepted dialog applies it.
-    m_set->ShowNavigator = false;
+    m_context->settings().ShowNavigator = false;
     QTimer::singleShot(0, this, [&] { f.Form_Set->Button_CancelClick(); });
     f.action("Tool_EnvSet")->trigger();  // cancelled: nothing stored, nothing applied
     QVERIFY(f.PageControl_Left->isVisible());
@@ -346,7 +347,7 @@ class AuxWindowsTest : public QObject {
       QTest::mouseClick(f.Form_Set->Button_OK, Qt::LeftButton);
     });
     f.action("MainMenu_EnvSet")->trigger();
-    QVERIFY(!m_set->ShowNavigator);
+    QVERIFY(!m_context->settings().ShowNavigator);
     QVERIFY(!f.PageControl_Left->isVisible());
   }
 };

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <thread>
 
-#include "app/prompter.h"
+#include "prompt/prompter.h"
 #include "settings/association.h"
 #include "settings/log.h"
 #include "settings/tset.h"
@@ -97,14 +97,14 @@ class LogAndAssociationTest : public QObject {
     QFETCH(bool, written);
     TSet set(programFile(), QSize(800, 600));
     set.LogLevel = threshold;
-    WriteLog("Tag", QByteArray("text"), level);
+    WriteLog(set, "Tag", QByteArray("text"), level);
     QCOMPARE(QFile::exists(set.LogFile), written);
   }
 
   void entriesReadBack() {
     TSet set(programFile(), QSize(800, 600));
-    WriteLog("", QByteArray("only text"), 99);
-    WriteLog("Load Lst File", QByteArray(), 99);
+    WriteLog(set, "", QByteArray("only text"), 99);
+    WriteLog(set, "Load Lst File", QByteArray(), 99);
     QList<QByteArray> pieces = logPieces(readAll(set.LogFile));
     QCOMPARE(pieces.size(), 3);
     QCOMPARE(pieces[0], QByteArray("only text\r\n"));
@@ -116,8 +116,8 @@ class LogAndAssociationTest : public QObject {
   void entriesFromTwoThreadsDoNotInterleave() {
     TSet set(programFile(), QSize(800, 600));
     set.LogLevel = 1;
-    auto writer = [](const char* tag, const char* text) {
-      for (int i = 0; i < 200; ++i) WriteLog(tag, QByteArray(text), 1);
+    auto writer = [&set](const char* tag, const char* text) {
+      for (int i = 0; i < 200; ++i) WriteLog(set, tag, QByteArray(text), 1);
     };
     std::thread a(writer, "A", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
     std::thread b(writer, "B", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");

@@ -79,6 +79,7 @@ const MenuEntry kWindowItems[] = {
 
 const MenuEntry kHelpItems[] = {
     {"帮助主题(&H)...", "F1", "MainMenu_HelpContext", &F::MainMenu_HelpContextClick},
+    {"示例程序", "", "MainMenu_Examples", &F::MainMenu_ExamplesClick, kSubmenu},
     {"-", "", "", nullptr},
     {"扩展服务", "", "MainMenu_ExtAss", &F::MainMenu_ExtAssClick},
     {"-", "", "", nullptr},

@@ -12,6 +12,7 @@ enum MenuFlag : unsigned {
   kChecked = 2,
   kRadio = 4,       // one of the exclusive view items
   kHidden = 8,      // never visible, or hidden until its menu shows it
+  kSubmenu = 16,    // a submenu; the handler fills it each time it is about to show
 };
 
 // A handler of nullptr: the item's behaviour is built elsewhere and it stays disabled until then.

@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
-#include "editor/tide.h"
 #include "forms/about_splash.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "prompt/prompter.h"
 #include "settings/association.h"
 #include "settings/tset.h"
 
@@ -56,15 +56,14 @@ int runKorvash(int argc, char** argv) {
   ProgramLocation program = locateProgram(argc > 0 ? argv[0] : nullptr);
   QScreen* screen = QGuiApplication::primaryScreen();
   QSize screenSize = screen ? screen->size() : QSize(1024, 768);
-  auto set = std::make_unique<TSet>(program.inHome, screenSize);
-  sourceFormatter();
-  showAboutSplash(*set);
+  auto boxes = std::make_unique<MessageBoxPrompter>();
+  MessageBoxPrompter& messageBoxes = *boxes;
+  auto context = std::make_unique<IdeContext>(program.inHome, screenSize, std::move(boxes));
+  showAboutSplash(context->settings());
 
-  MessageBoxPrompter boxes;
-  setPrompter(&boxes);
   QStringList arguments = QApplication::arguments().mid(1);
-  auto window = std::make_unique<TForm_Main>(*set, prompter(), program.inHome, arguments);
-  boxes.setParent(window.get());
+  auto window = std::make_unique<TForm_Main>(*context, program.inHome, arguments);
+  messageBoxes.setParent(window.get());
   window->show();
   // KRVS_MEASURE_STARTUP=1 prints the time to a shown main window and ends the run there.
   if (qEnvironmentVariableIntValue("KRVS_MEASURE_STARTUP") == 1) {
@@ -75,9 +74,8 @@ int runKorvash(int argc, char** argv) {
   }
   int rc = app.exec();
 
-  window.reset();  // stores the geometry in the settings store
-  set.reset();     // writes KRVS.Ini
-  setPrompter(nullptr);
+  window.reset();   // stores the geometry in the settings store
+  context.reset();  // writes KRVS.Ini
   return rc;
 }
 

@@ -4,7 +4,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,19 +23,18 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 
 #include "app/debug_notify.h"
+#include "app/ide_context.h"
 #include "app/main_menus.h"
-#include "app/prompter.h"
 #include "app/shell_rules.h"
 #include "build/trun.h"
 #include "debugger/tdebugger.h"
 #include "editor/mark_images.h"
 #include "editor/navigation_tree.h"
 #include "editor/tide.h"
-#include "platform/dosnames.h"
 #include "platform/machine_id.h"
+#include "prompt/prompter.h"
 #include "settings/association.h"
 #include "settings/colors.h"
 #include "settings/tset.h"
@@ -44,8 +42,6 @@
 namespace krvs::ide {
 
 namespace {
-
-TForm_Main* g_mainForm = nullptr;
 
 constexpr int kViewButtonHeight = 24;
 constexpr int kPanelRightHeight = 24;
@@ -71,15 +67,11 @@ QString displayedStatus(const QString& text) {
   return tab < 0 ? text : text.left(tab) + QStringLiteral("   ") + text.mid(tab + 1);
 }
 
-const char* const kNewVersionPage = "KRVS.html#updates";
-const char* const kBlogPage = "KRVS.html#author";
-
 }  // namespace
 
-TForm_Main::TForm_Main(TSet& set, Prompter& prompter, const QString& programFile, const QStringList& arguments,
+TForm_Main::TForm_Main(IdeContext& context, const QString& programFile, const QStringList& arguments,
                        QWidget* parent)
-    : QMainWindow(parent), m_set(set), m_prompter(prompter) {
-  if (!g_mainForm) g_mainForm = this;
+    : QMainWindow(parent), m_context(context), m_set(context.settings()), m_prompter(context.prompter()) {
   setWindowTitle(QStringLiteral("Korvash"));
   QFont font(QStringLiteral("宋体"));
   font.setPixelSize(14);
@@ -89,15 +81,9 @@ TForm_Main::TForm_Main(TSet& set, Prompter& prompter, const QString& programFile
   FormCreate(programFile, arguments);
 }
 
-TForm_Main::~TForm_Main() {
-  FormDestroy();
-  if (g_mainForm == this) g_mainForm = nullptr;
-}
-
-TForm_Main* TForm_Main::instance() { return g_mainForm; }
+TForm_Main::~TForm_Main() { FormDestroy(); }
 
 void TForm_Main::FormCreate(const QString& programFile, const QStringList& arguments) {
-  GetDebugger();  // created on first use; its notifications arrive through event()
   Timer = new QTimer(this);
   TimerStatesBar = new QTimer(this);
   ImageList2 = makeMarkImages();
@@ -142,7 +128,7 @@ void TForm_Main::FormCreate(const QString& programFile, const QStringList& argum
 }
 
 void TForm_Main::createEditor() {
-  Editor = new TIDE(Splitter1);
+  Editor = new TIDE(m_context.keywords(), m_context.formatter(), m_context.debugger(), Splitter1);
   Splitter1->addWidget(Editor);
   Splitter1->setStretchFactor(1, 1);
   Editor->FMarkImages = ImageList2;
@@ -159,7 +145,7 @@ void TForm_Main::createEditor() {
   connect(Editor, &TIDE::OnCaretMove, this, &TForm_Main::EditorSelectionChange);
   connect(Editor, &TIDE::OnKeyUp, this, &TForm_Main::EditorKeyUp);
 
-  TreeView = new NavigationTree(*Editor, keywordDatabase());
+  TreeView = new NavigationTree(*Editor, m_context.keywords());
   TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
   PageControl_Left->insertTab(0, TreeView, QStringLiteral("导航"));
 }
@@ -438,7 +424,7 @@ void TForm_Main::setDebugNotifyHandler(int wParam, int lParam, std::function<voi
 bool TForm_Main::event(QEvent* e) {
   if (e->type() == DebugNotifyEvent::eventType()) {
     auto* notify = static_cast<DebugNotifyEvent*>(e);
-    if (notify->session() != 0 && notify->session() != GetDebugger().SessionId()) return true;
+    if (notify->session() != 0 && notify->session() != m_context.debugger().SessionId()) return true;
     auto it = m_debugNotify.find({notify->wParam(), notify->lParam()});
     if (it != m_debugNotify.end() && it->second) it->second();
     return true;
@@ -488,8 +474,12 @@ void TForm_Main::closeEvent(QCloseEvent* e) {
 
 void TForm_Main::FormDestroy() {
   // The session outlives no window: its reader thread would post to a window that is gone.
-  GetDebugger().StopDebug();
-  GetDebugger().SetMainForm({});
+  TDebugger& dbg = m_context.debugger();
+  dbg.StopDebug();
+  // The context outlives the window: nothing it keeps may call back into the window.
+  dbg.SetMainForm({});
+  dbg.SetRunnerFactory({});
+  dbg.SetLog({});
   if (Editor && Editor->FHasFile) deleteByProducts(m_set.SourceFile, m_set.SourceFile);
   WindowPlacement placement{windowState(), QRect(pos(), size()), PageControlBottom->height(),
                             PageControl_Left->width()};
@@ -510,27 +500,6 @@ void TForm_Main::setCaption(const QString& documentName) {
 }
 
 void TForm_Main::MainMenu_ExitClick() { close(); }
-
-void TForm_Main::MainMenu_HelpContextClick() {
-  auto help = platform::findNoCase(m_set.HelpFile.toStdString());
-  if (!help) {
-    m_prompter.inform(QStringLiteral("帮助文件KRVS.html丢失，请重新安装Korvash。"));
-    return;
-  }
-  const QString manual = QString::fromStdString(*help);
-  // Without a program for HTML pages nothing would open; the student learns where the manual is.
-  if (!htmlHandlerKnown() || !QDesktopServices::openUrl(QUrl::fromLocalFile(manual))) {
-    m_prompter.inform(QStringLiteral("没有找到打开网页的程序。帮助手册在：\r\n") + manual);
-  }
-}
-
-void TForm_Main::MainItem_NewVersionClick() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(m_set.ProgramDir()).resolved(QUrl(kNewVersionPage)));
-}
-
-void TForm_Main::MainItem_BlogClick() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(m_set.ProgramDir()).resolved(QUrl(kBlogPage)));
-}
 
 void TForm_Main::MainMenu_ColorShowClick() {
   m_set.ColorDisplay = !m_set.ColorDisplay;

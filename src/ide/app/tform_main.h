@@ -30,6 +30,7 @@ class QToolButton;
 
 namespace krvs::ide {
 
+class IdeContext;
 class NavigationTree;
 class Prompter;
 class SearchController;
@@ -40,20 +41,19 @@ class TFormReminder;
 class TIDE;
 class TRun;
 class TSet;
+struct MenuEntry;
 struct MenuSpec;
 
 class TForm_Main : public QMainWindow {
   Q_OBJECT
  public:
-  // `arguments` are the command-line arguments after the program name; `programFile` is the
-  // program's own full path. Runs FormCreate.
-  TForm_Main(TSet& set, Prompter& prompter, const QString& programFile, const QStringList& arguments,
+  // `context` holds the settings, keyword database, formatter, debugger and Prompter the window
+  // works with and outlives it. `arguments` are the command-line arguments after the program name;
+  // `programFile` is the program's own full path. Runs FormCreate.
+  TForm_Main(IdeContext& context, const QString& programFile, const QStringList& arguments,
              QWidget* parent = nullptr);
   // Runs FormDestroy: deletes the document's by-products and stores the geometry in the store.
   ~TForm_Main() override;
-
-  // The process-wide main window, nullptr when none exists.
-  static TForm_Main* instance();
 
   void ApplySettings();
   void EditorChange();
@@ -72,6 +72,10 @@ class TForm_Main : public QMainWindow {
   // Handlers bound by the menu and tool bar tables.
   void MainMenu_ExitClick();
   void MainMenu_HelpContextClick();
+  // The Help menu's example programs (help_menu.cpp): the submenu lists them as it opens; choosing
+  // one opens a copy of it in the documents folder.
+  void MainMenu_ExamplesClick();
+  void MainMenu_ExampleOpenClick(const QString& example);
   void MainItem_NewVersionClick();
   void MainItem_BlogClick();
   void MainMenu_ASMClick();
@@ -209,9 +213,12 @@ class TForm_Main : public QMainWindow {
   void buildTopStrip();
   void buildMenus();
   QMenu* buildMenu(const MenuSpec& desc);
+  QMenu* buildSubmenu(QMenu* parent, const MenuEntry& e);
   void buildToolBar();
   void buildPopupMenu();
   void createRecentItems();
+  // Hands the manual, at `anchor` when one is given, to the desktop.
+  void openManual(const QString& anchor);
   void createEditor();
   void checkTools();
   void applyPaneSizes();
@@ -239,6 +246,7 @@ class TForm_Main : public QMainWindow {
   QString askOpenFile(const QString& preset);
   QString askSaveFile(const QString& preset);
 
+  IdeContext& m_context;
   TSet& m_set;
   Prompter& m_prompter;
   std::unique_ptr<TRun> m_run;

@@ -6,13 +6,13 @@
 #include <QStatusBar>
 #include <Qsci/qscicommandset.h>
 
-#include "app/prompter.h"
 #include "app/tform_main.h"
 #include "build/build_output.h"
 #include "build/message_help.h"
 #include "build/trun.h"
 #include "editor/tide.h"
 #include "platform/dosnames.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {

@@ -19,7 +19,7 @@
 #include <algorithm>
 
 #include "app/debug_notify.h"
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/tform_main.h"
 #include "debugger/flag_info.h"
 #include "debugger/mem_dump.h"
@@ -28,6 +28,7 @@
 #include "debugger/tdebugger.h"
 #include "editor/tide.h"
 #include "platform/dosnames.h"
+#include "prompt/prompter.h"
 #include "settings/log.h"
 #include "settings/tset.h"
 
@@ -72,13 +73,13 @@ std::string stripSlash(const QString& dir) {
 }  // namespace
 
 void TForm_Main::setupDebugger() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   dbg.SetRunnerFactory([this](ReplySink& sink) { return sysRunnerFactory(stripSlash(m_set.BinDir))(sink); });
-  dbg.SetLog([](const std::string& tag, const std::string& text, int level) {
-    WriteLog(QString::fromStdString(tag), QByteArray::fromStdString(text), level);
+  dbg.SetLog([&set = m_set](const std::string& tag, const std::string& text, int level) {
+    WriteLog(set, QString::fromStdString(tag), QByteArray::fromStdString(text), level);
   });
   dbg.SetStackWords(kStackWords);
-  dbg.SetMainForm([this](int w, int l) { postDebugNotify(this, w, l, GetDebugger().SessionId()); });
+  dbg.SetMainForm([this](int w, int l) { postDebugNotify(this, w, l, m_context.debugger().SessionId()); });
 
   setDebugNotifyHandler(1, 0, [this] {
     m_inputStage = InputStage::None;
@@ -91,7 +92,7 @@ void TForm_Main::setupDebugger() {
     MainMenu_AbortClick();
   });
   setDebugNotifyHandler(1, 2, [this] {
-    GetDebugger().NotifyHandled(1, 2);
+    m_context.debugger().NotifyHandled(1, 2);
     // Every step sent restarts the countdown to the input-wait check.
     Timer->setInterval(1000);
     Timer->stop();
@@ -99,8 +100,8 @@ void TForm_Main::setupDebugger() {
     Timer->start();
   });
   setDebugNotifyHandler(2, 0, [this] {
-    GetDebugger().NotifyHandled(2, 0);
-    MemoDebugOutput->setPlainText(fromBytes(GetDebugger().GetTraceInfo(TTraceInfo::REST)));
+    m_context.debugger().NotifyHandled(2, 0);
+    MemoDebugOutput->setPlainText(fromBytes(m_context.debugger().GetTraceInfo(TTraceInfo::REST)));
     MemoDebugOutput->moveCursor(QTextCursor::End);
     MemoDebugInput->clear();
   });
@@ -134,7 +135,7 @@ void TForm_Main::setupDebugger() {
 }
 
 void TForm_Main::startDebugging(bool step) {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   if (!Editor->IsProgramCurrent() &&
       m_prompter.askYesNo(QStringLiteral("汇编语言源代码已经改变，是否放弃？\r\n　　点击“是”（推荐！）放弃调试，请重新生成然后再\r\n"
                                          "调试；\r\n　　点击“否”继续调试（不推荐！），但是调试的情况\r\n与现有的代码可能不"
@@ -187,7 +188,7 @@ void TForm_Main::startDebugging(bool step) {
 }
 
 void TForm_Main::MainMenu_DebugAssClick() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   TDebugState state = dbg.GetState();
   if (state == dsIdle) {
     startDebugging(false);
@@ -202,7 +203,7 @@ void TForm_Main::MainMenu_DebugAssClick() {
 }
 
 void TForm_Main::MainMenu_TraceClick() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   if (dbg.GetState() == dsIdle) {
     startDebugging(true);
     return;
@@ -223,10 +224,10 @@ void TForm_Main::MainMenu_TraceClick() {
   if (dbg.GetState() == dsIdle) MainMenu_AbortClick();
 }
 
-void TForm_Main::MainMenu_PauseClick() { GetDebugger().Pause(); }
+void TForm_Main::MainMenu_PauseClick() { m_context.debugger().Pause(); }
 
 void TForm_Main::MainMenu_AbortClick() {
-  GetDebugger().StopDebug();
+  m_context.debugger().StopDebug();
   m_inputStage = InputStage::None;
   MemoDebugOutput->clear();
   MemoWatch->clear();
@@ -252,7 +253,7 @@ void TForm_Main::MainMenu_AbortClick() {
 }
 
 void TForm_Main::MainMenu_DebugMangerClick() {
-  TDebugState state = GetDebugger().GetState();
+  TDebugState state = m_context.debugger().GetState();
   struct ItemState {
     const char* name;
     bool enabled;
@@ -271,7 +272,7 @@ void TForm_Main::MainMenu_DebugMangerClick() {
 }
 
 void TForm_Main::RefreshDebugPanels() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   refreshRegisterGrid();
   Edit_Next->setText(fromBytes(dbg.GetTraceInfo(TTraceInfo::INSTRUCTION)));
   Label_Note->setText(QStringLiteral("该指令的二进制码：\n\n") + fromBytes(dbg.GetTraceInfo(TTraceInfo::BINCODE)) +
@@ -285,7 +286,7 @@ void TForm_Main::RefreshDebugPanels() {
 }
 
 void TForm_Main::refreshRegisterGrid() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   const std::string executed = dbg.GetPreviousTraceInfo(TTraceInfo::INSTRUCTION);
   StringGrid_Reg->setRowCount(kRegisterRows);
   for (int row = 0; row < kRegisterRows; ++row) {
@@ -332,7 +333,7 @@ void TForm_Main::refreshRegisterGrid() {
 }
 
 void TForm_Main::refreshWatchValues() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   std::vector<std::string> lines = dbg.GetMemLines();
   for (std::size_t i = 0; i + 1 < MonVariables.size(); ++i) {
     TMonVariable& v = MonVariables[i];
@@ -350,7 +351,7 @@ void TForm_Main::redrawWatchGrid() {
 
 void TForm_Main::refreshStackView() {
   if (!StringGrid_Stack) return;
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   std::vector<StackWord> words =
       readStackWords(dbg.GetStackLines(), dbg.GetTraceInfo(TTraceInfo::SP), kStackWords);
   markReturnAddresses(words, dbg.Lines(), dbg.MapSegmentOf(dbg.GetTraceInfo(TTraceInfo::CS)),
@@ -366,7 +367,7 @@ void TForm_Main::refreshStackView() {
 }
 
 void TForm_Main::Button_AddClick() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   bool active = dbg.GetState() != dsIdle;
   Button_Del->setEnabled(active);
   Button_Add->setEnabled(active);
@@ -404,7 +405,7 @@ void TForm_Main::Button_AddClick() {
 }
 
 void TForm_Main::Button_DelClick() {
-  bool active = GetDebugger().GetState() != dsIdle;
+  bool active = m_context.debugger().GetState() != dsIdle;
   Button_Del->setEnabled(active);
   Button_Add->setEnabled(active);
   if (!active) return;
@@ -422,7 +423,7 @@ void TForm_Main::Button_DelClick() {
 
 void TForm_Main::ComboBox_AddrChange() {
   std::string chosen = toBytes(ComboBox_Addr->currentText());
-  for (const TSymble& s : GetDebugger().GetSymbols()) {
+  for (const TSymble& s : m_context.debugger().GetSymbols()) {
     if (s.Name == chosen) Edit_Addr->setText(QStringLiteral("0x") + QString::fromLatin1(s.Value.c_str()));
   }
 }
@@ -432,7 +433,7 @@ bool TForm_Main::MemoDebugInputKeyPress(const QString& text) {
   std::string bytes = toBytes(text);
   MemoDebugInput->setPlainText(QStringLiteral("您已经往汇编程序里输入了一个ASC字符，ASC码是") +
                                QString::number(static_cast<unsigned char>(bytes[0])));
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   if (dbg.AddInput(bytes)) {
     RefreshDebugPanels();
     if (dbg.GetState() == dsIdle) MainMenu_AbortClick();
@@ -453,7 +454,7 @@ void TForm_Main::DelayForInput() { m_inputStage = InputStage::FillInCharWhileGo;
 
 void TForm_Main::FillInCharWhileGo() {
   m_inputStage = InputStage::None;
-  if (GetDebugger().FillInChar() == 1) {
+  if (m_context.debugger().FillInChar() == 1) {
     MemoDebugInput->setPlainText(QString::fromUtf8(kWaitPrompt));
     MemoDebugInput->selectAll();
     MemoDebugInput->setFocus();
@@ -461,7 +462,7 @@ void TForm_Main::FillInCharWhileGo() {
 }
 
 void TForm_Main::TimerTimer() {
-  TDebugger& dbg = GetDebugger();
+  TDebugger& dbg = m_context.debugger();
   dbg.PollStopNotify();
   if (dbg.GetState() == dsGo) {
     QString text = statusText(2);

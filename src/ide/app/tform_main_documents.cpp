@@ -7,13 +7,14 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include "app/prompter.h"
+#include "app/ide_context.h"
 #include "app/shell_rules.h"
 #include "app/tform_main.h"
 #include "debugger/tdebugger.h"
 #include "editor/navigation_tree.h"
 #include "editor/tide.h"
 #include "platform/dosnames.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {
@@ -145,7 +146,7 @@ bool TForm_Main::SaveDocument() {
 }
 
 bool TForm_Main::CheckDebugging() {
-  if (GetDebugger().GetState() == dsIdle) return true;
+  if (m_context.debugger().GetState() == dsIdle) return true;
   Answer a = m_prompter.askYesNoCancel(QStringLiteral("程序") + m_set.SourceFile + QStringLiteral("正在调试，是否退出调试？"));
   if (a != Answer::Yes) return false;
   MainMenu_AbortClick();

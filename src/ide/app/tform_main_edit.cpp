@@ -11,12 +11,12 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include "app/prompter.h"
 #include "app/tform_main.h"
 #include "editor/edit_rules.h"
 #include "editor/navigation_tree.h"
 #include "editor/search_controller.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {
@@ -146,7 +146,7 @@ void TForm_Main::MainMenu_GotoLineClick() { m_search->MainMenu_GotoLineClick(); 
 void TForm_Main::MainMenu_BreakClick() { Editor->ToggleBreakpoint(Editor->CaretY()); }
 
 void TForm_Main::createSearch() {
-  m_search = new SearchController(*Editor, this);
+  m_search = new SearchController(*Editor, m_prompter, this);
   m_search->showSourceView = [this] { ShowView(0); };
   m_search->sourceViewShown = [this] {
     m_view = 0;

@@ -1,6 +1,7 @@
 // The main window's handlers that open the settings dialog, the extended-services window and the
 // about window.
 #include "app/tform_main.h"
+#include "forms/banner.h"
 #include "forms/tform_about.h"
 #include "forms/tform_first.h"
 #include "forms/tform_reminder.h"
@@ -9,7 +10,10 @@
 namespace krvs::ide {
 
 void TForm_Main::MainMenu_EnvSetClick() {
-  if (!Form_Set) Form_Set = new TForm_Set(m_set, m_prompter, this);
+  if (!Form_Set) {
+    // The banner at the foot of the view page opens the welcome window.
+    Form_Set = new TForm_Set(m_set, m_prompter, this, [this] { return new FormsBanner([this] { showWelcomeWindow(); }); });
+  }
   if (Form_Set->exec() == QDialog::Accepted) ApplySettings();
 }
 

@@ -5,8 +5,8 @@
 #include <QToolBar>
 
 #include "app/main_menus.h"
-#include "app/prompter.h"
 #include "app/tform_main.h"
+#include "prompt/prompter.h"
 #include "settings/tset.h"
 
 namespace krvs::ide {
@@ -58,6 +58,10 @@ QMenu* TForm_Main::buildMenu(const MenuSpec& desc) {
       connect(MainMenu_Recent, &QMenu::aboutToShow, this, [this] { MainMenu_RecentClick(); });
       continue;
     }
+    if (e.flags & kSubmenu) {
+      buildSubmenu(menu, e);
+      continue;
+    }
     QAction* a = makeItem(menu, e);
     if (e.flags & kRadio) {
       if (!views) views = new QActionGroup(menu);
@@ -70,6 +74,17 @@ QMenu* TForm_Main::buildMenu(const MenuSpec& desc) {
   }
   if (Handler onOpen = desc.onOpen) connect(menu, &QMenu::aboutToShow, this, [this, onOpen] { runHandler(onOpen); });
   return menu;
+}
+
+QMenu* TForm_Main::buildSubmenu(QMenu* parent, const MenuEntry& e) {
+  auto* submenu = new QMenu(QString::fromUtf8(e.caption), parent);
+  submenu->setObjectName(QString::fromLatin1(e.name));
+  submenu->menuAction()->setObjectName(submenu->objectName());
+  parent->addMenu(submenu);
+  m_actions.insert(submenu->objectName(), submenu->menuAction());
+  Handler handler = e.handler;
+  connect(submenu, &QMenu::aboutToShow, this, [this, handler] { runHandler(handler); });
+  return submenu;
 }
 
 void TForm_Main::buildToolBar() {

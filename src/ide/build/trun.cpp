@@ -111,8 +111,8 @@ void TRun::restartInterpreter() {
   m_handler = std::make_unique<TCMDHandler>();
   QString interpreter = text(platform::resolveNoCase(bytes(m_set.BinDir + QStringLiteral("krvscmd"))));
   platform::ProcessOptions options{bytes(interpreter), {}, bytes(m_set.BinDir), true, {}};
-  auto log = [](const std::string& tag, const std::string& entry, int level) {
-    WriteLog(QString::fromStdString(tag), QByteArray::fromStdString(entry), level);
+  auto log = [&set = m_set](const std::string& tag, const std::string& entry, int level) {
+    WriteLog(set, QString::fromStdString(tag), QByteArray::fromStdString(entry), level);
   };
   m_sys = std::make_unique<TSys>(*m_handler, options, log);
 }

@@ -31,12 +31,11 @@ void TSys::run() {
   {
     std::lock_guard lock(m_startMutex);
     m_startAttempted = true;
+    // A runner that could not start has ended before a waiter learns that the attempt is over.
+    if (!m_started) m_ended = true;
   }
   m_startDone.notify_all();
-  if (!m_started) {
-    m_ended = true;
-    return;
-  }
+  if (!m_started) return;
   while (!m_stopping) {
     log("RunCMDLine", "Start to Read");
     std::optional<std::string> chunk = m_process.read(kChunkBytes);

@@ -338,12 +338,3 @@ int TDebugger::ParseRegisters(const std::string& reply) {
 }
 
 }  // namespace krvs::ide
-
-namespace krvs::ide {
-
-TDebugger& GetDebugger() {
-  static TDebugger instance;
-  return instance;
-}
-
-}  // namespace krvs::ide

@@ -184,7 +184,4 @@ class TDebugger : public ReplySink {
   std::string m_memEnd;
 };
 
-// The single instance, created on first use.
-TDebugger& GetDebugger();
-
 }  // namespace krvs::ide

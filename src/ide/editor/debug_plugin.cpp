@@ -25,7 +25,7 @@ void TDebugSupportPlugin::PaintLineMarks(QPainter& painter, int firstRow, int la
   const int topRow = int(m_editor.SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE));
   const int lineHeight = int(m_editor.SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 0));
   const int lineCount = m_editor.LineCount();
-  const TDebugger& dbg = GetDebugger();
+  const TDebugger& dbg = m_editor.Debugger();
   for (int row = firstRow; row <= lastRow; ++row) {
     const int line0 = int(m_editor.SendScintilla(QsciScintilla::SCI_DOCLINEFROMVISIBLE, row));
     if (line0 >= lineCount) break;
@@ -37,11 +37,11 @@ void TDebugSupportPlugin::PaintLineMarks(QPainter& painter, int firstRow, int la
 }
 
 void TDebugSupportPlugin::LinesInsertedAt(int first, int count) {
-  shiftBreakpointsDown(GetDebugger(), first, count, m_editor.LineCount() - count);
+  shiftBreakpointsDown(m_editor.Debugger(), first, count, m_editor.LineCount() - count);
 }
 
 void TDebugSupportPlugin::LinesDeletedAt(int first, int count) {
-  shiftBreakpointsUp(GetDebugger(), first, count, m_editor.LineCount());
+  shiftBreakpointsUp(m_editor.Debugger(), first, count, m_editor.LineCount());
 }
 
 }  // namespace krvs::ide

@@ -1,9 +1,9 @@
 #include "editor/search_controller.h"
 
-#include "app/prompter.h"
 #include "editor/find_dialogs.h"
 #include "editor/text_search.h"
 #include "editor/tide.h"
+#include "prompt/prompter.h"
 
 namespace krvs::ide {
 
@@ -18,8 +18,8 @@ QByteArray upperAscii(QByteArray s) {
 }
 }  // namespace
 
-SearchController::SearchController(TIDE& editor, QWidget* dialogParent)
-    : QObject(dialogParent), m_editor(editor) {
+SearchController::SearchController(TIDE& editor, Prompter& prompter, QWidget* dialogParent)
+    : QObject(dialogParent), m_editor(editor), m_prompter(prompter) {
   m_find = new FindDialog(dialogParent);
   m_replace = new ReplaceDialog(dialogParent);
   m_goto = new TForm_GetInfo(dialogParent);
@@ -31,7 +31,7 @@ SearchController::SearchController(TIDE& editor, QWidget* dialogParent)
 void SearchController::MainMenu_FindClick() {
   showSourceView();
   if (!m_find) {
-    prompter().inform(QStringLiteral("查找对话框创建失败！"));
+    m_prompter.inform(QStringLiteral("查找对话框创建失败！"));
     return;
   }
   m_find->setFindText(m_editor.SelText());
@@ -42,7 +42,7 @@ void SearchController::MainMenu_FindClick() {
 void SearchController::MainMenu_ReplaceClick() {
   showSourceView();
   if (!m_replace) {
-    prompter().inform(QStringLiteral("替换对话框创建失败！"));
+    m_prompter.inform(QStringLiteral("替换对话框创建失败！"));
     return;
   }
   m_replace->setFindText(m_editor.SelText());
@@ -75,7 +75,7 @@ void SearchController::selectMatch(int index, const QString& text) {
 bool SearchController::FindForward(const QString& text, int from, int flags) {
   const int found = findForwardIn(m_editor.WholeTextBytes(), text.toUtf8(), from, flags);
   if (found < 0) {
-    prompter().inform(kSearchDone);
+    m_prompter.inform(kSearchDone);
     return false;
   }
   selectMatch(found, text);
@@ -85,7 +85,7 @@ bool SearchController::FindForward(const QString& text, int from, int flags) {
 bool SearchController::FindBackward(const QString& text, int from, int flags) {
   const int found = findBackwardIn(m_editor.WholeTextBytes(), text.toUtf8(), from, flags);
   if (found < 0) {
-    prompter().inform(kSearchDone);
+    m_prompter.inform(kSearchDone);
     return false;
   }
   selectMatch(found, text);
@@ -101,7 +101,7 @@ bool SearchController::ReplaceOne(bool single) {
   const QString replacement = m_replace->replaceText();
   if (!FindForward(text, m_editor.GetSelStart(), m_replace->flags())) return false;
   const int start = m_editor.GetSelStart();
-  switch (prompter().askYesNoCancel(kAskReplace)) {
+  switch (m_prompter.askYesNoCancel(kAskReplace)) {
     case Answer::Yes:
       if (m_editor.isReadOnly()) return false;
       m_editor.ReplaceSelection(replacement);

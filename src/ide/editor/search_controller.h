@@ -10,6 +10,7 @@
 
 namespace krvs::ide {
 
+class Prompter;
 class TIDE;
 
 class SearchController : public QObject {
@@ -18,7 +19,7 @@ class SearchController : public QObject {
   static inline const QString kSearchDone = QStringLiteral("已经完成了对文档的搜索。");
   static inline const QString kAskReplace = QStringLiteral("是否替换此处？");
 
-  SearchController(TIDE& editor, QWidget* dialogParent);
+  SearchController(TIDE& editor, Prompter& prompter, QWidget* dialogParent);
 
   // Called whenever a search puts the editor back to the source view, so the main window can bring
   // its view buttons and menu marks in line.
@@ -48,6 +49,7 @@ class SearchController : public QObject {
   void selectMatch(int index, const QString& text);
 
   TIDE& m_editor;
+  Prompter& m_prompter;
   QPointer<FindDialog> m_find;
   QPointer<ReplaceDialog> m_replace;
   QPointer<TForm_GetInfo> m_goto;

@@ -10,16 +10,6 @@
 
 namespace krvs::ide {
 
-asmtext::TDB& keywordDatabase() {
-  static asmtext::TDB db;
-  return db;
-}
-
-asmtext::TFormat& sourceFormatter() {
-  static asmtext::TFormat fmt(keywordDatabase());
-  return fmt;
-}
-
 namespace {
 constexpr int kGutterLeftOffset = 16;  // room for the mark pictures left of the numbers
 constexpr int kGutterRightOffset = 2;
@@ -27,9 +17,9 @@ constexpr int kMinGutterDigits = 4;
 constexpr int kTabWidth = 8;
 }  // namespace
 
-TIDE::TIDE(QWidget* parent) : QsciScintilla(parent) {
+TIDE::TIDE(asmtext::TDB& keywords, asmtext::TFormat& formatter, TDebugger& debugger, QWidget* parent)
+    : QsciScintilla(parent), m_keywords(keywords), m_formatter(formatter), m_debugger(debugger) {
   setupWidget();
-  keywordDatabase();
   m_asmSyn = new AsmLexer(this);
   m_asmSyn->setAttributeStyle(asmtext::TokenKind::ReservedWord, false, false);
   m_asmSyn->setAttributeColor(asmtext::TokenKind::Comment, QColor(0, 0, 132));
@@ -186,8 +176,8 @@ void TIDE::paintEvent(QPaintEvent* e) {
 
 void TIDE::ToggleBreakpoint(int n) {
   if (n >= 1 && n <= LineCount()) {
-    const int mark = GetDebugger().GetLineMark(n);
-    GetDebugger().SetBreakpoint(n, (mark == lmNone || mark == lmCurrent) ? 1 : 0);
+    const int mark = m_debugger.GetLineMark(n);
+    m_debugger.SetBreakpoint(n, (mark == lmNone || mark == lmCurrent) ? 1 : 0);
   }
   viewport()->update();
 }

@@ -20,18 +20,20 @@ namespace krvs::ide {
 
 class AsmLexer;
 class TDebugSupportPlugin;
-
-// The process-wide keyword database and formatter that the editor and the main window share.
-asmtext::TDB& keywordDatabase();
-asmtext::TFormat& sourceFormatter();
+class TDebugger;
 
 class TIDE : public QsciScintilla {
   Q_OBJECT
  public:
   static inline const QColor kNavy{0, 0, 128};
 
-  explicit TIDE(QWidget* parent = nullptr);
+  // The editor reports the names a text defines to `keywords` through `formatter` (which formats
+  // with that database) and keeps its breakpoints in `debugger`; all three outlive it.
+  TIDE(asmtext::TDB& keywords, asmtext::TFormat& formatter, TDebugger& debugger, QWidget* parent = nullptr);
   ~TIDE() override;
+
+  asmtext::TDB& Keywords() const { return m_keywords; }
+  TDebugger& Debugger() const { return m_debugger; }
 
   // Up-to-date flags and views (names as the rest of the IDE uses them).
   bool FCompiled = false;
@@ -156,6 +158,9 @@ class TIDE : public QsciScintilla {
   long positionOfColumn(int line0, int column0, int* virtualSpace) const;
   bool handleEnter(QKeyEvent* e);
 
+  asmtext::TDB& m_keywords;
+  asmtext::TFormat& m_formatter;
+  TDebugger& m_debugger;
   AsmLexer* m_asmSyn = nullptr;
   TDebugSupportPlugin* m_plugin = nullptr;
   bool m_modified = false;

@@ -1,9 +1,12 @@
 // TIDE: new file, load and save, the three views and formatting.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 #include "debugger/tdebugger.h"
 #include "editor/tide.h"
+#include "platform/dosnames.h"
 
 namespace krvs::ide {
 
@@ -31,15 +34,10 @@ const char* const kTemplate[] = {
 };
 
 // The listing and map files are DOS-style names: an existing file whose name differs only in letter
-// case is that file.
+// case is that file. Empty when there is none.
 QString findCaseInsensitive(const QString& path) {
-  const QFileInfo info(path);
-  if (info.exists()) return path;
-  const QDir dir = info.absoluteDir();
-  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-    if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0) return dir.filePath(name);
-  }
-  return {};
+  const std::optional<std::string> found = platform::findNoCase(QFile::encodeName(path).toStdString());
+  return found ? QFile::decodeName(QByteArray::fromStdString(*found)) : QString();
 }
 
 QByteArray joinLines(const std::vector<std::string>& lines, size_t first, size_t last) {
@@ -55,8 +53,7 @@ QByteArray joinLines(const std::vector<std::string>& lines, size_t first, size_t
 
 void TIDE::formatLines(std::vector<std::string>& lines) {
   const asmtext::FormatSettings settings = formatSettings();
-  asmtext::TFormat& fmt = sourceFormatter();
-  for (std::string& line : lines) fmt.FormatLine(line, settings);
+  for (std::string& line : lines) m_formatter.FormatLine(line, settings);
 }
 
 void TIDE::NewFile() {
@@ -72,8 +69,8 @@ void TIDE::NewFile() {
   m_encoding = TextEncoding::Gbk;
   m_exact = true;
   m_diskStamp = {};
-  keywordDatabase().ClearNames();
-  GetDebugger().ClearBreakpoints();
+  m_keywords.ClearNames();
+  m_debugger.ClearBreakpoints();
   showTextStart();
 }
 
@@ -85,7 +82,7 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
   }
   SetView(0);
   // Formatting before the text goes in gives the same text as formatting afterwards, in one load.
-  keywordDatabase().ClearNames();
+  m_keywords.ClearNames();
   std::vector<std::string> lines;
   lines.reserve(size_t(file.lines.size()));
   for (const QByteArray& l : file.lines) lines.push_back(l.toStdString());
@@ -99,7 +96,7 @@ bool TIDE::LoadFromFile(const QString& path, QString* error) {
   setModifiedFlag(false);
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   FHasFile = true;
-  GetDebugger().ClearBreakpoints();
+  m_debugger.ClearBreakpoints();
   showTextStart();
   return true;
 }
@@ -162,7 +159,7 @@ void TIDE::SetView(int kind) {
 }
 
 void TIDE::FormatAll() {
-  keywordDatabase().ClearNames();
+  m_keywords.ClearNames();
   const int count = LineCount();
   std::vector<std::string> lines;
   lines.reserve(size_t(count));
@@ -211,7 +208,7 @@ void TIDE::FormatLeftLine(int newLine) {
   const int y = CaretY();
   const bool modified = m_modified;
   std::string line = lineBytes(FFormatLine).toStdString();
-  sourceFormatter().FormatLine(line, formatSettings());
+  m_formatter.FormatLine(line, formatSettings());
   PutLineBytes(FFormatLine, QByteArray::fromStdString(line));
   SetCaretXY(x, y);
   FFormatLine = newLine;

@@ -4,8 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/prompter.h"
 #include "platform/files.h"
+#include "prompt/prompter.h"
 #include "settings/log.h"
 #include "settings/tset.h"
 
@@ -61,7 +61,7 @@ bool offerAsmAssociation(TSet& set, Prompter& prompter) {
   const QString question = QStringLiteral(
       "汇编文件的打开方式在当前的设置中，\r\n不是用Korvash打开，要设置成用Korvash\r\n打开吗？");
   if (prompter.askYesNo(question) == Answer::Yes && !set.AssociateAsm()) {
-    WriteLog(QStringLiteral("AssociateAsm"), set.lastError(), 99);
+    WriteLog(set, QStringLiteral("AssociateAsm"), set.lastError(), 99);
     prompter.informPlain(QStringLiteral("无法修改注册表，请用手工方式建立文件关联。"));
   }
   return true;

@@ -53,13 +53,14 @@ void appendLogEntry(const QString& path, const QString& tag, const QByteArray& t
   file.flush();
 }
 
-void WriteLog(const QString& tag, const QByteArray& text, int level) {
+void WriteLog(const TSet& set, const QString& tag, const QByteArray& text, int level) {
   std::lock_guard lock(logMutex());
-  TSet* set = TSet::instance();
-  if (!set || level < set->LogLevel) return;
-  appendLogEntry(set->LogFile, tag, text);
+  if (level < set.LogLevel) return;
+  appendLogEntry(set.LogFile, tag, text);
 }
 
-void WriteLog(const QString& tag, const QString& text, int level) { WriteLog(tag, text.toUtf8(), level); }
+void WriteLog(const TSet& set, const QString& tag, const QString& text, int level) {
+  WriteLog(set, tag, text.toUtf8(), level);
+}
 
 }  // namespace krvs::ide

@@ -8,10 +8,12 @@
 
 namespace krvs::ide {
 
-// Appends an entry to the settings store's LogFile when `level` is at least its LogLevel.
-// Callable from any thread; does nothing when no settings store exists. Failures are ignored.
-void WriteLog(const QString& tag, const QByteArray& text, int level);
-void WriteLog(const QString& tag, const QString& text, int level);
+class TSet;
+
+// Appends an entry to the store's LogFile when `level` is at least its LogLevel. Callable from any
+// thread; failures are ignored.
+void WriteLog(const TSet& set, const QString& tag, const QByteArray& text, int level);
+void WriteLog(const TSet& set, const QString& tag, const QString& text, int level);
 
 // The pieces of one entry, before scrambling.
 QByteArray logHeaderPiece(const QString& tag, const QTime& time, qsizetype textBytes);
@@ -25,7 +27,7 @@ QByteArray unscrambleLogPiece(const QByteArray& hex);
 // Appends one entry to `path` now; the lock is the caller's.
 void appendLogEntry(const QString& path, const QString& tag, const QByteArray& text);
 
-// Guards the log file and the settings store's instance pointer.
+// Guards the log file: entries from the pipe reader thread and the GUI thread never interleave.
 std::mutex& logMutex();
 
 }  // namespace krvs::ide

@@ -11,10 +11,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <utility>
 
-#include "app/prompter.h"
-#include "forms/banner.h"
-#include "forms/tform_first.h"
+#include "prompt/prompter.h"
 #include "settings/colors.h"
 #include "settings/tset.h"
 
@@ -94,8 +93,8 @@ OptionStrings modeOptions(bool debug, bool com) {
   return o;
 }
 
-TForm_Set::TForm_Set(TSet& set, Prompter& prompter, QWidget* parent)
-    : QDialog(parent), m_set(set), m_prompter(prompter) {
+TForm_Set::TForm_Set(TSet& set, Prompter& prompter, QWidget* parent, std::function<QWidget*()> makeBanner)
+    : QDialog(parent), m_set(set), m_prompter(prompter), m_makeBanner(std::move(makeBanner)) {
   setObjectName(QStringLiteral("Form_Set"));
   setWindowTitle(QStringLiteral("Korvash 设置"));
   setModal(true);
@@ -222,14 +221,14 @@ QWidget* TForm_Set::buildFormatPage() {
   auto* contact = caption("如果有改进意见或发现BUG，请与我联系：");
   auto* contactLine = caption("请到本项目的问题跟踪页留言（见 README），免费答复。");
   contactLine->setWordWrap(true);
-  Banner = new FormsBanner([this] { TForm_First::showNew(m_set, parentWidget()); });
+  if (m_makeBanner) Banner = m_makeBanner();
   QGridLayout* v = grid(view);
   v->addWidget(CheckBox_Navi, 0, 0);
   v->addWidget(CheckBox_Error, 0, 1);
   v->addWidget(CheckBox_ShowAbout, 1, 0, 1, 2);
   v->addWidget(contact, 2, 0, 1, 2);
   v->addWidget(contactLine, 3, 0, 1, 2);
-  v->addWidget(Banner, 4, 0, 1, 2, Qt::AlignHCenter);
+  if (Banner) v->addWidget(Banner, 4, 0, 1, 2, Qt::AlignHCenter);
 
   auto* page = new QWidget;
   auto* l = new QVBoxLayout(page);

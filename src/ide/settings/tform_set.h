@@ -3,6 +3,7 @@
 // store writes its file only at exit, so Cancel after Defaults still leaves the defaults in it.
 #include <QComboBox>
 #include <QDialog>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -35,7 +36,9 @@ class ColorBox : public QComboBox {
 class TForm_Set : public QDialog {
   Q_OBJECT
  public:
-  TForm_Set(TSet& set, Prompter& prompter, QWidget* parent = nullptr);
+  // `makeBanner` builds the picture at the foot of the view page (the main window's welcome banner);
+  // without one the page has none.
+  TForm_Set(TSet& set, Prompter& prompter, QWidget* parent = nullptr, std::function<QWidget*()> makeBanner = {});
 
   void LoadFromSettings();
   // The OK button: checks the widths, stores every control, closes accepted. False when a width
@@ -87,6 +90,7 @@ class TForm_Set : public QDialog {
 
   TSet& m_set;
   Prompter& m_prompter;
+  std::function<QWidget*()> m_makeBanner;
 };
 
 // The option strings after the dialog's mode switches: the standard strings with the debug

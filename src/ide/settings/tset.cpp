@@ -7,7 +7,6 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <variant>
 
@@ -28,8 +27,6 @@ struct TSet::Ini {
 };
 
 namespace {
-
-TSet* g_instance = nullptr;
 
 using Field = std::variant<bool TSet::*, int TSet::*, QString TSet::*, QString TFontSetting::*,
                            int TFontSetting::*>;
@@ -190,19 +187,11 @@ TSet::TSet(const QString& programFile, QSize screen) : m_ini(std::make_unique<In
   RestoreDefaults();
   LoadSettings();
   rotateLog();
-  std::lock_guard lock(logMutex());
-  if (!g_instance) g_instance = this;
 }
 
 TSet::~TSet() {
-  {
-    std::lock_guard lock(logMutex());
-    if (g_instance == this) g_instance = nullptr;
-  }
   if (!SaveSettings()) std::fprintf(stderr, "korvash: %s\n", qPrintable(m_lastError));
 }
-
-TSet* TSet::instance() { return g_instance; }
 
 void TSet::deriveFilePaths() {
   std::string dir = platform::directoryOf(ProgramFile.toStdString());

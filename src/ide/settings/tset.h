@@ -28,9 +28,6 @@ class TSet {
   TSet(const TSet&) = delete;
   TSet& operator=(const TSet&) = delete;
 
-  // The instance created first and still alive, nullptr when none.
-  static TSet* instance();
-
   // Derived at creation, never stored.
   int PlatformKind = 2;  // this port always takes the pipe build path
   QString ProgramFile;

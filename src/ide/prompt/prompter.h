@@ -79,9 +79,4 @@ class ScriptedPrompter : public Prompter {
   int m_unscripted = 0;
 };
 
-// The process-wide prompter: the one set last, else a MessageBoxPrompter. The caller keeps
-// ownership of what it sets and resets it to nullptr before destroying it.
-Prompter& prompter();
-void setPrompter(Prompter* prompter);
-
 }  // namespace krvs::ide

@@ -1,4 +1,4 @@
-#include "app/prompter.h"
+#include "prompt/prompter.h"
 
 #include <QApplication>
 #include <QAbstractButton>
@@ -6,13 +6,10 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
-#include <atomic>
 
 namespace krvs::ide {
 
 namespace {
-
-std::atomic<Prompter*> g_prompter{nullptr};
 
 bool onGuiThread() {
   QCoreApplication* app = QCoreApplication::instance();
@@ -127,13 +124,5 @@ int ScriptedPrompter::askChoice(const QString& text, const QStringList& buttons)
   }
   return m_choices.takeFirst();
 }
-
-Prompter& prompter() {
-  if (Prompter* p = g_prompter.load()) return *p;
-  static MessageBoxPrompter fallback;
-  return fallback;
-}
-
-void setPrompter(Prompter* p) { g_prompter.store(p); }
 
 }  // namespace krvs::ide
