@@ -1,6 +1,9 @@
 // Pure logic of the editor: text searches, line marks, breakpoint moves, file decoding.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 #include "debugger/line_marks.h"
 #include "debugger/tdebugger.h"
 #include "editor/debug_plugin.h"
@@ -19,6 +22,9 @@ struct FindCase {
   int count;
   int expected;
 };
+
+// A case prints as its name, so test names and failures do not show the struct's bytes.
+void PrintTo(const FindCase& c, std::ostream* os) { *os << c.name; }
 
 class FindTextTest : public ::testing::TestWithParam<FindCase> {};
 
@@ -87,6 +93,18 @@ struct MarkCase {
   TLineMark expected;
 };
 
+// "Step_breakpoint_code": the state, then what holds for the line.
+std::string markCaseName(const MarkCase& c) {
+  static const char* const kStates[] = {"Idle", "Ready", "Step", "Dump", "Go", "Quit"};
+  std::string name = kStates[c.state];
+  if (c.current) name += "_current";
+  if (c.flag) name += "_breakpoint";
+  name += c.hasAddress ? "_code" : "_nocode";
+  return name;
+}
+
+void PrintTo(const MarkCase& c, std::ostream* os) { *os << markCaseName(c); }
+
 class LineMarkTest : public ::testing::TestWithParam<MarkCase> {};
 
 TEST_P(LineMarkTest, Code) {
@@ -102,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineMarkTest,
                                            MarkCase{dsReady, true, 1, false, lmCurrentBreak},
                                            MarkCase{dsStep, false, 1, false, lmBreakNoCode},
                                            MarkCase{dsStep, false, 1, true, lmBreakCode},
-                                           MarkCase{dsDump, false, 0, true, lmNone}));
+                                           MarkCase{dsDump, false, 0, true, lmNone}),
+                         [](const auto& info) { return markCaseName(info.param); });
 
 TEST(BreakpointFlagsTest, RangeAndValueChecked) {
   TDebugger dbg;
