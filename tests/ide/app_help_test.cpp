@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +13,8 @@
 #include "app/help_menu.h"
 #include "app/ide_context.h"
 #include "app/tform_main.h"
+#include "build/message_help.h"
+#include "doc/manual.h"
 #include "editor/tide.h"
 #include "prompt/prompter.h"
 #include "settings/tset.h"
@@ -112,6 +115,25 @@ class HelpMenuTest : public QObject {
     QTest::keyClick(f.Editor, Qt::Key_F1);
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(home() + "/KRVS.html")});
     QVERIFY(m_prompter.prompts().isEmpty());
+  }
+
+  // A message selected in the error list takes F1 to its explanation; a line the table does not know
+  // takes it to the manual's start.
+  void f1WithAMessageSelectedOpensItsExplanation() {
+    int count = 0;
+    const MessageHelp* entry = MessageHelpTable(&count);
+    QVERIFY(count > 0);
+    TForm_Main& f = start();
+    f.ListBox_Error->addItem(QStringLiteral("编译成功！"));
+    f.ListBox_Error->addItem(QString::fromUtf8(entry->message));
+    f.ListBox_Error->setCurrentRow(1);
+    f.action("MainMenu_HelpContext")->trigger();
+    f.ListBox_Error->setCurrentRow(0);
+    f.action("MainMenu_HelpContext")->trigger();
+    QCOMPARE(m_opened.size(), 2);
+    QCOMPARE(m_opened[0].fragment(), QString::fromStdString(krvs::doc::messageAnchor(entry->message)));
+    QVERIFY(!m_opened[0].fragment().isEmpty());
+    QCOMPARE(m_opened[1], QUrl::fromLocalFile(home() + "/KRVS.html"));
   }
 
   void helpItemsOpenTheirPlaceInTheManual_data() {

@@ -1,12 +1,15 @@
-// The Help menu: the manual KRVS.html beside the program, handed to the desktop, and the example
-// programs, opened as copies in the documents folder.
+// The Help menu: the manual KRVS.html beside the program, handed to the desktop (at the selected
+// message's explanation for F1), and the example programs, opened as copies in the documents folder.
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QUrl>
 
 #include "app/help_menu.h"
 #include "app/ide_context.h"
 #include "app/tform_main.h"
+#include "build/message_help.h"
+#include "doc/manual.h"
 #include "platform/dosnames.h"
 #include "prompt/prompter.h"
 #include "settings/tset.h"
@@ -32,7 +35,12 @@ void TForm_Main::openManual(const QString& anchor) {
   if (!m_context.openUrl(url)) m_prompter.inform(QStringLiteral("没有找到打开网页的程序。帮助手册在：\r\n") + manual);
 }
 
-void TForm_Main::MainMenu_HelpContextClick() { openManual({}); }
+// With a message of the error list selected, F1 opens the manual at that message's explanation.
+void TForm_Main::MainMenu_HelpContextClick() {
+  const QList<QListWidgetItem*> selected = ListBox_Error->selectedItems();
+  const MessageHelp* help = selected.isEmpty() ? nullptr : FindMessageHelp(selected.first()->text());
+  openManual(help ? QString::fromStdString(doc::messageAnchor(help->message)) : QString());
+}
 
 void TForm_Main::MainItem_NewVersionClick() { openManual(QString::fromLatin1(kNewVersionAnchor)); }
 
