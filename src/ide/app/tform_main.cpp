@@ -476,10 +476,10 @@ void TForm_Main::FormDestroy() {
   // The session outlives no window: its reader thread would post to a window that is gone.
   TDebugger& dbg = m_context.debugger();
   dbg.StopDebug();
-  // The context outlives the window: nothing it keeps may call back into the window.
+  // The context outlives the window: nothing it keeps may call back into the window. (The log goes to
+  // the context's own settings store and stays.)
   dbg.SetMainForm({});
   dbg.SetRunnerFactory({});
-  dbg.SetLog({});
   if (Editor && Editor->FHasFile) deleteByProducts(m_set.SourceFile, m_set.SourceFile);
   WindowPlacement placement{windowState(), QRect(pos(), size()), PageControlBottom->height(),
                             PageControl_Left->width()};
