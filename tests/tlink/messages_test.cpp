@@ -139,6 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"Duplicate", duplicate, {"Error: TWICE defined in module a.asm is duplicated in module b.asm"}, false},
         MessageCase{"ShortJumpTooFar", shortJumpTooFar, {"Error: Fixup overflow at _TEXT:0010, target = _TEXT in module j.asm"}, false},
         MessageCase{"NearCallToOtherFrame", nearCallOtherFrame, {"Error: Fixup overflow at _TEXT:0001, target = FARSEG in module n.asm"}, false},
+        // A bare frame number has no name of its own: the message gives its value.
+        MessageCase{"NearCallToFrameNumber",
+                    [] {
+                        return std::vector<LinkInput>{input(
+                            "f.obj", single("f.asm", {{0x10, Location::Offset16, false,
+                                                       ref(FrameMethod::Location, 0, TargetMethod::FrameNumber, 0xB800)}}))};
+                    },
+                    {"Error: Fixup overflow at _TEXT:0010, target = B800h in module f.asm"}, false},
         MessageCase{"SegmentOver64K", hugeSegment, {"Error: Segment BIG exceeds 64K"}, false},
         MessageCase{"FourGigabyteSegment", fourGigabyteSegment, {"Error: Segment HUGE exceeds 64K"}, false},
         MessageCase{"GroupOver64K", hugeGroup, {"Error: Group DGROUP exceeds 64K"}, false},
