@@ -408,7 +408,11 @@ void dirEqu(DirContext& a, const DirArgs& d) {
             if (a.pass() > 1 || !v.undefined) a.changed();
         v.sym = -1;
         s.val() = v;
-        if (v.isConst()) a.listing().code("=" + hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4));
+        if (v.isConst()) {
+            std::string text = "=";
+            text += hex(static_cast<std::uint32_t>(v.num) & 0xFFFF, 4);
+            a.listing().code(text);
+        }
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Text, s.kind == SymKind::Text)) return;

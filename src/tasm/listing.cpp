@@ -270,7 +270,8 @@ std::vector<std::string> crossReference(const std::string& row, const CrossRefs&
     std::string cur = column(row, kCrefCol);
     bool any = false;
     for (const auto& [line, defines] : refs) {
-        std::string ref = (defines ? "#" : "") + std::to_string(line);
+        std::string ref = defines ? "#" : "";
+        ref += std::to_string(line);
         if (any && cur.size() + ref.size() > kCrefEnd) {
             lines.push_back(pad(cur, kCrefPlusCol) + "+");
             cur = pad("", kCrefCol);

@@ -106,7 +106,8 @@ void Assembler::statement(const std::string& line, std::vector<Token>& toks) {
     }
     // %OUT, %LIST, %NOLIST: the lexer splits off the percent sign.
     if (toks[pos].is('%') && pos + 1 < toks.size() && toks[pos + 1].kind == Tok::Ident) {
-        std::string word = "%" + upper(toks[pos + 1].text);
+        std::string word = "%";
+        word += upper(toks[pos + 1].text);
         if (const DirectiveInfo* d = findDirective(word)) {
             callDirective(*d, word, -1, toks, pos + 2, line);
             return;

@@ -12,7 +12,10 @@ SymbolTable::SymbolTable(CaseMode mode) : m_mode(mode), m_slots(1024, -1) {}
 std::string SymbolTable::key(std::string_view name) const {
     std::string k = m_mode == CaseMode::All ? std::string(name) : upper(name);
     // @@ labels are local to the stretch between two ordinary labels.
-    if (k.size() > 2 && k[0] == '@' && k[1] == '@') k += "#" + std::to_string(m_localScope);
+    if (k.size() > 2 && k[0] == '@' && k[1] == '@') {
+        k += '#';
+        k += std::to_string(m_localScope);
+    }
     return k;
 }
 
