@@ -1,10 +1,10 @@
 // Data definition (DB ... DT with DUP, ?, strings), LABEL, EQU and =, structures and records.
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "context.h"
+#include "hex.h"
 #include "directives.h"
 
 namespace krvs::tasm {
@@ -146,11 +146,7 @@ bool allReserve(const std::vector<DataNode>& nodes) {
     return true;
 }
 
-std::string hex(std::uint32_t v, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
-    return buf;
-}
+std::string hex(std::uint32_t v, int digits) { return hexText(v, digits); }
 
 std::string reserveText(int size) { return std::string(static_cast<size_t>(std::min(size, 4) * 2), '?'); }
 

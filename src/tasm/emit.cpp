@@ -1,10 +1,10 @@
 // Writing bytes into the current segment and recording where the linker has to patch them.
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "context.h"
+#include "hex.h"
 
 namespace krvs::tasm {
 
@@ -90,13 +90,6 @@ void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at, std::in
     m_segs[m_segs.current()].fixups.push_back(f);
 }
 
-namespace {
-std::string hexText(std::uint64_t v, int digits) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "%0*llX", digits, static_cast<unsigned long long>(v));
-    return buf;
-}
-}  // namespace
 
 void Assembler::emitValue(const Value& v, int size) {
     std::uint32_t before = m_segs[m_segs.current()].lc;

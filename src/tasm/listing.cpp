@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "context.h"
+#include "hex.h"
 #include "listing.h"
 
 namespace krvs::tasm {
@@ -15,11 +16,7 @@ namespace {
 constexpr int kLinesPerPage = 57;
 constexpr size_t kCodeWidth = 22;  // columns 14-35
 
-std::string hex(std::uint32_t v, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, v);
-    return buf;
-}
+std::string hex(std::uint32_t v, int digits) { return hexText(v, digits); }
 
 std::string expandTabs(const std::string& s, size_t startCol) {
     std::string out;
@@ -301,9 +298,11 @@ std::string Assembler::buildListing(const std::string& header) const {
     p.newPage(second, 3);
     for (const ListLine& l : m_listing.lines()) {
         std::vector<std::string> code = codeLines(l.code);
-        char num[16];
-        std::snprintf(num, sizeof num, "%7d", l.listNo);
-        std::string first = std::string(num) + " ";
+        // The line number right-aligned in 7 columns.
+        const std::string num = std::to_string(l.listNo);
+        std::string first(num.size() < 7 ? 7 - num.size() : 0, ' ');
+        first += num;
+        first += ' ';
         if (l.hasOffset) first += hex(l.offset & 0xFFFF, 4);
         first = pad(first, 14) + code[0];
         first = pad(first, 37) + expandTabs(l.source, 37);
