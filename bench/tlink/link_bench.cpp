@@ -13,7 +13,7 @@ using namespace krvs;
 std::vector<tlink::LinkInput> bigProgram() {
     std::vector<tlink::LinkInput> inputs;
     for (int m = 0; m < 8; ++m) {
-        omf::ObjectWriter w("m" + std::to_string(m) + ".asm");
+        omf::ObjectWriter w(std::string("m").append(std::to_string(m)).append(".asm"));
         auto code = w.addSegment({"CODE" + std::to_string(m), "CODE", "", omf::Align::Para, omf::Combine::Public, 60000});
         auto data = w.addSegment({"_DATA", "DATA", "", omf::Align::Word, omf::Combine::Public, 512});
         auto group = w.addGroup("DGROUP", {data});
@@ -24,10 +24,10 @@ std::vector<tlink::LinkInput> bigProgram() {
             fixups.push_back({at, at % 16 ? omf::Location::Offset16 : omf::Location::Base, true,
                               omf::Reference{omf::FrameMethod::Group, group, omf::TargetMethod::Segment, data, 4}});
         w.addData(code, 0, bytes, fixups);
-        for (int p = 0; p < 200; ++p) w.addPublic("P" + std::to_string(m) + "_" + std::to_string(p), code, p * 100u);
+        for (int p = 0; p < 200; ++p) w.addPublic(std::string("P").append(std::to_string(m)).append("_").append(std::to_string(p)), code, p * 100u);
         for (int line = 1; line < 3000; ++line) w.addLine(code, static_cast<std::uint16_t>(line), line * 20u);
         if (m == 0) w.setStart({omf::FrameMethod::Segment, code, omf::TargetMethod::Segment, code, 0});
-        inputs.push_back({"m" + std::to_string(m) + ".obj", w.build()});
+        inputs.push_back({std::string("m").append(std::to_string(m)).append(".obj"), w.build()});
     }
     return inputs;
 }

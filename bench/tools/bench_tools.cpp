@@ -35,7 +35,7 @@ std::string program500() {
         "code segment\r\nassume cs:code,ds:data,ss:stack\r\nstart: mov ax,data\r\nmov ds,ax\r\n";
     int lines = 11;
     for (int i = 0; lines < 496; ++i, lines += 5) {
-        const std::string l = "l" + std::to_string(i);
+        const std::string l = std::string("l").append(std::to_string(i));
         s += l + ": mov ax," + std::to_string(i) + "\r\nadd ax,bx\r\ncmp ax,word ptr buf\r\njne " + l +
              "x\r\n" + l + "x: inc si\r\n";
     }
@@ -142,7 +142,7 @@ void BM_Link20Modules(benchmark::State& state) {
     std::string objects;
     double cpuMs = 0;
     for (int m = 0; m < 20; ++m) {
-        const std::string name = "M" + std::to_string(m);
+        const std::string name = std::string("M").append(std::to_string(m));
         std::ofstream(dir / (name + ".ASM"), std::ios::binary) << module(m);
         if (!runTool(dir, {tools + "/TASM.Exe", "/zi", name + ".ASM"}, cpuMs)) {
             state.SkipWithError(("TASM.Exe failed on " + name + ".ASM").c_str());

@@ -13,7 +13,9 @@ namespace krvs::tasm::test {
 // "07_mov_ax_bx": the case's number (which keeps names unique) and its text, where every run of
 // characters that is no letter or digit becomes one underscore.
 inline std::string caseName(std::size_t index, std::string_view text) {
-    std::string name = (index < 10 ? "0" : "") + std::to_string(index) + "_";
+    std::string name = index < 10 ? "0" : "";
+    name += std::to_string(index);
+    name += "_";
     for (char c : text.substr(0, 40)) {
         if (std::isalnum(static_cast<unsigned char>(c))) name += c;
         else if (name.back() != '_') name += '_';

@@ -30,7 +30,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 std::string unescape(std::string s) {
-    for (size_t at; (at = s.find("\\n")) != std::string::npos;) s.replace(at, 2, "\n");
+    for (size_t at; (at = s.find("\\n")) != std::string::npos;) s.replace(at, 2, 1, '\n');
     return s;
 }
 

@@ -45,7 +45,7 @@ TEST(TasmRobustness, RecursiveMacroStopsWithAnError) {
 
 TEST(TasmRobustness, ThousandLevelsOfNestedMacrosStopWithAnError) {
     std::string src;
-    for (int i = 0; i < 1000; ++i) src += "m" + std::to_string(i) + " macro\n m" + std::to_string(i + 1) + "\n endm\n";
+    for (int i = 0; i < 1000; ++i) src.append("m").append(std::to_string(i)).append(" macro\n m").append(std::to_string(i + 1)).append("\n endm\n");
     src += "m1000 macro\n nop\n endm\nc segment\n m0\nc ends\n end\n";
     AssemblyResult r = assemble("M.ASM", src, Options{}, nullptr);
     EXPECT_TRUE(hasMessage(r, "Macro expansion too deep"));

@@ -65,9 +65,9 @@ TEST_P(SegmentLayout, MapListsSegmentsInOrder) {
     std::vector<LinkInput> inputs;
     int n = 0;
     for (const auto& segs : GetParam().modules) {
-        auto w = module("m" + std::to_string(n), segs, n == 0);
+        auto w = module(std::string("m").append(std::to_string(n)), segs, n == 0);
         if (GetParam().dosseg && n == 0) w.addComment(0x9E, {});
-        inputs.push_back(input("m" + std::to_string(n++) + ".obj", w));
+        inputs.push_back(input(std::string("m").append(std::to_string(n++)).append(".obj"), w));
     }
     LinkResult r = link(inputs, {});
     EXPECT_EQ(segmentList(r.map), GetParam().expected) << r.map;
