@@ -3,22 +3,10 @@
 #include <QCloseEvent>
 #include <QSocketNotifier>
 #include <QVBoxLayout>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
+
+#include "platform/terminal.h"
 
 namespace krvs::console {
-
-namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void onSignal(int) {
-    char b = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &b, 1);
-}
-
-}  // namespace
 
 ConsoleWindow::ConsoleWindow(const QString& title, const ConsoleSettings& settings, Hooks hooks)
     : m_screen(new ScreenWidget(this)), m_hooks(std::move(hooks)) {
@@ -53,17 +41,13 @@ void ConsoleWindow::closeEvent(QCloseEvent* e) {
 }
 
 void ConsoleWindow::closeOnSignals(ConsoleWindow* window) {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
-        char b;
-        while (::read(g_signalPipe[0], &b, 1) == 1) {}
+    const int fd = platform::watchEndRequests();
+    if (fd < 0) return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, fd] {
+        platform::takeEndRequests(fd);
         window->close();
     });
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
 }
 
 }  // namespace krvs::console

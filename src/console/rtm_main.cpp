@@ -3,10 +3,10 @@
 // without a command line it is an interactive prompt until EXIT.
 
 #include <QApplication>
-#include <csignal>
 #include <cstdlib>
 
 #include "console_window.h"
+#include "platform/terminal.h"
 #include "rtm_session.h"
 #include "tool_main.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     const auto dir = toolDirectory(argc > 0 ? argv[0] : nullptr);
     int code = 0;
     if (writeDefaultsRequested(argc, argv, dir, "TD.Pif", SettingsKind::Console, code)) return code;
-    std::signal(SIGPIPE, SIG_IGN);
+    krvs::platform::ignoreBrokenPipes();
     const ConsoleSettings settings = toolSettings(dir, "TD.Pif", SettingsKind::Console);
     const std::string commandLine = joinArguments(argc, argv, 1);
 

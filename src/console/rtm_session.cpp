@@ -1,12 +1,11 @@
 #include "rtm_session.h"
 
 #include <chrono>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "cmd/interpreter.h"
 #include "gbk_text.h"
 #include "pc/machine.h"
+#include "platform/hostfs.h"
 
 namespace krvs::console {
 
@@ -45,9 +44,12 @@ void RtmSession::prepare(pc::Machine& machine) {
 
 void RtmSession::run() {
     // Nothing is read from or written to host streams on the screen front end, except by redirection.
-    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    platform::File null;
+    platform::OpenRequest request;
+    request.access = platform::Access::ReadWrite;
+    platform::File::open("/dev/null", request, null);  // closed when the session ends
     cmd::Options options;
-    options.inputFd = options.outputFd = options.errorFd = null;
+    options.inputFd = options.outputFd = options.errorFd = null.descriptor();
     options.interactiveTerminal = true;
     options.toolsDir = m_config.toolsDir;
     options.screenFrontEnd = true;
@@ -68,7 +70,6 @@ void RtmSession::run() {
         m_last = readScreen(machine);
         m_machine = nullptr;
     }
-    if (null >= 0) ::close(null);
     m_exitCode = code;
     m_finished = true;
 }

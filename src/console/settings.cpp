@@ -1,11 +1,10 @@
 #include "settings.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
+
+#include "platform/files.h"
 
 namespace krvs::console {
 
@@ -97,22 +96,8 @@ std::string defaultSettingsText(SettingsKind kind) {
 std::string writeDefaultSettings(const fs::path& file, SettingsKind kind) {
     std::error_code ec;
     if (fs::exists(file, ec)) return {};
-    fs::path temp = file;
-    temp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << defaultSettingsText(kind);
-        out.flush();
-        if (!out) {
-            fs::remove(temp, ec);
-            return "cannot write " + temp.string() + ": " + std::strerror(errno);
-        }
-    }
-    fs::rename(temp, file, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return "cannot create " + file.string() + ": " + ec.message();
-    }
+    if (platform::Error e = platform::writeFileAtomic(file.string(), defaultSettingsText(kind)); !e.empty())
+        return e;
     return {};
 }
 

@@ -2,10 +2,10 @@
 // console window; Q or closing the window ends it.
 
 #include <QApplication>
-#include <csignal>
 #include <cstdlib>
 
 #include "console_window.h"
+#include "platform/terminal.h"
 #include "td_session.h"
 #include "tool_main.h"
 
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     const auto dir = toolDirectory(argc > 0 ? argv[0] : nullptr);
     int code = 0;
     if (writeDefaultsRequested(argc, argv, dir, "TDConfig.TD", SettingsKind::Debugger, code)) return code;
-    std::signal(SIGPIPE, SIG_IGN);
+    krvs::platform::ignoreBrokenPipes();
     const ConsoleSettings settings = toolSettings(dir, "TDConfig.TD", SettingsKind::Debugger);
     const std::string program = argc > 1 ? argv[1] : "";
     const std::string args = joinArguments(argc, argv, 2);

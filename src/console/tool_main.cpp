@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/dosnames.h"
+#include "platform/paths.h"
 
 namespace krvs::console {
 
@@ -16,9 +16,7 @@ fs::path toolDirectory(const char* argv0) {
         fs::path p = fs::absolute(argv0, ec);
         if (!ec) return p.parent_path();
     }
-    char self[4096];
-    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) return fs::path(std::string(self, static_cast<std::size_t>(n))).parent_path();
+    if (const std::string self = platform::executablePath(); !self.empty()) return fs::path(self).parent_path();
     return fs::current_path(ec);
 }
 

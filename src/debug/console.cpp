@@ -1,19 +1,15 @@
 #include "debug/console.h"
 
-#include <unistd.h>
-
-#include <cerrno>
+#include "platform/hostfs.h"
 
 namespace krvs::debug {
 
 pc::ReadStatus InputFd::readByte(std::uint8_t& out, int timeoutMs) {
     if (timeoutMs >= 0) return m_polled.readByte(out, timeoutMs);
     for (;;) {
-        const ssize_t n = ::read(m_fd, &out, 1);
-        if (n == 1) return pc::ReadStatus::Ready;
-        if (n == 0) return pc::ReadStatus::End;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) return pc::ReadStatus::End;
+        const platform::IoResult r = platform::readSome(m_fd, &out, 1);
+        if (r.status == platform::IoStatus::Ok) return r.count == 1 ? pc::ReadStatus::Ready : pc::ReadStatus::End;
+        if (r.status != platform::IoStatus::WouldBlock) return pc::ReadStatus::End;
         // A non-blocking descriptor: wait for it, then read again.
         if (const pc::ReadStatus st = m_polled.readByte(out, -1); st != pc::ReadStatus::Timeout) return st;
     }

@@ -3,14 +3,9 @@
 // on the program's drive C:; only the program named on DEBUG's own command line is a host path, and its
 // directory becomes that drive.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "debug/session.h"
 #include "pc/loader.h"
+#include "platform/hostfs.h"
 
 namespace krvs::debug {
 
@@ -39,21 +34,19 @@ std::string lastPart(const std::string& name) {
 // Reads a file for L. Non-blocking, so a FIFO or terminal gives what is there instead of waiting.
 std::string readForLoad(const fs::path& path, std::vector<std::uint8_t>& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == EACCES ? "Access denied" : "File not found";
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return "File not found";
-    }
+    platform::OpenRequest request;
+    request.followLink = true;
+    request.nonBlocking = true;
+    platform::File file;
+    if (const platform::FsError e = platform::File::open(path.string(), request, file); e != platform::FsError::None)
+        return e == platform::FsError::Denied ? "Access denied" : "File not found";
+    if (file.info().type == platform::EntryType::Directory) return "File not found";
     std::uint8_t buf[65536];
     while (out.size() <= kConventionalMemory) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        out.insert(out.end(), buf, buf + n);
+        const std::optional<std::size_t> n = file.read(buf, sizeof buf);
+        if (!n || *n == 0) break;
+        out.insert(out.end(), buf, buf + *n);
     }
-    ::close(fd);
     return out.size() > kConventionalMemory ? "Insufficient memory" : "";
 }
 

@@ -76,9 +76,16 @@ bool hasBlank(const std::string& s) { return s.find(' ') != std::string::npos; }
 
 }  // namespace
 
+std::string executablePath() { return readLink("/proc/self/exe"); }
+
 std::string executableDirectory() {
-  std::string exe = readLink("/proc/self/exe");
+  std::string exe = executablePath();
   return exe.empty() ? std::string{} : directoryOf(exe);
+}
+
+std::string currentDirectory() {
+  std::vector<char> buf(PATH_MAX);
+  return ::getcwd(buf.data(), buf.size()) ? std::string(buf.data()) : std::string();
 }
 
 std::string xdgDataHome() { return xdgDir("XDG_DATA_HOME", ".local/share"); }

@@ -1,6 +1,7 @@
 #include "platform/terminal.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <pthread.h>
 #include <termios.h>
 #include <thread>
@@ -42,6 +43,31 @@ bool handleInterrupts(std::function<void()> handler) {
     }
   }).detach();
   return true;
+}
+
+namespace {
+
+int g_endPipe[2] = {-1, -1};
+
+extern "C" void onEndRequest(int) {
+  const char b = 1;
+  [[maybe_unused]] ssize_t n = ::write(g_endPipe[1], &b, 1);  // a full pipe already says it
+}
+
+}  // namespace
+
+int watchEndRequests() {
+  if (g_endPipe[0] < 0 && ::pipe2(g_endPipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  struct sigaction sa {};
+  sa.sa_handler = onEndRequest;
+  sigemptyset(&sa.sa_mask);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+  return g_endPipe[0];
+}
+
+void takeEndRequests(int fd) {
+  char b;
+  while (::read(fd, &b, 1) == 1) {}
 }
 
 void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }

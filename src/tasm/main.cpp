@@ -3,8 +3,7 @@
 
 #include <platform/dosnames.h>
 #include <platform/files.h>
-
-#include <unistd.h>
+#include <platform/paths.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -70,17 +69,6 @@ void help() {
     out("/zi,/zd,/zn   Debug info: zi=full, zd=line numbers only, zn=none");
 }
 
-std::string currentDirectory() {
-    std::vector<char> buf(4096);
-    return ::getcwd(buf.data(), buf.size()) ? std::string(buf.data()) : std::string();
-}
-
-std::string executablePath() {
-    std::vector<char> buf(4096);
-    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    return n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : std::string();
-}
-
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) return true;
@@ -121,7 +109,7 @@ int fatal(const std::string& msg) {
 int main(int argc, char** argv) {
     tasm::CommandLine cl;
     std::string err;
-    std::string cfgDir = tasm::configDirectory(argc > 0 ? argv[0] : "", currentDirectory(), executablePath());
+    std::string cfgDir = tasm::configDirectory(argc > 0 ? argv[0] : "", platform::currentDirectory(), platform::executablePath());
     std::string cfgPath = platform::joinPath(cfgDir, "TASM.CFG");
     if (auto found = platform::findNoCase(cfgPath)) {
         if (auto text = platform::readFile(*found)) {

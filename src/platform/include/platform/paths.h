@@ -8,6 +8,10 @@ namespace krvs::platform {
 
 // The directory of the running executable (not following a link to it), empty if unknown.
 std::string executableDirectory();
+// The running executable's own path, empty if unknown.
+std::string executablePath();
+// The process's working directory, empty if it cannot be named (removed, or too long).
+std::string currentDirectory();
 
 // XDG base directories with their documented fallbacks below $HOME.
 std::string xdgDataHome();

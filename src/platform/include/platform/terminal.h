@@ -30,6 +30,12 @@ class RawTerminal {
 // get SIGINT back. Returns false when the signal could not be taken over.
 bool handleInterrupts(std::function<void()> handler);
 
+// A descriptor that becomes readable each time the process is asked to end (SIGTERM, SIGINT or SIGHUP
+// from then on), for an event loop to watch and close its windows in order instead of dying at once;
+// -1 when it could not be set up. Call it once. takeEndRequests empties it after a wake-up.
+int watchEndRequests();
+void takeEndRequests(int fd);
+
 // Writing to a pipe whose reader has gone returns an error instead of ending the process.
 void ignoreBrokenPipes();
 
