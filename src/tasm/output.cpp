@@ -99,7 +99,7 @@ void Assembler::checkPublics() {
     }
 }
 
-std::vector<std::uint8_t> Assembler::buildObject() const {
+std::vector<std::uint8_t> Assembler::buildObject() {
     omf::ObjectWriter w(baseName(m_sources.mainFile()));
     if (!m_opts.quiet) {
         std::string t = "Korvash TASM 1.0";
@@ -150,6 +150,11 @@ std::vector<std::uint8_t> Assembler::buildObject() const {
         }
         for (auto [line, off] : s.lines)
             w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
+        Segment& done = m_segs[i];
+        std::vector<std::uint8_t>().swap(done.bytes);
+        std::vector<Fixup>().swap(done.fixups);
+        std::vector<std::pair<int, std::uint32_t>>().swap(done.lines);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(done.runs);
     }
     if (m_mod.hasStart && m_segs.exists(m_mod.start.seg)) {
         omf::Reference r;
