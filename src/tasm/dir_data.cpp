@@ -384,7 +384,7 @@ bool tryEvaluate(DirContext& a, const DirArgs& d, Value& v) {
 // depends on itself ("x equ y" and "y equ x").
 static bool circular(DirContext& a, int sym, const Value& v) {
     if (!a.finalPass() || !v.undefined) return false;
-    a.error("Circular definition: " + a.syms()[sym].name);
+    a.error("Circular definition: " + std::string(a.syms()[sym].name));
     return true;
 }
 
@@ -426,7 +426,7 @@ void dirAssign(DirContext& a, const DirArgs& d) {
     if (circular(a, d.sym, v)) return;
     Symbol& s = a.syms()[d.sym];
     if (s.everDefined && s.definedPass == a.pass() && !s.redefinable) {
-        a.error("Symbol already defined elsewhere: " + s.name);
+        a.error("Symbol already defined elsewhere: " + std::string(s.name));
         return;
     }
     if (!a.defineSymbol(d.sym, SymKind::Number, true)) return;
@@ -511,7 +511,7 @@ void dirProc(DirContext& a, const DirArgs& d) {
 
 void dirEndp(DirContext& a, const DirArgs& d) {
     if (a.module().procs.empty() || a.module().procs.back() != d.sym) {
-        a.error("Unmatched ENDP: " + a.syms()[d.sym].name);
+        a.error("Unmatched ENDP: " + std::string(a.syms()[d.sym].name));
         return;
     }
     a.module().procs.pop_back();
@@ -556,12 +556,12 @@ void dirExtrn(DirContext& a, const DirArgs& d) {
         if (p < d.toks.size() && d.toks[p].is(',')) ++p;
         Symbol& s = a.syms()[sym];
         if (s.definedPass == a.pass() && s.kind != SymKind::Extern) {
-            a.error("Symbol already different kind: " + s.name);
+            a.error("Symbol already different kind: " + std::string(s.name));
             continue;
         }
         if (s.definedPass == a.pass()) continue;  // declared twice: harmless
         if (!a.defineSymbol(sym, SymKind::Extern)) continue;
-        s.ext = a.segs().addExtern({s.name, type, sym});
+        s.ext = a.segs().addExtern({std::string(s.name), type, sym});
         s.type = type;
     }
 }

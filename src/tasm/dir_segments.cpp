@@ -48,7 +48,7 @@ int groupIndex(DirContext& a, const std::string& name) {
     Symbol& s = a.syms()[sym];
     if (s.kind == SymKind::Group && s.definedPass == a.pass()) return s.value;
     if (!a.defineSymbol(sym, SymKind::Group)) return -1;
-    a.syms()[sym].value = a.segs().addGroup({a.syms()[sym].name, {}, sym});
+    a.syms()[sym].value = a.segs().addGroup({std::string(a.syms()[sym].name), {}, sym});
     return a.syms()[sym].value;
 }
 
@@ -109,7 +109,7 @@ int Assembler::openSegment(const std::string& name, bool create) {
 }
 
 void dirSegment(DirContext& a, const DirArgs& d) {
-    const std::string& name = a.syms()[d.sym].name;
+    const std::string name(a.syms()[d.sym].name);
     Symbol& sym = a.syms()[d.sym];
     bool reopen = sym.kind == SymKind::Segment && sym.definedPass == a.pass();
     int seg = a.openSegment(name, true);
@@ -164,11 +164,11 @@ void dirEnds(DirContext& a, const DirArgs& d) {
     if (a.segs().current() < 0 || !a.segs().anyOpen() ||
         (d.sym >= 0 && a.syms()[d.sym].seg != a.segs().current()) ||
         (d.sym >= 0 && a.syms()[d.sym].kind != SymKind::Segment)) {
-        a.error("Unmatched ENDS: " + (d.sym >= 0 ? a.syms()[d.sym].name : std::string()));
+        a.error("Unmatched ENDS: " + (d.sym >= 0 ? std::string(a.syms()[d.sym].name) : std::string()));
         return;
     }
     if (!a.module().procs.empty() && a.syms()[a.module().procs.back()].seg == a.segs().current()) {
-        a.error("Open procedure: " + a.syms()[a.module().procs.back()].name);
+        a.error("Open procedure: " + std::string(a.syms()[a.module().procs.back()].name));
         a.module().procs.clear();
     }
     a.segs().close();
@@ -176,7 +176,7 @@ void dirEnds(DirContext& a, const DirArgs& d) {
 }
 
 void dirGroup(DirContext& a, const DirArgs& d) {
-    int grp = groupIndex(a, a.syms()[d.sym].name);
+    int grp = groupIndex(a, std::string(a.syms()[d.sym].name));
     if (grp < 0) return;
     for (size_t p = d.pos; p < d.toks.size(); ++p) {
         if (d.toks[p].is(',')) continue;
@@ -299,8 +299,8 @@ void dirEnd(DirContext& a, const DirArgs& d) {
 }
 
 void Assembler::closeOpenBlocks() {
-    if (!m_mod.procs.empty()) error("Open procedure: " + m_syms[m_mod.procs.back()].name);
-    if (m_mod.strucOpen >= 0) error("Open structure definition: " + m_syms[m_mod.strucOpen].name);
+    if (!m_mod.procs.empty()) error("Open procedure: " + std::string(m_syms[m_mod.procs.back()].name));
+    if (m_mod.strucOpen >= 0) error("Open structure definition: " + std::string(m_syms[m_mod.strucOpen].name));
     for (int seg : m_segs.takeOpen())
         if (seg >= 0) error("Open segment: " + m_segs[seg].name);
     if (!m_sources.conds().empty()) error("Open conditional");
@@ -350,7 +350,7 @@ void dirSimplified(DirContext& a, const DirArgs& d) {
     int seg = simplifiedSegment(a, *def);
     if (seg < 0) return;
     if (!a.module().procs.empty()) {
-        a.error("Open procedure: " + a.syms()[a.module().procs.back()].name);
+        a.error("Open procedure: " + std::string(a.syms()[a.module().procs.back()].name));
         a.module().procs.clear();
     }
     // Simplified directives close the open simplified segment instead of nesting.

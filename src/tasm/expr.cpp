@@ -610,7 +610,7 @@ private:
             case SymKind::Extern: {
                 if (sym.ext < 0 || sym.ext >= static_cast<int>(m_a.segs().externs().size())) {
                     // Declared further down: usable from the next pass on only.
-                    if (m_a.finalPass()) return fail("Undefined symbol: " + sym.name);
+                    if (m_a.finalPass()) return fail("Undefined symbol: " + std::string(sym.name));
                     v.undefined = true;
                     return true;
                 }
@@ -636,7 +636,7 @@ private:
             case SymKind::Record:
                 v.num = 0;
                 return true;
-            case SymKind::Macro: return fail("Illegal use of macro: " + sym.name);
+            case SymKind::Macro: return fail("Illegal use of macro: " + std::string(sym.name));
         }
         return true;
     }

@@ -342,7 +342,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
         const Symbol& s = m_syms[i];
         std::string type = typeName(s);
         if (type.empty()) continue;
-        std::string row = column(s.name, kTypeCol) + type;
+        std::string row = column(std::string(s.name), kTypeCol) + type;
         row = column(row, kValueCol) + valueText(m_segs, s);
         rows(row, i);
     }

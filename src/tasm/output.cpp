@@ -93,7 +93,7 @@ void Assembler::checkPublics() {
             Diagnostic d;
             d.file = m_sources.mainFile();
             d.line = 0;
-            d.message = "Undefined symbol: " + s.name;
+            d.message = "Undefined symbol: " + std::string(s.name);
             m_diags.add(d);
         }
     }
@@ -125,10 +125,10 @@ std::vector<std::uint8_t> Assembler::buildObject() {
     for (const Symbol& s : m_syms) {
         if (!s.isPublic || s.definedPass != m_pass) continue;
         if (s.kind == SymKind::Number) {
-            w.addAbsolutePublic(s.name, 0, static_cast<std::uint32_t>(s.val().num) & 0xFFFF);
+            w.addAbsolutePublic(std::string(s.name), 0, static_cast<std::uint32_t>(s.val().num) & 0xFFFF);
         } else if (m_segs.exists(s.seg)) {
             int grp = m_segs[s.seg].group;
-            w.addPublic(s.name, static_cast<std::uint16_t>(s.seg + 1), static_cast<std::uint32_t>(s.value) & 0xFFFF,
+            w.addPublic(std::string(s.name), static_cast<std::uint16_t>(s.seg + 1), static_cast<std::uint32_t>(s.value) & 0xFFFF,
                         static_cast<std::uint16_t>(grp + 1));
         }
     }

@@ -64,13 +64,28 @@ int SymbolTable::find(std::string_view name) const {
     return m_slots[slotOf(name, hashOf(name, scope), scope)];
 }
 
+std::string_view SymbolTable::storeName(std::string_view name) {
+    constexpr size_t kBlock = 64 * 1024;
+    if (name.size() > m_blockFree) {
+        const size_t size = std::max(kBlock, name.size());
+        m_nameBlocks.push_back(std::make_unique<char[]>(size));
+        m_blockNext = m_nameBlocks.back().get();
+        m_blockFree = size;
+    }
+    char* at = m_blockNext;
+    std::copy(name.begin(), name.end(), at);
+    m_blockNext += name.size();
+    m_blockFree -= name.size();
+    return {at, name.size()};
+}
+
 int SymbolTable::lookupOrCreate(std::string_view name) {
     int scope = isLocalName(name) ? m_localScope : -1;
     std::uint32_t hash = hashOf(name, scope);
     size_t slot = slotOf(name, hash, scope);
     if (m_slots[slot] >= 0) return m_slots[slot];
     Symbol s;
-    s.name = displayName(name);
+    s.name = storeName(displayName(name));
     s.hash = hash;
     s.scope = scope;
     m_list.push_back(std::move(s));
@@ -87,16 +102,16 @@ bool Assembler::defineSymbol(int idx, SymKind kind, bool redefinable) {
     Symbol& s = m_syms[idx];
     bool definedNow = s.definedPass == m_pass;
     if (s.kind == SymKind::Extern && s.everDefined && kind != SymKind::Extern) {
-        error("Symbol already different kind: " + s.name);
+        error("Symbol already different kind: " + std::string(s.name));
         return false;
     }
     if (definedNow && !(redefinable && s.redefinable)) {
-        if (s.kind != kind) error("Symbol already different kind: " + s.name);
-        else error("Symbol already defined elsewhere: " + s.name);
+        if (s.kind != kind) error("Symbol already different kind: " + std::string(s.name));
+        else error("Symbol already defined elsewhere: " + std::string(s.name));
         return false;
     }
     if (s.everDefined && s.kind != kind && s.definedPass == m_pass) {
-        error("Symbol already different kind: " + s.name);
+        error("Symbol already different kind: " + std::string(s.name));
         return false;
     }
     s.kind = kind;

@@ -31,7 +31,9 @@ struct SymbolDetail {
 };
 
 struct Symbol {
-    std::string name;  // as written at its definition
+    // As written where the name was first met (upper case under /mu); the text lives in the
+    // table's name store, which keeps it in place for the table's life.
+    std::string_view name;
     SymKind kind = SymKind::Label;
     bool redefinable = false;
     bool isPublic = false;
@@ -123,8 +125,15 @@ private:
     size_t slotOf(std::string_view name, std::uint32_t hash, int scope) const;
     void grow();
 
+    // Copies a new symbol's name into the store, whose blocks never move.
+    std::string_view storeName(std::string_view name);
+
     // A deque: growing it moves no symbol, so references stay good and no second copy is made.
     std::deque<Symbol> m_list;
+    // The names, packed into blocks: a symbol is a view and a std::string less.
+    std::vector<std::unique_ptr<char[]>> m_nameBlocks;
+    size_t m_blockFree = 0;
+    char* m_blockNext = nullptr;
     // The index: open addressing over symbol numbers (-1 free), at most half full; a name is
     // hashed once per lookup and no key string is kept beside the symbol's own name.
     std::vector<std::int32_t> m_slots;
