@@ -63,13 +63,16 @@ std::vector<std::string> codeLines(const std::string& code) {
 }  // namespace
 
 std::string entab(const std::string& line) {
-    std::string s = line;
-    while (!s.empty() && s.back() == ' ') s.pop_back();
+    std::string_view s = line;
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     std::string out;
+    out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
         if (s[i] != ' ') {
-            out.push_back(s[i++]);
+            const size_t blank = std::min(s.find(' ', i), s.size());
+            out.append(s, i, blank - i);
+            i = blank;
             continue;
         }
         size_t e = i;
@@ -337,8 +340,12 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
         if (s.name.rfind("@@", 0) == 0 || s.definedPass != m_pass) continue;
         syms.push_back(static_cast<int>(i));
     }
-    std::sort(syms.begin(), syms.end(), [&](int x, int y) { return upper(m_syms[x].name) < upper(m_syms[y].name); });
-    for (int i : syms) {
+    // Each name folded once, not on every comparison.
+    std::vector<std::pair<std::string, int>> order;
+    order.reserve(syms.size());
+    for (int i : syms) order.emplace_back(upper(m_syms[i].name), i);
+    std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (const auto& [key, i] : order) {
         const Symbol& s = m_syms[i];
         std::string type = typeName(s);
         if (type.empty()) continue;
