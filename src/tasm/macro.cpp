@@ -446,7 +446,9 @@ void dirIf(DirContext& a, const DirArgs& d) {
 }
 
 void dirElse(DirContext& a, const DirArgs& d) {
-    if (a.sources().conds().empty()) {
+    // Like ENDIF, ELSE belongs to an IF of its own source: one in a macro body cannot switch off the
+    // IF around the macro's call (whose ENDIF would then be skipped).
+    if (a.sources().condsOfTop() == 0) {
         a.error("Unmatched ELSE");
         return;
     }

@@ -99,7 +99,10 @@ public:
     bool active() const { return m_conds.empty() || m_conds.back().active; }
     std::vector<Cond>& conds() { return m_conds; }
     // The IF levels opened in the current source (an ENDIF may close only those).
-    size_t condsOfTop() const { return m_conds.size() - (m_frames.empty() ? 0 : m_frames.back().condDepth); }
+    size_t condsOfTop() const {
+        const size_t outer = m_frames.empty() ? 0 : m_frames.back().condDepth;
+        return m_conds.size() > outer ? m_conds.size() - outer : 0;
+    }
 
     // A COMMENT block: its delimiter while its lines are being skipped, 0 otherwise.
     char commentDelimiter() const { return m_commentDelim; }

@@ -197,6 +197,8 @@ void Assembler::conditionalWhileSkipping(const std::vector<Token>& toks) {
     const DirectiveInfo* d = findDirective(toks[0].text);
     if (!d || !d->conditional) return;
     std::string w = upper(toks[0].text);
+    // Skipping means an IF of this source is open (see dirElse), so there is one to close or switch.
+    if (m_sources.condsOfTop() == 0) return;
     if (w == "ENDIF") {
         m_sources.conds().pop_back();
     } else if (w == "ELSE") {

@@ -57,6 +57,21 @@ TEST(TasmRobustness, RecursiveIncludeStopsWithAnError) {
     EXPECT_TRUE(hasMessage(r, "Too many nested includes"));
 }
 
+// An ELSE or ENDIF in a macro body belongs to no IF around the macro's call: they are unmatched there,
+// and the IF outside stays as it was. (The ELSE once switched the outer IF off; the skipped ENDIF then
+// closed it and the next ENDIF popped an empty nesting.)
+TEST(TasmRobustness, ConditionalsInAMacroBodyLeaveTheIfAroundTheCallAlone) {
+    AssemblyResult r = assemble("C.ASM", "if count\nm macro\nelse\nendif\nendif\ncount=1\nendm\nm\nend\n", Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Unmatched ELSE"));
+    EXPECT_TRUE(hasMessage(r, "Unmatched ENDIF"));
+    EXPECT_TRUE(hasMessage(r, "Open conditional"));  // the IF on line 1 has no ENDIF of its own
+
+    r = assemble("D.ASM", "if 1\nn macro\nelse\nendm\nn\n%out still on\nendif\nend\n", Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Unmatched ELSE"));
+    EXPECT_EQ(r.messages, std::vector<std::string>{"still on"});
+    EXPECT_EQ(r.errorCount, 1);
+}
+
 TEST(TasmRobustness, HugeRepeatCountIsRefused) {
     AssemblyResult r = assemble("R.ASM", "c segment\n rept 100000000\n nop\n nop\n endm\nc ends\nend\n", Options{}, nullptr);
     EXPECT_TRUE(hasMessage(r, "Too many lines"));
