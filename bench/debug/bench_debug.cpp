@@ -4,6 +4,8 @@
 //   (aim: at least 150,000), bounded by DEBUG's own work per step and the bytes it writes.
 // - "t" / "p" one at a time: one round trip per step, bounded by the two process wake-ups a pipe round trip
 //   costs; debug_cpu_us_per_step is DEBUG's own share of it.
+// - "t" / "p" streamed: 500 one-step commands sent at once and their 500 replies read back, as a script
+//   piped into DEBUG gives them; bounded by DEBUG's work per command and its reads and writes.
 //
 //   bench_debug --benchmark_min_time=1     (another build's DEBUG.EXE: KRVS_TOOLS=its Bin/)
 
@@ -72,21 +74,41 @@ public:
         return readReply();
     }
 
+    // Sends `count` copies of a command line in one write and reads until as many prompts came back.
+    bool streamed(const std::string& line, int count) {
+        std::string bytes;
+        for (int i = 0; i < count; ++i) bytes += line + "\r";
+        if (::write(m_to, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return false;
+        for (int i = 0; i < count; ++i)
+            if (readReply() < 0) return false;
+        return true;
+    }
+
 private:
     int readReply() {
         int reads = 0;
-        char buf[4096];
         for (;;) {
+            // The prompt is a '-' at the start of a line, which a register display never has. Bytes after
+            // it (the next reply of a stream) stay for the next call.
+            for (std::size_t i = m_scan; i < m_buffered.size(); ++i) {
+                const char prev = i > 0 ? m_buffered[i - 1] : m_lastByte;
+                if (m_buffered[i] == '-' && prev == '\n') {
+                    m_lastByte = '-';
+                    m_buffered.erase(0, i + 1);
+                    m_scan = 0;
+                    return std::max(reads, 1);
+                }
+            }
+            m_scan = m_buffered.size();
+            char buf[65536];
             ssize_t n = ::read(m_from, buf, sizeof buf);
             if (n <= 0) return -1;
             ++reads;
-            // The prompt is a '-' at the start of a line; a register display never ends a read that way
-            // unless the reply is over.
-            const bool prompt = buf[n - 1] == '-' && (n >= 2 ? buf[n - 2] == '\n' : m_lastByte == '\n');
-            m_lastByte = buf[n - 1];
-            if (prompt) return reads;
+            m_buffered.append(buf, static_cast<std::size_t>(n));
         }
     }
+    std::string m_buffered;
+    std::size_t m_scan = 0;
     pid_t m_pid = -1;
     int m_to = -1, m_from = -1;
     char m_lastByte = '\n';
@@ -120,14 +142,41 @@ void stepsThroughPipe(benchmark::State& state, const std::string& command, int s
     state.counters["debug_cpu_us_per_step"] = (d.cpuSeconds() - cpuBefore) * 1e6 / std::max(1.0, total);
 }
 
+void streamedThroughPipe(benchmark::State& state, const std::string& command) {
+    constexpr int kCommands = 500;
+    Debugger d;
+    if (!d.ok()) {
+        state.SkipWithError("cannot start DEBUG.EXE");
+        return;
+    }
+    d.command("e 100 40 e8 0c 00 cd 1c eb f8");
+    d.command("e 110 43 c3");
+    const double cpuBefore = d.cpuSeconds();
+    for (auto _ : state) {
+        if (!d.streamed(command, kCommands)) {
+            state.SkipWithError("DEBUG.EXE went away");
+            return;
+        }
+    }
+    const double total = static_cast<double>(state.iterations()) * kCommands;
+    state.SetItemsProcessed(static_cast<std::int64_t>(total));
+    state.counters["steps_per_s"] = benchmark::Counter(total, benchmark::Counter::kIsRate);
+    state.counters["debug_cpu_us_per_step"] = (d.cpuSeconds() - cpuBefore) * 1e6 / std::max(1.0, total);
+}
+
 void BM_Proceed1000ThroughPipe(benchmark::State& state) { stepsThroughPipe(state, "p 3e8", 1000); }
 void BM_Trace1000ThroughPipe(benchmark::State& state) { stepsThroughPipe(state, "t 3e8", 1000); }
 void BM_ProceedThroughPipe(benchmark::State& state) { stepsThroughPipe(state, "p", 1); }
 void BM_TraceThroughPipe(benchmark::State& state) { stepsThroughPipe(state, "t", 1); }
 
+void BM_ProceedStreamedThroughPipe(benchmark::State& state) { streamedThroughPipe(state, "p"); }
+void BM_TraceStreamedThroughPipe(benchmark::State& state) { streamedThroughPipe(state, "t"); }
+
 BENCHMARK(BM_Proceed1000ThroughPipe)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Trace1000ThroughPipe)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProceedThroughPipe)->UseRealTime();
 BENCHMARK(BM_TraceThroughPipe)->UseRealTime();
+BENCHMARK(BM_ProceedStreamedThroughPipe)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TraceStreamedThroughPipe)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

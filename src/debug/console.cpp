@@ -4,7 +4,32 @@
 
 namespace krvs::debug {
 
+namespace {
+
+constexpr std::size_t kBlock = 65536;
+
+}  // namespace
+
+InputFd::InputFd(int fd)
+    : m_fd(fd), m_polled(fd), m_blocks(platform::File::borrow(fd).info().type == platform::EntryType::Regular) {}
+
+InputFd::~InputFd() {
+    if (const std::size_t unread = m_block.size() - m_next; unread > 0)
+        platform::File::borrow(m_fd).seek(-static_cast<std::int64_t>(unread), platform::Whence::Current);
+}
+
 pc::ReadStatus InputFd::readByte(std::uint8_t& out, int timeoutMs) {
+    if (m_blocks) {  // a regular file never makes a reader wait, so the time limit does not matter
+        if (m_next == m_block.size()) {
+            m_block.resize(kBlock);
+            const platform::IoResult r = platform::readSome(m_fd, m_block.data(), kBlock);
+            m_block.resize(r.status == platform::IoStatus::Ok ? r.count : 0);
+            m_next = 0;
+            if (m_block.empty()) return pc::ReadStatus::End;
+        }
+        out = static_cast<std::uint8_t>(m_block[m_next++]);
+        return pc::ReadStatus::Ready;
+    }
     if (timeoutMs >= 0) return m_polled.readByte(out, timeoutMs);
     for (;;) {
         const platform::IoResult r = platform::readSome(m_fd, &out, 1);

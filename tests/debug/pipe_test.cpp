@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -93,3 +96,42 @@ TEST(DebugPipe, EndOfInputEndsTheSession) {
 }
 
 }  // namespace
+
+// A script file is read in blocks, but what follows Q is left where it was for the next reader of the
+// same open file, as `(DEBUG; cat) < script` expects; everything before Q is still carried out.
+TEST(DebugScriptFile, BytesAfterQuitStayForTheNextReader) {
+    char path[] = "/tmp/krvs-debug-scriptXXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ::unlink(path);
+    const std::string script = "e 100 90\rr\rq\rREST OF THE FILE\r\n";
+    ASSERT_EQ(::write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+    ::lseek(fd, 0, SEEK_SET);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fd, 0);
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        const std::string exe = std::string(KRVS_TOOLS_DIR) + "/DEBUG.EXE";
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string reply;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) reply.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(reply.find("0100 90            NOP"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("-q\r"), std::string::npos) << reply;
+    std::string rest(64, '\0');
+    const ssize_t n = ::read(fd, rest.data(), rest.size());
+    ::close(fd);
+    ASSERT_GE(n, 0);
+    rest.resize(static_cast<std::size_t>(n));
+    EXPECT_EQ(rest, "REST OF THE FILE\r\n");
+}

@@ -13,17 +13,25 @@
 
 namespace krvs::debug {
 
-// DEBUG's standard input. A wait without a time limit is a plain blocking read, one system call per byte
-// instead of a poll and a read: a step through a pipe reads two bytes ("p", CR), and the IDE waits for every
-// reply. Bytes are still read one at a time, never ahead: what follows Q belongs to whoever reads next.
+// DEBUG's standard input. From a pipe or terminal bytes are read one at a time, never ahead: what follows
+// Q belongs to whoever reads the pipe next (krvscmd passes its own input on to the tools it starts). A wait
+// without a time limit is then a plain blocking read, one system call per byte instead of a poll and a read.
+// A regular file (`DEBUG < script`) is read in large blocks instead, and the bytes read but not used are
+// given back when the session ends by moving the file position back onto them.
 class InputFd : public pc::ByteSource {
 public:
-    explicit InputFd(int fd) : m_fd(fd), m_polled(fd) {}
+    explicit InputFd(int fd);
+    ~InputFd() override;
+    InputFd(const InputFd&) = delete;
+    InputFd& operator=(const InputFd&) = delete;
     pc::ReadStatus readByte(std::uint8_t& out, int timeoutMs) override;
 
 private:
     int m_fd;
     pc::FdSource m_polled;
+    bool m_blocks;  // a regular file: read ahead, give back at the end
+    std::string m_block;
+    std::size_t m_next = 0;
 };
 
 class Console {
