@@ -2,17 +2,18 @@
 
 #include "cpu_dispatch.h"
 
+#include <array>
 #include <utility>
 
 namespace krvs::x86::interp {
 namespace {
 
-// 88h-8Bh: bit 1 of the opcode says the register is the destination. The memory forms are out of
-// line so that the register forms need no saved registers.
-template <typename T, bool ToReg>
-[[gnu::noinline]] std::uint16_t movRmMemory(Exec& x, std::uint16_t ip) {
-    const std::uint8_t modrm = fetchAt8(x, ip);
-    const MemOperand m = memOperandAt(x, modrm, static_cast<std::uint16_t>(ip + 1));
+// 88h-8Bh with a memory operand, one function per mod and r/m (M is the ModR/M byte with the reg field
+// clear) so that the address is worked out without looking up its registers or its displacement size.
+// Out of line from movRm so that the register forms need no saved registers.
+template <typename T, bool ToReg, std::uint8_t M>
+std::uint16_t movRmMemory(Exec& x, std::uint8_t modrm, std::uint16_t ip) {
+    const MemOperand m = memOperandAt(x, M, static_cast<std::uint16_t>(ip + 1));
     T& reg = regRef<T>(x, (modrm >> 3) & 7);
     if constexpr (ToReg) {
         reg = readMem<T>(x, m.base, m.off);
@@ -21,6 +22,15 @@ template <typename T, bool ToReg>
     }
     return m.ip;
 }
+
+template <typename T, bool ToReg>
+using MovMemoryFn = std::uint16_t (*)(Exec&, std::uint8_t, std::uint16_t);
+
+// Indexed by mod * 8 + r/m, mod 0-2.
+template <typename T, bool ToReg>
+constexpr auto kMovRmMemory = []<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<MovMemoryFn<T, ToReg>, 24>{movRmMemory<T, ToReg, static_cast<std::uint8_t>((I / 8) << 6 | (I % 8))>...};
+}(std::make_index_sequence<24>{});
 
 template <typename T, bool ToReg>
 std::uint16_t movRm(Exec& x, std::uint16_t ip) {
@@ -35,7 +45,7 @@ std::uint16_t movRm(Exec& x, std::uint16_t ip) {
         }
         return static_cast<std::uint16_t>(ip + 1);
     }
-    return movRmMemory<T, ToReg>(x, ip);
+    return kMovRmMemory<T, ToReg>[(modrm >> 6) * 8 + (modrm & 7)](x, modrm, ip);
 }
 
 void movFromSeg(Exec& x) {

@@ -163,16 +163,37 @@ template <typename T>
     writeRm<T>(x, shiftOnceValue<T>(x, readRm<T>(x), x.reg));
 }
 
+// D0h/D1h on a register, one function per operation so that each is a few instructions with no
+// choice among the eight left to make at run time.
+template <typename T, unsigned Op>
+std::uint16_t shiftRegisterByOne(Exec& x, std::uint8_t modrm, std::uint16_t ip) {
+    T& r = regRef<T>(x, modrm & 7);
+    r = shiftOnceValue<T>(x, r, Op);
+    return static_cast<std::uint16_t>(ip + 1);
+}
+
+template <typename T>
+using ShiftByOneFn = std::uint16_t (*)(Exec&, std::uint8_t, std::uint16_t);
+
+template <typename T>
+constexpr ShiftByOneFn<T> kShiftRegisterByOne[8] = {
+    shiftRegisterByOne<T, kRol>, shiftRegisterByOne<T, kRor>,   shiftRegisterByOne<T, kRcl>, shiftRegisterByOne<T, kRcr>,
+    shiftRegisterByOne<T, kShl>, shiftRegisterByOne<T, kShr>, shiftRegisterByOne<T, kSetmo>, shiftRegisterByOne<T, kSar>};
+
+// Out of line so that the register forms need no saved registers.
+template <typename T>
+[[gnu::noinline]] std::uint16_t shiftMemoryByOne(Exec& x, std::uint16_t ip) {
+    return modrmOnly<shiftOnce<T>>(x, ip);
+}
+
 // D0h/D1h. The register forms are done in place; the memory forms decode their operand first.
 template <typename T>
 std::uint16_t shiftByOne(Exec& x, std::uint16_t ip) {
     const std::uint8_t modrm = fetchAt8(x, ip);
     if (modrm >= 0xC0) [[likely]] {
-        T& r = regRef<T>(x, modrm & 7);
-        r = shiftOnceValue<T>(x, r, (modrm >> 3) & 7);
-        return static_cast<std::uint16_t>(ip + 1);
+        return kShiftRegisterByOne<T>[(modrm >> 3) & 7](x, modrm, ip);
     }
-    return modrmOnly<shiftOnce<T>>(x, ip);
+    return shiftMemoryByOne<T>(x, ip);
 }
 
 template <typename T>
