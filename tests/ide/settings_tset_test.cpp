@@ -144,7 +144,7 @@ class TSetTest : public QObject {
     QTest::newRow("font size") << QByteArray("[编辑环境]\n字体大小=14\n") << "FontSize" << "14";
     QTest::newRow("marker") << QByteArray("[S]\nDIresU=12345\n") << "FirstRunMarker" << "12345";
     QTest::newRow("recent") << QByteArray("[最近使用的文件]\n3=/a/b.asm\n") << "Recent3" << "/a/b.asm";
-    QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\n=\x01\x02\n", 14) << "WindowWidth"
+    QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\n=\x01\x02\n", 11) << "WindowWidth"
                                     << "848";
   }
   void storedValuesAreReadAndBadOnesFallBack() {
@@ -199,7 +199,7 @@ class TSetTest : public QObject {
   }
 
   void binaryGarbageIsKeptAsBad() {
-    const QByteArray garbage("\x00\xff\xfe[[[\n=\x01\x02\n", 14);
+    const QByteArray garbage("\x00\xff\xfe[[[\n=\x01\x02\n", 11);
     writeFile(iniPath(), garbage);
     { TSet set(programFile(), kScreen); }
     QCOMPARE(readAll(iniPath() + ".bad"), garbage);
