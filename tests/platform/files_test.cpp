@@ -8,6 +8,10 @@
 #include "temp_dir.h"
 
 namespace krvs::platform {
+
+// Prints a case by name, so ctest's test names read as what they test.
+static void PrintTo(Durability d, std::ostream* os) { *os << (d == Durability::Synced ? "Synced" : "Regenerable"); }
+
 namespace {
 
 using test::TempDir;
