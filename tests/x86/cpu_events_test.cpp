@@ -7,7 +7,11 @@
 
 #include <limits>
 #include <ostream>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -259,5 +263,46 @@ TEST(CpuRun, StopRequestFromAnotherThreadEndsTheRun) {
     // The request is used up: the next run goes on to its limit.
     EXPECT_EQ(m.cpu.run(10), StopReason::InstructionLimit);
 }
+
+// Programs that store into their own next instructions: the CPU must run the bytes as they are after
+// the store, whether the run goes in one call or one instruction per call (as DEBUG's T does).
+struct SelfModifyingCase {
+    const char* name;
+    std::vector<std::uint8_t> code;
+    std::vector<std::pair<unsigned, std::uint16_t>> registers;  // expected after the program halts
+};
+
+std::ostream& operator<<(std::ostream& os, const SelfModifyingCase& c) { return os << c.name; }
+
+const SelfModifyingCase kSelfModifying[] = {
+    // MOV BYTE PTR CS:[7],42h patches the immediate of the MOV AL,11h that follows.
+    {"ImmediateOfTheNextInstruction", {0x2E, 0xC6, 0x06, 0x07, 0x00, 0x42, 0xB0, 0x11, 0xF4}, {{AX, 0x0042}}},
+    // MOV CS:[8],AX turns INC BX / INC BX into INC CX / NOP.
+    {"OpcodeOfTheNextInstruction",
+     {0xB8, 0x41, 0x90, 0x2E, 0x89, 0x06, 0x08, 0x00, 0x43, 0x43, 0xF4},
+     {{BX, 0}, {CX, 1}}},
+    // ES = CS; REP STOSB writes three INC AX over three of the HLTs that follow it.
+    {"RepeatedStoreOverTheFollowingCode",
+     {0x0E, 0x07, 0xB0, 0x40, 0xB9, 0x03, 0x00, 0xBF, 0x0C, 0x00, 0xF3, 0xAA, 0xF4, 0xF4, 0xF4, 0xF4},
+     {{AX, 0x0043}, {CX, 0}}},
+};
+
+class CpuSelfModifying : public ::testing::TestWithParam<std::tuple<SelfModifyingCase, bool>> {};
+
+TEST_P(CpuSelfModifying, RunsThePatchedBytes) {
+    const auto& [c, stepping] = GetParam();
+    Machine m;
+    for (std::size_t i = 0; i < c.code.size(); ++i) m.mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(i))] = c.code[i];
+    StopReason reason = StopReason::InstructionLimit;
+    for (int i = 0; i < 100 && reason != StopReason::Halted; ++i) reason = m.cpu.run(stepping ? 1 : 1000);
+    ASSERT_EQ(reason, StopReason::Halted);
+    EXPECT_EQ(m.r().ip, c.code.size()) << "halted on the last byte";
+    for (const auto& [reg, value] : c.registers) EXPECT_EQ(m.r().gp[reg], value) << "register " << reg;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, CpuSelfModifying, ::testing::Combine(::testing::ValuesIn(kSelfModifying), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Stepping" : "InOneGo");
+                         });
 
 }  // namespace
