@@ -52,7 +52,10 @@ int main(int argc, char** argv) {
                 std::string word = argv[j];
                 bool needsQuotes = word.find_first_of(" \t") != std::string::npos && word.find('"') == std::string::npos &&
                                    argc - i > 2;
-                command += (j > i + 1 ? " " : "") + (needsQuotes ? "\"" + word + "\"" : word);
+                if (j > i + 1) command += ' ';
+                if (needsQuotes) command += '"';
+                command += word;
+                if (needsQuotes) command += '"';
             }
             int code = interpreter.runSingle(command);
             if (arg == "/k" || arg == "/K") return interpreter.runInteractive();

@@ -37,7 +37,12 @@ std::string anchorTail(std::string_view key) {
     std::string out;
     for (char c : key) {
         bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        out += alnum ? std::string(1, c) : "_" + hex2(static_cast<unsigned char>(c));
+        if (alnum) {
+            out += c;
+        } else {
+            out += '_';
+            out += hex2(static_cast<unsigned char>(c));
+        }
     }
     return out;
 }

@@ -87,14 +87,17 @@ std::string encoding(const Form& f) {
     switch (f.enc) {
     case Enc::Plain: break;
     case Enc::ModRm: op += " /r"; break;
-    case Enc::Digit: op += " /" + std::to_string(f.digit); break;
+    case Enc::Digit: op += " /"; op += std::to_string(f.digit); break;
     case Enc::PlusReg: op += "+r"; break;
-    case Enc::Suffix: op += " " + hex2(f.digit); break;
+    case Enc::Suffix: op += ' '; op += hex2(f.digit); break;
     case Enc::Esc: op = hex2(f.opcode) + "-" + hex2(f.opcode + 7) + " /r"; break;
     case Enc::SregIn: {
         x86::OpcodeBytes bytes = x86::opcodeBytes(f);
         op.clear();
-        for (int i = 0; i < bytes.count; ++i) op += (i ? "/" : "") + hex2(bytes.byte[i]);
+        for (int i = 0; i < bytes.count; ++i) {
+            if (i) op += '/';
+            op += hex2(bytes.byte[i]);
+        }
         break;
     }
     }

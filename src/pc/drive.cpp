@@ -212,7 +212,7 @@ bool matchesDosPattern(const std::string& name, const std::string& pattern) {
     std::string nb, ne, pb, pe;
     split(name, nb, ne);
     split(pattern, pb, pe);
-    if (pattern.find('.') == std::string::npos && pb.find('*') != std::string::npos) pe = "*";
+    if (pattern.find('.') == std::string::npos && pb.find('*') != std::string::npos) pe.assign(1, '*');
     return field(nb, pb, 8) && field(ne, pe, 3);
 }
 

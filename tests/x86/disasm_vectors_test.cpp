@@ -95,7 +95,9 @@ std::string hexNumber(std::uint32_t v, int width = 0) {
     return buf;
 }
 
-std::string signedNumber(std::int32_t v) { return (v < 0 ? "-" : "+") + hexNumber(static_cast<std::uint32_t>(std::abs(v))); }
+std::string signedNumber(std::int32_t v) {
+    return std::string(1, v < 0 ? '-' : '+').append(hexNumber(static_cast<std::uint32_t>(std::abs(v))));
+}
 
 std::string memoryText(const Operand& o, const Form& f, int segOverride) {
     std::string s;
@@ -104,7 +106,9 @@ std::string memoryText(const Operand& o, const Form& f, int segOverride) {
     else if (o.size == OpSize::Dword) s = "dword ";
     const MemRef& m = o.mem;
     int seg = segOverride != kNoReg ? segOverride : m.base == BP ? SS : DS;
-    s += "[" + std::string(kSegNames[seg]) + ":";
+    s += '[';
+    s += kSegNames[seg];
+    s += ':';
     if (m.base == kNoReg && m.index == kNoReg) return s + hexNumber(m.disp & 0xFFFF) + "]";
     if (m.base != kNoReg) s += kReg16Names[m.base];
     if (m.base != kNoReg && m.index != kNoReg) s += "+";

@@ -388,7 +388,7 @@ Outcome runVector(const Vector& v, std::uint16_t flagsMask, CpuModel model, std:
         if (addr == flagsLow) mask = static_cast<std::uint8_t>(flagsMask);
         if (flagsLow != ~0u && addr == ((flagsLow + 1) & (kMemorySize - 1)))
             mask = static_cast<std::uint8_t>(flagsMask >> 8);
-        if ((memory[addr] & mask) != (byte & mask)) differ("[" + hex(addr, 5) + "]", memory[addr], byte, 2);
+        if ((memory[addr] & mask) != (byte & mask)) differ(std::string(1, '[').append(hex(addr, 5)).append("]"), memory[addr], byte, 2);
     }
     return out;
 }
