@@ -114,17 +114,22 @@ private:
     char m_lastByte = '\n';
 };
 
+// Puts an endless loop with a call and an interrupt in it at 100, so that P runs over both:
+// 100 INC AX / CALL 0110 / INT 1C / JMP 0100, and 110 INC BX / RET. False when DEBUG did not start.
+bool loadLoop(benchmark::State& state, Debugger& d) {
+    if (!d.ok()) {
+        state.SkipWithError("cannot start DEBUG.EXE");
+        return false;
+    }
+    d.command("e 100 40 e8 0c 00 cd 1c eb f8");
+    d.command("e 110 43 c3");
+    return true;
+}
+
 // `steps` is how many steps one command makes (its count, or 1 without one).
 void stepsThroughPipe(benchmark::State& state, const std::string& command, int steps) {
     Debugger d;
-    if (!d.ok()) {
-        state.SkipWithError("cannot start DEBUG.EXE");
-        return;
-    }
-    // An endless loop with a call and an interrupt in it, so that P runs over both:
-    // 100 INC AX / CALL 0110 / INT 1C / JMP 0100, and 110 INC BX / RET.
-    d.command("e 100 40 e8 0c 00 cd 1c eb f8");
-    d.command("e 110 43 c3");
+    if (!loadLoop(state, d)) return;
     std::int64_t extraReads = 0;
     const double cpuBefore = d.cpuSeconds();
     for (auto _ : state) {
@@ -145,12 +150,7 @@ void stepsThroughPipe(benchmark::State& state, const std::string& command, int s
 void streamedThroughPipe(benchmark::State& state, const std::string& command) {
     constexpr int kCommands = 500;
     Debugger d;
-    if (!d.ok()) {
-        state.SkipWithError("cannot start DEBUG.EXE");
-        return;
-    }
-    d.command("e 100 40 e8 0c 00 cd 1c eb f8");
-    d.command("e 110 43 c3");
+    if (!loadLoop(state, d)) return;
     const double cpuBefore = d.cpuSeconds();
     for (auto _ : state) {
         if (!d.streamed(command, kCommands)) {

@@ -1,6 +1,7 @@
 // Interpreter speed on tight loops. The "MIPS" counter is millions of emulated instructions per
 // second (a REP string instruction counts once; its elements are in "Melem/s").
 
+#include "null_bus.h"
 #include "x86/cpu.h"
 
 #include <benchmark/benchmark.h>
@@ -13,12 +14,7 @@ namespace {
 
 using namespace krvs::x86;
 
-class NullBus : public Bus {
-public:
-    std::uint8_t portIn8(std::uint16_t) override { return 0xFF; }
-    void portOut8(std::uint16_t, std::uint8_t) override {}
-    bool hostTrap(Cpu&, std::uint8_t) override { return true; }
-};
+using bench::NullBus;
 
 constexpr std::uint16_t kCodeSeg = 0x1000;
 constexpr std::uint64_t kSlice = 1'000'000;

@@ -4,6 +4,7 @@
 //
 //   bench_x86_count arith|moves MILLIONS
 
+#include "null_bus.h"
 #include "x86/cpu.h"
 
 #include <cstdio>
@@ -15,12 +16,7 @@ namespace {
 
 using namespace krvs::x86;
 
-class NullBus : public Bus {
-public:
-    std::uint8_t portIn8(std::uint16_t) override { return 0xFF; }
-    void portOut8(std::uint16_t, std::uint8_t) override {}
-    bool hostTrap(Cpu&, std::uint8_t) override { return true; }
-};
+using bench::NullBus;
 
 // The same loops as BM_RegisterArithmetic and BM_MemoryMoves in cpu_bench.cpp.
 const std::vector<std::uint8_t> kArith{0x01, 0xD8, 0x31, 0xC2, 0x46, 0xD1, 0xE7, 0x29, 0xCD, 0x49, 0x75, 0xF4, 0xEB, 0xF2};
