@@ -99,7 +99,14 @@ std::string resolvePathNoCase(const std::string& path) {
     std::string part = slashed.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
     pos = slash == std::string::npos ? slashed.size() + 1 : slash + 1;
     if (part.empty() || part == ".") continue;
-    std::vector<std::string> found = part == ".." ? std::vector<std::string>{} : entriesNoCase(result, part, false);
+    // A component spelled exactly as it is on disk wins over its case variants anyway, so one look at it
+    // spares listing every directory on the way down (a new file's path is mostly such components).
+    const std::string exact = joinPath(result, part);
+    if (part == ".." || inspect(exact).type != EntryType::Missing) {
+      result = exact;
+      continue;
+    }
+    std::vector<std::string> found = entriesNoCase(result, part, false);
     result = joinPath(result, found.empty() ? part : found.front());
   }
   return result;

@@ -72,6 +72,7 @@ TEST(DosNames, PathsResolveComponentByComponent) {
       {"Sub\\deep\\prog.obj", "Sub/deep/prog.obj"},  // exact, with DOS separators
       {"SUB/DEEP/NEW.EXE", "Sub/Deep/NEW.EXE"},     // a file about to be created keeps its name
       {"sub/none/x.obj", "Sub/none/x.obj"},
+      {"Sub/deep/NEW.EXE", "Sub/deep/NEW.EXE"},     // an exact directory beats its variant on the way down
   };
   for (const Case& c : cases) EXPECT_EQ(resolvePathNoCase(dir.file(c.asked)), dir.file(c.found)) << c.asked;
 }
