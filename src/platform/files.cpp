@@ -33,26 +33,56 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-Error writeFileAtomic(const std::string& path, std::string_view bytes, Durability durability) {
-  std::string temp = path + ".tmp.XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return errnoText("cannot create a temporary file for", path);
+AtomicFile::AtomicFile(std::string path, Durability durability)
+    : m_path(std::move(path)), m_durability(durability) {}
+
+AtomicFile::~AtomicFile() { discard(); }
+
+void AtomicFile::discard() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  if (!m_temp.empty() && !m_committed) ::unlink(m_temp.c_str());
+  m_temp.clear();
+}
+
+Error AtomicFile::open() {
+  m_temp = m_path + ".tmp.XXXXXX";
+  m_fd = ::mkstemp(m_temp.data());
+  if (m_fd < 0) {
+    m_temp.clear();
+    return errnoText("cannot create a temporary file for", m_path);
+  }
   // Keep the permissions of the file being replaced; a new file gets the usual 0644.
   struct stat old {};
-  ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  ::fchmod(m_fd, ::stat(m_path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  return {};
+}
+
+Error AtomicFile::write(std::string_view bytes) {
+  if (m_error.empty() && !m_committed && m_fd < 0) m_error = open();
+  if (m_error.empty() && !m_committed && !writeAll(m_fd, bytes)) m_error = errnoText("cannot write", m_temp);
+  if (!m_error.empty()) discard();
+  return m_error;
+}
+
+Error AtomicFile::commit() {
+  if (m_committed) return {};
+  if (Error e = write({}); !e.empty()) return e;
   // The fsync is most of a build step's wall time, so only data nothing can remake pays for it.
-  bool ok = writeAll(fd, bytes) && (durability == Durability::Regenerable || ::fsync(fd) == 0);
-  Error error = ok ? Error{} : errnoText("cannot write", temp);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errnoText("cannot close", temp);
-  }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = errnoText("cannot rename onto", path);
-  }
-  if (!ok) ::unlink(temp.c_str());
-  return error;
+  if (m_durability == Durability::Synced && ::fsync(m_fd) != 0) m_error = errnoText("cannot write", m_temp);
+  if (::close(m_fd) != 0 && m_error.empty()) m_error = errnoText("cannot close", m_temp);
+  m_fd = -1;
+  if (m_error.empty() && ::rename(m_temp.c_str(), m_path.c_str()) != 0)
+    m_error = errnoText("cannot rename onto", m_path);
+  m_committed = m_error.empty();
+  if (!m_committed) discard();
+  return m_error;
+}
+
+Error writeFileAtomic(const std::string& path, std::string_view bytes, Durability durability) {
+  AtomicFile file(path, durability);
+  if (Error e = file.write(bytes); !e.empty()) return e;
+  return file.commit();
 }
 
 std::optional<std::string> readFile(const std::string& path) {

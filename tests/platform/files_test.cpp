@@ -47,6 +47,26 @@ TEST_P(WriteFileAtomic, FailureReportsAndKeepsTheOldFile) {
   EXPECT_EQ(entries, 2);
 }
 
+// Written in parts: the old file stays whole until the commit, and an abandoned write leaves nothing.
+TEST(AtomicFile, PartsReplaceTheFileOnlyAtTheCommit) {
+  TempDir dir;
+  std::string path = dir.write("a.obj", "old");
+  {
+    AtomicFile file(path, Durability::Regenerable);
+    ASSERT_EQ(file.write("part one, "), "");
+    EXPECT_EQ(readFile(path), "old");
+  }  // dropped without a commit
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(readFile(path), "old");
+  AtomicFile file(path, Durability::Regenerable);
+  ASSERT_EQ(file.write("part one, "), "");
+  ASSERT_EQ(file.write("part two"), "");
+  ASSERT_EQ(file.commit(), "");
+  EXPECT_EQ(readFile(path), "part one, part two");
+}
+
 INSTANTIATE_TEST_SUITE_P(Durabilities, WriteFileAtomic,
                          ::testing::Values(Durability::Synced, Durability::Regenerable),
                          [](const auto& info) { return info.param == Durability::Synced ? "Synced" : "Regenerable"; });

@@ -24,6 +24,30 @@ enum class Durability {
 Error writeFileAtomic(const std::string& path, std::string_view bytes,
                       Durability durability = Durability::Synced);
 
+// The same for a file written in parts (a tool's large output, never held whole): the bytes go to a
+// temporary file beside `path`, created at the first write, and commit() renames it over `path`. Gone
+// without a commit, or after any error, it removes the temporary file and leaves `path` as it was.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string path, Durability durability = Durability::Synced);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // After an error every later write and the commit fail with it.
+  Error write(std::string_view bytes);
+  Error commit();
+
+ private:
+  Error open();
+  void discard();
+  std::string m_path, m_temp;
+  Durability m_durability;
+  int m_fd = -1;
+  Error m_error;
+  bool m_committed = false;
+};
+
 std::optional<std::string> readFile(const std::string& path);
 std::optional<std::uint64_t> fileSize(const std::string& path);
 bool fileExists(const std::string& path);
