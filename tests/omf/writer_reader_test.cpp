@@ -166,6 +166,82 @@ TEST(ObjectWriterTest, LineNumbersKeepSegmentAndOrder) {
     EXPECT_EQ(rec.entries[2].offset, 2999u);
 }
 
+// The same module given to a collecting and to a streaming writer, in the order a stream needs: comments and
+// definitions, data (a byte-sized and a word-sized fixup sharing the offset where a record must end), lines
+// of two segments (more than one LINNUM's worth), the start address.
+void addModule(ObjectWriter& w) {
+    w.addComment(0x00, {'K'});
+    std::uint16_t code = w.addSegment({"_TEXT", "CODE", "", Align::Byte, Combine::Public, 2100});
+    std::uint16_t data = w.addSegment({"_DATA", "DATA", "", Align::Word, Combine::Public, 16});
+    std::uint16_t ext = w.addExternal("PRINT");
+    w.addPublic("START", code, 0);
+    std::vector<std::uint8_t> bytes(2100, 0x90);
+    w.addData(code, 0, bytes,
+              {{1023, Location::Offset16, true, segTarget(data)},
+               {1023, Location::LowByte, true, segTarget(data)},
+               {2000, Location::Offset16, false, Reference{FrameMethod::Target, 0, TargetMethod::External, ext, 0}}});
+    w.addIteratedData(data, 0, IteratedBlock{4, {}, {1, 2}});
+    for (std::uint16_t line = 1; line <= 250; ++line) w.addLine(code, line, line * 4u);
+    w.addLine(data, 7, 0);
+    w.setStart(segTarget(code));
+}
+
+// Takes bytes until `limit`, then refuses.
+struct LimitedSink : RecordSink {
+    std::vector<std::uint8_t> bytes;
+    std::size_t limit = SIZE_MAX;
+    int writesAfterFailure = 0;
+    bool failed = false;
+    bool write(std::span<const std::uint8_t> b) override {
+        if (failed) ++writesAfterFailure;
+        if (bytes.size() + b.size() > limit) failed = true;
+        else bytes.insert(bytes.end(), b.begin(), b.end());
+        return !failed;
+    }
+};
+
+TEST(ObjectWriterTest, StreamingWritesTheSameBytesAndRefusesWhatComesTooLate) {
+    ObjectWriter collected("s.asm");
+    addModule(collected);
+    LimitedSink sink;
+    ObjectWriter streamed("s.asm", sink);
+    addModule(streamed);
+    EXPECT_EQ(streamed.finish(), "");
+    EXPECT_EQ(sink.bytes, collected.build());
+    // The record ends before the word at 1023, and the byte fixup there goes with it into the next one.
+    auto read = readObject(sink.bytes);
+    ASSERT_TRUE(read);
+    ASSERT_GE(read.value().data.size(), 2u);
+    EXPECT_EQ(read.value().data[0].bytes.size(), 1023u);
+    EXPECT_TRUE(read.value().data[0].fixups.empty());
+    EXPECT_EQ(read.value().data[1].offset, 1023u);
+    ASSERT_EQ(read.value().data[1].fixups.size(), 3u);  // both at 1023, and the one at 2000
+    EXPECT_EQ(read.value().data[1].fixups[1].offset, 0u);
+
+    // A definition after the data, data after the line numbers, lines of an earlier segment.
+    using Late = void (*)(ObjectWriter&);
+    const Late lates[] = {
+        [](ObjectWriter& w) { w.addExternal("LATE"); },
+        [](ObjectWriter& w) { w.addData(1, 0, std::vector<std::uint8_t>{1}); },
+        [](ObjectWriter& w) { w.addLine(1, 1, 0); },
+    };
+    for (Late late : lates) {
+        LimitedSink out;
+        ObjectWriter w("s.asm", out);
+        addModule(w);
+        late(w);
+        EXPECT_NE(w.finish(), "");
+    }
+
+    // A sink that fails part-way: reported, and nothing more is offered to it.
+    LimitedSink small;
+    small.limit = 500;
+    ObjectWriter w("s.asm", small);
+    addModule(w);
+    EXPECT_NE(w.finish(), "");
+    EXPECT_EQ(small.writesAfterFailure, 0);
+}
+
 TEST(ObjectWriterTest, WideRecordsForUse32AndLargeOffsets) {
     ObjectWriter w("wide.asm");
     auto seg = w.addSegment({"FLAT", "CODE", "", Align::Para, Combine::Public, 0x20000, true});

@@ -1,8 +1,10 @@
 // Writing OMF object files. RecordBuilder emits one record with its length and checksum; ObjectWriter
-// collects a whole module (names, segments, groups, externals, publics, data with fixups, line numbers and
+// takes a whole module (names, segments, groups, externals, publics, data with fixups, line numbers and
 // the start address) and emits the records in the order linkers expect:
 //   THEADR, COMENT..., LNAMES, SEGDEF..., GRPDEF..., EXTDEF, PUBDEF..., (LEDATA|LIDATA [FIXUPP])...,
 //   LINNUM..., MODEND.
+// It either collects the module and builds it at the end, or streams it: each record goes to a sink as
+// soon as it is complete, so a large module is never held whole (the assembler writes its object so).
 // Indexes handed out and taken by ObjectWriter are the 1-based OMF indexes.
 #pragma once
 
@@ -15,6 +17,27 @@
 #include "omf/types.h"
 
 namespace krvs::omf {
+
+// Where records go as they are made.
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    // False when the bytes could not be taken; nothing more is written to a sink that failed.
+    virtual bool write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// Records appended to a vector.
+class VectorSink : public RecordSink {
+public:
+    explicit VectorSink(std::vector<std::uint8_t>& out) : m_out(out) {}
+    bool write(std::span<const std::uint8_t> bytes) override {
+        m_out.insert(m_out.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+
+private:
+    std::vector<std::uint8_t>& m_out;
+};
 
 class RecordBuilder {
 public:
@@ -31,6 +54,7 @@ public:
     std::size_t bodySize() const { return m_body.size(); }
     // Appends type, length, body and checksum to `out`.
     void appendTo(std::vector<std::uint8_t>& out) const;
+    bool writeTo(RecordSink& out) const;
 
 private:
     std::uint8_t m_type;
@@ -57,8 +81,13 @@ struct SegmentSpec {
 
 class ObjectWriter {
 public:
-    // `moduleName` goes into THEADR; the assembler records the source file name there.
+    // `moduleName` goes into THEADR; the assembler records the source file name there. The module is
+    // collected and build() gives it.
     explicit ObjectWriter(std::string moduleName);
+    // The module streamed to `out`: the header and definitions are written when the first data or line
+    // number comes, data as it is added, line numbers as they come (all data first, then segment by
+    // segment in order), MODEND at finish(). A call out of that order is refused and finish() says so.
+    ObjectWriter(std::string moduleName, RecordSink& out);
 
     // A COMENT record, emitted after THEADR in the order added.
     void addComment(std::uint8_t commentClass, std::vector<std::uint8_t> text, std::uint8_t flags = 0x00);
@@ -82,8 +111,10 @@ public:
 
     void setStart(const Reference& start);  // MODEND start address; marks the module as main
 
-    // All records of the module.
+    // All records of the module (collecting writer).
     std::vector<std::uint8_t> build() const;
+    // Streaming writer: writes what remains. Empty when the whole module was written, else why not.
+    std::string finish();
 
     static constexpr std::size_t kMaxDataPerRecord = 1024;
 
@@ -117,12 +148,26 @@ private:
         std::vector<std::uint8_t> text;
     };
 
+    // A streaming writer's part of the module: nothing may be added to a part already written.
+    enum class Stage : std::uint8_t { Definitions, Data, Lines, Done };
+    // A sink that stops taking bytes after its first failure.
+    struct Guard : RecordSink {
+        RecordSink* out = nullptr;
+        bool failed = false;
+        bool write(std::span<const std::uint8_t> bytes) override;
+    };
+
     std::uint16_t nameIndex(const std::string& name);
-    void emitHeader(std::vector<std::uint8_t>& out) const;
-    void emitDefinitions(std::vector<std::uint8_t>& out) const;
-    void emitData(std::vector<std::uint8_t>& out) const;
-    void emitLines(std::vector<std::uint8_t>& out) const;
-    void emitModend(std::vector<std::uint8_t>& out) const;
+    bool definitionsOpen();
+    bool reach(Stage stage);
+    void flushLines();
+    void emitHeader(RecordSink& out) const;
+    void emitDefinitions(RecordSink& out) const;
+    void emitData(RecordSink& out, const Data& d) const;
+    void emitLedata(RecordSink& out, std::uint16_t segment, std::uint32_t offset, std::span<const std::uint8_t> bytes,
+                    std::span<const Fixup> fixups) const;
+    void emitLines(RecordSink& out, std::uint16_t segment, std::span<const Line> lines) const;
+    void emitModend(RecordSink& out) const;
 
     std::string m_moduleName;
     std::vector<CommentRec> m_comments;
@@ -134,6 +179,13 @@ private:
     std::vector<Data> m_data;
     std::vector<Line> m_lines;
     std::optional<Reference> m_start;
+
+    // Streaming only.
+    bool m_streaming = false;
+    Guard m_out;
+    Stage m_stage = Stage::Definitions;
+    bool m_outOfOrder = false;
+    std::vector<Line> m_lineBatch;  // line numbers of one segment not yet written
 };
 
 // Appends the FIXUP subrecords for `fixups` (no threads; explicit frame and target) to a FIXUPP builder.
