@@ -72,7 +72,8 @@ struct DirectiveInfo;
 class Assembler {
 public:
     Assembler(const Options& options, FileReader reader);
-    AssemblyResult run(const std::string& fileName, const std::string& source);
+    // The object module goes to `object` when one is given, else into the result.
+    AssemblyResult run(const std::string& fileName, SourceReader& source, omf::RecordSink* object);
 
     // Used by the one-line assembler: set up one code segment at `offset` and assemble `text`.
     bool assembleSingle(const std::string& text, std::uint16_t offset, std::vector<std::uint8_t>& bytes,
@@ -112,15 +113,15 @@ private:
     std::int32_t here() const;
 
     // Passes (driver.cpp) and output (output.cpp, listing.cpp).
-    void runPass(const std::string& fileName, const std::string& source);
+    void runPass(const std::string& fileName, SourceReader& source);
     void resetPass();
     void processLine(const std::string& line);
     void endLine(const std::string& line, std::uint32_t startLc, int startSeg, size_t diagStart);
     void recordLine(int startSeg, std::uint32_t startLc);
-    AssemblyResult finish();
-    // The last use of the segments' images: each is freed once the object writer has its copy, so
-    // that the records are not built beside a second image (a third of the peak at a million lines).
-    std::vector<std::uint8_t> buildObject();
+    AssemblyResult finish(omf::RecordSink* object);
+    // The last use of the segments' images: each is written as records and freed at once, so that
+    // the records are never held beside the image. Empty on success, else why the sink failed.
+    std::string writeObject(omf::RecordSink& out, size_t& written);
     void checkPublics();
     std::string buildListing(const std::string& header) const;
     void symbolTable(std::string& out, int& page, const std::string& header) const;

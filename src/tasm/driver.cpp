@@ -63,9 +63,9 @@ void Assembler::pushExpansion(Frame f) {
     if (!m_sources.push(std::move(f))) fatal("Macro expansion too deep");
 }
 
-void Assembler::runPass(const std::string& fileName, const std::string& source) {
+void Assembler::runPass(const std::string& fileName, SourceReader& source) {
     resetPass();
-    m_sources.startPass(fileName, source);
+    const bool readable = m_sources.startPass(fileName, source);
     predefine();
     for (const auto& [name, value] : m_opts.defines) {
         int s = m_syms.lookupOrCreate(name);
@@ -80,13 +80,17 @@ void Assembler::runPass(const std::string& fileName, const std::string& source) 
         }
     }
     std::string line;
-    while (!m_mod.ended && m_sources.next(line)) {
+    while (readable && !m_mod.ended && m_sources.next(line)) {
         processLine(line);
         if (m_diags.fatal()) return;
         if (++m_expansions > kMaxLinesPerPass) {
             fatal("Too many lines");
             return;
         }
+    }
+    if (!readable || m_sources.mainFailed()) {
+        fatal("Unable to read input file: " + fileName);
+        return;
     }
     if (!m_mod.ended && !m_diags.fatal()) {
         m_sources.dropToMain();
@@ -136,19 +140,27 @@ void Assembler::predefine() {
     }
 }
 
-AssemblyResult Assembler::run(const std::string& fileName, const std::string& source) {
+AssemblyResult Assembler::run(const std::string& fileName, SourceReader& source, omf::RecordSink* object) {
     int passLimit = std::clamp(m_opts.maxPasses, 2, kPassLimit);
+    std::uint64_t firstRead = 0;
     for (m_pass = 1;; ++m_pass) {
         m_finalPass = m_pass >= 2;
         runPass(fileName, source);
         if (m_diags.fatal()) break;
+        // The main file is read again in every pass: one that changed meanwhile (an editor saving
+        // it) would give an object made of two different texts.
+        if (m_pass == 1) firstRead = m_sources.mainFingerprint();
+        else if (m_sources.mainFingerprint() != firstRead) {
+            fatal("Source file changed during assembly: " + fileName);
+            break;
+        }
         if (m_pass >= 2 && !m_changed) break;
         if (m_pass >= passLimit + 1) {
             error("Pass-dependent construction encountered");
             break;
         }
     }
-    return finish();
+    return finish(object);
 }
 
 }  // namespace krvs::tasm

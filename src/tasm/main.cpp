@@ -1,17 +1,22 @@
 // TASM.Exe: reads TASM.CFG from its own directory, then its arguments, assembles one source and
 // writes the object and listing beside it, printing the classic banner, diagnostics and summary.
 
+#include <omf/writer.h>
 #include <platform/dosnames.h>
 #include <platform/files.h>
+#include <platform/hostfs.h>
 #include <platform/paths.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "options.h"
+#include "sources.h"
 #include "tasm/assembler.h"
 
 using namespace krvs;
@@ -104,6 +109,72 @@ int fatal(const std::string& msg) {
     return 2;
 }
 
+// The source read again from the open file in every pass; it is never held whole.
+class FileSource : public tasm::SourceReader {
+public:
+    explicit FileSource(platform::File file) : m_file(std::move(file)) {}
+    bool rewind() override { return m_file.seek(0, platform::Whence::Start).has_value(); }
+    std::optional<size_t> read(char* buffer, size_t size) override { return m_file.read(buffer, size); }
+
+private:
+    platform::File m_file;
+};
+
+// The source, read again from the open file in every pass (sources are regular files: the search
+// for one takes nothing else). nullptr when it cannot be opened.
+std::unique_ptr<FileSource> openSource(const std::string& path, std::uint64_t& size) {
+    platform::File file;
+    if (platform::File::open(path, platform::OpenRequest{}, file) != platform::FsError::None) return nullptr;
+    platform::EntryInfo info = file.info();
+    if (info.type != platform::EntryType::Regular) return nullptr;
+    size = info.size;
+    return std::make_unique<FileSource>(std::move(file));
+}
+
+// The object module as the assembler writes it: through a fixed buffer into a temporary file that
+// replaces the old object only when the whole module is in it.
+class ObjectFile : public omf::RecordSink {
+public:
+    explicit ObjectFile(const std::string& path) : m_file(path, platform::Durability::Regenerable) {
+        m_buffer.reserve(kBuffer);
+    }
+    bool write(std::span<const std::uint8_t> bytes) override {
+        if (m_buffer.size() + bytes.size() > kBuffer) flush();
+        if (bytes.size() >= kBuffer) put(bytes);
+        else m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+        return m_error.empty();
+    }
+    platform::Error commit() {
+        flush();
+        return m_error.empty() ? m_file.commit() : m_error;
+    }
+
+private:
+    static constexpr size_t kBuffer = 64 * 1024;
+    void flush() {
+        put(m_buffer);
+        m_buffer.clear();
+    }
+    void put(std::span<const std::uint8_t> bytes) {
+        if (m_error.empty() && !bytes.empty())
+            m_error = m_file.write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    platform::AtomicFile m_file;
+    std::vector<std::uint8_t> m_buffer;
+    platform::Error m_error;
+};
+
+// /z: the main file's lines that the messages name, read again from the source.
+std::vector<std::pair<int, std::string>> linesNamed(tasm::SourceReader& source, const std::set<int>& wanted) {
+    std::vector<std::pair<int, std::string>> found;
+    tasm::LineStream lines;
+    if (wanted.empty() || !lines.start(source)) return found;
+    std::string line;
+    for (int n = 1; n <= *wanted.rbegin() && lines.next(line); ++n)
+        if (wanted.count(n)) found.emplace_back(n, line);
+    return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,7 +215,8 @@ int main(int argc, char** argv) {
         banner();
         out("Assembling file:   " + shown);
     }
-    std::optional<std::string> source = path ? platform::readFile(*path) : std::nullopt;
+    std::uint64_t sourceSize = 0;
+    std::unique_ptr<FileSource> source = path ? openSource(*path, sourceSize) : nullptr;
     if (!source) {
         if (opts.terse) banner();
         out("**Fatal** Unable to open input file: " + shown);
@@ -167,7 +239,9 @@ int main(int argc, char** argv) {
     // "TASM BAD.ASM, BAD.ASM" must not replace (or, after an error, delete) the source.
     if (std::string clash = clashingOutput(outputs, inputs); !clash.empty())
         return outputIsInput(clash, opts.terse);
-    tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader);
+    std::string objPath = platform::resolveNoCase(objName);
+    ObjectFile object(objPath);
+    tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader, object);
     if (std::string clash = clashingOutput(outputs, inputs); !clash.empty())
         return outputIsInput(clash, opts.terse);
     bool failed = r.errorCount > 0;
@@ -177,24 +251,22 @@ int main(int argc, char** argv) {
     }
     for (const std::string& m : r.messages) out(m);
     // /z: the offending source line of the main file goes in front of its message.
-    std::vector<std::string> lines;
-    if (opts.showSource) lines = tasm::splitLines(*source);
+    std::set<int> wanted;
+    for (const tasm::Diagnostic& d : r.diagnostics)
+        if (opts.showSource && d.file == shown && d.line >= 1) wanted.insert(d.line);
+    std::vector<std::pair<int, std::string>> lines = linesNamed(*source, wanted);
     for (const tasm::Diagnostic& d : r.diagnostics) {
-        if (opts.showSource && d.file == shown && d.line >= 1 && d.line <= static_cast<int>(lines.size()))
-            out(lines[static_cast<size_t>(d.line - 1)]);
+        auto at = std::lower_bound(lines.begin(), lines.end(), std::make_pair(d.line, std::string()));
+        if (opts.showSource && d.file == shown && at != lines.end() && at->first == d.line) out(at->second);
         out(tasm::formatDiagnostic(d));
     }
 
-    std::string objPath = platform::resolveNoCase(objName);
     int rc = failed ? 1 : 0;
     if (failed) {
         platform::removeNoCase(objName);  // a stale object must not be linked as if it were new
-    } else {
-        std::string bytes(r.object.begin(), r.object.end());
-        if (auto e = platform::writeFileAtomic(objPath, bytes, platform::Durability::Regenerable); !e.empty()) {
-            out("**Fatal** Can't write object file: " + objName);
-            rc = 2;
-        }
+    } else if (!r.objectError.empty() || !object.commit().empty()) {
+        out("**Fatal** Can't write object file: " + objName);
+        rc = 2;
     }
     if (listing) {
         if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing,
@@ -210,7 +282,7 @@ int main(int argc, char** argv) {
         out("Warning messages:  " + count(r.warningCount));
         out("Passes:            " + std::to_string(r.passes));
         // The classic figure: what is left of a 640K DOS arena after the source and its tables.
-        long used = static_cast<long>(source->size() / 1024 + r.object.size() / 1024) + 96;
+        long used = static_cast<long>(sourceSize / 1024 + r.objectSize / 1024) + 96;
         out("Remaining memory:  " + std::to_string(used < 640 ? 640 - used : 0) + "k");
     }
     std::fflush(stdout);

@@ -69,6 +69,17 @@ omf::Fixup omfFixup(Fixup f, std::uint32_t base, const std::vector<Segment>& seg
     return o;
 }
 
+// Counts what passes on to the sink behind it.
+struct CountingSink : omf::RecordSink {
+    explicit CountingSink(omf::RecordSink& to) : out(to) {}
+    bool write(std::span<const std::uint8_t> bytes) override {
+        count += bytes.size();
+        return out.write(bytes);
+    }
+    omf::RecordSink& out;
+    size_t count = 0;
+};
+
 std::string baseName(const std::string& path) {
     size_t slash = path.find_last_of("/\\:");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -99,8 +110,9 @@ void Assembler::checkPublics() {
     }
 }
 
-std::vector<std::uint8_t> Assembler::buildObject() {
-    omf::ObjectWriter w(baseName(m_sources.mainFile()));
+std::string Assembler::writeObject(omf::RecordSink& out, size_t& written) {
+    CountingSink counted(out);
+    omf::ObjectWriter w(baseName(m_sources.mainFile()), counted);
     if (!m_opts.quiet) {
         std::string t = "Korvash TASM 1.0";
         w.addComment(0x00, std::vector<std::uint8_t>(t.begin(), t.end()));
@@ -132,30 +144,6 @@ std::vector<std::uint8_t> Assembler::buildObject() {
                         static_cast<std::uint16_t>(grp + 1));
         }
     }
-    for (int i = 0; i < m_segs.size(); ++i) {
-        const Segment& s = m_segs[i];
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs = s.runs;
-        std::sort(runs.begin(), runs.end());
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> merged;
-        for (auto r : runs) {
-            if (!merged.empty() && r.first <= merged.back().second) merged.back().second = std::max(merged.back().second, r.second);
-            else merged.push_back(r);
-        }
-        for (auto [from, to] : merged) {
-            std::vector<omf::Fixup> fix;
-            for (const Fixup& f : s.fixups)
-                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from, m_segs.all()));
-            w.addData(static_cast<std::uint16_t>(i + 1), from,
-                      std::span<const std::uint8_t>(s.bytes.data() + from, to - from), std::move(fix));
-        }
-        for (auto [line, off] : s.lines)
-            w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
-        Segment& done = m_segs[i];
-        std::vector<std::uint8_t>().swap(done.bytes);
-        std::vector<Fixup>().swap(done.fixups);
-        std::vector<std::pair<int, std::uint32_t>>().swap(done.lines);
-        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(done.runs);
-    }
     if (m_mod.hasStart && m_segs.exists(m_mod.start.seg)) {
         omf::Reference r;
         r.target = omf::TargetMethod::Segment;
@@ -172,7 +160,36 @@ std::vector<std::uint8_t> Assembler::buildObject() {
         r.frame = omf::FrameMethod::Target;
         w.setStart(r);
     }
-    return w.build();
+    for (int i = 0; i < m_segs.size(); ++i) {
+        const Segment& s = m_segs[i];
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs = s.runs;
+        std::sort(runs.begin(), runs.end());
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> merged;
+        for (auto r : runs) {
+            if (!merged.empty() && r.first <= merged.back().second) merged.back().second = std::max(merged.back().second, r.second);
+            else merged.push_back(r);
+        }
+        for (auto [from, to] : merged) {
+            std::vector<omf::Fixup> fix;
+            for (const Fixup& f : s.fixups)
+                if (f.offset >= from && f.offset < to) fix.push_back(omfFixup(f, from, m_segs.all()));
+            w.addData(static_cast<std::uint16_t>(i + 1), from,
+                      std::span<const std::uint8_t>(s.bytes.data() + from, to - from), std::move(fix));
+        }
+        Segment& done = m_segs[i];
+        std::vector<std::uint8_t>().swap(done.bytes);
+        std::vector<Fixup>().swap(done.fixups);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(done.runs);
+    }
+    // Line numbers follow all data, segment by segment.
+    for (int i = 0; i < m_segs.size(); ++i) {
+        for (auto [line, off] : m_segs[i].lines)
+            w.addLine(static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(line), off);
+        std::vector<std::pair<int, std::uint32_t>>().swap(m_segs[i].lines);
+    }
+    std::string error = w.finish();
+    written = counted.count;
+    return error;
 }
 
 void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
@@ -188,7 +205,7 @@ void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
     lines.emplace_back(line, startLc);
 }
 
-AssemblyResult Assembler::finish() {
+AssemblyResult Assembler::finish(omf::RecordSink* object) {
     AssemblyResult r;
     if (!m_diags.fatal()) checkPublics();
     r.passes = m_pass;
@@ -200,7 +217,10 @@ AssemblyResult Assembler::finish() {
         else ++r.errorCount;
     }
     r.messages = m_mod.outMessages;
-    if (r.errorCount == 0) r.object = buildObject();
+    if (r.errorCount == 0) {
+        omf::VectorSink inResult(r.object);
+        r.objectError = writeObject(object ? *object : inResult, r.objectSize);
+    }
     if (m_opts.listing) {
         const std::string& date = m_date;
         const std::string& time = m_time;
@@ -223,7 +243,14 @@ AssemblyResult Assembler::finish() {
 AssemblyResult assemble(const std::string& fileName, const std::string& source, const Options& options,
                         const FileReader& reader) {
     Assembler a(options, reader);
-    return a.run(fileName, source);
+    TextSource text(source);
+    return a.run(fileName, text, nullptr);
+}
+
+AssemblyResult assemble(const std::string& fileName, SourceReader& source, const Options& options,
+                        const FileReader& reader, omf::RecordSink& object) {
+    Assembler a(options, reader);
+    return a.run(fileName, source, &object);
 }
 
 }  // namespace krvs::tasm

@@ -1,12 +1,83 @@
 #include "sources.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace krvs::tasm {
 
 namespace {
 constexpr size_t kMaxFrames = 64;
+constexpr size_t kStreamBuffer = 64 * 1024;
+
+// Eight bytes a step: the fingerprint costs a pass far less than reading its lines.
+std::uint64_t hashBytes(std::uint64_t h, const char* p, size_t n) {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * kMul;
+        h ^= h >> 29;
+    }
+    for (; i < n; ++i) h = (h ^ static_cast<unsigned char>(p[i])) * kMul;
+    return h;
+}
 }  // namespace
+
+std::optional<size_t> TextSource::read(char* buffer, size_t size) {
+    size_t n = std::min(size, m_text.size() - m_pos);
+    std::memcpy(buffer, m_text.data() + m_pos, n);
+    m_pos += n;
+    return n;
+}
+
+bool LineStream::start(SourceReader& reader) {
+    m_reader = &reader;
+    if (!m_buffer) m_buffer = std::make_unique<char[]>(kStreamBuffer);
+    m_pos = m_len = 0;
+    m_hash = m_bytes = 0;
+    m_failed = !reader.rewind();
+    m_atEnd = m_failed;
+    return !m_failed;
+}
+
+// The buffer is filled whole (short reads go on) so that a pass sees the same blocks as the last one.
+bool LineStream::fill() {
+    m_pos = m_len = 0;
+    while (!m_atEnd && m_len < kStreamBuffer) {
+        std::optional<size_t> n = m_reader->read(m_buffer.get() + m_len, kStreamBuffer - m_len);
+        if (!n) m_failed = true;
+        if (!n || *n == 0) m_atEnd = true;
+        else m_len += *n;
+    }
+    m_hash = hashBytes(m_hash, m_buffer.get(), m_len);
+    m_bytes += m_len;
+    return m_len > 0;
+}
+
+bool LineStream::next(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (m_pos == m_len && !fill()) break;
+        const char* from = m_buffer.get() + m_pos;
+        const void* nl = std::memchr(from, '\n', m_len - m_pos);
+        if (nl) {
+            const char* to = static_cast<const char*>(nl);
+            line.append(from, static_cast<size_t>(to - from));
+            m_pos += static_cast<size_t>(to - from) + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return true;
+        }
+        line.append(from, m_len - m_pos);
+        m_pos = m_len;
+        any = true;
+    }
+    if (m_failed || !any) return false;
+    // The last line has no LF; a lone DOS end-of-file mark there ends the text.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line != "\x1a";
+}
 
 std::shared_ptr<const LineText> LineText::view(std::string_view text) {
     auto t = std::make_shared<LineText>();
@@ -74,17 +145,16 @@ std::vector<std::string> splitLines(const std::string& text) {
     return out;
 }
 
-void SourceStack::startPass(const std::string& fileName, const std::string& source) {
+bool SourceStack::startPass(const std::string& fileName, SourceReader& source) {
     m_frames.clear();
     m_conds.clear();
     m_commentDelim = 0;
     m_mainFile = fileName;
-    if (!m_main) m_main = LineText::view(source);
     Frame f;
     f.kind = Frame::Kind::File;
-    f.lines = m_main;
     f.name = fileName;
     m_frames.push_back(std::move(f));
+    return m_main.start(source);
 }
 
 void SourceStack::startSingle(const std::string& name, const std::string& line) {
@@ -101,6 +171,11 @@ void SourceStack::startSingle(const std::string& name, const std::string& line) 
 bool SourceStack::next(std::string& line) {
     while (!m_frames.empty()) {
         Frame& f = m_frames.back();
+        if (!f.lines) {
+            if (!m_main.next(line)) return false;
+            f.line = static_cast<int>(++f.next);
+            return true;
+        }
         if (f.next < f.lines->size()) {
             line.assign((*f.lines)[f.next++]);
             f.line = f.bodyLines > 0 ? static_cast<int>((f.next - 1) % static_cast<size_t>(f.bodyLines)) + 1

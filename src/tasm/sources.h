@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,44 @@ private:
     std::uint32_t m_end = 0;  // end of the last line
 };
 
-// A source of lines: a file, a macro expansion or a repeat block.
+// A source held in memory, read as a SourceReader (the library's callers that have the text).
+class TextSource : public SourceReader {
+public:
+    explicit TextSource(std::string_view text) : m_text(text) {}
+    bool rewind() override {
+        m_pos = 0;
+        return true;
+    }
+    std::optional<size_t> read(char* buffer, size_t size) override;
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+};
+
+// The main file's lines, read through a fixed buffer from its start again in every pass, so that a
+// large source is never held whole. What was read leaves a fingerprint: a source that changes
+// between passes is noticed instead of being assembled half old, half new.
+class LineStream {
+public:
+    // From the first byte again; false when the reader cannot go back there.
+    bool start(SourceReader& reader);
+    // The next line (the same lines as LineText's); false at the end or on a read error.
+    bool next(std::string& line);
+    bool failed() const { return m_failed; }
+    std::uint64_t fingerprint() const { return m_hash ^ (m_bytes * 0x9E3779B97F4A7C15ull); }
+
+private:
+    bool fill();
+    SourceReader* m_reader = nullptr;
+    std::unique_ptr<char[]> m_buffer;
+    size_t m_pos = 0, m_len = 0;
+    bool m_atEnd = true, m_failed = false;
+    std::uint64_t m_hash = 0, m_bytes = 0;
+};
+
+// A source of lines: a file, a macro expansion or a repeat block. The main file has no `lines`:
+// it is read through the stack's LineStream.
 struct Frame {
     enum class Kind : std::uint8_t { File, Macro, Repeat };
     Kind kind = Kind::File;
@@ -66,8 +104,11 @@ class SourceStack {
 public:
     explicit SourceStack(FileReader reader) : m_reader(std::move(reader)) {}
 
-    // A new pass reads the main file from its first line again (its lines are split once).
-    void startPass(const std::string& fileName, const std::string& source);
+    // A new pass reads the main file from its first line again; false when it cannot be read.
+    bool startPass(const std::string& fileName, SourceReader& source);
+    // The main file could not be read to its end, or what was read (a fingerprint of it).
+    bool mainFailed() const { return m_main.failed(); }
+    std::uint64_t mainFingerprint() const { return m_main.fingerprint(); }
     // Reading one line with its text given (the one-line assembler).
     void startSingle(const std::string& name, const std::string& line);
 
@@ -112,7 +153,7 @@ private:
     FileReader m_reader;
     std::vector<Frame> m_frames;
     std::map<std::string, std::shared_ptr<const LineText>> m_fileCache;
-    std::shared_ptr<const LineText> m_main;
+    LineStream m_main;
     std::string m_mainFile;
     std::vector<Cond> m_conds;
     char m_commentDelim = 0;

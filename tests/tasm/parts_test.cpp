@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include <x86/table.h>
 
 #include "directives.h"
@@ -68,6 +71,13 @@ TEST(TasmLineText, SplitsLikeTheClassicReader) {
         for (size_t i = 0; i < lines->size(); ++i) got.emplace_back((*lines)[i]);
         EXPECT_EQ(got, c.lines) << testing::PrintToString(text);
         EXPECT_EQ(splitLines(text), c.lines);
+        // The main file, read through a buffer, gives the same lines.
+        TextSource source(text);
+        LineStream stream;
+        ASSERT_TRUE(stream.start(source));
+        got.clear();
+        for (std::string line; stream.next(line);) got.push_back(line);
+        EXPECT_EQ(got, c.lines) << testing::PrintToString(text);
     }
     // Built line by line, a line keeps every character it was given.
     LineText built;
@@ -78,6 +88,55 @@ TEST(TasmLineText, SplitsLikeTheClassicReader) {
     EXPECT_EQ(built[1], "");
 }
 
+// A reader that gives a byte or two at a time, as a pipe or a slow disk may, and can fail.
+class TrickleSource : public SourceReader {
+public:
+    explicit TrickleSource(std::string text) : m_text(std::move(text)) {}
+    bool rewind() override {
+        m_pos = 0;
+        return true;
+    }
+    std::optional<size_t> read(char* buffer, size_t size) override {
+        if (failAt && m_pos >= *failAt) return std::nullopt;
+        size_t n = std::min({size, m_text.size() - m_pos, size_t{1} + m_pos % 2});
+        m_text.copy(buffer, n, m_pos);
+        m_pos += n;
+        return n;
+    }
+    std::string m_text;
+    size_t m_pos = 0;
+    std::optional<size_t> failAt;
+};
+
+TEST(TasmLineStream, LinesAcrossTheBufferShortReadsAndAFingerprintOfWhatWasRead) {
+    // A CR LF split by the end of the 64 KB buffer, and a line longer than the buffer.
+    const std::string longLine(70000, 'x');
+    const std::string text = std::string(65535, 'a') + "\r\n" + longLine + "\nlast\r";
+    TrickleSource source(text);
+    LineStream stream;
+    auto readAll = [&] {
+        std::vector<std::string> got;
+        EXPECT_TRUE(stream.start(source));
+        for (std::string line; stream.next(line);) got.push_back(line);
+        return got;
+    };
+    EXPECT_EQ(readAll(), (std::vector<std::string>{std::string(65535, 'a'), longLine, "last"}));
+    EXPECT_FALSE(stream.failed());
+    const std::uint64_t first = stream.fingerprint();
+    readAll();
+    EXPECT_EQ(stream.fingerprint(), first);  // the same text again
+    source.m_text[70000] = 'y';              // one byte changed between passes
+    readAll();
+    EXPECT_NE(stream.fingerprint(), first);
+    source.m_text += "\n";                   // or one more
+    readAll();
+    EXPECT_NE(stream.fingerprint(), first);
+    // A read error ends the lines and is reported, not taken for the end of the text.
+    source.failAt = 100;
+    EXPECT_EQ(readAll(), std::vector<std::string>{});
+    EXPECT_TRUE(stream.failed());
+}
+
 TEST(TasmSourceStack, IncludesNestToALimitAndCloseTheirConditionals) {
     int reads = 0;
     SourceStack s([&](const std::string& name) -> std::optional<std::string> {
@@ -85,8 +144,8 @@ TEST(TasmSourceStack, IncludesNestToALimitAndCloseTheirConditionals) {
         if (name == "MISSING") return std::nullopt;
         return std::string("inner\n");
     });
-    std::string main = "top\n";
-    s.startPass("T.ASM", main);
+    TextSource main("top\n");
+    ASSERT_TRUE(s.startPass("T.ASM", main));
     EXPECT_EQ(s.include("MISSING"), SourceStack::Include::Unreadable);
     s.conds().push_back({true, true, true, false});  // an IF open in the main file
     ASSERT_EQ(s.include("A.INC"), SourceStack::Include::Ok);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <omf/writer.h>
+
+#include <optional>
 #include <random>
 
 #include "tasm/assembler.h"
@@ -34,6 +37,61 @@ TEST(TasmRobustness, RandomSourcesEndWithAResult) {
         AssemblyResult r = assemble("R.ASM", src, Options{}, [](const std::string&) { return std::optional<std::string>("x"); });
         EXPECT_GE(r.passes, 1);
         EXPECT_EQ(r.object.empty(), r.errorCount > 0);
+    }
+}
+
+// The main source as a file that another program may rewrite between two passes, or that stops
+// reading part-way.
+class ChangingSource : public SourceReader {
+public:
+    std::vector<std::string> texts;  // what each pass reads; the last one from then on
+    std::optional<size_t> failAt;    // a read error at this byte
+    bool rewind() override {
+        m_text = texts[std::min(m_passes++, texts.size() - 1)];
+        m_pos = 0;
+        return true;
+    }
+    std::optional<size_t> read(char* buffer, size_t size) override {
+        if (failAt && m_pos + size > *failAt) return std::nullopt;
+        size_t n = m_text.copy(buffer, size, m_pos);
+        m_pos += n;
+        return n;
+    }
+
+private:
+    std::string m_text;
+    size_t m_pos = 0, m_passes = 0;
+};
+
+TEST(TasmRobustness, ASourceChangedBetweenPassesOrUnreadableGivesNoObject) {
+    const std::string one = "c segment\nassume cs:c\ns: jmp t\nt: nop\nc ends\nend s\n";
+    std::string two = one;
+    two.replace(two.find("nop"), 3, "cld");  // as long, one byte different
+    struct Case {
+        std::vector<std::string> texts;
+        std::optional<size_t> failAt;
+        const char* message;  // nullptr: assembles
+    } cases[] = {
+        {{one}, std::nullopt, nullptr},
+        {{one, two}, std::nullopt, "Source file changed during assembly: C.ASM"},
+        {{one}, 10, "Unable to read input file: C.ASM"},
+    };
+    for (const Case& c : cases) {
+        ChangingSource source;
+        source.texts = c.texts;
+        source.failAt = c.failAt;
+        std::vector<std::uint8_t> object;
+        omf::VectorSink sink(object);
+        AssemblyResult r = assemble("C.ASM", source, Options{}, nullptr, sink);
+        if (!c.message) {
+            EXPECT_EQ(r.errorCount, 0);
+            EXPECT_EQ(r.objectSize, object.size());
+            EXPECT_EQ(object, assemble("C.ASM", one, Options{}, nullptr).object);
+            continue;
+        }
+        EXPECT_TRUE(hasMessage(r, c.message)) << c.message;
+        EXPECT_GT(r.errorCount, 0);
+        EXPECT_TRUE(object.empty());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -116,6 +117,30 @@ TEST_F(TasmTool, AnOutputNamedLikeAnInputIsRefusedAndTouchesNothing) {
         EXPECT_EQ(test::readText((m_dir / "src" / "DEFS.INC").string()), "x equ 1\n") << c.cfg;
         EXPECT_FALSE(fs::exists(m_dir / "src" / "X.OBJ"));
     }
+}
+
+// The object goes through a temporary file: nothing of it is left where it could not be put, and a
+// good build leaves only the object.
+TEST_F(TasmTool, TheObjectIsPutInPlaceWholeOrNotAtAll) {
+    const std::string good = "c segment\nassume cs:c\ns: mov ax, 1\nc ends\nend s\n";
+    write(m_dir / "src" / "GOOD.ASM", good);
+    write(m_dir / "Bin" / "TASM.CFG", "GOOD, NODIR/GOOD.OBJ");
+    int rc = 0;
+    std::string out = run(rc);
+    EXPECT_EQ(rc, 2);
+    EXPECT_NE(out.find("**Fatal** Can't write object file: NODIR/GOOD.OBJ\r\n"), std::string::npos) << out;
+
+    write(m_dir / "Bin" / "TASM.CFG", "GOOD");
+    write(m_dir / "src" / "GOOD.OBJ", "stale");
+    out = run(rc);
+    EXPECT_EQ(rc, 0) << out;
+    std::string obj = test::readText((m_dir / "src" / "GOOD.OBJ").string());
+    EXPECT_TRUE(test::readModule(std::vector<std::uint8_t>(obj.begin(), obj.end())));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(m_dir / "src")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"GOOD.ASM", "GOOD.OBJ"}));
+
 }
 
 // A program for the 80286 as a course writes it: assembled, linked and run on the emulated PC.

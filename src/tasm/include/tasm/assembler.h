@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace krvs::omf {
+class RecordSink;
+}
+
 namespace krvs::tasm {
 
 enum class Severity : std::uint8_t { Warning, Error, Fatal };
@@ -50,12 +54,25 @@ struct Options {
 // Reads a file named in the source (INCLUDE) or the source itself. Returns nullopt when missing.
 using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
 
+// The main source, read from its start again in every pass through a buffer: a source of any size
+// costs the assembler no more than that buffer.
+class SourceReader {
+public:
+    virtual ~SourceReader() = default;
+    // Back to the first byte; false when the source cannot be read again.
+    virtual bool rewind() = 0;
+    // Up to `size` bytes into `buffer`, 0 at the end, nullopt on a read error.
+    virtual std::optional<size_t> read(char* buffer, size_t size) = 0;
+};
+
 struct AssemblyResult {
     std::vector<Diagnostic> diagnostics;
     int errorCount = 0;
     int warningCount = 0;
     int passes = 0;
-    std::vector<std::uint8_t> object;  // the OMF module; empty when there were errors
+    std::vector<std::uint8_t> object;  // the OMF module; empty when there were errors or it went to a sink
+    size_t objectSize = 0;             // its size in bytes, wherever it went
+    std::string objectError;           // the sink could not take it: why (the module is incomplete)
     std::string listing;               // the .LST text (CR LF), when asked for
     std::vector<std::string> messages; // %OUT lines in the order met
 };
@@ -63,6 +80,10 @@ struct AssemblyResult {
 // Assembles `source` (named `fileName` in diagnostics, `objectName` in the object's header).
 AssemblyResult assemble(const std::string& fileName, const std::string& source, const Options& options,
                         const FileReader& reader);
+// The same, reading the source pass by pass; the object module's records go to `object` as each is
+// complete (nothing reaches it when there are errors) instead of into the result.
+AssemblyResult assemble(const std::string& fileName, SourceReader& source, const Options& options,
+                        const FileReader& reader, omf::RecordSink& object);
 
 // One-line assembler for DEBUG's A command: the instruction at `offset`, numbers in hex.
 struct LineAssembly {
