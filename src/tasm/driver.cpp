@@ -41,7 +41,7 @@ void Assembler::warning(const std::string& msg, int level) {
 void Assembler::fatal(const std::string& msg) { m_diags.add(located(msg, Severity::Fatal)); }
 
 void Assembler::resetPass() {
-    m_segs.reset();
+    m_segs.reset(m_finalPass);
     m_macros.clear();
     m_mod = ModuleState();
     m_jmpIndex = 0;

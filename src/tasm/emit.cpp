@@ -62,7 +62,9 @@ void Assembler::reserve(std::uint32_t n) {
 // Target and frame of a relocatable value. The frame is the group of the target's segment when it has
 // one, so that offsets are counted from the group base that DS is normally set to.
 void Assembler::addFixup(FixKind kind, const Value& v, std::uint32_t at, std::int32_t disp) {
-    if (m_segs.current() < 0 || v.undefined || !m_finalPass) return;
+    if (m_segs.current() < 0) return;
+    ++m_segs[m_segs.current()].relocations;
+    if (v.undefined || !m_finalPass) return;
     Fixup f;
     f.offset = at;
     f.kind = kind;

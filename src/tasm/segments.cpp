@@ -1,8 +1,13 @@
 #include "segments.h"
 
+#include <algorithm>
+
 namespace krvs::tasm {
 
-void SegmentSet::reset() {
+void SegmentSet::reset(bool keepImages) {
+    m_lastRoom.clear();
+    for (const Segment& s : m_segs) m_lastRoom.push_back({s.size, s.relocations});
+    m_keepImages = keepImages;
     m_segs.clear();
     m_groups.clear();
     m_exts.clear();
@@ -12,6 +17,11 @@ void SegmentSet::reset() {
 }
 
 int SegmentSet::add(Segment s) {
+    if (m_keepImages && m_segs.size() < m_lastRoom.size()) {
+        const Room& room = m_lastRoom[m_segs.size()];
+        s.bytes.reserve(std::min<std::uint32_t>(room.bytes, 0x10000));
+        s.fixups.reserve(std::min<std::uint32_t>(room.fixups, 0x10000));
+    }
     m_segs.push_back(std::move(s));
     return static_cast<int>(m_segs.size()) - 1;
 }

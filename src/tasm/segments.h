@@ -40,6 +40,7 @@ struct Segment {
     std::uint32_t lc = 0;
     std::uint32_t size = 0;
     std::vector<Fixup> fixups;
+    std::uint32_t relocations = 0;  // fixups met this pass, kept or not: the next pass's list is made that big
     std::vector<std::pair<int, std::uint32_t>> lines;  // source line, offset
     std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;  // written byte ranges [from, to)
     int sym = -1;
@@ -59,8 +60,10 @@ struct Extern {
 
 class SegmentSet {
 public:
-    // A new pass defines every segment, group and external again, in the same order.
-    void reset();
+    // A new pass defines every segment, group and external again, in the same order. A pass that
+    // keeps the images gives each segment the room its namesake took in the last pass, so that no
+    // image or fixup list grows by doubling (which left up to half of it unused).
+    void reset(bool keepImages = false);
 
     // Segments, by their number in this pass. A forward reference can name one that this pass has
     // not created yet: ask exists() first.
@@ -103,6 +106,11 @@ public:
     void assumeNothing() { m_assume = {-1, -1, -1, -1}; }
 
 private:
+    struct Room {
+        std::uint32_t bytes = 0, fixups = 0;
+    };
+    std::vector<Room> m_lastRoom;
+    bool m_keepImages = false;
     std::vector<Segment> m_segs;
     std::vector<Group> m_groups;
     std::vector<Extern> m_exts;
