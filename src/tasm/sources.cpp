@@ -33,7 +33,7 @@ std::optional<size_t> TextSource::read(char* buffer, size_t size) {
 
 bool LineStream::start(SourceReader& reader) {
     m_reader = &reader;
-    if (!m_buffer) m_buffer = std::make_unique<char[]>(kStreamBuffer);
+    if (!m_buffer) m_buffer.reset(new char[kStreamBuffer]);  // not zeroed: only what is read is touched
     m_pos = m_len = 0;
     m_hash = m_bytes = 0;
     m_failed = !reader.rewind();
