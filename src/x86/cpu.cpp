@@ -4,11 +4,31 @@
 
 #include "cpu_dispatch.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace krvs::x86 {
 
 using namespace interp;
 
 Cpu::Cpu(std::uint8_t* memory, Bus& bus, CpuModel model) : m_mem(memory), m_bus(bus), m_model(model) {}
+
+Cpu::~Cpu() = default;
+
+// Made at the first run and emptied when the model changed since the last: an entry holds the handlers
+// the model's dispatch chose. An empty slot holds a NOP (90h): it is used only where memory holds one.
+DecodedCache& Cpu::decodedCache() {
+    if (!m_decoded) {
+        m_decoded = std::make_unique<DecodedCache>();
+    } else if (m_decoded->model == m_model) {
+        return *m_decoded;
+    }
+    m_decoded->model = m_model;
+    Decoded nop;
+    if (!decodeEntry(dispatchFor(m_model), nop, 0x90)) std::abort();  // XCHG AX,AX has a fast handler
+    std::fill(std::begin(m_decoded->slot), std::end(m_decoded->slot), nop);
+    return *m_decoded;
+}
 
 void Cpu::interrupt(std::uint8_t vector) {
     Registers& r = m_regs;
@@ -27,10 +47,37 @@ void Cpu::interrupt(std::uint8_t vector) {
     m_halted = false;
 }
 
+namespace {
+
+// Runs decoded instructions from `ip` on (code is the memory at CS:0) and returns the IP reached, with
+// `left` (not 0 at the start) counted down. Stops at the instruction limit, after an instruction when a
+// signal is up, and before an instruction that is not kept decoded or lies beyond `limit`. A function of
+// its own with only what it needs, so that the loop keeps it all in registers.
+[[gnu::noinline]] std::uint16_t runDecoded(Exec& x, const Dispatch& d, Decoded* const slots,
+                                           const std::uint8_t* const code, std::uint16_t ip, std::uint32_t limit,
+                                           std::uint64_t& left, const std::atomic<std::uint8_t>& signals) {
+    std::uint64_t n = left;
+    std::size_t at = ip;  // the width of a pointer, so that it indexes as it is
+    while (at <= limit) {
+        // The entry is used only if memory still holds the bytes it was decoded from.
+        const std::uint64_t raw = instructionBytes(code, at);
+        Decoded& e = slots[at & (kDecodedSlots - 1)];
+        if (((raw ^ e.bytes) & e.mask) != 0 && !decodeEntry(d, e, raw)) [[unlikely]] break;
+        at = e.fn(x, e, static_cast<std::uint32_t>(at));  // it leaves nothing in x.special
+        if (--n == 0) [[unlikely]] break;
+        if (signals.load(std::memory_order_relaxed) != 0) [[unlikely]] break;
+    }
+    left = n;
+    return static_cast<std::uint16_t>(at);
+}
+
+}  // namespace
+
 StopReason Cpu::run(std::uint64_t maxInstructions) {
     const Dispatch& dispatch = dispatchFor(m_model);
     Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
     x.writeLimit = m_writeLimit;
+    mirrorCarry(x);
     csLoaded(x);
     const std::uint64_t end =
         maxInstructions > ~std::uint64_t{0} - m_count ? ~std::uint64_t{0} : m_count + maxInstructions;
@@ -49,10 +96,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     // interrupt inhibition, TF. They change only in afterSpecial() (HLT, inhibition, a new FLAGS
     // image) or in the attention block itself, so this local is recomputed only there.
     bool slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
-    // The fast handlers, or none while `slow`: with TF set (the only reason `slow` can still be true
-    // after the attention block) the plain handlers run, so that the trap follows in afterSpecial().
-    static constexpr FastHandler kNoFastHandlers[256] = {};
-    const FastHandler* fast = slow ? kNoFastHandlers : d.fast;
+    Decoded* const slots = decodedCache().slot;
     for (;;) {
         // One test covers them all: a stop request, the INTR line, HLT, inhibition, TF.
         if ((m_signals.load(std::memory_order_relaxed) | static_cast<std::uint8_t>(slow)) != 0) [[unlikely]] {
@@ -82,23 +126,27 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
                 x.tfLatched = true;
                 x.special |= kTrapLatched;
             }
-            fast = slow ? kNoFastHandlers : d.fast;
             ip = m_regs.ip;
             csBase = x.csBase;
         }
+        // The decoded instructions, for as long as nothing needs a look between them. With TF set (the
+        // only reason `slow` can still be true here) the plain handlers run, so that the trap follows in
+        // afterSpecial().
+        if (!slow && left != 0) {
+            const std::uint64_t before = left;
+            ip = runDecoded(x, d, slots, mem + csBase, ip, decodedIpLimit(csBase), left, m_signals);
+            if (left != before) continue;  // at a new instruction boundary: signals and the limit first
+        }
+        // One instruction the plain way: a prefix or an instruction without a fast handler, TF, or an
+        // instruction that wraps around the end of its segment or of memory.
         if (left == 0) [[unlikely]] {
             m_regs.ip = ip;
             return finishRun(x, end, StopReason::InstructionLimit);
         }
         --left;
         const std::uint8_t opcode = mem[(csBase + ip) & kAddrMask];
-        const std::uint16_t next = static_cast<std::uint16_t>(ip + 1);
-        if (const FastHandler f = fast[opcode]) [[likely]] {
-            ip = f(x, next);  // it leaves nothing in x.special: the loop goes on at once
-            continue;
-        }
         x.startIp = ip;
-        m_regs.ip = next;
+        m_regs.ip = static_cast<std::uint16_t>(ip + 1);
         d.one[opcode](x);
         ip = m_regs.ip;
         csBase = x.csBase;
@@ -110,7 +158,6 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
             ip = m_regs.ip;
             csBase = x.csBase;
             slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
-            fast = slow ? kNoFastHandlers : d.fast;
         }
     }
 }

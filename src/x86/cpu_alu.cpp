@@ -64,11 +64,78 @@ std::uint16_t aluForm(Exec& x, std::uint16_t ip) {
     }
 }
 
+// ---- the same forms decoded (cpu_decoded.h) ----
+
+// Two registers: e.reg is the destination, e.rm the source.
+template <int Op, typename T>
+std::uint32_t aluRegReg(Exec& x, const Decoded& e, std::uint32_t ip) {
+    T& d = regAt<T>(x, e.reg);
+    T res = alu<Op, T>(x, d, regAt<T>(x, e.rm));
+    if constexpr (Op != kCmp) d = res;
+    return ip + 2;
+}
+
+template <int Op, int Form>
+struct AluMemory {
+    template <int S, int D>
+    static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
+        using T = FormType<Form>;
+        const MemOperand m = memoryAt<S, D>(x, e);
+        T& reg = regAt<T>(x, e.reg);
+        if constexpr (Form < 2) {
+            T res = alu<Op, T>(x, readMem<T>(x, m.base, m.off), reg);
+            if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
+        } else {
+            T res = alu<Op, T>(x, reg, readMem<T>(x, m.base, m.off));
+            if constexpr (Op != kCmp) reg = res;
+        }
+        return ip + 2 + D;
+    }
+};
+
+template <int Op, typename T>
+std::uint32_t aluAccImm(Exec& x, const Decoded& e, std::uint32_t ip) {
+    T& acc = regRef<T>(x, AX);
+    T res = alu<Op, T>(x, acc, static_cast<T>(e.imm));
+    if constexpr (Op != kCmp) acc = res;
+    return ip + 1 + sizeof(T);
+}
+
+template <typename T>
+std::uint16_t immediateIn(std::uint64_t raw, unsigned at) {
+    return sizeof(T) == 1 ? byteAt(raw, at) : wordAt(raw, at);
+}
+
+template <int Op, int Form>
+bool decodeAlu(Decoded& e, std::uint64_t raw) {
+    using T = FormType<Form>;
+    if constexpr (Form >= 4) {
+        e.fn = aluAccImm<Op, T>;
+        e.imm = immediateIn<T>(raw, 1);
+        e.len = 1 + sizeof(T);
+    } else {
+        const std::uint8_t modrm = byteAt(raw, 1);
+        const unsigned reg = (modrm >> 3) & 7, rm = modrm & 7;
+        if (modrm >= 0xC0) {
+            e.fn = aluRegReg<Op, T>;
+            e.reg = regOffset<T>(Form < 2 ? rm : reg);
+            e.rm = regOffset<T>(Form < 2 ? reg : rm);
+            e.len = 2;
+        } else {
+            e.fn = memoryForm<AluMemory<Op, Form>>(e, raw, 0);
+            e.reg = regOffset<T>(reg);
+        }
+    }
+    return true;
+}
+
 constexpr std::string_view kAluNames[8] = {"ADD", "OR", "ADC", "SBB", "AND", "SUB", "XOR", "CMP"};
 
 template <int Op>
 void bindAluRow(Binder& b) {
-    [&]<int... F>(std::integer_sequence<int, F...>) { (b.bindBoth<aluForm<Op, F>>(Op * 8 + F, kAluNames[Op]), ...); }
+    [&]<int... F>(std::integer_sequence<int, F...>) {
+        (b.bindBoth<aluForm<Op, F>, decodeAlu<Op, F>>(Op * 8 + F, kAluNames[Op]), ...);
+    }
     (std::integer_sequence<int, 0, 1, 2, 3, 4, 5>{});
 }
 
@@ -120,6 +187,55 @@ std::uint16_t aluImmGroup(Exec& x, std::uint16_t ip) {
     return kImmOps<T, SignExtend>[(modrm >> 3) & 7](x, modrm, ip);
 }
 
+// Decoded: a register (e.rm) and the immediate.
+template <int Op, typename T, bool SignExtend>
+std::uint32_t aluRegImm(Exec& x, const Decoded& e, std::uint32_t ip) {
+    T& d = regAt<T>(x, e.rm);
+    T res = alu<Op, T>(x, d, static_cast<T>(e.imm));
+    if constexpr (Op != kCmp) d = res;
+    return ip + 2 + kImmediateSize<T, SignExtend>;
+}
+
+template <int Op, typename T, bool SignExtend>
+struct AluMemoryImm {
+    template <int S, int D>
+    static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
+        const MemOperand m = memoryAt<S, D>(x, e);
+        T res = alu<Op, T>(x, readMem<T>(x, m.base, m.off), static_cast<T>(e.imm));
+        if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
+        return ip + 2 + D + kImmediateSize<T, SignExtend>;
+    }
+};
+
+// The register and memory forms of the group's eight operations.
+template <typename T, bool SignExtend>
+struct ImmGroupForms {
+    template <int Op>
+    static bool decode(Decoded& e, std::uint64_t raw) {
+        const std::uint8_t modrm = byteAt(raw, 1);
+        unsigned at = 2;
+        if (modrm >= 0xC0) {
+            e.fn = aluRegImm<Op, T, SignExtend>;
+            e.rm = regOffset<T>(modrm & 7);
+            e.len = static_cast<std::uint8_t>(2 + kImmediateSize<T, SignExtend>);
+        } else {
+            e.fn = memoryForm<AluMemoryImm<Op, T, SignExtend>>(e, raw, kImmediateSize<T, SignExtend>);
+            at = e.len - kImmediateSize<T, SignExtend>;
+        }
+        e.imm = SignExtend ? signedByteAt(raw, at) : immediateIn<T>(raw, at);
+        return true;
+    }
+};
+
+template <typename T, bool SignExtend>
+bool decodeImmGroup(Decoded& e, std::uint64_t raw) {
+    using F = ImmGroupForms<T, SignExtend>;
+    static constexpr Decoder kOps[8] = {F::template decode<kAdd>, F::template decode<kOr>,  F::template decode<kAdc>,
+                                        F::template decode<kSbb>, F::template decode<kAnd>, F::template decode<kSub>,
+                                        F::template decode<kXor>, F::template decode<kCmp>};
+    return kOps[(byteAt(raw, 1) >> 3) & 7](e, raw);
+}
+
 template <typename T>
 void testRm(Exec& x) {
     logicFlags<T>(x, static_cast<T>(readRm<T>(x) & regRef<T>(x, x.reg)));
@@ -160,10 +276,10 @@ void bindAluHandlers(Binder& b) {
     bindAluRow<kSub>(b);
     bindAluRow<kXor>(b);
     bindAluRow<kCmp>(b);
-    b.bindBoth<aluImmGroup<std::uint8_t, false>>(0x80, "ADD");
-    b.bindBoth<aluImmGroup<std::uint16_t, false>>(0x81, "ADD");
-    b.bindBoth<aluImmGroup<std::uint8_t, false>>(0x82, "ADD");
-    b.bindBoth<aluImmGroup<std::uint16_t, true>>(0x83, "ADD");
+    b.bindBoth<aluImmGroup<std::uint8_t, false>, decodeImmGroup<std::uint8_t, false>>(0x80, "ADD");
+    b.bindBoth<aluImmGroup<std::uint16_t, false>, decodeImmGroup<std::uint16_t, false>>(0x81, "ADD");
+    b.bindBoth<aluImmGroup<std::uint8_t, false>, decodeImmGroup<std::uint8_t, false>>(0x82, "ADD");
+    b.bindBoth<aluImmGroup<std::uint16_t, true>, decodeImmGroup<std::uint16_t, true>>(0x83, "ADD");
     b.bindBoth<modrmOnly<testRm<std::uint8_t>>>(0x84, "TEST");
     b.bindBoth<modrmOnly<testRm<std::uint16_t>>>(0x85, "TEST");
     b.bind(0x86, "XCHG", xchgRm<std::uint8_t>);

@@ -75,6 +75,68 @@ std::uint16_t callNear(Exec& x, std::uint16_t ip) {
     push16(x, next);
     return static_cast<std::uint16_t>(next + disp);
 }
+// ---- decoded forms (cpu_decoded.h): e.disp is the relative target ----
+
+bool decodeShortJump(Decoded& e, std::uint64_t raw) {
+    e.disp = signedByteAt(raw, 1);
+    e.len = 2;
+    return true;
+}
+
+template <int Cond>
+std::uint32_t jccDecoded(Exec& x, const Decoded& e, std::uint32_t ip) {
+    const std::uint16_t next = static_cast<std::uint16_t>(ip + 2);
+    return taken<Cond>(x) ? static_cast<std::uint16_t>(next + e.disp) : next;
+}
+template <int Cond>
+bool decodeJcc(Decoded& e, std::uint64_t raw) {
+    e.fn = jccDecoded<Cond>;
+    return decodeShortJump(e, raw);
+}
+
+template <int Kind>
+std::uint32_t loopDecoded(Exec& x, const Decoded& e, std::uint32_t ip) {
+    const std::uint16_t next = static_cast<std::uint16_t>(ip + 2);
+    std::uint16_t& cx = x.r.gp[CX];
+    bool taken;
+    if constexpr (Kind == 3) {
+        taken = cx == 0;
+    } else {
+        --cx;
+        taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
+    }
+    return taken ? static_cast<std::uint16_t>(next + e.disp) : next;
+}
+template <int Kind>
+bool decodeLoop(Decoded& e, std::uint64_t raw) {
+    e.fn = loopDecoded<Kind>;
+    return decodeShortJump(e, raw);
+}
+
+std::uint32_t jmpShortDecoded(Exec&, const Decoded& e, std::uint32_t ip) {
+    return static_cast<std::uint16_t>(ip + 2 + e.disp);
+}
+bool decodeJmpShort(Decoded& e, std::uint64_t raw) {
+    e.fn = jmpShortDecoded;
+    return decodeShortJump(e, raw);
+}
+
+std::uint32_t jmpNearDecoded(Exec&, const Decoded& e, std::uint32_t ip) {
+    return static_cast<std::uint16_t>(ip + 3 + e.disp);
+}
+std::uint32_t callNearDecoded(Exec& x, const Decoded& e, std::uint32_t ip) {
+    const std::uint16_t next = static_cast<std::uint16_t>(ip + 3);
+    push16(x, next);
+    return static_cast<std::uint16_t>(next + e.disp);
+}
+template <DecodedFn Fn>
+bool decodeNear(Decoded& e, std::uint64_t raw) {
+    e.fn = Fn;
+    e.disp = wordAt(raw, 1);
+    e.len = 3;
+    return true;
+}
+
 void jmpFar(Exec& x) {
     std::uint16_t off = fetch16(x);
     x.r.seg[CS] = fetch16(x);
@@ -131,7 +193,9 @@ constexpr std::string_view kJccNames[16] = {"JO", "JNO", "JB", "JNB", "JZ", "JNZ
 
 // At 70h-7Fh; the 8086 also runs 60h-6Fh as copies of them.
 void bindJccAt(Binder& b, unsigned base) {
-    [&]<int... C>(std::integer_sequence<int, C...>) { (b.bindBoth<jcc<C>>(static_cast<std::uint16_t>(base + C), kJccNames[C]), ...); }
+    [&]<int... C>(std::integer_sequence<int, C...>) {
+        (b.bindBoth<jcc<C>, decodeJcc<C>>(static_cast<std::uint16_t>(base + C), kJccNames[C]), ...);
+    }
     (std::make_integer_sequence<int, 16>{});
 }
 
@@ -140,14 +204,14 @@ void bindJccAt(Binder& b, unsigned base) {
 void bindControlHandlers(Binder& b) {
     bindJccAt(b, 0x70);
     bindJccAt(b, 0x60);
-    b.bindBoth<loop<0>>(0xE0, "LOOPNZ");
-    b.bindBoth<loop<1>>(0xE1, "LOOPZ");
-    b.bindBoth<loop<2>>(0xE2, "LOOP");
-    b.bindBoth<loop<3>>(0xE3, "JCXZ");
-    b.bindBoth<callNear>(0xE8, "CALL");
-    b.bindBoth<jmpNear>(0xE9, "JMP");
+    b.bindBoth<loop<0>, decodeLoop<0>>(0xE0, "LOOPNZ");
+    b.bindBoth<loop<1>, decodeLoop<1>>(0xE1, "LOOPZ");
+    b.bindBoth<loop<2>, decodeLoop<2>>(0xE2, "LOOP");
+    b.bindBoth<loop<3>, decodeLoop<3>>(0xE3, "JCXZ");
+    b.bindBoth<callNear, decodeNear<callNearDecoded>>(0xE8, "CALL");
+    b.bindBoth<jmpNear, decodeNear<jmpNearDecoded>>(0xE9, "JMP");
     b.bind(0xEA, "JMP", jmpFar);
-    b.bindBoth<jmpShort>(0xEB, "JMP");
+    b.bindBoth<jmpShort, decodeJmpShort>(0xEB, "JMP");
     b.bind(0x9A, "CALL", callFar);
     b.bindBoth<retNear<true>>(0xC2, "RET");
     b.bindBoth<retNear<false>>(0xC3, "RET");

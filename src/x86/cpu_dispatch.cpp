@@ -66,6 +66,8 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
     std::fill(std::begin(d.one), std::end(d.one), invalidOpcode);
     std::fill(std::begin(d.two), std::end(d.two), invalidOpcode);
     std::fill(std::begin(d.fast), std::end(d.fast), nullptr);
+    std::fill(std::begin(d.cached), std::end(d.cached), nullptr);
+    std::fill(std::begin(d.decode), std::end(d.decode), nullptr);
     const FormsBySlot forms(model);
     bool anyTwoByte = false;
     for (int map = 0; map < 2; ++map) {
@@ -97,6 +99,8 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
                 problems.push_back("a fast handler for " + hex(key) + ": only one-byte opcodes have them");
             } else if (fast) {
                 d.fast[b] = fast->fast;
+                d.cached[b] = fast->cached;
+                d.decode[b] = fast->decode;
             }
         }
     }
@@ -109,6 +113,22 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
 }
 
 }  // namespace
+
+bool decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw) {
+    const std::uint8_t opcode = byteAt(raw, 0);
+    if (!d.cached[opcode]) return false;
+    Decoded n;
+    const Decoder decode = d.decode[opcode];
+    if (!decode || !decode(n, raw)) {
+        n = Decoded{};
+        n.fn = d.cached[opcode];
+        n.len = 1;
+    }
+    n.mask = ~std::uint64_t{0} >> (64 - 8 * n.len);
+    n.bytes = raw & n.mask;
+    e = n;
+    return true;
+}
 
 std::vector<Binding> allBindings() {
     Binder b;

@@ -5,6 +5,7 @@
 // Building the dispatch checks that each opcode a model has is run by exactly one handler and that each
 // handler runs a form: a second binding for an opcode is an error, never an overwrite.
 
+#include "cpu_decoded.h"
 #include "cpu_exec.h"
 
 #include <span>
@@ -19,6 +20,8 @@ struct Binding {
     std::string_view mnemonic;  // a form at that opcode; the handler runs every form at the opcode
     Handler handler;            // the handler every opcode has
     FastHandler fast = nullptr;  // or, instead, the same instruction with IP kept in a register
+    DecodedFn cached = nullptr;  // with `fast`: the fast handler as a decoded entry of the opcode byte alone
+    Decoder decode = nullptr;    // with `fast`, optional: decodes the instruction's operands into an entry
 };
 
 class Binder {
@@ -28,10 +31,12 @@ public:
     }
     // An instruction written once as a FastHandler, bound both ways: the run loop prefers the fast
     // one (one-byte opcodes only); prefixes and the paths that keep IP in Registers use the plain one.
-    template <FastHandler F>
+    // The run loop keeps the instructions it meets decoded (cpu_decoded.h): by `Decode` when given, else
+    // as the fast handler behind the opcode byte.
+    template <FastHandler F, Decoder Decode = nullptr>
     void bindBoth(std::uint16_t opcode, std::string_view mnemonic) {
         bind(opcode, mnemonic, viaRegisters<F>);
-        m_bindings.push_back({opcode, mnemonic, nullptr, F});
+        m_bindings.push_back({opcode, mnemonic, nullptr, F, fromFast<F>, Decode});
     }
     std::vector<Binding> take() { return std::move(m_bindings); }
 
@@ -43,7 +48,13 @@ struct Dispatch {
     Handler one[256];      // by the first opcode byte
     Handler two[256];      // by the byte after 0Fh
     FastHandler fast[256];  // by the first opcode byte when not null, preferred to `one`
+    DecodedFn cached[256];  // where `fast` is set: that handler as a decoded entry
+    Decoder decode[256];    // where `fast` is set, optionally: the decoder of the opcode's instructions
 };
+
+// Decodes the instruction whose bytes start at the low byte of `raw` into `e` with the model's dispatch.
+// Returns false (and leaves `e` alone) when the opcode has no fast handler: the loop runs it the plain way.
+bool decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw);
 
 constexpr int kModelCount = 3;
 

@@ -50,8 +50,9 @@ enum LazyKind : std::uint8_t {
     kLazyDec,    // DEC: likewise
     kLazyFixed,  // shifts: SF, ZF, PF from the result; CF, AF, OF as given in `b`
 };
-// Whatever the kind, the bit above the operand in `res` is CF, so that reading CF (ADC, SBB, RCL, JC,
-// INC and DEC keeping it) needs no look at the kind beyond "pending or not".
+// Whatever the kind, the bit above the operand in `res` is CF, and with nothing pending `res` and `sign`
+// still hold CF that way (mirrorCarry), so that reading CF (ADC, SBB, RCL, JC, INC and DEC keeping it)
+// needs no look at the kind.
 
 struct LazyFlags {
     std::uint32_t res = 0;   // the result with the carry or borrow in the bit above the operand
@@ -369,7 +370,14 @@ inline std::uint16_t lazyArithFlags(const Exec& x) {
     return f;
 }
 
-// Writes the pending arithmetic flags into r.flags; afterwards r.flags is the whole truth.
+// With nothing pending: CF of r.flags into `res` and `sign`, where cf() reads it.
+inline void mirrorCarry(Exec& x) {
+    x.lazy.sign = 0x8000;
+    x.lazy.res = (x.r.flags & flag::CF) ? 0x10000u : 0u;
+}
+
+// Writes the pending arithmetic flags into r.flags; afterwards r.flags is the whole truth. (`res` and
+// `sign` keep CF where cf() reads it.)
 inline void settleFlags(Exec& x) {
     if (x.lazy.kind != kLazyNone) [[unlikely]] {
         x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~kArithFlags) | lazyArithFlags(x));
@@ -392,19 +400,18 @@ inline void setFlags(Exec& x, std::uint16_t mask, std::uint16_t value) {
         settleFlags(x);
     }
     x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~mask) | value);
+    if (mask & flag::CF) mirrorCarry(x);
 }
 
-// FLAGS replaced as a whole (POPF, IRET, SAHF after settling): nothing is pending any more.
+// FLAGS replaced as a whole (POPF, IRET, SAHF after settling, the host): nothing is pending any more.
 inline void loadFlags(Exec& x, std::uint16_t value) {
     x.lazy.kind = kLazyNone;
     x.r.flags = value;
+    mirrorCarry(x);
 }
 
 // CF without settling the other flags.
-inline bool cf(const Exec& x) {
-    if (x.lazy.kind == kLazyNone) return (x.r.flags & flag::CF) != 0;
-    return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0;
-}
+inline bool cf(const Exec& x) { return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0; }
 
 // ZF without settling the other flags.
 inline bool zf(const Exec& x) {

@@ -39,6 +39,7 @@ void f1(Exec& x) {
     settleFlags(x);  // the host reads and sets FLAGS (CF for errors)
     x.special |= kFlagsLoaded;
     if (!x.bus.hostTrap(x.cpu, number)) x.special |= kEventHostStop;
+    loadFlags(x, x.r.flags);  // as the host left them
     csLoaded(x);  // the host may have moved CS:IP (a program started or ended)
 }
 

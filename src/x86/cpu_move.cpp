@@ -48,6 +48,72 @@ std::uint16_t movRm(Exec& x, std::uint16_t ip) {
     return kMovRmMemory<T, ToReg>[(modrm >> 6) * 8 + (modrm & 7)](x, modrm, ip);
 }
 
+// ---- decoded forms (cpu_decoded.h) ----
+
+// Two registers: e.reg is the destination, e.rm the source.
+template <typename T>
+std::uint32_t movRegReg(Exec& x, const Decoded& e, std::uint32_t ip) {
+    regAt<T>(x, e.reg) = regAt<T>(x, e.rm);
+    return ip + 2;
+}
+
+// A register (e.reg) and memory; also A0h-A3h, the accumulator and a direct address.
+template <typename T, bool ToReg, int Opcode>
+struct MovMemory {
+    // 88h-8Bh have a ModR/M byte; A0h-A3h (a direct address) have none.
+    static constexpr unsigned kBase = Opcode >= 0xA0 ? 1 : 2;
+    template <int S, int D>
+    static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
+        const MemOperand m = memoryAt<S, D>(x, e);
+        if constexpr (ToReg) {
+            regAt<T>(x, e.reg) = readMem<T>(x, m.base, m.off);
+        } else {
+            writeMem<T>(x, m.base, m.off, regAt<T>(x, e.reg));
+        }
+        return ip + kBase + D;
+    }
+};
+
+template <typename T, bool ToReg>
+bool decodeMovRm(Decoded& e, std::uint64_t raw) {
+    const std::uint8_t modrm = byteAt(raw, 1);
+    const unsigned reg = (modrm >> 3) & 7, rm = modrm & 7;
+    if (modrm >= 0xC0) {
+        e.fn = movRegReg<T>;
+        e.reg = regOffset<T>(ToReg ? reg : rm);
+        e.rm = regOffset<T>(ToReg ? rm : reg);
+        e.len = 2;
+        return true;
+    }
+    e.fn = memoryForm<MovMemory<T, ToReg, 0x88>>(e, raw, 0);
+    e.reg = regOffset<T>(reg);
+    return true;
+}
+
+template <typename T, bool ToAcc>
+bool decodeMovAccMem(Decoded& e, std::uint64_t raw) {
+    e.fn = MovMemory<T, ToAcc, 0xA0>::template run<kEaDirect, 2>;
+    e.reg = regOffset<T>(AX);
+    e.disp = wordAt(raw, 1);
+    e.len = 3;
+    return true;
+}
+
+template <typename T>
+std::uint32_t movRegImm(Exec& x, const Decoded& e, std::uint32_t ip) {
+    regAt<T>(x, e.reg) = static_cast<T>(e.imm);
+    return ip + 1 + sizeof(T);
+}
+
+template <typename T, int R>
+bool decodeMovRegImm(Decoded& e, std::uint64_t raw) {
+    e.fn = movRegImm<T>;
+    e.reg = regOffset<T>(R);
+    e.imm = sizeof(T) == 1 ? byteAt(raw, 1) : wordAt(raw, 1);
+    e.len = 1 + sizeof(T);
+    return true;
+}
+
 void movFromSeg(Exec& x) {
     decodeModrm(x);
     writeRm<std::uint16_t>(x, x.r.seg[x.reg & 3]);
@@ -141,24 +207,24 @@ void cwd(Exec& x) { x.r.gp[DX] = (x.r.gp[AX] & 0x8000) ? 0xFFFF : 0; }
 }  // namespace
 
 void bindMoveHandlers(Binder& b) {
-    b.bindBoth<movRm<std::uint8_t, false>>(0x88, "MOV");
-    b.bindBoth<movRm<std::uint16_t, false>>(0x89, "MOV");
-    b.bindBoth<movRm<std::uint8_t, true>>(0x8A, "MOV");
-    b.bindBoth<movRm<std::uint16_t, true>>(0x8B, "MOV");
+    b.bindBoth<movRm<std::uint8_t, false>, decodeMovRm<std::uint8_t, false>>(0x88, "MOV");
+    b.bindBoth<movRm<std::uint16_t, false>, decodeMovRm<std::uint16_t, false>>(0x89, "MOV");
+    b.bindBoth<movRm<std::uint8_t, true>, decodeMovRm<std::uint8_t, true>>(0x8A, "MOV");
+    b.bindBoth<movRm<std::uint16_t, true>, decodeMovRm<std::uint16_t, true>>(0x8B, "MOV");
     b.bind(0x8C, "MOV", movFromSeg);
     b.bind(0x8D, "LEA", lea);
     b.bind(0x8E, "MOV", movToSeg);
-    b.bindBoth<movAccMem<std::uint8_t, true>>(0xA0, "MOV");
-    b.bindBoth<movAccMem<std::uint16_t, true>>(0xA1, "MOV");
-    b.bindBoth<movAccMem<std::uint8_t, false>>(0xA2, "MOV");
-    b.bindBoth<movAccMem<std::uint16_t, false>>(0xA3, "MOV");
+    b.bindBoth<movAccMem<std::uint8_t, true>, decodeMovAccMem<std::uint8_t, true>>(0xA0, "MOV");
+    b.bindBoth<movAccMem<std::uint16_t, true>, decodeMovAccMem<std::uint16_t, true>>(0xA1, "MOV");
+    b.bindBoth<movAccMem<std::uint8_t, false>, decodeMovAccMem<std::uint8_t, false>>(0xA2, "MOV");
+    b.bindBoth<movAccMem<std::uint16_t, false>, decodeMovAccMem<std::uint16_t, false>>(0xA3, "MOV");
     b.bind(0xC4, "LES", loadFarPointer<ES>);
     b.bind(0xC5, "LDS", loadFarPointer<DS>);
     b.bind(0xC6, "MOV", movRmImm<std::uint8_t>);
     b.bind(0xC7, "MOV", movRmImm<std::uint16_t>);
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        (b.bindBoth<movReg8Imm<R>>(0xB0 + R, "MOV"), ...);
-        (b.bindBoth<movReg16Imm<R>>(0xB8 + R, "MOV"), ...);
+        (b.bindBoth<movReg8Imm<R>, decodeMovRegImm<std::uint8_t, R>>(0xB0 + R, "MOV"), ...);
+        (b.bindBoth<movReg16Imm<R>, decodeMovRegImm<std::uint16_t, R>>(0xB8 + R, "MOV"), ...);
         (b.bindBoth<withoutOperands<xchgAx<R>>>(0x90 + R, "XCHG"), ...);
     }
     (std::make_integer_sequence<int, 8>{});

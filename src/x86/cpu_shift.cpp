@@ -4,6 +4,7 @@
 // come from the last step for any count. The 8086 uses the whole count (CL up to 255); the 80186 and
 // later mask it to five bits.
 
+#include "cpu_arith.h"
 #include "cpu_dispatch.h"
 
 namespace krvs::x86::interp {
@@ -134,11 +135,9 @@ template <typename T>
     std::uint32_t fixed;
     switch (op) {
     case kShl:
-        c = msb(v);
-        r = static_cast<T>(v << 1);
-        // AF as the doubling addition leaves it: bit 4 of the result.
-        fixed = (c ? flag::CF : 0u) | (msb(r) != c ? flag::OF : 0u) | (r & flag::AF);
-        break;
+        // The flags of one step are those of the addition v + v (CF the bit shifted out, OF a change of
+        // sign, AF bit 4 of the result), so it is recorded as one.
+        return addFlags<T>(x, v, v, 0);
     case kShr:
         c = v & 1;
         r = static_cast<T>(v >> 1);
@@ -196,6 +195,30 @@ std::uint16_t shiftByOne(Exec& x, std::uint16_t ip) {
     return shiftMemoryByOne<T>(x, ip);
 }
 
+// Decoded: the register forms only (e.rm); the memory forms stay with shiftByOne.
+template <typename T, unsigned Op>
+std::uint32_t shiftRegisterByOneDecoded(Exec& x, const Decoded& e, std::uint32_t ip) {
+    T& r = regAt<T>(x, e.rm);
+    r = shiftOnceValue<T>(x, r, Op);
+    return ip + 2;
+}
+
+template <typename T>
+constexpr DecodedFn kShiftRegisterByOneDecoded[8] = {
+    shiftRegisterByOneDecoded<T, kRol>, shiftRegisterByOneDecoded<T, kRor>, shiftRegisterByOneDecoded<T, kRcl>,
+    shiftRegisterByOneDecoded<T, kRcr>, shiftRegisterByOneDecoded<T, kShl>, shiftRegisterByOneDecoded<T, kShr>,
+    shiftRegisterByOneDecoded<T, kSetmo>, shiftRegisterByOneDecoded<T, kSar>};
+
+template <typename T>
+bool decodeShiftByOne(Decoded& e, std::uint64_t raw) {
+    const std::uint8_t modrm = byteAt(raw, 1);
+    if (modrm < 0xC0) return false;
+    e.fn = kShiftRegisterByOneDecoded<T>[(modrm >> 3) & 7];
+    e.rm = regOffset<T>(modrm & 7);
+    e.len = 2;
+    return true;
+}
+
 template <typename T>
 void shiftByCl(Exec& x) {
     decodeModrm(x);
@@ -210,8 +233,8 @@ void shiftByImm(Exec& x) {
 }  // namespace
 
 void bindShiftHandlers(Binder& b) {
-    b.bindBoth<shiftByOne<std::uint8_t>>(0xD0, "ROL");
-    b.bindBoth<shiftByOne<std::uint16_t>>(0xD1, "ROL");
+    b.bindBoth<shiftByOne<std::uint8_t>, decodeShiftByOne<std::uint8_t>>(0xD0, "ROL");
+    b.bindBoth<shiftByOne<std::uint16_t>, decodeShiftByOne<std::uint16_t>>(0xD1, "ROL");
     b.bind(0xD2, "ROL", shiftByCl<std::uint8_t>);
     b.bind(0xD3, "ROL", shiftByCl<std::uint16_t>);
     b.bind(0xC0, "ROL", shiftByImm<std::uint8_t>);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace krvs::x86 {
 
@@ -42,6 +43,7 @@ constexpr std::uint32_t kHostTrapBase = 0xF0000;
 class Cpu;
 namespace interp {
 struct Exec;
+struct DecodedCache;
 }
 
 class Bus {
@@ -74,6 +76,7 @@ enum class StopReason : std::uint8_t {
 class Cpu {
 public:
     Cpu(std::uint8_t* memory, Bus& bus, CpuModel model);
+    ~Cpu();
 
     Registers& regs() { return m_regs; }
     const Registers& regs() const { return m_regs; }
@@ -114,6 +117,7 @@ public:
 
 private:
     bool afterSpecial(interp::Exec& x);
+    interp::DecodedCache& decodedCache();
     StopReason finishRun(interp::Exec& x, std::uint64_t count, StopReason reason);
 
     std::uint8_t* m_mem;
@@ -130,6 +134,8 @@ private:
     // Set after MOV SS, POP SS and STI: the next instruction runs before any interrupt or trap,
     // also when it is the first one of the next run().
     bool m_inhibit = false;
+    // The instructions met so far, decoded (made at the first run; see cpu_decoded.h).
+    std::unique_ptr<interp::DecodedCache> m_decoded;
 };
 
 }  // namespace krvs::x86

@@ -1,0 +1,157 @@
+#pragma once
+// Decoded instructions: the run loop keeps the common instructions it has met decoded (handler, length,
+// register operands, displacement, immediate) in a small cache indexed by linear address, so that running
+// one again does not read and pick apart its ModR/M byte, displacement and immediate once more.
+//
+// An entry keeps the bytes it was decoded from and is used only while memory still holds them at the
+// address being run: the loop compares them on every use. So nothing that writes memory (the program
+// itself, DOS reading a file, a loader, DEBUG's E/A/L, the host) needs to tell the cache, and an entry
+// may even serve a copy of the same bytes elsewhere (decoding does not depend on where the bytes lie).
+
+#include "cpu_exec.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace krvs::x86::interp {
+
+struct Decoded;
+// Runs a decoded instruction at `ip` (its first byte; there is no prefix) and returns the next IP.
+// Like a FastHandler it never calls the Bus, enters an interrupt or sets Exec::special.
+using DecodedFn = std::uint32_t (*)(Exec&, const Decoded&, std::uint32_t ip);
+// Fills `e` (fn, len and the operand fields) from the instruction whose bytes start at the low byte of
+// `raw`; returns false when this form is better left to the opcode's fast handler.
+using Decoder = bool (*)(Decoded& e, std::uint64_t raw);
+
+// The longest instruction an entry holds: opcode, ModR/M, a 16-bit displacement and a 16-bit immediate.
+constexpr unsigned kMaxDecodedLength = 6;
+
+struct alignas(32) Decoded {
+    std::uint64_t bytes = 0;  // the instruction's bytes, zero past its length
+    std::uint64_t mask = 0;   // ones over the instruction's bytes
+    DecodedFn fn = nullptr;
+    std::uint8_t len = 0;
+    std::uint8_t reg = 0;   // the register operand: its byte offset in Registers::gp
+    std::uint8_t rm = 0;    // the r/m register, or the first base register of the address, likewise
+    std::uint8_t rm2 = 0;   // the second base register of the address, likewise
+    std::uint16_t disp = 0;  // displacement, sign-extended; a jump's relative target
+    std::uint16_t imm = 0;   // immediate, sign-extended where the form says so
+};
+static_assert(sizeof(Decoded) == 32);
+
+// A power of two: the slot of an instruction is its linear address modulo this.
+constexpr std::uint32_t kDecodedSlots = 1024;
+
+struct DecodedCache {
+    CpuModel model;  // the model whose dispatch decoded the entries
+    Decoded slot[kDecodedSlots];
+};
+
+// The highest IP at which the loop may look an instruction up: the whole instruction must lie inside the
+// segment and below 1 MiB (no wrap-around), and the eight bytes read at once must stay inside the memory
+// buffer and its guard bytes.
+inline std::uint32_t decodedIpLimit(std::uint32_t csBase) {
+    const std::uint32_t bySegment = 0x10000 - kMaxDecodedLength;
+    const std::uint32_t byMemory = kMemorySize - kMaxDecodedLength - csBase;  // csBase <= FFFF0h
+    return bySegment < byMemory ? bySegment : byMemory;
+}
+static_assert(kMemoryGuard >= 8, "the loop reads eight instruction bytes at once");
+
+inline std::uint64_t instructionBytes(const std::uint8_t* mem, std::uint32_t linear) {
+    std::uint64_t raw;
+    std::memcpy(&raw, mem + linear, sizeof raw);
+    return raw;
+}
+
+// ---- operands ---------------------------------------------------------------------------------------
+
+// Byte offset in Registers::gp of register `i` of size T (AL CL DL BL AH CH DH BH for bytes).
+template <typename T>
+constexpr std::uint8_t regOffset(unsigned i) {
+    if constexpr (sizeof(T) == 1) {
+        return static_cast<std::uint8_t>(((i & 3u) << 1) | (i >> 2));
+    } else {
+        return static_cast<std::uint8_t>(i * 2);
+    }
+}
+
+template <typename T>
+inline T& regAt(Exec& x, std::uint8_t offset) {
+    return *reinterpret_cast<T*>(reinterpret_cast<unsigned char*>(x.r.gp) + offset);
+}
+
+inline std::uint8_t byteAt(std::uint64_t raw, unsigned i) { return static_cast<std::uint8_t>(raw >> (8 * i)); }
+inline std::uint16_t wordAt(std::uint64_t raw, unsigned i) { return static_cast<std::uint16_t>(raw >> (8 * i)); }
+inline std::uint16_t signedByteAt(std::uint64_t raw, unsigned i) {
+    return static_cast<std::uint16_t>(static_cast<std::int8_t>(byteAt(raw, i)));
+}
+
+// The shapes of a memory operand, each with its default segment, so that a handler instantiated for
+// one adds only the registers that shape has.
+enum EaShape : int { kEaPairDs, kEaPairSs, kEaOneDs, kEaOneSs, kEaDirect, kEaShapes };
+
+// Decodes the memory operand of ModR/M byte `modrm` (mod 0-2) whose displacement starts at byte `at`
+// of `raw` into e.rm, e.rm2 and e.disp; returns its shape and sets `dispBytes` to the size of the
+// displacement (0-2).
+inline EaShape decodeMemory(Decoded& e, std::uint64_t raw, std::uint8_t modrm, unsigned at, unsigned& dispBytes) {
+    static constexpr std::uint8_t kFirst[8] = {BX, BX, BP, BP, SI, DI, BP, BX};
+    static constexpr std::uint8_t kSecond[8] = {SI, DI, SI, DI, 0, 0, 0, 0};
+    static constexpr EaShape kShape[8] = {kEaPairDs, kEaPairDs, kEaPairSs, kEaPairSs,
+                                          kEaOneDs,  kEaOneDs,  kEaOneSs,  kEaOneDs};
+    const unsigned mod = modrm >> 6, rm = modrm & 7u;
+    if (mod == 0 && rm == 6) {
+        e.disp = wordAt(raw, at);
+        dispBytes = 2;
+        return kEaDirect;
+    }
+    e.rm = regOffset<std::uint16_t>(kFirst[rm]);
+    e.rm2 = regOffset<std::uint16_t>(kSecond[rm]);
+    e.disp = mod == 1 ? signedByteAt(raw, at) : mod == 2 ? wordAt(raw, at) : 0;
+    dispBytes = mod;
+    return kShape[rm];
+}
+
+// The segment base and offset of a decoded memory operand of shape S with a displacement of D bytes
+// (no override: decoded instructions have no prefix).
+template <int S, int D>
+[[gnu::always_inline]] inline MemOperand memoryAt(Exec& x, const Decoded& e) {
+    std::uint16_t off = 0;
+    if constexpr (D != 0) off = e.disp;
+    if constexpr (S != kEaDirect) off = static_cast<std::uint16_t>(off + regAt<std::uint16_t>(x, e.rm));
+    if constexpr (S == kEaPairDs || S == kEaPairSs) off = static_cast<std::uint16_t>(off + regAt<std::uint16_t>(x, e.rm2));
+    const unsigned seg = (S == kEaPairSs || S == kEaOneSs) ? SS : DS;
+    return {segBase(x.r.seg[seg]), off, 0};
+}
+
+// The instances C::run<S, D> of a handler written for any memory operand, as a table indexed by shape
+// and displacement size. Each knows its instruction's length, so the next IP does not wait for a load
+// of the entry's length. (A direct address always has two displacement bytes.)
+template <typename C, int S>
+constexpr DecodedFn kByDisp[3] = {C::template run<S, 0>, C::template run<S, 1>, C::template run<S, 2>};
+template <typename C>
+constexpr DecodedFn kDirect[3] = {C::template run<kEaDirect, 2>, C::template run<kEaDirect, 2>,
+                                  C::template run<kEaDirect, 2>};
+template <typename C>
+constexpr const DecodedFn* kByForm[kEaShapes] = {kByDisp<C, kEaPairDs>, kByDisp<C, kEaPairSs>, kByDisp<C, kEaOneDs>,
+                                                 kByDisp<C, kEaOneSs>, kDirect<C>};
+
+// The entry of memory operand handler C for the ModR/M byte at byte 1 of `raw`; sets e.len to the
+// instruction's length with `extra` bytes after the displacement.
+template <typename C>
+DecodedFn memoryForm(Decoded& e, std::uint64_t raw, unsigned extra) {
+    unsigned dispBytes;
+    const EaShape shape = decodeMemory(e, raw, byteAt(raw, 1), 2, dispBytes);
+    e.len = static_cast<std::uint8_t>(2 + dispBytes + extra);
+    return kByForm<C>[shape][dispBytes];
+}
+
+// ---- entries for the fast handlers ----------------------------------------------------------------
+
+// An opcode with a fast handler but no decoder of its own is kept as its opcode byte alone: the entry
+// saves the dispatch, and the handler reads its operands from memory as it always does.
+template <FastHandler F>
+std::uint32_t fromFast(Exec& x, const Decoded&, std::uint32_t ip) {
+    return F(x, static_cast<std::uint16_t>(ip + 1));
+}
+
+}  // namespace krvs::x86::interp
