@@ -304,4 +304,121 @@ INSTANTIATE_TEST_SUITE_P(Cpu, CpuSelfModifying, ::testing::Combine(::testing::Va
                              return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Stepping" : "InOneGo");
                          });
 
+// The run loop keeps instructions decoded once they ran. Each case runs an instruction, changes its bytes
+// (or puts other bytes where its entry would serve them) and runs that address again: the new bytes run.
+struct DecodedCase {
+    const char* name;
+    std::uint16_t ip;                                                         // where the program starts
+    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> code;    // offset in the code segment, bytes
+    std::vector<std::pair<unsigned, std::uint16_t>> registers;                // expected when it halts
+};
+
+std::ostream& operator<<(std::ostream& os, const DecodedCase& c) { return os << c.name; }
+
+const DecodedCase kDecoded[] = {
+    // MOV AX,1 runs three times; INC BYTE CS:[4] raises its immediate after each: BX = 1 + 2 + 3.
+    {"ImmediateChangedAfterItRan",
+     0,
+     {{0, {0xB9, 0x03, 0x00, 0xB8, 0x01, 0x00, 0x01, 0xC3, 0x2E, 0xFE, 0x06, 0x04, 0x00, 0x49, 0x75, 0xF3, 0xF4}}},
+     {{BX, 6}, {AX, 3}}},
+    // ADD BX,AX runs once, then MOV BYTE CS:[7],0CBh makes it ADD BX,CX: BX = 5 + 2 + 1.
+    {"RegisterOperandChangedAfterItRan",
+     0,
+     {{0, {0xB9, 0x03, 0x00, 0xB8, 0x05, 0x00, 0x01, 0xC3, 0x2E, 0xC6, 0x06, 0x07, 0x00, 0xCB, 0x49, 0x75, 0xF5, 0xF4}}},
+     {{BX, 8}}},
+    // MOV AX,[BX+20h] runs once, then its displacement becomes 22h: DX = [20h] + [22h] = 1111h + 2222h.
+    {"DisplacementChangedAfterItRan",
+     0,
+     {{0, {0xB9, 0x02, 0x00, 0x8B, 0x47, 0x20, 0x01, 0xC2, 0x2E, 0xC6, 0x06, 0x05, 0x00, 0x22, 0x49, 0x75, 0xF2, 0xF4}}},
+     {{DX, 0x3333}}},
+    // INC AX at 3 and INC BX at 403h share a slot of the cache and take turns, three times each.
+    {"TwoInstructionsInOneSlot",
+     0,
+     {{0, {0xB9, 0x03, 0x00, 0x40, 0xE9, 0xFC, 0x03}}, {0x403, {0x43, 0x49, 0x74, 0x03, 0xE9, 0xF9, 0xFB, 0xF4}}},
+     {{AX, 3}, {BX, 3}, {CX, 0}}},
+    // MOV AX,1234h runs at FBFEh; the same first bytes at FFFEh (the slot of FBFEh) take their last byte
+    // from offset 0 of the segment, not from the byte after FFFFh.
+    {"InstructionWrappingAtTheEndOfTheSegment",
+     0xFBFE,
+     {{0xFBFE, {0xB8, 0x34, 0x12, 0xE9, 0xFA, 0x03}}, {0xFFFE, {0xB8, 0x34}}, {0, {0x56, 0xF4}}},
+     {{AX, 0x5634}}},
+};
+
+class CpuDecoded : public ::testing::TestWithParam<std::tuple<DecodedCase, bool>> {};
+
+TEST_P(CpuDecoded, RunsTheBytesInMemoryNow) {
+    const auto& [c, stepping] = GetParam();
+    Machine m;
+    for (const auto& [offset, bytes] : c.code) {
+        for (std::size_t i = 0; i < bytes.size(); ++i) m.mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(offset + i))] = bytes[i];
+    }
+    // The byte after offset FFFFh in memory (not in the segment) as the wrapping case's stale copy has it.
+    m.mem[Machine::linear(kCodeSeg, 0xFFFF) + 1] = 0x12;
+    m.pokeWord(kDataSeg, 0x20, 0x1111);
+    m.pokeWord(kDataSeg, 0x22, 0x2222);
+    m.r().ip = c.ip;
+    StopReason reason = StopReason::InstructionLimit;
+    for (int i = 0; i < 100 && reason != StopReason::Halted; ++i) reason = m.cpu.run(stepping ? 1 : 1000);
+    ASSERT_EQ(reason, StopReason::Halted);
+    for (const auto& [reg, value] : c.registers) EXPECT_EQ(m.r().gp[reg], value) << "register " << reg;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, CpuDecoded, ::testing::Combine(::testing::ValuesIn(kDecoded), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Stepping" : "InOneGo");
+                         });
+
+// Memory changed from outside the CPU between runs (a loader, DOS reading a file, DEBUG's E) is run as
+// it is now, also where the old bytes had run and were kept decoded.
+TEST(CpuDecodedOutside, BytesWrittenBetweenRunsAreRun) {
+    Machine m;
+    m.code({kIncAx, 0xEB, 0xFD});  // INC AX / JMP back
+    m.cpu.run(100);
+    EXPECT_EQ(m.r().gp[AX], 50);
+    m.code({0x43});  // INC BX
+    m.cpu.run(100);
+    EXPECT_EQ(m.r().gp[AX], 50);
+    EXPECT_EQ(m.r().gp[BX], 50);
+}
+
+// The same at the top of memory: an instruction at FFFFEh takes its last byte from 00000h, not from
+// the guard bytes after the buffer, though the same bytes ran (and were kept) at the same IP elsewhere.
+TEST(CpuDecodedOutside, InstructionWrappingAtOneMegabyte) {
+    Machine m;
+    m.poke(kCodeSeg, 0x0E, {0xB8, 0x34, 0x12});  // MOV AX,1234h
+    m.r().ip = 0x0E;
+    m.cpu.run(1);
+    ASSERT_EQ(m.r().gp[AX], 0x1234);
+    m.mem[kMemorySize] = 0x12;  // a guard byte: what a read past the end would see
+    m.mem[0xFFFFE] = 0xB8;
+    m.mem[0xFFFFF] = 0x34;
+    m.mem[0x00000] = 0x56;
+    m.r().seg[CS] = 0xFFFF;
+    m.r().ip = 0x000E;
+    m.cpu.run(1);
+    EXPECT_EQ(m.r().gp[AX], 0x5634);
+    EXPECT_EQ(m.r().ip, 0x0011);
+}
+
+// The host sets CF (as DOS does for an error) and the next instructions read it at once, in the same
+// run, also the second time round, when they are kept decoded.
+TEST(CpuDecodedOutside, CarryFlagSetByTheHostIsReadByTheNextInstructions) {
+    struct CarryBus : TestBus {
+        bool hostTrap(Cpu& cpu, std::uint8_t) override {
+            cpu.regs().flags |= flag::CF;
+            return true;
+        }
+    };
+    Machine m;
+    CarryBus bus;
+    Cpu cpu(m.mem.data(), bus, CpuModel::I80186);
+    cpu.regs().seg[CS] = 0xF000;
+    // CMP AX,AX (CF clear) / host trap (CF set) / JC +1 / INC DX / ADC BX,0 / INC CX / JMP back
+    m.poke(0xF000, 0, {0x39, 0xC0, 0xF1, 0x21, 0x72, 0x01, 0x42, 0x83, 0xD3, 0x00, 0x41, 0xEB, 0xF3});
+    cpu.run(12);
+    EXPECT_EQ(cpu.regs().gp[BX], 2) << "ADC saw CF";
+    EXPECT_EQ(cpu.regs().gp[CX], 2);
+    EXPECT_EQ(cpu.regs().gp[DX], 0) << "JC saw CF";
+}
+
 }  // namespace
