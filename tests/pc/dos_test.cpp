@@ -180,6 +180,37 @@ TEST_F(PcDos, TheRomAtF000IsReadOnly) {
     EXPECT_NE(m_machine->notes()[0].find("ROM"), std::string::npos);
 }
 
+// A file read over code that has already run: the CPU runs the bytes DOS wrote, not the instructions it
+// had decoded there before. The procedure at `patch` prints "A", then the read makes it print "B".
+TEST_F(PcDos, CodeReadFromAFileOverCodeThatRanIsRunAsRead) {
+    std::filesystem::create_directories(drive());
+    std::ofstream(drive() / "P.BIN", std::ios::binary) << std::string("\xB0\x42\xC3", 3);  // mov al,'B' / ret
+    Code c;
+    c.mov(Code::kSI, 2);
+    const std::uint16_t again = c.here();
+    c.raw({0xE8});  // call patch
+    const std::size_t call = c.bytes().size();
+    c.word(0);
+    c.raw({0x88, 0xC2}).dos(0x02);  // mov dl, al / print it
+    c.mov(Code::kAX, 0x3D00);
+    const std::size_t name = c.mov16(Code::kDX, 0);
+    c.intr(0x21);
+    c.raw({0x89, 0xC3});  // mov bx, ax
+    const std::size_t buffer = c.mov16(Code::kDX, 0);
+    c.mov(Code::kCX, 3).dos(0x3F).dos(0x3E);
+    c.raw({0x4E, 0x75, static_cast<std::uint8_t>(again - (c.here() + 3))});  // dec si / jnz again
+    c.exitWith(0);
+    const std::uint16_t patch = c.here();
+    c.raw({0xB0, 'A', 0xC3});  // mov al,'A' / ret
+    c.patch16(call, static_cast<std::uint16_t>(patch - (0x100 + call + 2)));
+    c.patch16(buffer, patch);
+    c.patch16(name, c.here());
+    c.text("P.BIN").raw({0});
+    RunResult r = run(c);
+    ASSERT_EQ(r.outcome, RunOutcome::Exited);
+    EXPECT_EQ(r.output, "AB");
+}
+
 TEST_F(PcDos, NoPathReachesOutsideTheProgramsDirectory) {
     std::ofstream(m_dir.path() / "OUT.TXT") << "keep";
     std::filesystem::create_directories(drive());
