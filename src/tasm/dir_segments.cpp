@@ -79,7 +79,9 @@ int simplifiedSegment(DirContext& a, const SimplifiedSeg& def) {
         s.combine = def.combine;
         s.className = def.cls;
         bool inGroup = def.inGroup || (a.module().model == 1 && std::string(def.name) == "_TEXT");
-        if (inGroup) joinGroup(a, groupIndex(a, "DGROUP"), seg);
+        // DGROUP taken by another kind of symbol has been reported; the segment stays out of a group.
+        int grp = inGroup ? groupIndex(a, "DGROUP") : -1;
+        if (grp >= 0) joinGroup(a, grp, seg);
     }
     return seg;
 }

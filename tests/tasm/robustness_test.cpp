@@ -182,6 +182,16 @@ TEST(TasmRobustness, DataLargerThanASegmentIsRefusedAtOnce) {
     EXPECT_EQ(assemble("D.ASM", "c segment\n db 8000h dup (1)\n db 8000h dup (1)\nc ends\nend\n", Options{}, nullptr).errorCount, 0);
 }
 
+// Found by fuzz_tasm: the simplified segments joined a DGROUP that another kind of symbol held (and
+// indexed group -1).
+TEST(TasmRobustness, DgroupTakenByAnotherSymbolIsAnErrorForTheSimplifiedSegments) {
+    AssemblyResult r = assemble("D.ASM", "dgroup equ 5\n.model small\n.data\nx db 1\n.code\ns: mov ax, 1\nend s\n",
+                                Options{}, nullptr);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_EQ(formatDiagnostic(r.diagnostics[0]), "**Error** D.ASM(2) Symbol already different kind: DGROUP");
+    EXPECT_TRUE(r.object.empty());
+}
+
 TEST(TasmRobustness, CircularEquatesAreReported) {
     struct Case {
         const char* src;
