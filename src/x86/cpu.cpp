@@ -11,23 +11,23 @@ namespace krvs::x86 {
 
 using namespace interp;
 
-Cpu::Cpu(std::uint8_t* memory, Bus& bus, CpuModel model) : m_mem(memory), m_bus(bus), m_model(model) {}
+Cpu::Cpu(std::uint8_t* memory, Bus& bus, CpuModel model)
+    : m_mem(memory), m_bus(bus), m_model(model), m_state(std::make_unique<State>(memory, bus, *this, kSignalIntr)),
+      m_regs(m_state->x.r), m_signals(m_state->x.signals) {}
 
 Cpu::~Cpu() = default;
 
-// Made at the first run and emptied when the model changed since the last: an entry holds the handlers
+// Filled at the first run and again when the model changed since the last: an entry holds the handlers
 // the model's dispatch chose. An empty slot holds a NOP (90h): it is used only where memory holds one.
 DecodedCache& Cpu::decodedCache() {
-    if (!m_decoded) {
-        m_decoded = std::make_unique<DecodedCache>();
-    } else if (m_decoded->model == m_model) {
-        return *m_decoded;
-    }
-    m_decoded->model = m_model;
+    DecodedCache& c = m_state->decoded;
+    if (c.filled && c.model == m_model) return c;
     Decoded nop;
     if (!decodeEntry(dispatchFor(m_model), nop, 0x90)) std::abort();  // XCHG AX,AX has a fast handler
-    std::fill(std::begin(m_decoded->slot), std::end(m_decoded->slot), nop);
-    return *m_decoded;
+    std::fill(std::begin(c.slot), std::end(c.slot), nop);
+    c.model = m_model;
+    c.filled = true;
+    return c;
 }
 
 void Cpu::interrupt(std::uint8_t vector) {
@@ -52,20 +52,20 @@ namespace {
 // Runs decoded instructions from `ip` on (code is the memory at CS:0) and returns the IP reached, with
 // `left` (not 0 at the start) counted down. Stops at the instruction limit, after an instruction when a
 // signal is up, and before an instruction that is not kept decoded or lies beyond `limit`. A function of
-// its own with only what it needs, so that the loop keeps it all in registers.
-[[gnu::noinline]] std::uint16_t runDecoded(Exec& x, const Dispatch& d, Decoded* const slots,
-                                           const std::uint8_t* const code, std::uint16_t ip, std::uint32_t limit,
-                                           std::uint64_t& left, const std::atomic<std::uint8_t>& signals) {
+// its own with only what it needs, so that the loop keeps it all in registers; the state, its signals
+// and the slots are reached from one pointer.
+[[gnu::noinline]] std::uint16_t runDecoded(State& s, const Dispatch& d, const std::uint8_t* const code,
+                                           std::uint16_t ip, std::uint32_t limit, std::uint64_t& left) {
     std::uint64_t n = left;
-    std::size_t at = ip;  // the width of a pointer, so that it indexes as it is
+    std::uint32_t at = ip;
     while (at <= limit) {
         // The entry is used only if memory still holds the bytes it was decoded from.
         const std::uint64_t raw = instructionBytes(code, at);
-        Decoded& e = slots[at & (kDecodedSlots - 1)];
+        Decoded& e = s.decoded.slot[at & (kDecodedSlots - 1)];
         if (((raw ^ e.bytes) & e.mask) != 0 && !decodeEntry(d, e, raw)) [[unlikely]] break;
-        at = e.fn(x, e, static_cast<std::uint32_t>(at));  // it leaves nothing in x.special
+        at = e.fn(s.x, e, at);  // it leaves nothing in x.special
         if (--n == 0) [[unlikely]] break;
-        if (signals.load(std::memory_order_relaxed) != 0) [[unlikely]] break;
+        if (s.x.signals.load(std::memory_order_relaxed) != 0) [[unlikely]] break;
     }
     left = n;
     return static_cast<std::uint16_t>(at);
@@ -75,8 +75,20 @@ namespace {
 
 StopReason Cpu::run(std::uint64_t maxInstructions) {
     const Dispatch& dispatch = dispatchFor(m_model);
-    Exec x{m_regs, m_mem, m_bus, *this, m_signals, kSignalIntr, dispatch.one, dispatch.two, m_model};
+    decodedCache();
+    Exec& x = m_state->x;
+    x.table = dispatch.one;
+    x.twoByte = dispatch.two;
+    x.model = m_model;
     x.writeLimit = m_writeLimit;
+    x.romWritten = false;
+    // Between runs nothing of an instruction is under way.
+    x.special = 0;
+    x.seg = kNoSeg;
+    x.rep = 0;
+    x.prefixes = 0;
+    x.tfLatched = false;
+    x.lazy = {};
     mirrorCarry(x);
     csLoaded(x);
     const std::uint64_t end =
@@ -96,7 +108,6 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
     // interrupt inhibition, TF. They change only in afterSpecial() (HLT, inhibition, a new FLAGS
     // image) or in the attention block itself, so this local is recomputed only there.
     bool slow = m_halted || m_inhibit || (m_regs.flags & flag::TF) != 0;
-    Decoded* const slots = decodedCache().slot;
     for (;;) {
         // One test covers them all: a stop request, the INTR line, HLT, inhibition, TF.
         if ((m_signals.load(std::memory_order_relaxed) | static_cast<std::uint8_t>(slow)) != 0) [[unlikely]] {
@@ -134,7 +145,7 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         // afterSpecial().
         if (!slow && left != 0) {
             const std::uint64_t before = left;
-            ip = runDecoded(x, d, slots, mem + csBase, ip, decodedIpLimit(csBase), left, m_signals);
+            ip = runDecoded(*m_state, d, mem + csBase, ip, decodedIpLimit(csBase), left);
             if (left != before) continue;  // at a new instruction boundary: signals and the limit first
         }
         // One instruction the plain way: a prefix or an instruction without a fast handler, TF, or an

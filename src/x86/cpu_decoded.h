@@ -43,8 +43,17 @@ static_assert(sizeof(Decoded) == 32);
 constexpr std::uint32_t kDecodedSlots = 1024;
 
 struct DecodedCache {
-    CpuModel model;  // the model whose dispatch decoded the entries
-    Decoded slot[kDecodedSlots];
+    Decoded slot[kDecodedSlots];  // first, at the start of State
+    bool filled = false;          // the slots hold entries of `model`'s dispatch
+    CpuModel model = CpuModel::I8086;
+};
+
+// What a Cpu keeps: the state and, beside it, the decoded instructions, so that the run loop reaches
+// registers, signals and slots from one pointer.
+struct State {
+    State(std::uint8_t* memory, Bus& bus, Cpu& cpu, std::uint8_t intr) : x(memory, bus, cpu, intr) {}
+    DecodedCache decoded;
+    Exec x;
 };
 
 // The highest IP at which the loop may look an instruction up: the whole instruction must lie inside the

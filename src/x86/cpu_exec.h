@@ -62,16 +62,24 @@ struct LazyFlags {
     std::uint8_t kind = kLazyNone;
 };
 
+// The CPU's state, made with the Cpu and kept for its life: its registers (first, so that a handler
+// reaches them at fixed offsets from the one pointer it gets), the signals other threads raise, and what a
+// run and the instruction being executed need.
 struct Exec {
-    Registers& r;
+    Exec(std::uint8_t* memory, Bus& b, Cpu& c, std::uint8_t intr) : mem(memory), bus(b), cpu(c), intrSignal(intr) {}
+    Exec(const Exec&) = delete;
+    Exec& operator=(const Exec&) = delete;
+
+    Registers r;
     std::uint8_t* mem;
     Bus& bus;
     Cpu& cpu;
-    const std::atomic<std::uint8_t>& signals;
-    std::uint8_t intrSignal;  // the bit of `signals` that is the INTR line
-    const Handler* table;   // the one-byte opcode map of the model
-    const Handler* twoByte;  // the map after 0Fh
-    CpuModel model;
+    // The stop request and the INTR line share one atomic so that the run loop tests both at once.
+    std::atomic<std::uint8_t> signals{0};
+    std::uint8_t intrSignal;               // the bit of `signals` that is the INTR line
+    const Handler* table = nullptr;        // the one-byte opcode map of the model (set by each run)
+    const Handler* twoByte = nullptr;      // the map after 0Fh
+    CpuModel model = CpuModel::I8086;
     std::uint32_t csBase = 0;  // CS * 16, refreshed by every instruction or event that loads CS
 
     // State of the instruction being executed.

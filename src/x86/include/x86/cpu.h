@@ -43,6 +43,7 @@ constexpr std::uint32_t kHostTrapBase = 0xF0000;
 class Cpu;
 namespace interp {
 struct Exec;
+struct State;
 struct DecodedCache;
 }
 
@@ -123,10 +124,13 @@ private:
     std::uint8_t* m_mem;
     Bus& m_bus;
     CpuModel m_model;
-    Registers m_regs;
+    // The registers, the signals and the decoded instructions live together (cpu.cpp); the references
+    // below are into them.
+    std::unique_ptr<interp::State> m_state;
+    Registers& m_regs;
     // The stop request and the INTR line share one atomic so that the run loop tests both at once.
     static constexpr std::uint8_t kSignalStop = 1, kSignalIntr = 2;
-    std::atomic<std::uint8_t> m_signals{0};
+    std::atomic<std::uint8_t>& m_signals;
     bool m_halted = false;
     bool m_ignoredWrite = false;
     std::uint32_t m_writeLimit = kMemorySize;
@@ -134,8 +138,6 @@ private:
     // Set after MOV SS, POP SS and STI: the next instruction runs before any interrupt or trap,
     // also when it is the first one of the next run().
     bool m_inhibit = false;
-    // The instructions met so far, decoded (made at the first run; see cpu_decoded.h).
-    std::unique_ptr<interp::DecodedCache> m_decoded;
 };
 
 }  // namespace krvs::x86
