@@ -49,23 +49,38 @@ void Cpu::interrupt(std::uint8_t vector) {
 
 namespace {
 
+// How many decoded instructions run between two looks at the signals. Only other threads raise them
+// while decoded instructions run (those never call the Bus), so a stop request waits at most this long.
+constexpr std::uint32_t kSignalCheckInterval = 64;
+
+// An entry for the instruction at `at` when its slot holds another: false when it has no fast handler.
+[[gnu::noinline]] bool decodeAt(const Dispatch& d, Decoded& e, const std::uint8_t* code, std::uint32_t at) {
+    return decodeEntry(d, e, instructionBytes(code, at));
+}
+
 // Runs decoded instructions from `ip` on (code is the memory at CS:0) and returns the IP reached, with
-// `left` (not 0 at the start) counted down. Stops at the instruction limit, after an instruction when a
-// signal is up, and before an instruction that is not kept decoded or lies beyond `limit`. A function of
-// its own with only what it needs, so that the loop keeps it all in registers; the state, its signals
-// and the slots are reached from one pointer.
+// `left` (not 0 at the start) counted down. Stops at the instruction limit, when a signal is up (seen
+// every kSignalCheckInterval instructions), and before an instruction that is not kept decoded or lies
+// beyond `limit`. A function of its own with only what it needs, so that the loop keeps it all in
+// registers; the state, its signals and the slots are reached from one pointer.
 [[gnu::noinline]] std::uint16_t runDecoded(State& s, const Dispatch& d, const std::uint8_t* const code,
                                            std::uint16_t ip, std::uint32_t limit, std::uint64_t& left) {
-    std::uint64_t n = left;
     std::uint32_t at = ip;
-    while (at <= limit) {
-        // The entry is used only if memory still holds the bytes it was decoded from.
-        const std::uint64_t raw = instructionBytes(code, at);
-        Decoded& e = s.decoded.slot[at & (kDecodedSlots - 1)];
-        if (((raw ^ e.bytes) & e.mask) != 0 && !decodeEntry(d, e, raw)) [[unlikely]] break;
-        at = e.fn(s.x, e, at);  // it leaves nothing in x.special
-        if (--n == 0) [[unlikely]] break;
-        if (s.x.signals.load(std::memory_order_relaxed) != 0) [[unlikely]] break;
+    std::uint64_t n = left;
+    for (;;) {
+        const std::uint32_t burst = n < kSignalCheckInterval ? static_cast<std::uint32_t>(n) : kSignalCheckInterval;
+        std::uint32_t k = burst;
+        do {
+            if (at > limit) break;
+            // The entry is used only if memory still holds the bytes it was decoded from.
+            Decoded& e = s.decoded.slot[at & (kDecodedSlots - 1)];
+            if (((instructionBytes(code, at) ^ e.bytes) & e.mask) != 0 && !decodeAt(d, e, code, at)) [[unlikely]] {
+                break;
+            }
+            at = e.fn(s.x, e, at);  // it leaves nothing in x.special
+        } while (--k != 0);
+        n -= burst - k;
+        if (k != 0 || n == 0 || s.x.signals.load(std::memory_order_relaxed) != 0) break;
     }
     left = n;
     return static_cast<std::uint16_t>(at);
