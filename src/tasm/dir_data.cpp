@@ -220,7 +220,7 @@ void defineVar(DirContext& a, int sym, int type, int length, int size) {
     s.type = type;
     s.length = length;
     s.size = size;
-    if (s.name.rfind("@@", 0) != 0) a.syms().enterLocalScope();
+    if (!s.name.startsWith("@@")) a.syms().enterLocalScope();
 }
 
 }  // namespace

@@ -337,7 +337,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
     for (size_t i = 0; i < m_syms.size(); ++i) {
         const Symbol& s = m_syms[i];
         if (!s.everDefined || s.kind == SymKind::Segment || s.kind == SymKind::Group || s.kind == SymKind::Macro) continue;
-        if (s.name.rfind("@@", 0) == 0 || s.definedPass != m_pass) continue;
+        if (s.name.startsWith("@@") || s.definedPass != m_pass) continue;
         syms.push_back(static_cast<int>(i));
     }
     // Each name folded once, not on every comparison.

@@ -190,7 +190,7 @@ void Assembler::defineLabel(int sym, int type) {
     s.seg = m_segs.current();
     s.type = type;
     m_lineLabel = true;
-    if (s.name.rfind("@@", 0) != 0) m_syms.enterLocalScope();
+    if (!s.name.startsWith("@@")) m_syms.enterLocalScope();
 }
 
 void Assembler::conditionalWhileSkipping(const std::vector<Token>& toks) {

@@ -1,11 +1,15 @@
 // The symbol table's names, and the rule for defining a symbol in a pass.
 
 #include <algorithm>
+#include <cstring>
 
 #include "context.h"
 #include "keywords.h"
 
 namespace krvs::tasm {
+
+// A million-line program has hundreds of thousands of symbols: each byte here is a megabyte or so there.
+static_assert(sizeof(Symbol) <= 48, "a symbol stays within 48 bytes");
 
 SymbolTable::SymbolTable(CaseMode mode) : m_mode(mode), m_slots(1024, -1) {}
 
@@ -23,7 +27,52 @@ std::string SymbolTable::displayName(std::string_view name) const {
     return m_mode == CaseMode::Upper ? upper(name) : std::string(name);
 }
 
-static bool isLocalName(std::string_view name) { return name.size() > 2 && name[0] == '@' && name[1] == '@'; }
+bool isLocalName(std::string_view name) { return name.size() > 2 && name[0] == '@' && name[1] == '@'; }
+
+namespace {
+// The length in front of a name: 7 bits a byte, the high bit set where another byte follows.
+size_t lengthBytes(size_t n) {
+    size_t bytes = 1;
+    for (; n >= 0x80; n >>= 7) ++bytes;
+    return bytes;
+}
+}  // namespace
+
+std::string_view SymbolName::view() const {
+    if (!m_entry) return {};
+    const auto* p = reinterpret_cast<const unsigned char*>(m_entry);
+    size_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        n |= static_cast<size_t>(*p & 0x7F) << shift;
+        if (!(*p++ & 0x80)) break;
+    }
+    return {reinterpret_cast<const char*>(p), n};
+}
+
+int SymbolName::scope() const {
+    std::string_view name = view();
+    if (!isLocalName(name)) return -1;
+    std::int32_t scope;
+    std::memcpy(&scope, name.data() + name.size(), sizeof scope);
+    return scope;
+}
+
+size_t SymbolName::entrySize(std::string_view name) {
+    return lengthBytes(name.size()) + name.size() + (isLocalName(name) ? sizeof(std::int32_t) : 0);
+}
+
+SymbolName SymbolName::write(char* at, std::string_view name, int scope) {
+    auto* p = reinterpret_cast<unsigned char*>(at);
+    size_t n = name.size();
+    for (; n >= 0x80; n >>= 7) *p++ = static_cast<unsigned char>(0x80 | (n & 0x7F));
+    *p++ = static_cast<unsigned char>(n);
+    std::memcpy(p, name.data(), name.size());
+    if (isLocalName(name)) {
+        const std::int32_t s = scope;
+        std::memcpy(p + name.size(), &s, sizeof s);
+    }
+    return SymbolName(at);
+}
 
 std::uint32_t SymbolTable::hashOf(std::string_view name, int scope) const {
     std::uint32_t h = 2166136261u ^ static_cast<std::uint32_t>(scope + 1) * 0x9E3779B9u;
@@ -35,7 +84,8 @@ std::uint32_t SymbolTable::hashOf(std::string_view name, int scope) const {
 }
 
 bool SymbolTable::sameName(const Symbol& s, std::string_view name) const {
-    return m_mode == CaseMode::All ? s.name == name : iequals(s.name, name);
+    const std::string_view own = s.name.view();
+    return m_mode == CaseMode::All ? own == name : iequals(own, name);
 }
 
 size_t SymbolTable::slotOf(std::string_view name, std::uint32_t hash, int scope) const {
@@ -44,7 +94,7 @@ size_t SymbolTable::slotOf(std::string_view name, std::uint32_t hash, int scope)
         std::int32_t idx = m_slots[i];
         if (idx < 0) return i;
         const Symbol& s = m_list[static_cast<size_t>(idx)];
-        if (s.hash == hash && s.scope == scope && sameName(s, name)) return i;
+        if (s.hash == hash && sameName(s, name) && s.name.scope() == scope) return i;
     }
 }
 
@@ -64,19 +114,19 @@ int SymbolTable::find(std::string_view name) const {
     return m_slots[slotOf(name, hashOf(name, scope), scope)];
 }
 
-std::string_view SymbolTable::storeName(std::string_view name) {
+SymbolName SymbolTable::storeName(std::string_view name, int scope) {
     constexpr size_t kBlock = 64 * 1024;
-    if (name.size() > m_blockFree) {
-        const size_t size = std::max(kBlock, name.size());
-        m_nameBlocks.push_back(std::make_unique<char[]>(size));
+    const size_t need = SymbolName::entrySize(name);
+    if (need > m_blockFree) {
+        const size_t size = std::max(kBlock, need);
+        m_nameBlocks.push_back(std::unique_ptr<char[]>(new char[size]));
         m_blockNext = m_nameBlocks.back().get();
         m_blockFree = size;
     }
     char* at = m_blockNext;
-    std::copy(name.begin(), name.end(), at);
-    m_blockNext += name.size();
-    m_blockFree -= name.size();
-    return {at, name.size()};
+    m_blockNext += need;
+    m_blockFree -= need;
+    return SymbolName::write(at, name, scope);
 }
 
 int SymbolTable::lookupOrCreate(std::string_view name) {
@@ -85,9 +135,8 @@ int SymbolTable::lookupOrCreate(std::string_view name) {
     size_t slot = slotOf(name, hash, scope);
     if (m_slots[slot] >= 0) return m_slots[slot];
     Symbol s;
-    s.name = storeName(displayName(name));
+    s.name = storeName(displayName(name), scope);
     s.hash = hash;
-    s.scope = scope;
     m_list.push_back(std::move(s));
     int idx = static_cast<int>(m_list.size()) - 1;
     m_slots[slot] = idx;

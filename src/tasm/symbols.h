@@ -30,25 +30,46 @@ struct SymbolDetail {
     int width = 0;                   // records and record fields: width in bits
 };
 
+// A symbol's name: where its entry in the table's name store begins (the length as a LEB128 number,
+// the characters, and for an @@ label the stretch it belongs to), 8 bytes where a view takes 16. The
+// store keeps its entries in place for the table's life.
+class SymbolName {
+public:
+    SymbolName() = default;
+    explicit SymbolName(const char* entry) : m_entry(entry) {}
+    operator std::string_view() const { return view(); }
+    std::string_view view() const;
+    size_t size() const { return view().size(); }
+    bool startsWith(std::string_view prefix) const { return view().substr(0, prefix.size()) == prefix; }
+    // The stretch of an @@ label (-1 for every other name).
+    int scope() const;
+
+    // Writes an entry at `at` (entrySize bytes) and returns the name that reads it.
+    static size_t entrySize(std::string_view name);
+    static SymbolName write(char* at, std::string_view name, int scope);
+
+private:
+    const char* m_entry = nullptr;
+};
+
+bool isLocalName(std::string_view name);
+
 struct Symbol {
-    // As written where the name was first met (upper case under /mu); the text lives in the
-    // table's name store, which keeps it in place for the table's life.
-    std::string_view name;
-    SymKind kind = SymKind::Label;
-    bool redefinable = false;
-    bool isPublic = false;
-    bool everDefined = false;
-    int seg = -1;
+    // As written where the name was first met (upper case under /mu).
+    SymbolName name;
     std::int32_t value = 0;
+    int seg = -1;
     int type = kTypeNone;
     int length = 1;     // LENGTH: count of the first initializer
     int size = 0;       // SIZE in bytes
-    int definedPass = 0;
     int ext = -1;
-    // The table's: the hash of the name as found (case folded unless /ml), and the stretch an @@
-    // label belongs to (-1 for every other name).
+    // The table's: the hash of the name as found (case folded unless /ml, with the @@ stretch).
     std::uint32_t hash = 0;
-    int scope = -1;
+    SymKind kind : 4 = SymKind::Label;
+    bool redefinable : 1 = false;
+    bool isPublic : 1 = false;
+    bool everDefined : 1 = false;
+    std::uint8_t definedPass = 0;  // passes are few (at most 33)
 
     // The detail, created when first written; reading a symbol that has none gives empty values.
     std::string& text() { return detail().text; }
@@ -126,11 +147,11 @@ private:
     void grow();
 
     // Copies a new symbol's name into the store, whose blocks never move.
-    std::string_view storeName(std::string_view name);
+    SymbolName storeName(std::string_view name, int scope);
 
     // A deque: growing it moves no symbol, so references stay good and no second copy is made.
     std::deque<Symbol> m_list;
-    // The names, packed into blocks: a symbol is a view and a std::string less.
+    // The names, packed into blocks: a symbol holds a pointer and no std::string.
     std::vector<std::unique_ptr<char[]>> m_nameBlocks;
     size_t m_blockFree = 0;
     char* m_blockNext = nullptr;
