@@ -13,6 +13,7 @@
 #include "keywords.h"
 #include "segments.h"
 #include "sources.h"
+#include "symbols.h"
 #include "tasm/assembler.h"
 
 namespace krvs::tasm {
@@ -167,6 +168,33 @@ TEST(TasmSourceStack, IncludesNestToALimitAndCloseTheirConditionals) {
     while (s.include("A.INC") == SourceStack::Include::Ok) ++levels;
     EXPECT_EQ(levels, 64);
     EXPECT_EQ(reads, 2);
+}
+
+// Names of every length keep their text (the length in front of a name takes one byte up to 127,
+// more beyond; a name longer than a store block gets a block of its own), found in any case unless
+// /ml, and an @@ label is found only in its own stretch.
+TEST(TasmSymbolTable, NamesOfAnyLengthAndLocalLabelsByStretch) {
+    for (CaseMode mode : {CaseMode::Upper, CaseMode::All}) {
+        SymbolTable t(mode);
+        std::vector<std::string> names;
+        for (size_t n : {1u, 127u, 128u, 300u, 16383u, 16384u, 70000u}) names.push_back("n" + std::string(n - 1, 'a'));
+        std::vector<int> ids;
+        for (const std::string& n : names) ids.push_back(t.lookupOrCreate(n));
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string shown = mode == CaseMode::Upper ? upper(names[i]) : names[i];
+            EXPECT_EQ(std::string(t[static_cast<size_t>(ids[i])].name), shown);
+            EXPECT_EQ(t.find(upper(names[i])), mode == CaseMode::Upper ? ids[i] : -1);
+            EXPECT_EQ(t.find(names[i]), ids[i]);
+        }
+        const int first = t.lookupOrCreate("@@x");
+        t.enterLocalScope();
+        EXPECT_EQ(t.find("@@x"), -1);
+        const int second = t.lookupOrCreate("@@x");
+        EXPECT_NE(second, first);
+        EXPECT_EQ(std::string(t[static_cast<size_t>(second)].name), mode == CaseMode::Upper ? "@@X" : "@@x");
+        t.resetLocalScope();
+        EXPECT_EQ(t.find("@@x"), first);
+    }
 }
 
 TEST(TasmSegmentSet, SegmentBlocksNestAndTheOpenOnesAreNamedAtTheEnd) {
