@@ -18,7 +18,7 @@ constexpr size_t kCodeWidth = 22;  // columns 14-35
 
 std::string hex(std::uint32_t v, int digits) { return hexText(v, digits); }
 
-std::string expandTabs(const std::string& s, size_t startCol) {
+std::string expandTabs(std::string_view s, size_t startCol) {
     std::string out;
     for (char c : s) {
         if (c == '\t') {
@@ -39,14 +39,14 @@ std::string pad(std::string s, size_t col) {
 }
 
 // Splits the code column into pieces that fit; a continued line ends with "+".
-std::vector<std::string> codeLines(const std::string& code) {
+std::vector<std::string> codeLines(std::string_view code) {
     std::vector<std::string> out;
     std::string cur;
     size_t i = 0;
     while (i < code.size()) {
         size_t e = code.find(' ', i);
-        if (e == std::string::npos) e = code.size();
-        std::string piece = code.substr(i, e - i);
+        if (e == std::string_view::npos) e = code.size();
+        std::string_view piece = code.substr(i, e - i);
         i = e + 1;
         if (piece.empty()) continue;
         if (!cur.empty() && cur.size() + piece.size() + 1 > kCodeWidth - 1) {
@@ -98,6 +98,9 @@ void ListingRecorder::reset() {
     m_mute = 0;
     m_off = false;
     m_lines.clear();
+    m_textBlocks.clear();
+    m_textNext = nullptr;
+    m_textFree = 0;
     m_crossRefs.clear();
     m_title.clear();
     m_subtitle.clear();
@@ -127,6 +130,23 @@ void ListingRecorder::startLine() {
     m_lineRefs.clear();
 }
 
+const char* ListingRecorder::storeText(std::string_view code, std::string_view source) {
+    constexpr size_t kBlock = 64 * 1024;
+    const size_t need = code.size() + source.size();
+    if (need > m_textFree) {
+        const size_t size = std::max(kBlock, need);
+        m_textBlocks.push_back(std::unique_ptr<char[]>(new char[size]));
+        m_textNext = m_textBlocks.back().get();
+        m_textFree = size;
+    }
+    char* at = m_textNext;
+    std::copy(code.begin(), code.end(), at);
+    std::copy(source.begin(), source.end(), at + code.size());
+    m_textNext += need;
+    m_textFree -= need;
+    return at;
+}
+
 void ListingRecorder::endLine(const LineEnd& e) {
     std::string code = std::move(m_code);
     m_code.clear();
@@ -148,11 +168,13 @@ void ListingRecorder::endLine(const LineEnd& e) {
     m_lineRefs.clear();
     l.hasOffset = e.hasOffset || m_showOffset;
     l.offset = e.offset;
-    l.code = std::move(code);
-    l.source = e.source;
+    l.text = storeText(code, e.source);
+    l.codeSize = static_cast<std::uint32_t>(code.size());
+    l.sourceSize = static_cast<std::uint32_t>(e.source.size());
     l.expansion = e.expansion;
-    for (size_t i = e.diagFrom; i < e.diagTo; ++i) l.diags.push_back(i);
-    m_lines.push_back(std::move(l));
+    l.diagFrom = static_cast<std::uint32_t>(e.diagFrom);
+    l.diagTo = static_cast<std::uint32_t>(e.diagTo);
+    m_lines.push_back(l);
 }
 
 namespace {
@@ -300,7 +322,7 @@ std::string Assembler::buildListing(const std::string& header) const {
     std::string second = m_listing.title().empty() ? m_sources.mainFile() : m_listing.title();
     p.newPage(second, 3);
     for (const ListLine& l : m_listing.lines()) {
-        std::vector<std::string> code = codeLines(l.code);
+        std::vector<std::string> code = codeLines(l.code());
         // The line number right-aligned in 7 columns.
         const std::string num = std::to_string(l.listNo);
         std::string first(num.size() < 7 ? 7 - num.size() : 0, ' ');
@@ -308,14 +330,14 @@ std::string Assembler::buildListing(const std::string& header) const {
         first += ' ';
         if (l.hasOffset) first += hex(l.offset & 0xFFFF, 4);
         first = pad(first, 14) + code[0];
-        first = pad(first, 37) + expandTabs(l.source, 37);
+        first = pad(first, 37) + expandTabs(l.source(), 37);
         p.line(first, second);
         for (size_t i = 1; i < code.size(); ++i) p.line(pad("", 14) + code[i], second);
-        for (size_t d : l.diags) p.line(formatDiagnostic(m_diags[d]), second);
+        for (size_t d = l.diagFrom; d < l.diagTo; ++d) p.line(formatDiagnostic(m_diags[d]), second);
     }
     if (!m_opts.noSymbolTable) symbolTable(p.out, p.page, header);
     p.out += "\f";
-    return p.out;
+    return std::move(p.out);  // a member of a local: returned by copy unless moved
 }
 
 void Assembler::symbolTable(std::string& out, int& page, const std::string& header) const {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,14 +17,19 @@ namespace krvs::tasm {
 // Replaces blank runs by TABs wherever a run reaches a multiple-of-8 column; trailing blanks go.
 std::string entab(const std::string& line);
 
+// A listed line, small: its texts (object-code column, then source) lie in the recorder's text
+// store and its diagnostics are a range (a line's diagnostics are consecutive).
 struct ListLine {
     int listNo = 0;
-    bool hasOffset = false;
     std::uint32_t offset = 0;
-    std::string code;   // object-code column
-    std::string source;
-    std::vector<size_t> diags;
+    const char* text = nullptr;
+    std::uint32_t codeSize = 0, sourceSize = 0;
+    std::uint32_t diagFrom = 0, diagTo = 0;
+    bool hasOffset = false;
     bool expansion = false;
+
+    std::string_view code() const { return {text, codeSize}; }
+    std::string_view source() const { return {text + codeSize, sourceSize}; }
 };
 
 // Listing lines that name a symbol, in order, `true` where the line defines it.
@@ -73,7 +80,7 @@ public:
     void setSubtitle(std::string t) { m_subtitle = std::move(t); }
     const std::string& title() const { return m_title; }
 
-    const std::vector<ListLine>& lines() const { return m_lines; }
+    const std::deque<ListLine>& lines() const { return m_lines; }
     const std::vector<CrossRefs>& crossRefs() const { return m_crossRefs; }
 
 private:
@@ -82,7 +89,12 @@ private:
     int m_mute = 0;
     bool m_suppressed = false, m_showOffset = false, m_off = false;
     std::vector<std::pair<int, bool>> m_lineRefs;
-    std::vector<ListLine> m_lines;
+    // A deque and a store of blocks that never move: a long listing is never copied while it grows.
+    std::deque<ListLine> m_lines;
+    std::vector<std::unique_ptr<char[]>> m_textBlocks;
+    char* m_textNext = nullptr;
+    size_t m_textFree = 0;
+    const char* storeText(std::string_view code, std::string_view source);
     std::vector<CrossRefs> m_crossRefs;
     std::string m_title, m_subtitle;
     int m_listNo = 0;
