@@ -51,7 +51,7 @@ namespace {
 
 // How many decoded instructions run between two looks at the signals. Only other threads raise them
 // while decoded instructions run (those never call the Bus), so a stop request waits at most this long.
-constexpr std::uint32_t kSignalCheckInterval = 64;
+constexpr std::uint32_t kSignalCheckInterval = 1024;
 
 // An entry for the instruction at `at` when its slot holds another: false when it has no fast handler.
 [[gnu::noinline]] bool decodeAt(const Dispatch& d, Decoded& e, const std::uint8_t* code, std::uint32_t at) {
