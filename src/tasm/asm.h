@@ -73,7 +73,8 @@ class Assembler {
 public:
     Assembler(const Options& options, FileReader reader);
     // The object module goes to `object` when one is given, else into the result.
-    AssemblyResult run(const std::string& fileName, SourceReader& source, omf::RecordSink* object);
+    AssemblyResult run(const std::string& fileName, SourceReader& source, omf::RecordSink* object,
+                       ListingSink* listing = nullptr);
 
     // Used by the one-line assembler: set up one code segment at `offset` and assemble `text`.
     bool assembleSingle(const std::string& text, std::uint16_t offset, std::vector<std::uint8_t>& bytes,
@@ -118,13 +119,14 @@ private:
     void processLine(const std::string& line);
     void endLine(const std::string& line, std::uint32_t startLc, int startSeg, size_t diagStart);
     void recordLine(int startSeg, std::uint32_t startLc);
-    AssemblyResult finish(omf::RecordSink* object);
+    AssemblyResult finish(omf::RecordSink* object, ListingSink* listing);
     // The last use of the segments' images: each is written as records and freed at once, so that
     // the records are never held beside the image. Empty on success, else why the sink failed.
     std::string writeObject(omf::RecordSink& out, size_t& written);
     void checkPublics();
-    std::string buildListing(const std::string& header) const;
-    void symbolTable(std::string& out, int& page, const std::string& header) const;
+    // The listing's text, or "" when it went to `sink` as it was laid out.
+    std::string buildListing(const std::string& header, ListingSink* sink) const;
+    void symbolTable(std::string& out, int& page, const std::string& header, ListingSink* sink) const;
 
     // Statements (statement.cpp, directives.cpp, dir_*.cpp, instr.cpp, macro.cpp).
     void statement(const std::string& line, std::vector<Token>& toks);

@@ -140,7 +140,8 @@ void Assembler::predefine() {
     }
 }
 
-AssemblyResult Assembler::run(const std::string& fileName, SourceReader& source, omf::RecordSink* object) {
+AssemblyResult Assembler::run(const std::string& fileName, SourceReader& source, omf::RecordSink* object,
+                              ListingSink* listing) {
     int passLimit = std::clamp(m_opts.maxPasses, 2, kPassLimit);
     std::uint64_t firstRead = 0;
     for (m_pass = 1;; ++m_pass) {
@@ -160,7 +161,7 @@ AssemblyResult Assembler::run(const std::string& fileName, SourceReader& source,
             break;
         }
     }
-    return finish(object);
+    return finish(object, listing);
 }
 
 }  // namespace krvs::tasm

@@ -185,6 +185,14 @@ struct Page {
     int page = 0;
     std::string header;
     std::string title;
+    ListingSink* sink = nullptr;  // takes the text a block at a time; none: it all stays in `out`
+
+    void flush(bool all) {
+        if (sink && (all || out.size() >= 64 * 1024)) {
+            sink->write(out);
+            out.clear();
+        }
+    }
 
     void newPage(const std::string& second, int blanks) {
         if (page > 0) out += "\f";
@@ -200,6 +208,7 @@ struct Page {
         if (lines >= kLinesPerPage) newPage(second, 3);
         out += entab(text) + "\r\n";
         ++lines;
+        flush(false);
     }
 };
 
@@ -316,9 +325,10 @@ std::string segmentRow(const Segment& s, bool indent) {
 
 }  // namespace
 
-std::string Assembler::buildListing(const std::string& header) const {
+std::string Assembler::buildListing(const std::string& header, ListingSink* sink) const {
     Page p;
     p.header = header;
+    p.sink = sink;
     std::string second = m_listing.title().empty() ? m_sources.mainFile() : m_listing.title();
     p.newPage(second, 3);
     for (const ListLine& l : m_listing.lines()) {
@@ -335,14 +345,17 @@ std::string Assembler::buildListing(const std::string& header) const {
         for (size_t i = 1; i < code.size(); ++i) p.line(pad("", 14) + code[i], second);
         for (size_t d = l.diagFrom; d < l.diagTo; ++d) p.line(formatDiagnostic(m_diags[d]), second);
     }
-    if (!m_opts.noSymbolTable) symbolTable(p.out, p.page, header);
+    p.flush(true);  // what the symbol table writes comes after it
+    if (!m_opts.noSymbolTable) symbolTable(p.out, p.page, header, sink);
     p.out += "\f";
+    p.flush(true);
     return std::move(p.out);  // a member of a local: returned by copy unless moved
 }
 
-void Assembler::symbolTable(std::string& out, int& page, const std::string& header) const {
+void Assembler::symbolTable(std::string& out, int& page, const std::string& header, ListingSink* sink) const {
     Page p;
     p.header = header;
+    p.sink = sink;
     p.page = page;
     p.newPage("Symbol Table", 4);
     const bool cref = m_opts.crossRef;
@@ -394,6 +407,7 @@ void Assembler::symbolTable(std::string& out, int& page, const std::string& head
             rows(segmentRow(m_segs[-1 - idx], false), m_segs[-1 - idx].sym);
         }
     }
+    p.flush(true);
     out += p.out;
     page = p.page;
 }

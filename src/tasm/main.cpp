@@ -164,6 +164,21 @@ private:
     platform::Error m_error;
 };
 
+// The listing as the assembler lays it out, a block at a time, into a temporary file that replaces
+// the old listing at the commit.
+class ListingFile : public tasm::ListingSink {
+public:
+    explicit ListingFile(const std::string& path) : m_file(path, platform::Durability::Regenerable) {}
+    void write(std::string_view text) override {
+        if (m_error.empty()) m_error = m_file.write(text);
+    }
+    platform::Error commit() { return m_error.empty() ? m_file.commit() : m_error; }
+
+private:
+    platform::AtomicFile m_file;
+    platform::Error m_error;
+};
+
 // /z: the main file's lines that the messages name, read again from the source.
 std::vector<std::pair<int, std::string>> linesNamed(tasm::SourceReader& source, const std::set<int>& wanted) {
     std::vector<std::pair<int, std::string>> found;
@@ -241,7 +256,8 @@ int main(int argc, char** argv) {
         return outputIsInput(clash, opts.terse);
     std::string objPath = platform::resolveNoCase(objName);
     ObjectFile object(objPath);
-    tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader, object);
+    ListingFile listingFile(platform::resolveNoCase(lstName));
+    tasm::AssemblyResult r = tasm::assemble(shown, *source, run, reader, object, listing ? &listingFile : nullptr);
     if (std::string clash = clashingOutput(outputs, inputs); !clash.empty())
         return outputIsInput(clash, opts.terse);
     bool failed = r.errorCount > 0;
@@ -268,13 +284,9 @@ int main(int argc, char** argv) {
         out("**Fatal** Can't write object file: " + objName);
         rc = 2;
     }
-    if (listing) {
-        if (auto e = platform::writeFileAtomic(platform::resolveNoCase(lstName), r.listing,
-                                               platform::Durability::Regenerable);
-            !e.empty()) {
-            out("**Fatal** Can't write listing file: " + lstName);
-            rc = 2;
-        }
+    if (listing && !listingFile.commit().empty()) {
+        out("**Fatal** Can't write listing file: " + lstName);
+        rc = 2;
     }
     if (!opts.terse || failed) {
         auto count = [](int n) { return n == 0 ? std::string("None") : std::to_string(n); };

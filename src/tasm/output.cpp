@@ -205,7 +205,7 @@ void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
     lines.emplace_back(line, startLc);
 }
 
-AssemblyResult Assembler::finish(omf::RecordSink* object) {
+AssemblyResult Assembler::finish(omf::RecordSink* object, ListingSink* listing) {
     AssemblyResult r;
     if (!m_diags.fatal()) checkPublics();
     r.passes = m_pass;
@@ -233,7 +233,7 @@ AssemblyResult Assembler::finish(omf::RecordSink* object) {
         header += date;
         header.resize(45, ' ');
         header += time;
-        r.listing = buildListing(header);
+        r.listing = buildListing(header, listing);
     }
     r.diagnostics = std::move(early);
     r.diagnostics.insert(r.diagnostics.end(), m_diags.begin(), m_diags.end());
@@ -248,9 +248,9 @@ AssemblyResult assemble(const std::string& fileName, const std::string& source, 
 }
 
 AssemblyResult assemble(const std::string& fileName, SourceReader& source, const Options& options,
-                        const FileReader& reader, omf::RecordSink& object) {
+                        const FileReader& reader, omf::RecordSink& object, ListingSink* listing) {
     Assembler a(options, reader);
-    return a.run(fileName, source, &object);
+    return a.run(fileName, source, &object, listing);
 }
 
 }  // namespace krvs::tasm

@@ -95,6 +95,42 @@ TEST(TasmRobustness, ASourceChangedBetweenPassesOrUnreadableGivesNoObject) {
     }
 }
 
+// The tool's way (source read pass by pass, object and listing streamed) gives the bytes that the
+// in-memory way gives, over a listing of many 64 KB blocks with its symbol table and errors.
+TEST(TasmRobustness, StreamedObjectAndListingAreTheSameBytes) {
+    struct Collect : ListingSink {
+        std::string text;
+        int writes = 0;
+        void write(std::string_view t) override {
+            text += t;
+            ++writes;
+        }
+    };
+    std::string src = "c segment\nassume cs:c\ns:\n";
+    for (int i = 0; i < 3000; ++i) src += "l" + std::to_string(i) + ": mov ax, offset l" + std::to_string(i) + "\n";
+    src += " mov ax, nosuch\nc ends\nend s\n";
+    for (bool errors : {false, true}) {
+        std::string text = errors ? src : src.substr(0, src.find(" mov ax, nosuch")) + "c ends\nend s\n";
+        Options opts;
+        opts.listing = opts.listingAll = opts.crossRef = opts.lineNumbers = true;
+        opts.date = "01/01/26";
+        opts.time = "00:00:00";
+        AssemblyResult whole = assemble("S.ASM", text, opts, nullptr);
+        ChangingSource source;
+        source.texts = {text};
+        std::vector<std::uint8_t> object;
+        omf::VectorSink sink(object);
+        Collect listing;
+        AssemblyResult streamed = assemble("S.ASM", source, opts, nullptr, sink, &listing);
+        EXPECT_EQ(object, whole.object);
+        EXPECT_EQ(object.empty(), errors);
+        EXPECT_EQ(listing.text, whole.listing);
+        EXPECT_GT(listing.writes, 2);
+        EXPECT_TRUE(streamed.listing.empty());
+        EXPECT_EQ(streamed.errorCount, whole.errorCount);
+    }
+}
+
 TEST(TasmRobustness, RecursiveMacroStopsWithAnError) {
     AssemblyResult r = assemble("M.ASM", "m macro\n m\n endm\nc segment\n m\nc ends\n end\n", Options{}, nullptr);
     EXPECT_GT(r.errorCount, 0);

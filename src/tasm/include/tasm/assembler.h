@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace krvs::omf {
@@ -65,6 +66,13 @@ public:
     virtual std::optional<size_t> read(char* buffer, size_t size) = 0;
 };
 
+// Where the listing's text goes as it is laid out, instead of into the result.
+class ListingSink {
+public:
+    virtual ~ListingSink() = default;
+    virtual void write(std::string_view text) = 0;
+};
+
 struct AssemblyResult {
     std::vector<Diagnostic> diagnostics;
     int errorCount = 0;
@@ -73,7 +81,7 @@ struct AssemblyResult {
     std::vector<std::uint8_t> object;  // the OMF module; empty when there were errors or it went to a sink
     size_t objectSize = 0;             // its size in bytes, wherever it went
     std::string objectError;           // the sink could not take it: why (the module is incomplete)
-    std::string listing;               // the .LST text (CR LF), when asked for
+    std::string listing;               // the .LST text (CR LF), when asked for and not sent to a sink
     std::vector<std::string> messages; // %OUT lines in the order met
 };
 
@@ -81,9 +89,10 @@ struct AssemblyResult {
 AssemblyResult assemble(const std::string& fileName, const std::string& source, const Options& options,
                         const FileReader& reader);
 // The same, reading the source pass by pass; the object module's records go to `object` as each is
-// complete (nothing reaches it when there are errors) instead of into the result.
+// complete (nothing reaches it when there are errors) and the listing to `listing` if one is given,
+// instead of into the result.
 AssemblyResult assemble(const std::string& fileName, SourceReader& source, const Options& options,
-                        const FileReader& reader, omf::RecordSink& object);
+                        const FileReader& reader, omf::RecordSink& object, ListingSink* listing = nullptr);
 
 // One-line assembler for DEBUG's A command: the instruction at `offset`, numbers in hex.
 struct LineAssembly {
