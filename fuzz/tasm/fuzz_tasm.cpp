@@ -1,7 +1,7 @@
 // Arbitrary bytes as an assembler source (with an INCLUDE that reads the same bytes again), and the
 // first line as input to the one-line assembler. Nothing may crash, hang or read out of bounds. The
-// same source read in small pieces, with the object streamed to a sink, must give the same object,
-// and every object the assembler writes must read back.
+// same source read in small pieces, with the object and listing streamed to sinks, must give the same
+// object and listing, and every object the assembler writes must read back.
 
 #include <omf/reader.h>
 #include <omf/writer.h>
@@ -52,11 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!r.objectError.empty()) __builtin_trap();
     if (!r.object.empty() && !krvs::omf::readObject(r.object)) __builtin_trap();
 
+    struct Listing : krvs::tasm::ListingSink {
+        std::string text;
+        void write(std::string_view t) override { text += t; }
+    } listing;
     PieceSource pieces(src);
     std::vector<std::uint8_t> streamed;
     krvs::omf::VectorSink sink(streamed);
-    krvs::tasm::AssemblyResult s = krvs::tasm::assemble("F.ASM", pieces, opts, reader, sink);
-    if (streamed != r.object || s.errorCount != r.errorCount || s.listing != r.listing) __builtin_trap();
+    krvs::tasm::AssemblyResult s = krvs::tasm::assemble("F.ASM", pieces, opts, reader, sink, &listing);
+    if (streamed != r.object || s.errorCount != r.errorCount || listing.text != r.listing) __builtin_trap();
 
     krvs::tasm::assembleLine(src.substr(0, src.find('\n')), 0x100);
     return 0;
