@@ -140,7 +140,7 @@ int SymbolTable::lookupOrCreate(std::string_view name) {
     m_list.push_back(std::move(s));
     int idx = static_cast<int>(m_list.size()) - 1;
     m_slots[slot] = idx;
-    if (m_list.size() * 2 > m_slots.size()) grow();
+    if (m_list.size() * 10 > m_slots.size() * 7) grow();  // at most 70% full
     return idx;
 }
 
