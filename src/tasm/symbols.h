@@ -52,6 +52,7 @@ private:
     const char* m_entry = nullptr;
 };
 
+// An @@ label: local to the stretch between two other labels.
 bool isLocalName(std::string_view name);
 
 struct Symbol {
