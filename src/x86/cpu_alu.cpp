@@ -287,8 +287,8 @@ void bindAluHandlers(Binder& b) {
     b.bindBoth<testAcc<std::uint8_t>>(0xA8, "TEST");
     b.bindBoth<testAcc<std::uint16_t>>(0xA9, "TEST");
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        (b.bindBoth<withoutOperands<incReg<R>>>(0x40 + R, "INC"), ...);
-        (b.bindBoth<withoutOperands<decReg<R>>>(0x48 + R, "DEC"), ...);
+        (b.bindBoth<withoutOperands<incReg<R>>, decodeOneByte<incReg<R>>>(0x40 + R, "INC"), ...);
+        (b.bindBoth<withoutOperands<decReg<R>>, decodeOneByte<decReg<R>>>(0x48 + R, "DEC"), ...);
     }
     (std::make_integer_sequence<int, 8>{});
 }

@@ -29,9 +29,12 @@ inline T logicFlags(Exec& x, T r) {
 }
 
 // INC and DEC keep CF: it goes into the bit above the operand of their pending result.
+// The carry bit of the pending result sits at bit 8 or bit 16 (its operand's size); adding FFFFh to it
+// carries into bit 16 for either, which moves it where a word result keeps it without a branch.
 template <typename T>
 inline std::uint32_t carryAbove(const Exec& x) {
-    return cf(x) ? kSign<T> << 1 : 0;
+    const std::uint32_t carry = ((x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) + 0xFFFFu) & 0x10000u;
+    return sizeof(T) == 1 ? carry >> 8 : carry;
 }
 template <typename T>
 inline T incFlags(Exec& x, T a) {

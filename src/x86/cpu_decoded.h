@@ -156,6 +156,20 @@ DecodedFn memoryForm(Decoded& e, std::uint64_t raw, unsigned extra) {
 
 // ---- entries for the fast handlers ----------------------------------------------------------------
 
+// A one-byte instruction with no operands, decoded: the handler and the next IP as a plain addition.
+template <Handler H>
+std::uint32_t oneByteDecoded(Exec& x, const Decoded&, std::uint32_t ip) {
+    H(x);
+    return ip + 1;
+}
+template <Handler H>
+bool decodeOneByte(Decoded& e, std::uint64_t) {
+    e.fn = oneByteDecoded<H>;
+    e.len = 1;
+    return true;
+}
+
+
 // An opcode with a fast handler but no decoder of its own is kept as its opcode byte alone: the entry
 // saves the dispatch, and the handler reads its operands from memory as it always does.
 template <FastHandler F>

@@ -225,11 +225,11 @@ void bindMoveHandlers(Binder& b) {
     [&]<int... R>(std::integer_sequence<int, R...>) {
         (b.bindBoth<movReg8Imm<R>, decodeMovRegImm<std::uint8_t, R>>(0xB0 + R, "MOV"), ...);
         (b.bindBoth<movReg16Imm<R>, decodeMovRegImm<std::uint16_t, R>>(0xB8 + R, "MOV"), ...);
-        (b.bindBoth<withoutOperands<xchgAx<R>>>(0x90 + R, "XCHG"), ...);
+        (b.bindBoth<withoutOperands<xchgAx<R>>, decodeOneByte<xchgAx<R>>>(0x90 + R, "XCHG"), ...);
     }
     (std::make_integer_sequence<int, 8>{});
-    b.bindBoth<withoutOperands<cbw>>(0x98, "CBW");
-    b.bindBoth<withoutOperands<cwd>>(0x99, "CWD");
+    b.bindBoth<withoutOperands<cbw>, decodeOneByte<cbw>>(0x98, "CBW");
+    b.bindBoth<withoutOperands<cwd>, decodeOneByte<cwd>>(0x99, "CWD");
     b.bind(0x9E, "SAHF", sahf);
     b.bind(0x9F, "LAHF", lahf);
     b.bind(0xD7, "XLAT", xlat);

@@ -54,8 +54,8 @@ void pushRegister(Exec& x, unsigned reg) {
 
 void bindStackHandlers(Binder& b) {
     [&]<int... R>(std::integer_sequence<int, R...>) {
-        (b.bindBoth<withoutOperands<pushReg<R>>>(0x50 + R, "PUSH"), ...);
-        (b.bindBoth<withoutOperands<popReg<R>>>(0x58 + R, "POP"), ...);
+        (b.bindBoth<withoutOperands<pushReg<R>>, decodeOneByte<pushReg<R>>>(0x50 + R, "PUSH"), ...);
+        (b.bindBoth<withoutOperands<popReg<R>>, decodeOneByte<popReg<R>>>(0x58 + R, "POP"), ...);
     }
     (std::make_integer_sequence<int, 8>{});
     b.bind(0x06, "PUSH", pushSeg<ES>);

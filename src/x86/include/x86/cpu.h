@@ -78,6 +78,9 @@ class Cpu {
 public:
     Cpu(std::uint8_t* memory, Bus& bus, CpuModel model);
     ~Cpu();
+    // Its state points back at it (host traps, interrupts), so a Cpu stays where it was made.
+    Cpu(const Cpu&) = delete;
+    Cpu& operator=(const Cpu&) = delete;
 
     Registers& regs() { return m_regs; }
     const Registers& regs() const { return m_regs; }
