@@ -236,6 +236,37 @@ bool decodeImmGroup(Decoded& e, std::uint64_t raw) {
     return kOps[(byteAt(raw, 1) >> 3) & 7](e, raw);
 }
 
+// TEST decoded: two registers (e.reg, e.rm), or a register and memory.
+template <typename T>
+std::uint32_t testRegReg(Exec& x, const Decoded& e, std::uint32_t ip) {
+    logicFlags<T>(x, static_cast<T>(regAt<T>(x, e.reg) & regAt<T>(x, e.rm)));
+    return ip + 2;
+}
+
+template <typename T>
+struct TestMemory {
+    template <int S, int D>
+    static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
+        const MemOperand m = memoryAt<S, D>(x, e);
+        logicFlags<T>(x, static_cast<T>(readMem<T>(x, m.base, m.off) & regAt<T>(x, e.reg)));
+        return ip + 2 + D;
+    }
+};
+
+template <typename T>
+bool decodeTest(Decoded& e, std::uint64_t raw) {
+    const std::uint8_t modrm = byteAt(raw, 1);
+    e.reg = regOffset<T>((modrm >> 3) & 7);
+    if (modrm >= 0xC0) {
+        e.fn = testRegReg<T>;
+        e.rm = regOffset<T>(modrm & 7);
+        e.len = 2;
+    } else {
+        e.fn = memoryForm<TestMemory<T>>(e, raw, 0);
+    }
+    return true;
+}
+
 template <typename T>
 void testRm(Exec& x) {
     logicFlags<T>(x, static_cast<T>(readRm<T>(x) & regRef<T>(x, x.reg)));
@@ -280,8 +311,8 @@ void bindAluHandlers(Binder& b) {
     b.bindBoth<aluImmGroup<std::uint16_t, false>, decodeImmGroup<std::uint16_t, false>>(0x81, "ADD");
     b.bindBoth<aluImmGroup<std::uint8_t, false>, decodeImmGroup<std::uint8_t, false>>(0x82, "ADD");
     b.bindBoth<aluImmGroup<std::uint16_t, true>, decodeImmGroup<std::uint16_t, true>>(0x83, "ADD");
-    b.bindBoth<modrmOnly<testRm<std::uint8_t>>>(0x84, "TEST");
-    b.bindBoth<modrmOnly<testRm<std::uint16_t>>>(0x85, "TEST");
+    b.bindBoth<modrmOnly<testRm<std::uint8_t>>, decodeTest<std::uint8_t>>(0x84, "TEST");
+    b.bindBoth<modrmOnly<testRm<std::uint16_t>>, decodeTest<std::uint16_t>>(0x85, "TEST");
     b.bind(0x86, "XCHG", xchgRm<std::uint8_t>);
     b.bind(0x87, "XCHG", xchgRm<std::uint16_t>);
     b.bindBoth<testAcc<std::uint8_t>>(0xA8, "TEST");
