@@ -180,9 +180,43 @@ std::uint16_t movReg16Imm(Exec& x, std::uint16_t ip) {
 
 // C6h/C7h: the reg field is ignored.
 template <typename T>
-void movRmImm(Exec& x) {
-    decodeModrm(x);
-    writeRm<T>(x, fetch<T>(x));
+std::uint16_t movRmImm(Exec& x, std::uint16_t ip) {
+    ip = decodeModrmAt(x, ip);
+    const T v = static_cast<T>(sizeof(T) == 1 ? fetchAt8(x, ip) : fetchAt16(x, ip));
+    writeRm<T>(x, v);
+    return static_cast<std::uint16_t>(ip + sizeof(T));
+}
+
+// Decoded: a register (e.rm) or memory, and the immediate.
+template <typename T>
+std::uint32_t movRegImmRm(Exec& x, const Decoded& e, std::uint32_t ip) {
+    regAt<T>(x, e.rm) = static_cast<T>(e.imm);
+    return ip + 2 + sizeof(T);
+}
+
+template <typename T>
+struct MovMemoryImm {
+    template <int S, int D>
+    static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
+        const MemOperand m = memoryAt<S, D>(x, e);
+        writeMem<T>(x, m.base, m.off, static_cast<T>(e.imm));
+        return ip + 2 + D + sizeof(T);
+    }
+};
+
+template <typename T>
+bool decodeMovRmImm(Decoded& e, std::uint64_t raw) {
+    const std::uint8_t modrm = byteAt(raw, 1);
+    if (modrm >= 0xC0) {
+        e.fn = movRegImmRm<T>;
+        e.rm = regOffset<T>(modrm & 7);
+        e.len = 2 + sizeof(T);
+    } else {
+        e.fn = memoryForm<MovMemoryImm<T>>(e, raw, sizeof(T));
+    }
+    const unsigned at = e.len - sizeof(T);
+    e.imm = sizeof(T) == 1 ? byteAt(raw, at) : wordAt(raw, at);
+    return true;
 }
 
 template <int R>
@@ -220,8 +254,8 @@ void bindMoveHandlers(Binder& b) {
     b.bindBoth<movAccMem<std::uint16_t, false>, decodeMovAccMem<std::uint16_t, false>>(0xA3, "MOV");
     b.bind(0xC4, "LES", loadFarPointer<ES>);
     b.bind(0xC5, "LDS", loadFarPointer<DS>);
-    b.bind(0xC6, "MOV", movRmImm<std::uint8_t>);
-    b.bind(0xC7, "MOV", movRmImm<std::uint16_t>);
+    b.bindBoth<movRmImm<std::uint8_t>, decodeMovRmImm<std::uint8_t>>(0xC6, "MOV");
+    b.bindBoth<movRmImm<std::uint16_t>, decodeMovRmImm<std::uint16_t>>(0xC7, "MOV");
     [&]<int... R>(std::integer_sequence<int, R...>) {
         (b.bindBoth<movReg8Imm<R>, decodeMovRegImm<std::uint8_t, R>>(0xB0 + R, "MOV"), ...);
         (b.bindBoth<movReg16Imm<R>, decodeMovRegImm<std::uint16_t, R>>(0xB8 + R, "MOV"), ...);
