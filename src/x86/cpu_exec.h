@@ -1,6 +1,7 @@
 #pragma once
-// Private to the CPU interpreter: the per-run execution context that every opcode handler receives, and
-// the small inline helpers (fetch, ModR/M, memory, stack, flags) the handlers are built from.
+// Private to the CPU interpreter: the state every opcode handler receives (registers, signals, what the
+// run and the current instruction need), and the small inline helpers (fetch, ModR/M, memory, stack,
+// flags) the handlers are built from.
 
 #include "x86/cpu.h"
 
