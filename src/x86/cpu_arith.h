@@ -14,7 +14,8 @@ inline T addFlags(Exec& x, T a, T b, unsigned carry) {
 
 template <typename T>
 inline T subFlags(Exec& x, T a, T b, unsigned borrow) {
-    std::uint32_t res = static_cast<std::uint32_t>(a) - b - borrow;
+    // Kept below 2^17 (see LazyFlags): the borrow is still in the bit above the operand.
+    std::uint32_t res = (static_cast<std::uint32_t>(a) - b - borrow) & 0x1FFFFu;
     recordFlags<T>(x, kLazySub, res, a, b);
     return static_cast<T>(res);
 }
@@ -23,8 +24,7 @@ inline T subFlags(Exec& x, T a, T b, unsigned borrow) {
 template <typename T>
 inline T logicFlags(Exec& x, T r) {
     x.lazy.res = r;
-    x.lazy.sign = kSign<T>;
-    x.lazy.kind = kLazyLogic;
+    x.lazy.info = lazyInfo(kLazyLogic, kSign<T>);
     return r;
 }
 
@@ -33,7 +33,7 @@ inline T logicFlags(Exec& x, T r) {
 // carries into bit 16 for either, which moves it where a word result keeps it without a branch.
 template <typename T>
 inline std::uint32_t carryAbove(const Exec& x) {
-    const std::uint32_t carry = ((x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) + 0xFFFFu) & 0x10000u;
+    const std::uint32_t carry = ((x.lazy.res & (x.lazy.info << 1)) + 0xFFFFu) & 0x10000u;
     return sizeof(T) == 1 ? carry >> 8 : carry;
 }
 template <typename T>

@@ -51,17 +51,24 @@ enum LazyKind : std::uint8_t {
     kLazyDec,    // DEC: likewise
     kLazyFixed,  // shifts: SF, ZF, PF from the result; CF, AF, OF as given in `b`
 };
-// Whatever the kind, the bit above the operand in `res` is CF, and with nothing pending `res` and `sign`
-// still hold CF that way (mirrorCarry), so that reading CF (ADC, SBB, RCL, JC, INC and DEC keeping it)
-// needs no look at the kind.
+// Whatever the kind, the bit above the operand in `res` is CF, and with nothing pending `res` and the
+// size still hold CF that way (mirrorCarry), so that reading CF (ADC, SBB, RCL, JC, INC and DEC keeping
+// it) needs no look at the kind.
 
 struct LazyFlags {
-    std::uint32_t res = 0;   // the result with the carry or borrow in the bit above the operand
-    std::uint32_t a = 0;     // first operand
-    std::uint32_t b = 0;     // second operand, with the carry-in for ADC/SBB left out
-    std::uint32_t sign = 0;  // 80h or 8000h: the operand size (a word, so that it is stored as one immediate)
-    std::uint8_t kind = kLazyNone;
+    std::uint32_t res = 0;  // the result with the carry or borrow in the bit above the operand; below 2^17
+    std::uint32_t a = 0;    // first operand
+    std::uint32_t b = 0;    // second operand, with the carry-in for ADC/SBB left out
+    // The operand size (80h or 8000h, its sign bit) in the low half and the LazyKind in the top byte, so
+    // that one store of an immediate records both. As `res` stays below 2^17, `res & (info << 1)` is CF
+    // and `res & ((info << 1) - 1)` the result without a look at the kind.
+    std::uint32_t info = 0;
 };
+
+constexpr std::uint32_t lazyInfo(LazyKind kind, std::uint32_t sign) { return static_cast<std::uint32_t>(kind) << 24 | sign; }
+inline LazyKind lazyKind(const LazyFlags& z) { return static_cast<LazyKind>(z.info >> 24); }
+inline std::uint32_t lazySign(const LazyFlags& z) { return z.info & 0xFFFFu; }
+inline bool lazyPending(const LazyFlags& z) { return z.info >= (1u << 24); }
 
 // The CPU's state, made with the Cpu and kept for its life: its registers (first, so that a handler
 // reaches them at fixed offsets from the one pointer it gets), the signals other threads raise, and what a
@@ -365,32 +372,33 @@ inline std::uint16_t szp(T v) {
 // The arithmetic flags the pending operation leaves.
 inline std::uint16_t lazyArithFlags(const Exec& x) {
     const LazyFlags& z = x.lazy;
-    const std::uint32_t mask = (static_cast<std::uint32_t>(z.sign) << 1) - 1;
-    const std::uint32_t v = z.res & mask;
+    const std::uint32_t sign = lazySign(z);
+    const LazyKind kind = lazyKind(z);
+    const std::uint32_t v = z.res & ((sign << 1) - 1);
     std::uint16_t f = static_cast<std::uint16_t>((kSzp[v & 0xFF] & flag::PF) | (v == 0 ? flag::ZF : 0) |
-                                                 ((v & z.sign) ? flag::SF : 0));
-    if (z.kind == kLazyLogic) return f;
-    if (z.kind == kLazyFixed) return static_cast<std::uint16_t>(f | (z.b & (flag::CF | flag::AF | flag::OF)));
-    if (z.res & (static_cast<std::uint32_t>(z.sign) << 1)) f |= flag::CF;
+                                                 ((v & sign) ? flag::SF : 0));
+    if (kind == kLazyLogic) return f;
+    if (kind == kLazyFixed) return static_cast<std::uint16_t>(f | (z.b & (flag::CF | flag::AF | flag::OF)));
+    if (z.res & (sign << 1)) f |= flag::CF;
     f |= static_cast<std::uint16_t>((z.a ^ z.b ^ z.res) & flag::AF);
-    const bool adds = z.kind == kLazyAdd || z.kind == kLazyInc;
+    const bool adds = kind == kLazyAdd || kind == kLazyInc;
     const std::uint32_t overflow = adds ? (z.a ^ z.res) & (z.b ^ z.res) : (z.a ^ z.b) & (z.a ^ z.res);
-    if (overflow & z.sign) f |= flag::OF;
+    if (overflow & sign) f |= flag::OF;
     return f;
 }
 
-// With nothing pending: CF of r.flags into `res` and `sign`, where cf() reads it.
+// With nothing pending: CF of r.flags into `res` and the size, where cf() reads it.
 inline void mirrorCarry(Exec& x) {
-    x.lazy.sign = 0x8000;
+    x.lazy.info = lazyInfo(kLazyNone, 0x8000);
     x.lazy.res = (x.r.flags & flag::CF) ? 0x10000u : 0u;
 }
 
 // Writes the pending arithmetic flags into r.flags; afterwards r.flags is the whole truth. (`res` and
-// `sign` keep CF where cf() reads it.)
+// the size keep CF where cf() reads it.)
 inline void settleFlags(Exec& x) {
-    if (x.lazy.kind != kLazyNone) [[unlikely]] {
+    if (lazyPending(x.lazy)) [[unlikely]] {
         x.r.flags = static_cast<std::uint16_t>((x.r.flags & ~kArithFlags) | lazyArithFlags(x));
-        x.lazy.kind = kLazyNone;
+        x.lazy.info = lazySign(x.lazy);
     }
 }
 
@@ -404,7 +412,7 @@ inline std::uint16_t flagsNow(Exec& x) {
 // them first settles the others.
 inline void setFlags(Exec& x, std::uint16_t mask, std::uint16_t value) {
     if ((mask & kArithFlags) == kArithFlags) {
-        x.lazy.kind = kLazyNone;
+        x.lazy.info = lazySign(x.lazy);  // nothing pending (CF is mirrored below)
     } else if (mask & kArithFlags) {
         settleFlags(x);
     }
@@ -414,18 +422,17 @@ inline void setFlags(Exec& x, std::uint16_t mask, std::uint16_t value) {
 
 // FLAGS replaced as a whole (POPF, IRET, SAHF after settling, the host): nothing is pending any more.
 inline void loadFlags(Exec& x, std::uint16_t value) {
-    x.lazy.kind = kLazyNone;
     x.r.flags = value;
     mirrorCarry(x);
 }
 
 // CF without settling the other flags.
-inline bool cf(const Exec& x) { return (x.lazy.res & (static_cast<std::uint32_t>(x.lazy.sign) << 1)) != 0; }
+inline bool cf(const Exec& x) { return (x.lazy.res & (x.lazy.info << 1)) != 0; }
 
 // ZF without settling the other flags.
 inline bool zf(const Exec& x) {
-    if (x.lazy.kind == kLazyNone) return (x.r.flags & flag::ZF) != 0;
-    return (x.lazy.res & ((static_cast<std::uint32_t>(x.lazy.sign) << 1) - 1)) == 0;
+    if (!lazyPending(x.lazy)) return (x.r.flags & flag::ZF) != 0;
+    return (x.lazy.res & ((x.lazy.info << 1) - 1)) == 0;
 }
 
 template <typename T>
@@ -433,8 +440,7 @@ inline void recordFlags(Exec& x, LazyKind kind, std::uint32_t res, std::uint32_t
     x.lazy.res = res;
     x.lazy.a = a;
     x.lazy.b = b;
-    x.lazy.sign = kSign<T>;
-    x.lazy.kind = kind;
+    x.lazy.info = lazyInfo(kind, kSign<T>);
 }
 
 // FLAGS as PUSHF and interrupt entry store them: the 80286 in real mode shows bits 12-15 clear.
