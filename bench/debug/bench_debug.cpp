@@ -50,6 +50,7 @@ public:
     ~Debugger() {
         ::close(m_to);
         ::close(m_from);
+        if (m_pid <= 0) return;  // a failed fork: kill(-1) would reach every process
         ::kill(m_pid, SIGKILL);
         int status;
         ::waitpid(m_pid, &status, 0);

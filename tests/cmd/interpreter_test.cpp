@@ -412,6 +412,7 @@ TEST(CmdTerminal, CtrlCEndsTheProgramNotTheInterpreter) {
     ASSERT_EQ(::unlockpt(master), 0);
     std::string slaveName = ::ptsname(master);
     pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);  // a failed fork's -1 must never reach kill()
     if (pid == 0) {
         ::setsid();
         int slave = ::open(slaveName.c_str(), O_RDWR);

@@ -422,7 +422,11 @@ class BuildMainTest : public QObject {
     QString realTasm = QFile::symLinkTarget(bin() + "TASM.Exe");
     QFile::remove(bin() + "TASM.Exe");
     QVERIFY(QFile::link(kToolsDir + "/DEBUG.EXE", bin() + "TASM.Exe"));
+    // The interpreter starts in the background and has no pid until it runs; a pid of -1 would make
+    // kill() signal every process the user may reach, so only a real one is killed.
+    QTRY_VERIFY_WITH_TIMEOUT(f.buildDriver()->interpreterPid() > 0, 10000);
     int pid = f.buildDriver()->interpreterPid();
+    QVERIFY(pid > 0);
     std::thread killer([pid] {
       std::this_thread::sleep_for(300ms);
       ::kill(pid, SIGKILL);
