@@ -158,7 +158,9 @@ StopReason Cpu::run(std::uint64_t maxInstructions) {
         // The decoded instructions, for as long as nothing needs a look between them. With TF set (the
         // only reason `slow` can still be true here) the plain handlers run, so that the trap follows in
         // afterSpecial().
-        if (!slow && left != 0) {
+        // Entered only for an opcode that can be kept decoded: a program that calls DOS every few
+        // instructions would otherwise pay the call for nothing before each INT, IRET and service trap.
+        if (!slow && left != 0 && d.cached[mem[(csBase + ip) & kAddrMask]] != nullptr) {
             const std::uint64_t before = left;
             ip = runDecoded(*m_state, d, mem + csBase, ip, decodedIpLimit(csBase), left);
             if (left != before) continue;  // at a new instruction boundary: signals and the limit first
