@@ -74,7 +74,11 @@ class BuildMainTest : public QObject {
   // Bin/ links every file the build put beside the tools.
   void install() {
     QDir().mkpath(bin());
+    // Only the tools: an IDE started from the build tree leaves its build driver's files (TASM.CFG
+    // naming its own program, ...) in that Bin, and linked here they would steer this test's builds.
+    const QStringList driverFiles{"TASM.CFG", "TLink.CFG", "Error.Txt", "Runner.bat"};
     for (const QFileInfo& tool : QDir(kToolsDir).entryInfoList(QDir::Files)) {
+      if (driverFiles.contains(tool.fileName(), Qt::CaseInsensitive)) continue;
       QFile::link(tool.absoluteFilePath(), bin() + tool.fileName());
     }
     write(home() + "/KRVS.html", "<html>");

@@ -275,6 +275,9 @@ void TForm_Main::RefreshDebugPanels() {
   TDebugger& dbg = m_context.debugger();
   refreshRegisterGrid();
   Edit_Next->setText(fromBytes(dbg.GetTraceInfo(TTraceInfo::INSTRUCTION)));
+  // setText leaves the cursor at the end, which scrolls a text wider than the field (the operands and
+  // the blanks that pad it) so far that the mnemonic is out of sight.
+  Edit_Next->setCursorPosition(0);
   Label_Note->setText(QStringLiteral("该指令的二进制码：\n\n") + fromBytes(dbg.GetTraceInfo(TTraceInfo::BINCODE)) +
                       (dbg.OutsideSource() ? QStringLiteral("\n\n这是宏展开后的代码") : QStringLiteral("\n\n无相关说明")));
   refreshWatchValues();
