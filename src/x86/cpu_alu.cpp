@@ -12,12 +12,10 @@ template <int Form>
 using FormType = std::conditional_t<(Form & 1) == 0, std::uint8_t, std::uint16_t>;
 
 // The memory forms, kept out of line so that the register forms need no saved registers.
-template <int Op, int Form>
-[[gnu::noinline]] std::uint16_t aluMemoryAt(Exec& x, std::uint16_t ip) {
-    using T = FormType<Form>;
-    const std::uint8_t modrm = fetchAt8(x, ip);
-    const MemOperand m = memOperandAt(x, modrm, static_cast<std::uint16_t>(ip + 1));
-    T& reg = regRef<T>(x, (modrm >> 3) & 7);
+// The operation between memory and a register in the direction of its form (0/1 into memory, 2/3 into
+// the register), for the plain and the decoded handlers alike.
+template <int Op, int Form, typename T>
+inline void aluMemory(Exec& x, const MemOperand& m, T& reg) {
     if constexpr (Form < 2) {
         T res = alu<Op, T>(x, readMem<T>(x, m.base, m.off), reg);
         if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
@@ -25,6 +23,14 @@ template <int Op, int Form>
         T res = alu<Op, T>(x, reg, readMem<T>(x, m.base, m.off));
         if constexpr (Op != kCmp) reg = res;
     }
+}
+
+template <int Op, int Form>
+[[gnu::noinline]] std::uint16_t aluMemoryAt(Exec& x, std::uint16_t ip) {
+    using T = FormType<Form>;
+    const std::uint8_t modrm = fetchAt8(x, ip);
+    const MemOperand m = memOperandAt(x, modrm, static_cast<std::uint16_t>(ip + 1));
+    aluMemory<Op, Form>(x, m, regRef<T>(x, (modrm >> 3) & 7));
     return m.ip;
 }
 
@@ -80,15 +86,7 @@ struct AluMemory {
     template <int S, int D>
     static std::uint32_t run(Exec& x, const Decoded& e, std::uint32_t ip) {
         using T = FormType<Form>;
-        const MemOperand m = memoryAt<S, D>(x, e);
-        T& reg = regAt<T>(x, e.reg);
-        if constexpr (Form < 2) {
-            T res = alu<Op, T>(x, readMem<T>(x, m.base, m.off), reg);
-            if constexpr (Op != kCmp) writeMem<T>(x, m.base, m.off, res);
-        } else {
-            T res = alu<Op, T>(x, reg, readMem<T>(x, m.base, m.off));
-            if constexpr (Op != kCmp) reg = res;
-        }
+        aluMemory<Op, Form>(x, memoryAt<S, D>(x, e), regAt<T>(x, e.reg));
         return ip + 2 + D;
     }
 };

@@ -51,18 +51,21 @@ std::uint16_t jcc(Exec& x, std::uint16_t ip) {
     return jumpShortIf(x, ip, taken<Cond>(x));
 }
 
-// E0h-E3h: LOOPNE, LOOPE, LOOP, JCXZ.
+// E0h-E3h: LOOPNE, LOOPE, LOOP, JCXZ. Counts CX down (all but JCXZ) and says whether the jump is taken.
 template <int Kind>
-std::uint16_t loop(Exec& x, std::uint16_t ip) {
+inline bool loopTaken(Exec& x) {
     std::uint16_t& cx = x.r.gp[CX];
-    bool taken;
     if constexpr (Kind == 3) {
-        taken = cx == 0;
+        return cx == 0;
     } else {
         --cx;
-        taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
+        return cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
     }
-    return jumpShortIf(x, ip, taken);
+}
+
+template <int Kind>
+std::uint16_t loop(Exec& x, std::uint16_t ip) {
+    return jumpShortIf(x, ip, loopTaken<Kind>(x));
 }
 
 std::uint16_t jmpShort(Exec& x, std::uint16_t ip) { return jumpShortIf(x, ip, true); }
@@ -97,15 +100,7 @@ bool decodeJcc(Decoded& e, std::uint64_t raw) {
 template <int Kind>
 std::uint32_t loopDecoded(Exec& x, const Decoded& e, std::uint32_t ip) {
     const std::uint16_t next = static_cast<std::uint16_t>(ip + 2);
-    std::uint16_t& cx = x.r.gp[CX];
-    bool taken;
-    if constexpr (Kind == 3) {
-        taken = cx == 0;
-    } else {
-        --cx;
-        taken = cx != 0 && (Kind == 2 || (Kind == 1 ? zf(x) : !zf(x)));
-    }
-    return taken ? static_cast<std::uint16_t>(next + e.disp) : next;
+    return loopTaken<Kind>(x) ? static_cast<std::uint16_t>(next + e.disp) : next;
 }
 template <int Kind>
 bool decodeLoop(Decoded& e, std::uint64_t raw) {
