@@ -130,7 +130,7 @@ std::optional<Machine::Key> Machine::waitForPushedKey() {
     std::unique_lock lock(m_keyMutex);
     m_keyCv.wait(lock, [this] { return !m_pushedKeys.empty() || m_stop; });
     if (m_stop.exchange(false)) {
-        m_cpu->run(0);  // the CPU's copy of the request too, so the next program starts clean
+        m_cpu->cancelStop();  // the CPU's copy of the request too, so the next program starts clean
         return std::nullopt;
     }
     auto [scan, ascii] = m_pushedKeys.front();
@@ -225,7 +225,10 @@ void Machine::pace() {
 
 bool Machine::consumeStop() {
     if (!m_stop.exchange(false)) return false;
-    m_cpu->run(0);  // takes the CPU's copy of the request, so the next run starts clean
+    // The CPU's copy of the request too, so the next run starts clean. Not by run(0): with a timer tick
+    // pending that would enter its handler, and the program would be stopped inside the ROM (a Ctrl+C
+    // in DEBUG's G showed F000:1040 instead of the loop it had stopped).
+    m_cpu->cancelStop();
     return true;
 }
 

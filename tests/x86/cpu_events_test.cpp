@@ -264,6 +264,28 @@ TEST(CpuRun, StopRequestFromAnotherThreadEndsTheRun) {
     EXPECT_EQ(m.cpu.run(10), StopReason::InstructionLimit);
 }
 
+TEST(CpuRun, ACancelledStopLeavesAPendingInterruptPending) {
+    // The machine takes its stop back both when the CPU still holds the request and when a run used it
+    // up before the machine saw its own: neither may enter the timer tick pending meanwhile.
+    for (bool requested : {true, false}) {
+        Machine m;
+        m.code({0xEB, 0xFE});  // JMP $
+        m.setVector(8, kHandlerSeg, 0);
+        m.poke(kHandlerSeg, 0, {kNop});
+        m.r().flags |= flag::IF;
+        m.bus.pendingVector = 8;
+        m.cpu.setIntr(true);
+        if (requested) m.cpu.requestStop();
+        m.cpu.cancelStop();
+        EXPECT_EQ(m.r().seg[CS], kCodeSeg) << requested;
+        EXPECT_EQ(m.r().ip, 0) << requested;
+        EXPECT_EQ(m.bus.acknowledged, 0) << requested;
+        // The next run is not ended by a withdrawn request and takes the interrupt first.
+        EXPECT_EQ(m.cpu.run(1), StopReason::InstructionLimit) << requested;
+        EXPECT_EQ(m.r().seg[CS], kHandlerSeg) << requested;
+    }
+}
+
 // Programs that store into their own next instructions through a word MOV with a segment override and
 // a repeated string store (a byte MOV is in cpu_write_limit_test.cpp): the CPU must run the bytes as
 // they are after the store, whether the run goes in one call or one instruction per call (DEBUG's T).

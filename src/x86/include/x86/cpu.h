@@ -95,6 +95,9 @@ public:
     // Thread-safe: run() returns StopRequested at the next instruction boundary. A request made while
     // no run() is active ends the next run() before its first instruction; either way it is used up.
     void requestStop() { m_signals.fetch_or(kSignalStop, std::memory_order_relaxed); }
+    // Takes back a request no run() has used up, and nothing else: unlike run(0), it never enters an
+    // interrupt that is pending meanwhile.
+    void cancelStop() { m_signals.fetch_and(static_cast<std::uint8_t>(~kSignalStop), std::memory_order_relaxed); }
     // The INTR line, driven by the PIC; sampled between instructions when IF is set.
     void setIntr(bool raised) {
         if (raised) {
