@@ -98,9 +98,7 @@ void ListingRecorder::reset() {
     m_mute = 0;
     m_off = false;
     m_lines.clear();
-    m_textBlocks.clear();
-    m_textNext = nullptr;
-    m_textFree = 0;
+    m_text.clear();
     m_crossRefs.clear();
     m_title.clear();
     m_subtitle.clear();
@@ -131,19 +129,9 @@ void ListingRecorder::startLine() {
 }
 
 const char* ListingRecorder::storeText(std::string_view code, std::string_view source) {
-    constexpr size_t kBlock = 64 * 1024;
-    const size_t need = code.size() + source.size();
-    if (need > m_textFree) {
-        const size_t size = std::max(kBlock, need);
-        m_textBlocks.push_back(std::unique_ptr<char[]>(new char[size]));
-        m_textNext = m_textBlocks.back().get();
-        m_textFree = size;
-    }
-    char* at = m_textNext;
+    char* at = m_text.allocate(code.size() + source.size());
     std::copy(code.begin(), code.end(), at);
     std::copy(source.begin(), source.end(), at + code.size());
-    m_textNext += need;
-    m_textFree -= need;
     return at;
 }
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "arena.h"
+
 namespace krvs::tasm {
 
 // Replaces blank runs by TABs wherever a run reaches a multiple-of-8 column; trailing blanks go.
@@ -91,9 +93,7 @@ private:
     std::vector<std::pair<int, bool>> m_lineRefs;
     // A deque and a store of blocks that never move: a long listing is never copied while it grows.
     std::deque<ListLine> m_lines;
-    std::vector<std::unique_ptr<char[]>> m_textBlocks;
-    char* m_textNext = nullptr;
-    size_t m_textFree = 0;
+    ByteArena m_text;
     const char* storeText(std::string_view code, std::string_view source);
     std::vector<CrossRefs> m_crossRefs;
     std::string m_title, m_subtitle;

@@ -115,18 +115,7 @@ int SymbolTable::find(std::string_view name) const {
 }
 
 SymbolName SymbolTable::storeName(std::string_view name, int scope) {
-    constexpr size_t kBlock = 64 * 1024;
-    const size_t need = SymbolName::entrySize(name);
-    if (need > m_blockFree) {
-        const size_t size = std::max(kBlock, need);
-        m_nameBlocks.push_back(std::unique_ptr<char[]>(new char[size]));
-        m_blockNext = m_nameBlocks.back().get();
-        m_blockFree = size;
-    }
-    char* at = m_blockNext;
-    m_blockNext += need;
-    m_blockFree -= need;
-    return SymbolName::write(at, name, scope);
+    return SymbolName::write(m_names.allocate(SymbolName::entrySize(name)), name, scope);
 }
 
 int SymbolTable::lookupOrCreate(std::string_view name) {

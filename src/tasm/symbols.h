@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arena.h"
 #include "lexer.h"
 #include "tasm/assembler.h"
 #include "value.h"
@@ -153,9 +154,7 @@ private:
     // A deque: growing it moves no symbol, so references stay good and no second copy is made.
     std::deque<Symbol> m_list;
     // The names, packed into blocks: a symbol holds a pointer and no std::string.
-    std::vector<std::unique_ptr<char[]>> m_nameBlocks;
-    size_t m_blockFree = 0;
-    char* m_blockNext = nullptr;
+    ByteArena m_names;
     // The index: open addressing over symbol numbers (-1 free), at most half full; a name is
     // hashed once per lookup and no key string is kept beside the symbol's own name.
     std::vector<std::int32_t> m_slots;
