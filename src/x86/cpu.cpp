@@ -17,14 +17,13 @@ Cpu::Cpu(std::uint8_t* memory, Bus& bus, CpuModel model)
 
 Cpu::~Cpu() = default;
 
-// Filled at the first run and again when the model changed since the last: an entry holds the handlers
-// the model's dispatch chose. An empty slot holds a NOP (90h): it is used only where memory holds one.
+// Emptied at the first run and again when the model changed since the last: an entry holds the handlers
+// the model's dispatch chose.
 DecodedCache& Cpu::decodedCache() {
     DecodedCache& c = m_state->decoded;
     if (c.filled && c.model == m_model) return c;
-    Decoded nop;
-    if (!decodeEntry(dispatchFor(m_model), nop, 0x90)) std::abort();  // XCHG AX,AX has a fast handler
-    std::fill(std::begin(c.slot), std::end(c.slot), nop);
+    std::fill(std::begin(c.head), std::end(c.head), BlockHead{});
+    c.used = 0;
     c.model = m_model;
     c.filled = true;
     return c;
@@ -49,38 +48,106 @@ void Cpu::interrupt(std::uint8_t vector) {
 
 namespace {
 
-// How many decoded instructions run between two looks at the signals. Only other threads raise them
-// while decoded instructions run (those never call the Bus), so a stop request waits at most this long.
-constexpr std::uint32_t kSignalCheckInterval = 1024;
+// Decodes the block of instructions that starts at `at` into the pool and `h`: up to kBlockLength of them,
+// none beyond `limit`, ending at the first that may go elsewhere or before one that is not kept.
+// Returns false, with nothing changed, when not even the first is kept.
+[[gnu::noinline]] bool buildBlock(const Dispatch& d, DecodedCache& c, BlockHead& h, const std::uint8_t* code,
+                                  std::uint32_t at, std::uint32_t limit) {
+    if (c.used + kBlockLength + 1 > kPoolEntries) {
+        // Between blocks nothing refers to an entry: drop them all.
+        std::fill(std::begin(c.head), std::end(c.head), BlockHead{});
+        c.used = 0;
+    }
+    Decoded* const first = c.pool + c.used;
+    unsigned count = 0;
+    std::uint32_t pos = at;
+    std::uint32_t last = 0;
+    while (count < kBlockLength && pos <= limit) {
+        const EntryFlow flow = decodeEntry(d, first[count], instructionBytes(code, pos));
+        if (flow == EntryFlow::kNotKept) break;
+        last = pos - at;
+        ++count;
+        if (flow == EntryFlow::kEnds) break;
+        pos += first[count - 1].len;
+    }
+    if (count == 0) return false;  // the slot keeps its block, whose first entry differs
+    first[count] = endMarker();
+    h = BlockHead{static_cast<std::uint16_t>(c.used), static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(last)};
+    c.used += count + 1;
+    return true;
+}
 
-// An entry for the instruction at `at` when its slot holds another: false when it has no fast handler.
-[[gnu::noinline]] bool decodeAt(const Dispatch& d, Decoded& e, const std::uint8_t* code, std::uint32_t at) {
-    return decodeEntry(d, e, instructionBytes(code, at));
+// Memory changed under entry `index` of block `h`, which did not run: the block ends before it from now
+// on (its `last` stays an upper bound), and the loop goes on with a block of its own at that address.
+[[gnu::noinline]] void cutBlock(DecodedCache& c, BlockHead& h, std::uint32_t index) {
+    h.count = static_cast<std::uint8_t>(index);
+    c.pool[h.first + index] = endMarker();
+}
+
+// Runs the first `count` entries of a block alone (the run may not go further): copies them with an end
+// marker after them. Returns the IP reached; x.cut, if set, points into `first`'s block.
+[[gnu::noinline]] std::uint32_t runPart(Exec& x, const Decoded* first, std::uint32_t count, std::uint32_t at) {
+    Decoded part[kBlockLength + 1];
+    std::copy(first, first + count, part);
+    part[count] = endMarker();
+    at = part[0].fn(x, part[0], at);
+    if (x.cut) x.cut = first + (x.cut - part);
+    return at;
+}
+
+// Runs the block at `at` (code is the memory at CS:0): looks it up, decodes it when its slot holds none
+// for these bytes, runs its entries while memory still holds their bytes, and counts them off `n`. With
+// Clamp it runs no more than `n`, else `n` is at least kBlockLength. Returns false, with nothing run,
+// before an instruction that is not kept.
+template <bool Clamp>
+[[gnu::always_inline]] inline bool runBlock(State& s, const Dispatch& d, std::uint32_t& at, std::uint32_t limit,
+                                            std::int64_t anyBlockFits, std::uint64_t& n) {
+    BlockHead& h = s.decoded.head[at & (kBlockSlots - 1)];
+    // The block is used only if it lies below the limit here and memory still holds its first
+    // instruction; a later entry is checked just before it runs.
+    const bool nearLimit = static_cast<std::int64_t>(at) > anyBlockFits;
+    if (h.count == 0 || (nearLimit && at + h.last > limit) || differs(s.x.code, at, s.decoded.pool[h.first]))
+        [[unlikely]] {
+        if (!buildBlock(d, s.decoded, h, s.x.code, at, limit)) return false;
+    }
+    const Decoded* const first = s.decoded.pool + h.first;
+    std::uint32_t count = h.count;
+    if (Clamp && count > n) {
+        count = static_cast<std::uint32_t>(n);
+        at = runPart(s.x, first, count, at);
+    } else {
+        at = first->fn(s.x, *first, at);  // the whole block; it leaves nothing in x.special
+    }
+    n -= count;
+    if (s.x.cut) [[unlikely]] {
+        const auto ran = static_cast<std::uint32_t>(s.x.cut - first);
+        n += count - ran;
+        s.x.cut = nullptr;
+        cutBlock(s.decoded, h, ran);
+    }
+    return true;
 }
 
 // Runs decoded instructions from `ip` on (code is the memory at CS:0) and returns the IP reached, with
 // `left` (not 0 at the start) counted down. Stops at the instruction limit, when a signal is up (seen
-// every kSignalCheckInterval instructions), and before an instruction that is not kept decoded or lies
-// beyond `limit`. A function of its own with only what it needs, so that the loop keeps it all in
-// registers; the state, its signals and the slots are reached from one pointer.
+// between blocks), and before an instruction that is not kept decoded or lies beyond `limit`. A function
+// of its own with only what it needs, so that the loop keeps it all in registers; the state, its signals
+// and the blocks are reached from one pointer.
 [[gnu::noinline]] std::uint16_t runDecoded(State& s, const Dispatch& d, const std::uint8_t* const code,
                                            std::uint16_t ip, std::uint32_t limit, std::uint64_t& left) {
     std::uint32_t at = ip;
     std::uint64_t n = left;
-    for (;;) {
-        const std::uint32_t burst = n < kSignalCheckInterval ? static_cast<std::uint32_t>(n) : kSignalCheckInterval;
-        std::uint32_t k = burst;
-        do {
-            if (at > limit) break;
-            // The entry is used only if memory still holds the bytes it was decoded from.
-            Decoded& e = s.decoded.slot[at & (kDecodedSlots - 1)];
-            if (((instructionBytes(code, at) ^ e.bytes) & e.mask) != 0 && !decodeAt(d, e, code, at)) [[unlikely]] {
-                break;
-            }
-            at = e.fn(s.x, e, at);  // it leaves nothing in x.special
-        } while (--k != 0);
-        n -= burst - k;
-        if (k != 0 || n == 0 || s.x.signals.load(std::memory_order_relaxed) != 0) break;
+    s.x.code = code;
+    // Below this address every block lies below the limit, so only a block nearer to it needs a look.
+    const std::int64_t anyBlockFits = static_cast<std::int64_t>(limit) - kMaxBlockSpan;
+    // Only other threads raise signals while decoded instructions run (those never call the Bus).
+    const auto quiet = [&s] { return s.x.signals.load(std::memory_order_relaxed) == 0; };
+    bool going = true;
+    while (going && n >= kBlockLength) {
+        going = runBlock<false>(s, d, at, limit, anyBlockFits, n) && quiet();
+    }
+    while (going && n != 0) {
+        going = runBlock<true>(s, d, at, limit, anyBlockFits, n) && quiet();
     }
     left = n;
     return static_cast<std::uint16_t>(at);

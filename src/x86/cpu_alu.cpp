@@ -108,14 +108,14 @@ template <int Op, int Form>
 bool decodeAlu(Decoded& e, std::uint64_t raw) {
     using T = FormType<Form>;
     if constexpr (Form >= 4) {
-        e.fn = aluAccImm<Op, T>;
+        e.fn = chained<aluAccImm<Op, T>>;
         e.imm = immediateIn<T>(raw, 1);
         e.len = 1 + sizeof(T);
     } else {
         const std::uint8_t modrm = byteAt(raw, 1);
         const unsigned reg = (modrm >> 3) & 7, rm = modrm & 7;
         if (modrm >= 0xC0) {
-            e.fn = aluRegReg<Op, T>;
+            e.fn = chained<aluRegReg<Op, T>>;
             e.reg = regOffset<T>(Form < 2 ? rm : reg);
             e.rm = regOffset<T>(Form < 2 ? reg : rm);
             e.len = 2;
@@ -213,7 +213,7 @@ struct ImmGroupForms {
         const std::uint8_t modrm = byteAt(raw, 1);
         unsigned at = 2;
         if (modrm >= 0xC0) {
-            e.fn = aluRegImm<Op, T, SignExtend>;
+            e.fn = chained<aluRegImm<Op, T, SignExtend>>;
             e.rm = regOffset<T>(modrm & 7);
             e.len = static_cast<std::uint8_t>(2 + kImmediateSize<T, SignExtend>);
         } else {
@@ -256,7 +256,7 @@ bool decodeTest(Decoded& e, std::uint64_t raw) {
     const std::uint8_t modrm = byteAt(raw, 1);
     e.reg = regOffset<T>((modrm >> 3) & 7);
     if (modrm >= 0xC0) {
-        e.fn = testRegReg<T>;
+        e.fn = chained<testRegReg<T>>;
         e.rm = regOffset<T>(modrm & 7);
         e.len = 2;
     } else {

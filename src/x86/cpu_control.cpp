@@ -189,7 +189,7 @@ constexpr std::string_view kJccNames[16] = {"JO", "JNO", "JB", "JNB", "JZ", "JNZ
 // At 70h-7Fh; the 8086 also runs 60h-6Fh as copies of them.
 void bindJccAt(Binder& b, unsigned base) {
     [&]<int... C>(std::integer_sequence<int, C...>) {
-        (b.bindBoth<jcc<C>, decodeJcc<C>>(static_cast<std::uint16_t>(base + C), kJccNames[C]), ...);
+        (b.bindJump<jcc<C>, decodeJcc<C>>(static_cast<std::uint16_t>(base + C), kJccNames[C]), ...);
     }
     (std::make_integer_sequence<int, 16>{});
 }
@@ -199,14 +199,14 @@ void bindJccAt(Binder& b, unsigned base) {
 void bindControlHandlers(Binder& b) {
     bindJccAt(b, 0x70);
     bindJccAt(b, 0x60);
-    b.bindBoth<loop<0>, decodeLoop<0>>(0xE0, "LOOPNZ");
-    b.bindBoth<loop<1>, decodeLoop<1>>(0xE1, "LOOPZ");
-    b.bindBoth<loop<2>, decodeLoop<2>>(0xE2, "LOOP");
-    b.bindBoth<loop<3>, decodeLoop<3>>(0xE3, "JCXZ");
-    b.bindBoth<callNear, decodeNear<callNearDecoded>>(0xE8, "CALL");
-    b.bindBoth<jmpNear, decodeNear<jmpNearDecoded>>(0xE9, "JMP");
+    b.bindJump<loop<0>, decodeLoop<0>>(0xE0, "LOOPNZ");
+    b.bindJump<loop<1>, decodeLoop<1>>(0xE1, "LOOPZ");
+    b.bindJump<loop<2>, decodeLoop<2>>(0xE2, "LOOP");
+    b.bindJump<loop<3>, decodeLoop<3>>(0xE3, "JCXZ");
+    b.bindJump<callNear, decodeNear<callNearDecoded>>(0xE8, "CALL");
+    b.bindJump<jmpNear, decodeNear<jmpNearDecoded>>(0xE9, "JMP");
     b.bind(0xEA, "JMP", jmpFar);
-    b.bindBoth<jmpShort, decodeJmpShort>(0xEB, "JMP");
+    b.bindJump<jmpShort, decodeJmpShort>(0xEB, "JMP");
     b.bind(0x9A, "CALL", callFar);
     b.bindBoth<retNear<true>>(0xC2, "RET");
     b.bindBoth<retNear<false>>(0xC3, "RET");

@@ -1,7 +1,7 @@
 #pragma once
 // Decoded instructions: the run loop keeps the common instructions it has met decoded (handler, length,
-// register operands, displacement, immediate) in a small cache indexed by linear address, so that running
-// one again does not read and pick apart its ModR/M byte, displacement and immediate once more.
+// register operands, displacement, immediate) in a small cache of blocks indexed by address, so that
+// running one again does not read and pick apart its ModR/M byte, displacement and immediate once more.
 //
 // An entry keeps the bytes it was decoded from and is used only while memory still holds them at the
 // address being run: the loop compares them on every use. So nothing that writes memory (the program
@@ -39,17 +39,69 @@ struct alignas(32) Decoded {
 };
 static_assert(sizeof(Decoded) == 32);
 
-// A power of two: the slot of an instruction is its linear address modulo this.
-constexpr std::uint32_t kDecodedSlots = 1024;
+inline std::uint64_t instructionBytes(const std::uint8_t* mem, std::uint32_t linear) {
+    std::uint64_t raw;
+    std::memcpy(&raw, mem + linear, sizeof raw);
+    return raw;
+}
+
+// Whether memory at `at` no longer holds the bytes entry `e` was decoded from.
+inline bool differs(const std::uint8_t* code, std::uint32_t at, const Decoded& e) {
+    return ((instructionBytes(code, at) ^ e.bytes) & e.mask) != 0;
+}
+
+// The entry of an instruction that always goes on at the next one: runs F, then the block's next entry
+// (the one after it in memory) if memory still holds its bytes. So a block runs as one chain of calls,
+// which the compiler makes jumps, with no return to the loop in between; it ends at an entry that
+// returns (a jump, or the block's end marker), or where memory changed, noted in x.cut.
+template <DecodedFn F>
+std::uint32_t chained(Exec& x, const Decoded& e, std::uint32_t ip) {
+    const std::uint32_t at = F(x, e, ip);
+    const Decoded& next = (&e)[1];
+    if (differs(x.code, at, next)) [[unlikely]] {
+        x.cut = &next;
+        return at;
+    }
+    return next.fn(x, next, at);
+}
+
+// The end marker after a block's last entry: its bytes (none) always match, and it returns.
+inline std::uint32_t blockEnd(Exec&, const Decoded&, std::uint32_t ip) { return ip; }
+inline Decoded endMarker() {
+    Decoded e;
+    e.fn = blockEnd;
+    return e;
+}
+
+// Entries are kept in blocks: the instructions of a straight run, one after the other, up to and with
+// the first that may go elsewhere (a jump, a call, a loop, or an opcode kept as its byte alone). The loop
+// finds a block by the address of its first instruction and then runs its entries in order, so that it
+// looks up nothing in between; it still compares each entry's bytes with memory just before running it.
+constexpr unsigned kBlockLength = 8;         // entries of a block at most
+constexpr std::uint32_t kBlockSlots = 1024;  // a power of two: a block's slot is its address modulo this
+// The most bytes from a block's first instruction to its last.
+constexpr std::uint32_t kMaxBlockSpan = (kBlockLength - 1) * kMaxDecodedLength;
+// The entries of all blocks, each block followed by an end marker, handed out in order; when they run
+// out, every block is dropped and they are handed out afresh. Enough for the code a course's programs
+// run many times over, and small enough that a new Cpu is cheap to make.
+constexpr std::uint32_t kPoolEntries = 2048;
+
+struct BlockHead {
+    std::uint16_t first = 0;  // the index of its first entry in the pool
+    std::uint8_t count = 0;   // entries in the block; 0 while the slot is empty
+    std::uint8_t last = 0;    // bytes from the block's first instruction to its last (at least)
+};
 
 struct DecodedCache {
-    Decoded slot[kDecodedSlots];  // first, at the start of State
-    bool filled = false;          // the slots hold entries of `model`'s dispatch
+    BlockHead head[kBlockSlots];
+    std::uint32_t used = 0;  // pool entries handed out
+    bool filled = false;     // the blocks hold entries of `model`'s dispatch
     CpuModel model = CpuModel::I8086;
+    Decoded pool[kPoolEntries];
 };
 
 // What a Cpu keeps: the state and, beside it, the decoded instructions, so that the run loop reaches
-// registers, signals and slots from one pointer.
+// registers, signals and blocks from one pointer.
 struct State {
     State(std::uint8_t* memory, Bus& bus, Cpu& cpu, std::uint8_t intr) : x(memory, bus, cpu, intr) {}
     DecodedCache decoded;
@@ -65,12 +117,6 @@ inline std::uint32_t decodedIpLimit(std::uint32_t csBase) {
     return bySegment < byMemory ? bySegment : byMemory;
 }
 static_assert(kMemoryGuard >= 8, "the loop reads eight instruction bytes at once");
-
-inline std::uint64_t instructionBytes(const std::uint8_t* mem, std::uint32_t linear) {
-    std::uint64_t raw;
-    std::memcpy(&raw, mem + linear, sizeof raw);
-    return raw;
-}
 
 // ---- operands ---------------------------------------------------------------------------------------
 
@@ -132,14 +178,15 @@ template <int S, int D>
     return {segBase(x.r.seg[seg]), off, 0};
 }
 
-// The instances C::run<S, D> of a handler written for any memory operand, as a table indexed by shape
-// and displacement size. Each knows its instruction's length, so the next IP does not wait for a load
+// The instances C::run<S, D> of a handler written for any memory operand (each goes on at the next
+// instruction), chained, as a table indexed by shape and displacement size. Each knows its instruction's length, so the next IP does not wait for a load
 // of the entry's length. (A direct address always has two displacement bytes.)
 template <typename C, int S>
-constexpr DecodedFn kByDisp[3] = {C::template run<S, 0>, C::template run<S, 1>, C::template run<S, 2>};
+constexpr DecodedFn kByDisp[3] = {chained<C::template run<S, 0>>, chained<C::template run<S, 1>>,
+                                  chained<C::template run<S, 2>>};
 template <typename C>
-constexpr DecodedFn kDirect[3] = {C::template run<kEaDirect, 2>, C::template run<kEaDirect, 2>,
-                                  C::template run<kEaDirect, 2>};
+constexpr DecodedFn kDirect[3] = {chained<C::template run<kEaDirect, 2>>, chained<C::template run<kEaDirect, 2>>,
+                                  chained<C::template run<kEaDirect, 2>>};
 template <typename C>
 constexpr const DecodedFn* kByForm[kEaShapes] = {kByDisp<C, kEaPairDs>, kByDisp<C, kEaPairSs>, kByDisp<C, kEaOneDs>,
                                                  kByDisp<C, kEaOneSs>, kDirect<C>};
@@ -164,7 +211,7 @@ std::uint32_t oneByteDecoded(Exec& x, const Decoded&, std::uint32_t ip) {
 }
 template <Handler H>
 bool decodeOneByte(Decoded& e, std::uint64_t) {
-    e.fn = oneByteDecoded<H>;
+    e.fn = chained<oneByteDecoded<H>>;
     e.len = 1;
     return true;
 }

@@ -68,6 +68,7 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
     std::fill(std::begin(d.fast), std::end(d.fast), nullptr);
     std::fill(std::begin(d.cached), std::end(d.cached), nullptr);
     std::fill(std::begin(d.decode), std::end(d.decode), nullptr);
+    std::fill(std::begin(d.continues), std::end(d.continues), false);
     const FormsBySlot forms(model);
     bool anyTwoByte = false;
     for (int map = 0; map < 2; ++map) {
@@ -101,6 +102,7 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
                 d.fast[b] = fast->fast;
                 d.cached[b] = fast->cached;
                 d.decode[b] = fast->decode;
+                d.continues[b] = fast->decode && !fast->jumps;
             }
         }
     }
@@ -114,20 +116,23 @@ void fillModel(std::span<const Binding> bindings, const BindingsBySlot& bySlot, 
 
 }  // namespace
 
-bool decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw) {
+EntryFlow decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw) {
     const std::uint8_t opcode = byteAt(raw, 0);
-    if (!d.cached[opcode]) return false;
+    if (!d.cached[opcode]) return EntryFlow::kNotKept;
     Decoded n;
     const Decoder decode = d.decode[opcode];
+    EntryFlow flow = d.continues[opcode] ? EntryFlow::kContinues : EntryFlow::kEnds;
     if (!decode || !decode(n, raw)) {
+        // The fast handler reads the rest of the instruction itself, so its length is not known here.
         n = Decoded{};
         n.fn = d.cached[opcode];
         n.len = 1;
+        flow = EntryFlow::kEnds;
     }
     n.mask = ~std::uint64_t{0} >> (64 - 8 * n.len);
     n.bytes = raw & n.mask;
     e = n;
-    return true;
+    return flow;
 }
 
 std::vector<Binding> allBindings() {

@@ -22,6 +22,7 @@ struct Binding {
     FastHandler fast = nullptr;  // or, instead, the same instruction with IP kept in a register
     DecodedFn cached = nullptr;  // with `fast`: the fast handler as a decoded entry of the opcode byte alone
     Decoder decode = nullptr;    // with `fast`, optional: decodes the instruction's operands into an entry
+    bool jumps = false;          // with `decode`: its entries may go elsewhere than the next instruction
 };
 
 class Binder {
@@ -38,6 +39,13 @@ public:
         bind(opcode, mnemonic, viaRegisters<F>);
         m_bindings.push_back({opcode, mnemonic, nullptr, F, fromFast<F>, Decode});
     }
+    // The same for a jump, call or loop: its decoded entries end a block (cpu_decoded.h), as the run
+    // loop cannot know where the next instruction is.
+    template <FastHandler F, Decoder Decode>
+    void bindJump(std::uint16_t opcode, std::string_view mnemonic) {
+        bind(opcode, mnemonic, viaRegisters<F>);
+        m_bindings.push_back({opcode, mnemonic, nullptr, F, fromFast<F>, Decode, true});
+    }
     std::vector<Binding> take() { return std::move(m_bindings); }
 
 private:
@@ -50,11 +58,19 @@ struct Dispatch {
     FastHandler fast[256];  // by the first opcode byte when not null, preferred to `one`
     DecodedFn cached[256];  // where `fast` is set: that handler as a decoded entry
     Decoder decode[256];    // where `fast` is set, optionally: the decoder of the opcode's instructions
+    bool continues[256];    // where `decode` is set: its entries always go on at the next instruction
 };
 
-// Decodes the instruction whose bytes start at the low byte of `raw` into `e` with the model's dispatch.
-// Returns false (and leaves `e` alone) when the opcode has no fast handler: the loop runs it the plain way.
-bool decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw);
+// What an entry leaves to the one after it.
+enum class EntryFlow : std::uint8_t {
+    kNotKept,    // no entry: the opcode has no fast handler, and the loop runs it the plain way
+    kEnds,       // the next instruction may be anywhere (a jump, or the fast handler behind the opcode byte)
+    kContinues,  // always the instruction right after it, e.len bytes on
+};
+
+// Decodes the instruction whose bytes start at the low byte of `raw` into `e` with the model's dispatch
+// (leaving `e` alone when it is not kept).
+EntryFlow decodeEntry(const Dispatch& d, Decoded& e, std::uint64_t raw);
 
 constexpr int kModelCount = 3;
 

@@ -20,6 +20,7 @@ constexpr std::uint32_t kAddrMask = kMemorySize - 1;
 constexpr int kNoSeg = -1;
 
 struct Exec;
+struct Decoded;
 using Handler = void (*)(Exec&);
 // A handler that gets IP in a register instead of in Registers: `ip` is the offset of the byte after
 // the opcode and the handler returns the IP of the next instruction. While one runs, Registers::ip is
@@ -102,6 +103,10 @@ struct Exec {
     std::uint8_t special = 0;  // Special bits
     bool tfLatched = false;    // TF was set when the instruction began
     LazyFlags lazy = {};       // arithmetic flags not yet written to r.flags
+    // While decoded instructions run (cpu_decoded.h): the memory at CS:0, and the entry a block stopped
+    // before because memory no longer holds its bytes (null when the block ran to its end).
+    const std::uint8_t* code = nullptr;
+    const Decoded* cut = nullptr;
     std::uint32_t writeLimit = kMemorySize;  // writes from this linear address up are dropped (ROM)
     bool romWritten = false;                 // a write was dropped during this run
 };

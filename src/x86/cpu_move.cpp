@@ -79,7 +79,7 @@ bool decodeMovRm(Decoded& e, std::uint64_t raw) {
     const std::uint8_t modrm = byteAt(raw, 1);
     const unsigned reg = (modrm >> 3) & 7, rm = modrm & 7;
     if (modrm >= 0xC0) {
-        e.fn = movRegReg<T>;
+        e.fn = chained<movRegReg<T>>;
         e.reg = regOffset<T>(ToReg ? reg : rm);
         e.rm = regOffset<T>(ToReg ? rm : reg);
         e.len = 2;
@@ -92,7 +92,7 @@ bool decodeMovRm(Decoded& e, std::uint64_t raw) {
 
 template <typename T, bool ToAcc>
 bool decodeMovAccMem(Decoded& e, std::uint64_t raw) {
-    e.fn = MovMemory<T, ToAcc, 0xA0>::template run<kEaDirect, 2>;
+    e.fn = chained<MovMemory<T, ToAcc, 0xA0>::template run<kEaDirect, 2>>;
     e.reg = regOffset<T>(AX);
     e.disp = wordAt(raw, 1);
     e.len = 3;
@@ -107,7 +107,7 @@ std::uint32_t movRegImm(Exec& x, const Decoded& e, std::uint32_t ip) {
 
 template <typename T, int R>
 bool decodeMovRegImm(Decoded& e, std::uint64_t raw) {
-    e.fn = movRegImm<T>;
+    e.fn = chained<movRegImm<T>>;
     e.reg = regOffset<T>(R);
     e.imm = sizeof(T) == 1 ? byteAt(raw, 1) : wordAt(raw, 1);
     e.len = 1 + sizeof(T);
@@ -208,7 +208,7 @@ template <typename T>
 bool decodeMovRmImm(Decoded& e, std::uint64_t raw) {
     const std::uint8_t modrm = byteAt(raw, 1);
     if (modrm >= 0xC0) {
-        e.fn = movRegImmRm<T>;
+        e.fn = chained<movRegImmRm<T>>;
         e.rm = regOffset<T>(modrm & 7);
         e.len = 2 + sizeof(T);
     } else {

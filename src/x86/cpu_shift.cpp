@@ -205,9 +205,10 @@ std::uint32_t shiftRegisterByOneDecoded(Exec& x, const Decoded& e, std::uint32_t
 
 template <typename T>
 constexpr DecodedFn kShiftRegisterByOneDecoded[8] = {
-    shiftRegisterByOneDecoded<T, kRol>, shiftRegisterByOneDecoded<T, kRor>, shiftRegisterByOneDecoded<T, kRcl>,
-    shiftRegisterByOneDecoded<T, kRcr>, shiftRegisterByOneDecoded<T, kShl>, shiftRegisterByOneDecoded<T, kShr>,
-    shiftRegisterByOneDecoded<T, kSetmo>, shiftRegisterByOneDecoded<T, kSar>};
+    chained<shiftRegisterByOneDecoded<T, kRol>>, chained<shiftRegisterByOneDecoded<T, kRor>>,
+    chained<shiftRegisterByOneDecoded<T, kRcl>>, chained<shiftRegisterByOneDecoded<T, kRcr>>,
+    chained<shiftRegisterByOneDecoded<T, kShl>>, chained<shiftRegisterByOneDecoded<T, kShr>>,
+    chained<shiftRegisterByOneDecoded<T, kSetmo>>, chained<shiftRegisterByOneDecoded<T, kSar>>};
 
 template <typename T>
 bool decodeShiftByOne(Decoded& e, std::uint64_t raw) {

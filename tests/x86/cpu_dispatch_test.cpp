@@ -3,11 +3,13 @@
 
 #include "cpu_dispatch.h"
 #include "cpu_test_machine.h"
+#include "x86/decoder.h"
 #include "x86/table.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 namespace {
@@ -75,6 +77,53 @@ TEST_P(CpuDispatchModel, UndefinedOpcodesRaiseInvalidOpcode) {
         EXPECT_EQ(m.r().ip, 0x0010) << std::hex << b;
         EXPECT_EQ(m.stackWord(0), 0x20) << std::hex << b;
     }
+}
+
+// The run loop keeps instructions decoded in blocks: it chains the entries of those the dispatch says
+// always go on at the next instruction, and counts a whole block at once. So each of them must end right
+// after its own bytes, whatever its operands and the state: eight copies in a row (one block) run in one
+// go end as eight single steps do, and each step ends where the decoder says the instruction ends.
+TEST_P(CpuDispatchModel, InstructionsKeptInBlocksGoOnAtTheNext) {
+    const CpuModel model = GetParam();
+    const interp::Dispatch& d = interp::dispatchFor(model);
+    std::mt19937 rng(7);
+    Machine whole(model);
+    Machine stepped(model);
+    int checked = 0;
+    for (unsigned op = 0; op < 256; ++op) {
+        if (!d.continues[op]) continue;
+        for (unsigned modrm = 0; modrm < 256; ++modrm) {
+            std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(op), static_cast<std::uint8_t>(modrm)};
+            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(rng()));
+            const Instruction in = decode(bytes, 0x100, model);
+            if (in.kind != DecodeKind::Instruction) continue;  // a reg field the form does not allow
+            for (Machine* m : {&whole, &stepped}) {
+                for (unsigned copy = 0; copy < 8; ++copy) {
+                    for (unsigned i = 0; i < in.length; ++i) {
+                        m->mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(0x100 + copy * in.length + i))] = bytes[i];
+                    }
+                }
+                m->mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(0x100 + 8 * in.length))] = 0xF4;  // HLT
+            }
+            std::mt19937 state(rng());
+            for (std::uint16_t& g : whole.r().gp) g = static_cast<std::uint16_t>(state());
+            whole.r().flags = static_cast<std::uint16_t>((state() & 0x0CD5) | 0xF002);  // TF clear
+            whole.r().ip = 0x100;
+            stepped.r() = whole.r();
+            const std::uint64_t before = whole.cpu.instructionCount();
+            whole.cpu.run(8);
+            for (unsigned i = 1; i <= 8; ++i) {
+                stepped.cpu.run(1);
+                ASSERT_EQ(stepped.r().ip, 0x100 + i * in.length) << std::hex << "opcode " << op << " modrm " << modrm;
+            }
+            ASSERT_EQ(whole.cpu.instructionCount() - before, 8u) << std::hex << "opcode " << op << " modrm " << modrm;
+            ASSERT_EQ(whole.r().ip, stepped.r().ip) << std::hex << "opcode " << op << " modrm " << modrm;
+            for (int i = 0; i < 8; ++i) ASSERT_EQ(whole.r().gp[i], stepped.r().gp[i]) << std::hex << "opcode " << op;
+            ASSERT_EQ(whole.r().flags, stepped.r().flags) << std::hex << "opcode " << op << " modrm " << modrm;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cpu, CpuDispatchModel, testing::Values(CpuModel::I8086, CpuModel::I80186, CpuModel::I80286),

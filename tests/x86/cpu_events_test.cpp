@@ -358,6 +358,13 @@ const DecodedCase kDecoded[] = {
      0,
      {{0, {0xB9, 0x03, 0x00, 0x40, 0xE9, 0xFC, 0x03}}, {0x403, {0x43, 0x49, 0x74, 0x03, 0xE9, 0xF9, 0xFB, 0xF4}}},
      {{AX, 3}, {BX, 3}, {CX, 0}}},
+    // One straight run, kept as one block: MOV [BX],CL writes CX into the immediate of the MOV AX after
+    // it, which must run with the byte just written, each time round: DX = 3 + 2 + 1.
+    {"LaterInstructionOfTheSameRunChanged",
+     0,
+     {{0, {0xB9, 0x03, 0x00, 0x0E, 0x1F, 0xBB, 0x0B, 0x00, 0x88, 0x0F, 0xB8, 0x00, 0x00, 0x01, 0xC2, 0x49, 0x75, 0xF6,
+           0xF4}}},
+     {{DX, 6}, {AX, 1}}},
     // MOV AX,1234h runs at FBFEh; the same first bytes at FFFEh (the slot of FBFEh) take their last byte
     // from offset 0 of the segment, not from the byte after FFFFh.
     {"InstructionWrappingAtTheEndOfTheSegment",
@@ -401,6 +408,28 @@ TEST(CpuDecodedOutside, BytesWrittenBetweenRunsAreRun) {
     m.cpu.run(100);
     EXPECT_EQ(m.r().gp[AX], 50);
     EXPECT_EQ(m.r().gp[BX], 50);
+}
+
+// More blocks than the decoded pool holds, run three times over: the loop drops them all when the pool
+// runs out and goes on, and the run counts and ends exactly as single steps do.
+TEST(CpuDecodedOutside, MoreBlocksThanThePoolHolds) {
+    constexpr int kBlocks = 1500;  // INC AX / JMP SHORT $+2: a block of two entries and its end marker
+    std::vector<std::uint8_t> code = {0xB9, 0x03, 0x00};  // MOV CX,3
+    for (int i = 0; i < kBlocks; ++i) code.insert(code.end(), {0x40, 0xEB, 0x00});
+    const auto back = static_cast<std::uint16_t>(3 - (code.size() + 6));
+    // DEC CX / JZ +3 / JMP NEAR 3 / HLT
+    code.insert(code.end(), {0x49, 0x74, 0x03, 0xE9, static_cast<std::uint8_t>(back), static_cast<std::uint8_t>(back >> 8), 0xF4});
+    Machine whole;
+    Machine stepped;
+    for (Machine* m : {&whole, &stepped}) {
+        for (std::size_t i = 0; i < code.size(); ++i) m->mem[Machine::linear(kCodeSeg, static_cast<std::uint16_t>(i))] = code[i];
+    }
+    EXPECT_EQ(whole.cpu.run(100'000), StopReason::Halted);
+    while (stepped.cpu.run(1) != StopReason::Halted) ASSERT_LT(stepped.cpu.instructionCount(), 100'000u);
+    EXPECT_EQ(whole.r().gp[AX], 3 * kBlocks);
+    EXPECT_EQ(whole.r().gp[CX], 0);
+    EXPECT_EQ(whole.cpu.instructionCount(), stepped.cpu.instructionCount());
+    EXPECT_EQ(whole.r().ip, stepped.r().ip);
 }
 
 // The same at the top of memory: an instruction at FFFFEh takes its last byte from 00000h, not from
