@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,13 +83,23 @@ Error writeFileAtomic(const std::string& path, std::string_view bytes, Durabilit
   return file.commit();
 }
 
+// Plain reads rather than a file stream: a stream brings the whole locale machinery into every tool
+// that reads a file, and with the C++ runtime linked in, its code is paged in at each start.
 std::optional<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream out;
-  out << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return out.str();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  char buffer[16 * 1024];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(fd);
+      if (n < 0) return std::nullopt;
+      return text;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 std::optional<std::uint64_t> fileSize(const std::string& path) {
@@ -112,6 +120,32 @@ bool isDirectory(const std::string& path) {
 
 bool isWritableDirectory(const std::string& path) {
   return isDirectory(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+namespace {
+// The path with its links and dot components resolved; for a file not there yet, its directory's
+// resolved path and its name; the path unchanged when not even the directory resolves.
+std::string resolvedPath(const std::string& path) {
+  if (char* full = ::realpath(path.c_str(), nullptr)) {
+    std::string resolved = full;
+    std::free(full);
+    return resolved;
+  }
+  std::string dir = directoryOf(path);
+  if (char* full = ::realpath(dir.empty() ? "." : dir.c_str(), nullptr)) {
+    std::string resolved = joinPath(full, fileNameOf(path));
+    std::free(full);
+    return resolved;
+  }
+  return path;
+}
+}  // namespace
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return resolvedPath(a) == resolvedPath(b);
 }
 
 Error makeDirectories(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "directives.h"
 #include "lexer.h"
@@ -36,9 +37,8 @@ bool pack(std::string_view word, Packed& p) {
     return true;
 }
 
-struct Slot {
+struct Entry {
     Packed name;
-    bool used = false;
     Keyword keyword;
 };
 
@@ -63,11 +63,11 @@ MnemonicClass classOf(std::string_view m) {
 class Table {
 public:
     Table() {
-        for (const DirectiveInfo& d : directiveTable()) slotFor(d.name).keyword.directive = &d;
+        for (const DirectiveInfo& d : directiveTable()) slotFor(d.name).directive = &d;
         std::set<std::string_view> seen;
         for (const x86::Form& f : x86::instructionTable()) {
             if (!seen.insert(f.mnemonic).second) continue;
-            Keyword& k = slotFor(f.mnemonic).keyword;
+            Keyword& k = slotFor(f.mnemonic);
             k.forms = x86::formsFor(f.mnemonic);
             k.cls = classOf(f.mnemonic);
         }
@@ -76,8 +76,8 @@ public:
             "SHORT", "THIS", "HIGH", "LOW", "LENGTH", "SIZE", "MOD", "SHL", "SHR", "AND", "OR", "XOR", "NOT",
             "EQ", "NE", "LT", "LE", "GT", "GE", "DUP", "MASK", "WIDTH",
         };
-        for (std::string_view w : kReserved) slotFor(w).keyword.reserved = true;
-        for (std::string_view r : registerNames()) slotFor(r).keyword.reserved = true;
+        for (std::string_view w : kReserved) slotFor(w).reserved = true;
+        for (std::string_view r : registerNames()) slotFor(r).reserved = true;
     }
 
     const Keyword& find(std::string_view word) const {
@@ -85,28 +85,32 @@ public:
         Packed p;
         if (word.empty() || !pack(word, p)) return kNone;
         for (size_t i = p.hash();; ++i) {
-            const Slot& s = m_slots[i & (kSlots - 1)];
-            if (!s.used) return kNone;
-            if (s.name == p) return s.keyword;
+            std::uint16_t at = m_slots[i & (kSlots - 1)];
+            if (at == 0) return kNone;
+            const Entry& e = m_entries[at - 1];
+            if (e.name == p) return e.keyword;
         }
     }
 
 private:
-    Slot& slotFor(std::string_view word) {
+    Keyword& slotFor(std::string_view word) {
         Packed p;
         pack(word, p);  // the table's words are all short enough (the keyword test checks them)
         for (size_t i = p.hash();; ++i) {
-            Slot& s = m_slots[i & (kSlots - 1)];
-            if (s.used && s.name == p) return s;
-            if (!s.used) {
-                s.name = p;
-                s.used = true;
-                return s;
+            std::uint16_t& at = m_slots[i & (kSlots - 1)];
+            if (at != 0 && m_entries[at - 1].name == p) return m_entries[at - 1].keyword;
+            if (at == 0) {
+                m_entries.push_back(Entry{p, Keyword{}});
+                at = static_cast<std::uint16_t>(m_entries.size());
+                return m_entries.back().keyword;
             }
         }
     }
 
-    std::array<Slot, kSlots> m_slots{};
+    // The slots hold entry numbers + 1 (0 free), so the sparse part of the table is 2 KB where whole
+    // entries in the slots took 56 KB, all of it written when the table was built.
+    std::array<std::uint16_t, kSlots> m_slots{};
+    std::vector<Entry> m_entries;
 };
 
 }  // namespace

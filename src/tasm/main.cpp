@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -74,24 +73,15 @@ void help() {
     out("/zi,/zd,/zn   Debug info: zi=full, zd=line numbers only, zn=none");
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    std::filesystem::path ca = std::filesystem::weakly_canonical(a, ec);
-    if (ec) return a == b;
-    std::filesystem::path cb = std::filesystem::weakly_canonical(b, ec);
-    return ec ? a == b : ca == cb;
-}
-
 // The message for the first output name that would write over an input file or another output,
 // or "" when every output has a name of its own.
 std::string clashingOutput(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
     for (size_t i = 0; i < outputs.size(); ++i) {
         std::string out = platform::resolveNoCase(outputs[i]);
         for (const std::string& in : inputs)
-            if (sameFile(out, in)) return "Output file name is the name of an input file: " + outputs[i];
+            if (platform::sameFile(out, in)) return "Output file name is the name of an input file: " + outputs[i];
         for (size_t j = 0; j < i; ++j)
-            if (sameFile(out, platform::resolveNoCase(outputs[j])))
+            if (platform::sameFile(out, platform::resolveNoCase(outputs[j])))
                 return "Object and listing file have the same name: " + outputs[i];
     }
     return {};
@@ -150,7 +140,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBuffer = 64 * 1024;
+    static constexpr size_t kBuffer = 16 * 1024;
     void flush() {
         put(m_buffer);
         m_buffer.clear();

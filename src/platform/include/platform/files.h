@@ -53,6 +53,9 @@ std::optional<std::uint64_t> fileSize(const std::string& path);
 bool fileExists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isWritableDirectory(const std::string& path);
+// True when `a` and `b` name one file: the same file when both exist (through links too), else the
+// same resolved path (an output not written yet).
+bool sameFile(const std::string& a, const std::string& b);
 
 // Creates `path` and its missing parents (mode 0755).
 Error makeDirectories(const std::string& path);
