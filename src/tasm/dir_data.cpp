@@ -218,7 +218,7 @@ void defineVar(DirContext& a, int sym, int type, int length, int size) {
     s.value = at;
     s.seg = a.segs().current();
     s.type = type;
-    s.length = length;
+    a.syms().setLength(sym, length);
     s.size = size;
     if (!s.name.startsWith("@@")) a.syms().enterLocalScope();
 }
@@ -561,7 +561,7 @@ void dirExtrn(DirContext& a, const DirArgs& d) {
         }
         if (s.definedPass == a.pass()) continue;  // declared twice: harmless
         if (!a.defineSymbol(sym, SymKind::Extern)) continue;
-        s.ext = a.segs().addExtern({std::string(s.name), type, sym});
+        a.syms().setExtern(sym, a.segs().addExtern({std::string(s.name), type, sym}));
         s.type = type;
     }
 }

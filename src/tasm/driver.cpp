@@ -52,10 +52,8 @@ void Assembler::resetPass() {
     m_changed = false;
     m_syms.resetLocalScope();
     m_localCounter = 0;
-    for (Symbol& s : m_syms) {
-        if (s.kind == SymKind::Extern) s.ext = -1;
-        s.isPublic = false;
-    }
+    m_syms.forgetExterns();
+    for (Symbol& s : m_syms) s.isPublic = false;
 }
 
 // A macro expansion or repeat block: read before the line after it.

@@ -367,7 +367,7 @@ private:
             case 4: {  // LENGTH, SIZE
                 int len = 1, size = v.type > 0 ? v.type : 0;
                 if (v.sym >= 0 && m_a.syms()[v.sym].kind == SymKind::Var) {
-                    len = m_a.syms()[v.sym].length;
+                    len = m_a.syms().length(v.sym);
                     size = m_a.syms()[v.sym].size;
                 }
                 v = constant(op == 3 ? len : size, v.undefined);
@@ -608,14 +608,15 @@ private:
                 v.grp = sym.value;
                 return true;
             case SymKind::Extern: {
-                if (sym.ext < 0 || sym.ext >= static_cast<int>(m_a.segs().externs().size())) {
+                const int ext = m_a.syms().externOf(s);
+                if (ext < 0 || ext >= static_cast<int>(m_a.segs().externs().size())) {
                     // Declared further down: usable from the next pass on only.
                     if (m_a.finalPass()) return fail("Undefined symbol: " + std::string(sym.name));
                     v.undefined = true;
                     return true;
                 }
-                const Extern& e = m_a.segs().externAt(sym.ext);
-                v.ext = sym.ext;
+                const Extern& e = m_a.segs().externAt(ext);
+                v.ext = ext;
                 v.type = e.type;
                 v.kind = Value::Kind::Mem;
                 v.label = e.type == kTypeNear || e.type == kTypeFar;

@@ -9,7 +9,7 @@
 namespace krvs::tasm {
 
 // A million-line program has hundreds of thousands of symbols: each byte here is a megabyte or so there.
-static_assert(sizeof(Symbol) <= 48, "a symbol stays within 48 bytes");
+static_assert(sizeof(Symbol) <= 40, "a symbol stays within 40 bytes");
 
 SymbolTable::SymbolTable(CaseMode mode) : m_mode(mode), m_slots(1024, -1) {}
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arena.h"
+#include "int_map.h"
 #include "lexer.h"
 #include "tasm/assembler.h"
 #include "value.h"
@@ -62,9 +63,7 @@ struct Symbol {
     std::int32_t value = 0;
     int seg = -1;
     int type = kTypeNone;
-    int length = 1;     // LENGTH: count of the first initializer
-    int size = 0;       // SIZE in bytes
-    int ext = -1;
+    int size = 0;       // SIZE in bytes (LENGTH and the external number are the table's)
     // The table's: the hash of the name as found (case folded unless /ml, with the @@ stretch).
     std::uint32_t hash = 0;
     SymKind kind : 4 = SymKind::Label;
@@ -128,6 +127,16 @@ public:
     std::string displayName(std::string_view name) const;
     static bool isReserved(std::string_view name);
 
+    // LENGTH of a variable: the count of its first initializer (1 unless DUP made it more).
+    int length(int sym) const { return m_lengths.get(sym, 1); }
+    void setLength(int sym, int length) {
+        if (length != 1 || m_lengths.get(sym, 1) != 1) m_lengths.set(sym, length);
+    }
+    // An EXTRN's number among the module's externals in this pass; -1 until declared.
+    int externOf(int sym) const { return m_externs.get(sym, -1); }
+    void setExtern(int sym, int ext) { m_externs.set(sym, ext); }
+    void forgetExterns() { m_externs.clear(); }
+
     // A label that is no @@ label starts a new scope for @@ labels.
     void enterLocalScope() { ++m_localScope; }
     void resetLocalScope() { m_localScope = 0; }
@@ -159,6 +168,8 @@ private:
     // hashed once per lookup and no key string is kept beside the symbol's own name.
     std::vector<std::int32_t> m_slots;
     int m_localScope = 0;
+    // What few symbols carry, kept apart so that a symbol is 40 bytes where it was 48.
+    IntMap m_lengths, m_externs;
 };
 
 }  // namespace krvs::tasm
