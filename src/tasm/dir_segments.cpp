@@ -102,6 +102,11 @@ int Assembler::openSegment(const std::string& name, bool create) {
         return s.seg;
     }
     if (!create) return -1;
+    // An object module numbers its segments with 15 bits: more would come out as other segments.
+    if (m_segs.size() >= kMaxSegments) {
+        fatal("Too many segments");
+        return -1;
+    }
     if (!defineSymbol(sym, SymKind::Segment)) return -1;
     Segment seg;
     seg.name = m_syms[sym].name;

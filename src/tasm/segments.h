@@ -58,6 +58,9 @@ struct Extern {
     int sym = -1;
 };
 
+// SEGDEF numbers run from 1 to 7FFFh.
+constexpr int kMaxSegments = 0x7FFF;
+
 class SegmentSet {
 public:
     // A new pass defines every segment, group and external again, in the same order. A pass that

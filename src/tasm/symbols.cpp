@@ -9,9 +9,13 @@
 namespace krvs::tasm {
 
 // A million-line program has hundreds of thousands of symbols: each byte here is a megabyte or so there.
-static_assert(sizeof(Symbol) <= 40, "a symbol stays within 40 bytes");
+static_assert(sizeof(Symbol) <= 32, "a symbol stays within 32 bytes");
 
-SymbolTable::SymbolTable(CaseMode mode) : m_mode(mode), m_slots(1024, -1) {}
+SymbolTable::SymbolTable(CaseMode mode) : m_mode(mode), m_slots(1024, -1), m_tags(1024, 0) {}
+
+namespace {
+std::uint8_t tagOf(std::uint32_t hash) { return static_cast<std::uint8_t>(hash >> 24); }
+}  // namespace
 
 std::string SymbolTable::key(std::string_view name) const {
     std::string k = m_mode == CaseMode::All ? std::string(name) : upper(name);
@@ -93,20 +97,28 @@ size_t SymbolTable::slotOf(std::string_view name, std::uint32_t hash, int scope)
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         std::int32_t idx = m_slots[i];
         if (idx < 0) return i;
+        if (m_tags[i] != tagOf(hash)) continue;
         const Symbol& s = m_list[static_cast<size_t>(idx)];
-        if (s.hash == hash && sameName(s, name) && s.name.scope() == scope) return i;
+        if (sameName(s, name) && s.name.scope() == scope) return i;
     }
 }
 
 void SymbolTable::grow() {
     std::vector<std::int32_t> slots(m_slots.size() * 2, -1);
+    std::vector<std::uint8_t> tags(slots.size(), 0);
     size_t mask = slots.size() - 1;
     for (size_t idx = 0; idx < m_list.size(); ++idx) {
-        size_t i = m_list[idx].hash & mask;
+        // The stored name hashes as the name it was found by: it differs at most in case, and
+        // only where case folds.
+        const SymbolName& name = m_list[idx].name;
+        std::uint32_t hash = hashOf(name.view(), name.scope());
+        size_t i = hash & mask;
         while (slots[i] >= 0) i = (i + 1) & mask;
         slots[i] = static_cast<std::int32_t>(idx);
+        tags[i] = tagOf(hash);
     }
     m_slots = std::move(slots);
+    m_tags = std::move(tags);
 }
 
 int SymbolTable::find(std::string_view name) const {
@@ -125,10 +137,10 @@ int SymbolTable::lookupOrCreate(std::string_view name) {
     if (m_slots[slot] >= 0) return m_slots[slot];
     Symbol s;
     s.name = storeName(displayName(name), scope);
-    s.hash = hash;
     m_list.push_back(std::move(s));
     int idx = static_cast<int>(m_list.size()) - 1;
     m_slots[slot] = idx;
+    m_tags[slot] = tagOf(hash);
     if (m_list.size() * 10 > m_slots.size() * 7) grow();  // at most 70% full
     return idx;
 }

@@ -61,11 +61,9 @@ struct Symbol {
     // As written where the name was first met (upper case under /mu).
     SymbolName name;
     std::int32_t value = 0;
-    int seg = -1;
     int type = kTypeNone;
-    int size = 0;       // SIZE in bytes (LENGTH and the external number are the table's)
-    // The table's: the hash of the name as found (case folded unless /ml, with the @@ stretch).
-    std::uint32_t hash = 0;
+    int size = 0;          // SIZE in bytes (LENGTH and the external number are the table's)
+    std::int16_t seg = -1;  // segments are at most kMaxSegments
     SymKind kind : 4 = SymKind::Label;
     bool redefinable : 1 = false;
     bool isPublic : 1 = false;
@@ -164,11 +162,14 @@ private:
     std::deque<Symbol> m_list;
     // The names, packed into blocks: a symbol holds a pointer and no std::string.
     ByteArena m_names;
-    // The index: open addressing over symbol numbers (-1 free), at most half full; a name is
-    // hashed once per lookup and no key string is kept beside the symbol's own name.
+    // The index: open addressing over symbol numbers (-1 free), at most 70% full; a name is
+    // hashed once per lookup and no key string is kept beside the symbol's own name. Beside each
+    // slot, 8 bits of its name's hash, so that a probe seldom compares names that differ: a byte
+    // a slot where a whole hash in each symbol took four.
     std::vector<std::int32_t> m_slots;
+    std::vector<std::uint8_t> m_tags;
     int m_localScope = 0;
-    // What few symbols carry, kept apart so that a symbol is 40 bytes where it was 48.
+    // What few symbols carry, kept apart so that a symbol is 32 bytes where it was 48.
     IntMap m_lengths, m_externs;
 };
 

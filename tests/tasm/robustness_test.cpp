@@ -171,6 +171,22 @@ TEST(TasmRobustness, HugeRepeatCountIsRefused) {
     EXPECT_TRUE(hasMessage(r, "Too many lines"));
 }
 
+// An object module numbers segments with 15 bits: the 32768th segment once came out numbered as
+// another one in an object reported as good.
+TEST(TasmRobustness, MoreSegmentsThanAnObjectCanNumberAreRefused) {
+    auto segments = [](int count) {
+        std::string src;
+        for (int i = 0; i < count; ++i) src += "s" + std::to_string(i) + " segment\ndb 1\ns" + std::to_string(i) + " ends\n";
+        return src + "end\n";
+    };
+    AssemblyResult r = assemble("S.ASM", segments(0x7FFF), Options{}, nullptr);
+    EXPECT_EQ(r.errorCount, 0);
+    EXPECT_FALSE(r.object.empty());
+    r = assemble("S.ASM", segments(0x8000), Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Too many segments"));
+    EXPECT_TRUE(r.object.empty());
+}
+
 TEST(TasmRobustness, MissingIncludeIsAnErrorOnItsLine) {
     AssemblyResult r = assemble("I.ASM", "\ninclude nothere.inc\nend\n", Options{}, nullptr);
     ASSERT_EQ(r.diagnostics.size(), 1u);
