@@ -560,6 +560,10 @@ void dirExtrn(DirContext& a, const DirArgs& d) {
             continue;
         }
         if (s.definedPass == a.pass()) continue;  // declared twice: harmless
+        if (static_cast<int>(a.segs().externs().size()) >= kMaxExterns) {
+            a.fatal("Too many external symbols");
+            return;
+        }
         if (!a.defineSymbol(sym, SymKind::Extern)) continue;
         a.syms().setExtern(sym, a.segs().addExtern({std::string(s.name), type, sym}));
         s.type = type;

@@ -58,8 +58,9 @@ struct Extern {
     int sym = -1;
 };
 
-// SEGDEF numbers run from 1 to 7FFFh.
+// An object module's SEGDEF and EXTDEF numbers run from 1 to 7FFFh.
 constexpr int kMaxSegments = 0x7FFF;
+constexpr int kMaxExterns = 0x7FFF;
 
 class SegmentSet {
 public:

@@ -187,6 +187,20 @@ TEST(TasmRobustness, MoreSegmentsThanAnObjectCanNumberAreRefused) {
     EXPECT_TRUE(r.object.empty());
 }
 
+TEST(TasmRobustness, MoreExternalsThanAnObjectCanNumberAreRefused) {
+    auto externs = [](int count) {
+        std::string src;
+        for (int i = 0; i < count; ++i) src += "extrn e" + std::to_string(i) + ":byte\n";
+        return src + "end\n";
+    };
+    AssemblyResult r = assemble("E.ASM", externs(0x7FFF), Options{}, nullptr);
+    EXPECT_EQ(r.errorCount, 0);
+    EXPECT_FALSE(r.object.empty());
+    r = assemble("E.ASM", externs(0x8000), Options{}, nullptr);
+    EXPECT_TRUE(hasMessage(r, "Too many external symbols"));
+    EXPECT_TRUE(r.object.empty());
+}
+
 TEST(TasmRobustness, MissingIncludeIsAnErrorOnItsLine) {
     AssemblyResult r = assemble("I.ASM", "\ninclude nothere.inc\nend\n", Options{}, nullptr);
     ASSERT_EQ(r.diagnostics.size(), 1u);
