@@ -171,34 +171,31 @@ TEST(TasmRobustness, HugeRepeatCountIsRefused) {
     EXPECT_TRUE(hasMessage(r, "Too many lines"));
 }
 
-// An object module numbers segments with 15 bits: the 32768th segment once came out numbered as
-// another one in an object reported as good.
-TEST(TasmRobustness, MoreSegmentsThanAnObjectCanNumberAreRefused) {
-    auto segments = [](int count) {
-        std::string src;
-        for (int i = 0; i < count; ++i) src += "s" + std::to_string(i) + " segment\ndb 1\ns" + std::to_string(i) + " ends\n";
-        return src + "end\n";
+// An object module numbers segments and external symbols with 15 bits: the 32768th once came out
+// numbered as another one in an object reported as good. 7FFFh of them assemble; one more is refused.
+TEST(TasmRobustness, MoreThanAnObjectCanNumberIsRefused) {
+    struct Case {
+        const char* message;
+        std::string (*one)(int i);
     };
-    AssemblyResult r = assemble("S.ASM", segments(0x7FFF), Options{}, nullptr);
-    EXPECT_EQ(r.errorCount, 0);
-    EXPECT_FALSE(r.object.empty());
-    r = assemble("S.ASM", segments(0x8000), Options{}, nullptr);
-    EXPECT_TRUE(hasMessage(r, "Too many segments"));
-    EXPECT_TRUE(r.object.empty());
-}
-
-TEST(TasmRobustness, MoreExternalsThanAnObjectCanNumberAreRefused) {
-    auto externs = [](int count) {
-        std::string src;
-        for (int i = 0; i < count; ++i) src += "extrn e" + std::to_string(i) + ":byte\n";
-        return src + "end\n";
+    const Case cases[] = {
+        {"Too many segments",
+         [](int i) { return "s" + std::to_string(i) + " segment\ndb 1\ns" + std::to_string(i) + " ends\n"; }},
+        {"Too many external symbols", [](int i) { return "extrn e" + std::to_string(i) + ":byte\n"; }},
     };
-    AssemblyResult r = assemble("E.ASM", externs(0x7FFF), Options{}, nullptr);
-    EXPECT_EQ(r.errorCount, 0);
-    EXPECT_FALSE(r.object.empty());
-    r = assemble("E.ASM", externs(0x8000), Options{}, nullptr);
-    EXPECT_TRUE(hasMessage(r, "Too many external symbols"));
-    EXPECT_TRUE(r.object.empty());
+    for (const Case& c : cases) {
+        auto source = [&](int count) {
+            std::string src;
+            for (int i = 0; i < count; ++i) src += c.one(i);
+            return src + "end\n";
+        };
+        AssemblyResult r = assemble("N.ASM", source(0x7FFF), Options{}, nullptr);
+        EXPECT_EQ(r.errorCount, 0) << c.message;
+        EXPECT_FALSE(r.object.empty()) << c.message;
+        r = assemble("N.ASM", source(0x8000), Options{}, nullptr);
+        EXPECT_TRUE(hasMessage(r, c.message)) << c.message;
+        EXPECT_TRUE(r.object.empty()) << c.message;
+    }
 }
 
 TEST(TasmRobustness, MissingIncludeIsAnErrorOnItsLine) {
