@@ -4,7 +4,7 @@
 // running one again does not read and pick apart its ModR/M byte, displacement and immediate once more.
 //
 // An entry keeps the bytes it was decoded from and is used only while memory still holds them at the
-// address being run: the loop compares them on every use. So nothing that writes memory (the program
+// address being run: they are compared on every use, just before the entry runs. So nothing that writes memory (the program
 // itself, DOS reading a file, a loader, DEBUG's E/A/L, the host) needs to tell the cache, and an entry
 // may even serve a copy of the same bytes elsewhere (decoding does not depend on where the bytes lie).
 
@@ -16,8 +16,9 @@
 namespace krvs::x86::interp {
 
 struct Decoded;
-// Runs a decoded instruction at `ip` (its first byte; there is no prefix) and returns the next IP.
-// Like a FastHandler it never calls the Bus, enters an interrupt or sets Exec::special.
+// Runs a decoded instruction at `ip` (its first byte; there is no prefix) and returns the next IP (a
+// chained entry: the IP where its block's chain stopped). Like a FastHandler it never calls the Bus,
+// enters an interrupt or sets Exec::special.
 using DecodedFn = std::uint32_t (*)(Exec&, const Decoded&, std::uint32_t ip);
 // Fills `e` (fn, len and the operand fields) from the instruction whose bytes start at the low byte of
 // `raw`; returns false when this form is better left to the opcode's fast handler.
