@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,13 +160,6 @@ Error makeDirectories(const std::string& path) {
 std::string envVar(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-std::string homeDirectory() {
-  std::string home = envVar("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/tmp";
 }
 
 std::string joinPath(const std::string& dir, const std::string& name) {

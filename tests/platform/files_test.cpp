@@ -1,9 +1,14 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "temp_dir.h"
 
@@ -88,6 +93,28 @@ TEST(FileServices, SizesDirectoriesAndPathParts) {
   EXPECT_EQ(directoryOf("/a/b/c.asm"), "/a/b");
   EXPECT_EQ(directoryOf("/c.asm"), "/");
   EXPECT_EQ(fileNameOf("/a/b/c.asm"), "c.asm");
+}
+
+// HOME wins; without it the tools, linked statically, read the user's entry from /etc/passwd, which
+// must agree with the C library's own reading of that file.
+TEST(HomeDirectory, HomeVariableFirstThenThePasswdEntry) {
+  std::optional<std::string> saved;
+  if (const char* h = std::getenv("HOME")) saved = h;
+  ::setenv("HOME", "/some/where", 1);
+  EXPECT_EQ(homeDirectory(), "/some/where");
+  ::unsetenv("HOME");
+  std::string expected = "/tmp";
+  if (FILE* f = std::fopen("/etc/passwd", "r")) {
+    while (const passwd* pw = ::fgetpwent(f)) {
+      if (pw->pw_uid == ::getuid() && pw->pw_dir && *pw->pw_dir) {
+        expected = pw->pw_dir;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  EXPECT_EQ(homeDirectory(), expected);
+  if (saved) ::setenv("HOME", saved->c_str(), 1);
 }
 
 }  // namespace
