@@ -58,6 +58,14 @@ void joinGroup(DirContext& a, int grp, int seg) {
     a.segs()[seg].group = grp;
 }
 
+// DGROUP as .MODEL made it in this pass; -1 when the name is another kind of symbol.
+int modelGroup(DirContext& a) {
+    int sym = a.findSymbol("DGROUP");
+    if (sym < 0) return -1;
+    const Symbol& s = a.syms()[sym];
+    return s.kind == SymKind::Group && s.definedPass == a.pass() ? s.value : -1;
+}
+
 // Creates (or finds) a segment of the simplified model without entering it.
 int simplifiedSegment(DirContext& a, const SimplifiedSeg& def) {
     std::string name = def.name;
@@ -79,8 +87,9 @@ int simplifiedSegment(DirContext& a, const SimplifiedSeg& def) {
         s.combine = def.combine;
         s.className = def.cls;
         bool inGroup = def.inGroup || (a.module().model == 1 && std::string(def.name) == "_TEXT");
-        // DGROUP taken by another kind of symbol has been reported; the segment stays out of a group.
-        int grp = inGroup ? groupIndex(a, "DGROUP") : -1;
+        // .MODEL made DGROUP, or reported the symbol of another kind that holds the name: then the
+        // segment stays out of a group, and the error is not repeated on each line that opens one.
+        int grp = inGroup ? modelGroup(a) : -1;
         if (grp >= 0) joinGroup(a, grp, seg);
     }
     return seg;
@@ -330,10 +339,10 @@ void dirModel(DirContext& a, const DirArgs& d) {
         return;
     }
     a.module().model = model;
+    groupIndex(a, "DGROUP");
     int code = simplifiedSegment(a, kSimplified[0]);
     simplifiedSegment(a, kSimplified[1]);
     if (code < 0) return;
-    groupIndex(a, "DGROUP");
     setText(a, "@CODE", model == 1 ? "DGROUP" : a.segs()[code].name);
     setText(a, "@DATA", "DGROUP");
     setText(a, "@MODEL", std::to_string(model));
