@@ -2,8 +2,9 @@
 // (ending in the "-" prompt) back.
 // - "t 1000" / "p 1000": many steps in one command, each showing its registers; the figure is steps/s
 //   (aim: at least 150,000), bounded by DEBUG's own work per step and the bytes it writes.
-// - "t" / "p" one at a time: one round trip per step, bounded by the two process wake-ups a pipe round trip
-//   costs; debug_cpu_us_per_step is DEBUG's own share of it.
+// - "t" / "p" one at a time: one round trip per step, as the IDE's run loop steps; both sides wait for
+//   the other by spinning briefly (platform::ReadSpin), which spares the two process wake-ups a pipe
+//   round trip would otherwise cost; debug_cpu_us_per_step is DEBUG's own share of it.
 // - "t" / "p" streamed: 500 one-step commands sent at once and their 500 replies read back, as a script
 //   piped into DEBUG gives them; bounded by DEBUG's work per command and its reads and writes.
 //
@@ -22,6 +23,8 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+
+#include "platform/read_spin.h"
 
 namespace {
 
@@ -102,7 +105,9 @@ private:
             }
             m_scan = m_buffered.size();
             char buf[65536];
+            m_spin.before(m_from);  // as the IDE's reader does (platform::Process::read)
             ssize_t n = ::read(m_from, buf, sizeof buf);
+            m_spin.after();
             if (n <= 0) return -1;
             ++reads;
             m_buffered.append(buf, static_cast<std::size_t>(n));
@@ -110,6 +115,7 @@ private:
     }
     std::string m_buffered;
     std::size_t m_scan = 0;
+    krvs::platform::ReadSpin m_spin;
     pid_t m_pid = -1;
     int m_to = -1, m_from = -1;
     char m_lastByte = '\n';

@@ -31,6 +31,15 @@ pc::ReadStatus InputFd::readByte(std::uint8_t& out, int timeoutMs) {
         return pc::ReadStatus::Ready;
     }
     if (timeoutMs >= 0) return m_polled.readByte(out, timeoutMs);
+    // The IDE's run loop sends the next step within microseconds of the reply: spinning briefly
+    // spares this side's wake-up (platform::ReadSpin).
+    m_spin.before(m_fd);
+    const pc::ReadStatus status = readWaiting(out);
+    m_spin.after();
+    return status;
+}
+
+pc::ReadStatus InputFd::readWaiting(std::uint8_t& out) {
     for (;;) {
         const platform::IoResult r = platform::readSome(m_fd, &out, 1);
         if (r.status == platform::IoStatus::Ok) return r.count == 1 ? pc::ReadStatus::Ready : pc::ReadStatus::End;

@@ -135,6 +135,13 @@ void Process::closeOutput() { closeFd(m_stdout); }
 
 std::optional<std::string> Process::read(std::size_t maxBytes) {
   if (m_stdout < 0 || maxBytes == 0) return std::nullopt;
+  m_readSpin.before(m_stdout);
+  std::optional<std::string> chunk = readWaiting(maxBytes);
+  m_readSpin.after();
+  return chunk;
+}
+
+std::optional<std::string> Process::readWaiting(std::size_t maxBytes) {
   std::string buffer(maxBytes, '\0');
   for (;;) {
     pollfd fds[2] = {{m_stdout, POLLIN, 0}, {m_wake[0], POLLIN, 0}};

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "pc/stream.h"
+#include "platform/read_spin.h"
 
 namespace krvs::debug {
 
@@ -27,8 +28,10 @@ public:
     pc::ReadStatus readByte(std::uint8_t& out, int timeoutMs) override;
 
 private:
+    pc::ReadStatus readWaiting(std::uint8_t& out);
     int m_fd;
     pc::FdSource m_polled;
+    platform::ReadSpin m_spin;
     bool m_blocks;  // a regular file: read ahead, give back at the end
     std::string m_block;
     std::size_t m_next = 0;

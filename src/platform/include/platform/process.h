@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/read_spin.h"
 
 namespace krvs::platform {
 
@@ -37,7 +38,8 @@ class Process {
   void closeInput();
 
   // Blocks until output is available; returns at most `maxBytes` of it. nullopt when the output
-  // has ended (the child and every process it started have closed it) or on a read error.
+  // has ended (the child and every process it started have closed it) or on a read error. While the
+  // child answers at once (a debugger driven step by step) it waits by spinning briefly (ReadSpin).
   std::optional<std::string> read(std::size_t maxBytes = 4096);
   // Makes a read that blocks in another thread, and every later read, return nullopt at once, so
   // the reader can be joined even when some process outside the group still holds the output.
@@ -54,6 +56,8 @@ class Process {
 
  private:
   void closeOutput();
+  std::optional<std::string> readWaiting(std::size_t maxBytes);
+  ReadSpin m_readSpin;  // used by the reader thread only
   int m_pid = -1;
   int m_stdin = -1;
   int m_stdout = -1;
