@@ -176,10 +176,15 @@ bool ObjectWriter::reach(Stage stage) {
 }
 
 std::uint16_t ObjectWriter::nameIndex(const std::string& name) {
-    auto found = std::find(m_names.begin(), m_names.end(), name);
-    if (found != m_names.end()) return static_cast<std::uint16_t>(found - m_names.begin() + 1);
+    if (auto found = m_nameIndexes.find(name); found != m_nameIndexes.end()) return found->second;
+    if (m_names.size() >= kMaxIndex) {  // its index would come out as another name's
+        m_tooManyNames = true;
+        return 0;
+    }
     m_names.push_back(name);
-    return static_cast<std::uint16_t>(m_names.size());
+    const auto index = static_cast<std::uint16_t>(m_names.size());
+    m_nameIndexes.emplace(name, index);
+    return index;
 }
 
 void ObjectWriter::addComment(std::uint8_t commentClass, std::vector<std::uint8_t> text, std::uint8_t flags) {
@@ -205,10 +210,11 @@ std::uint16_t ObjectWriter::addGroup(const std::string& name, std::vector<std::u
 
 std::uint16_t ObjectWriter::addExternal(const std::string& name) {
     definitionsOpen();
-    auto found = std::find(m_externals.begin(), m_externals.end(), name);
-    if (found != m_externals.end()) return static_cast<std::uint16_t>(found - m_externals.begin() + 1);
+    if (auto found = m_externalIndexes.find(name); found != m_externalIndexes.end()) return found->second;
     m_externals.push_back(name);
-    return static_cast<std::uint16_t>(m_externals.size());
+    const auto index = static_cast<std::uint16_t>(m_externals.size());
+    m_externalIndexes.emplace(name, index);
+    return index;
 }
 
 void ObjectWriter::addPublic(const std::string& name, std::uint16_t segment, std::uint32_t offset, std::uint16_t group) {
@@ -384,6 +390,7 @@ std::string ObjectWriter::finish() {
         m_stage = Stage::Done;
     }
     if (m_outOfOrder) return "records added out of order";
+    if (m_tooManyNames) return "more than 32767 names (segments, classes, groups) in one module";
     if (m_out.failed) return "the object file could not be written";
     return {};
 }

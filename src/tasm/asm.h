@@ -124,6 +124,7 @@ private:
     // the records are never held beside the image. Empty on success, else why the sink failed.
     std::string writeObject(omf::RecordSink& out, size_t& written);
     void checkPublics();
+    void checkObjectNames();
     // The listing's text, or "" when it went to `sink` as it was laid out.
     std::string buildListing(const std::string& header, ListingSink* sink) const;
     void symbolTable(std::string& out, int& page, const std::string& header, ListingSink* sink) const;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string_view>
+#include <unordered_set>
 
 #include "context.h"
 
@@ -110,6 +112,22 @@ void Assembler::checkPublics() {
     }
 }
 
+// The object module indexes the names of segments, classes and groups with 15 bits: a module with
+// more distinct names cannot be written. Each segment brings its name and perhaps a class of its own.
+void Assembler::checkObjectNames() {
+    std::unordered_set<std::string_view> names{""};
+    for (const Segment& s : m_segs.all()) {
+        names.insert(s.name);
+        names.insert(s.className);
+    }
+    for (const Group& g : m_segs.groups()) names.insert(g.name);
+    if (names.size() <= omf::ObjectWriter::kMaxIndex) return;
+    Diagnostic d;
+    d.severity = Severity::Fatal;
+    d.message = "Too many segments";
+    m_diags.add(d);
+}
+
 std::string Assembler::writeObject(omf::RecordSink& out, size_t& written) {
     CountingSink counted(out);
     omf::ObjectWriter w(baseName(m_sources.mainFile()), counted);
@@ -208,6 +226,7 @@ void Assembler::recordLine(int startSeg, std::uint32_t startLc) {
 AssemblyResult Assembler::finish(omf::RecordSink* object, ListingSink* listing) {
     AssemblyResult r;
     if (!m_diags.fatal()) checkPublics();
+    if (!m_diags.fatal()) checkObjectNames();
     r.passes = m_pass;
     // Pass-1 errors whose line the last pass did not reach again (a skipped branch) go first.
     std::vector<Diagnostic> early = m_diags.keptNotShown();

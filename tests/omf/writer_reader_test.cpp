@@ -242,6 +242,22 @@ TEST(ObjectWriterTest, StreamingWritesTheSameBytesAndRefusesWhatComesTooLate) {
     EXPECT_EQ(small.writesAfterFailure, 0);
 }
 
+// Names are indexed with 15 bits after the empty name at index 1: 7FFEh segment names fit and read
+// back; one more would have had index 0 and is reported instead.
+TEST(ObjectWriterTest, MoreNamesThanAnIndexHoldsIsReported) {
+    for (std::size_t segments : {ObjectWriter::kMaxIndex - 1, ObjectWriter::kMaxIndex}) {
+        LimitedSink out;
+        ObjectWriter w("n.asm", out);
+        for (std::size_t i = 0; i < segments; ++i)
+            w.addSegment({"S" + std::to_string(i), "", "", Align::Byte, Combine::Private, 0, false});
+        const bool fits = segments < ObjectWriter::kMaxIndex;
+        EXPECT_EQ(w.finish().empty(), fits) << segments;
+        if (fits) {
+            EXPECT_TRUE(readObject(out.bytes).ok()) << segments;
+        }
+    }
+}
+
 TEST(ObjectWriterTest, WideRecordsForUse32AndLargeOffsets) {
     ObjectWriter w("wide.asm");
     auto seg = w.addSegment({"FLAT", "CODE", "", Align::Para, Combine::Public, 0x20000, true});

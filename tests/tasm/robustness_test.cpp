@@ -7,6 +7,7 @@
 #include <optional>
 #include <random>
 
+#include "object_dump.h"
 #include "tasm/assembler.h"
 
 namespace krvs::tasm {
@@ -171,17 +172,24 @@ TEST(TasmRobustness, HugeRepeatCountIsRefused) {
     EXPECT_TRUE(hasMessage(r, "Too many lines"));
 }
 
-// An object module numbers segments and external symbols with 15 bits: the 32768th once came out
-// numbered as another one in an object reported as good. 7FFFh of them assemble; one more is refused.
+// An object module numbers segments, external symbols and names (of segments, classes and groups,
+// after the empty name) with 15 bits: one past the limit once came out numbered as another in an
+// object reported as good. The most that fit assemble to an object that reads back; one more is refused.
 TEST(TasmRobustness, MoreThanAnObjectCanNumberIsRefused) {
     struct Case {
         const char* message;
+        int fits;
         std::string (*one)(int i);
     };
     const Case cases[] = {
-        {"Too many segments",
+        {"Too many segments", 0x7FFE,  // with the empty name, 7FFEh segment names fill the table
          [](int i) { return "s" + std::to_string(i) + " segment\ndb 1\ns" + std::to_string(i) + " ends\n"; }},
-        {"Too many external symbols", [](int i) { return "extrn e" + std::to_string(i) + ":byte\n"; }},
+        {"Too many segments", 0x3FFF,  // each with a class of its own: two names a segment
+         [](int i) {
+             const std::string n = std::to_string(i);
+             return "s" + n + " segment 'c" + n + "'\ndb 1\ns" + n + " ends\n";
+         }},
+        {"Too many external symbols", 0x7FFF, [](int i) { return "extrn e" + std::to_string(i) + ":byte\n"; }},
     };
     for (const Case& c : cases) {
         auto source = [&](int count) {
@@ -189,12 +197,13 @@ TEST(TasmRobustness, MoreThanAnObjectCanNumberIsRefused) {
             for (int i = 0; i < count; ++i) src += c.one(i);
             return src + "end\n";
         };
-        AssemblyResult r = assemble("N.ASM", source(0x7FFF), Options{}, nullptr);
-        EXPECT_EQ(r.errorCount, 0) << c.message;
-        EXPECT_FALSE(r.object.empty()) << c.message;
-        r = assemble("N.ASM", source(0x8000), Options{}, nullptr);
-        EXPECT_TRUE(hasMessage(r, c.message)) << c.message;
-        EXPECT_TRUE(r.object.empty()) << c.message;
+        AssemblyResult r = assemble("N.ASM", source(c.fits), Options{}, nullptr);
+        EXPECT_EQ(r.errorCount, 0) << c.message << " " << c.fits;
+        std::string error;
+        EXPECT_TRUE(test::readModule(r.object, &error)) << c.message << " " << c.fits << ": " << error;
+        r = assemble("N.ASM", source(c.fits + 1), Options{}, nullptr);
+        EXPECT_TRUE(hasMessage(r, c.message)) << c.message << " " << c.fits + 1;
+        EXPECT_TRUE(r.object.empty()) << c.message << " " << c.fits + 1;
     }
 }
 

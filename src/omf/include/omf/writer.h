@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "omf/types.h"
@@ -117,6 +118,8 @@ public:
     std::string finish();
 
     static constexpr std::size_t kMaxDataPerRecord = 1024;
+    // An index field holds 15 bits: at most this many names, segments, groups or externals.
+    static constexpr std::size_t kMaxIndex = 0x7FFF;
 
 private:
     struct Segment {
@@ -172,9 +175,11 @@ private:
     std::string m_moduleName;
     std::vector<CommentRec> m_comments;
     std::vector<std::string> m_names;
+    std::unordered_map<std::string, std::uint16_t> m_nameIndexes;  // a name's index, looked up per segment
     std::vector<Segment> m_segments;
     std::vector<Group> m_groups;
     std::vector<std::string> m_externals;
+    std::unordered_map<std::string, std::uint16_t> m_externalIndexes;
     std::vector<Public> m_publics;
     std::vector<Data> m_data;
     std::vector<Line> m_lines;
@@ -185,6 +190,7 @@ private:
     Guard m_out;
     Stage m_stage = Stage::Definitions;
     bool m_outOfOrder = false;
+    bool m_tooManyNames = false;  // a name past kMaxIndex was given index 0
     std::vector<Line> m_lineBatch;  // line numbers of one segment not yet written
 };
 
